@@ -1,0 +1,279 @@
+#include "FrmExamen.h"
+
+#include "Entorno.h"
+#include "Finalizacion.h"
+#include "Geometria.h"
+#include "Module1.h"
+#include "Reporte.h"
+
+#include <QFrame>
+#include <QImageReader>
+#include <QLabel>
+#include <QRadioButton>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr quint32 kAmarilloSinResponder = 0x00C0FFFF;
+constexpr std::array<int, 4> kIzquierdaOpciones = {4680, 6000, 7320, 8640};
+const char *const kLetras[4] = {"A", "B", "C", "D"};
+// The picture area shows this text when a question picture is missing or unreadable.
+constexpr int kAnchoAviso = 8400;
+constexpr int kAltoAviso = 2400;
+
+Boton *botonExamen(QWidget *padre, const QString &nombre, const QString &texto, QRect geometria,
+                   quint32 color, const QFont &fuente)
+{
+    auto *boton = new Boton(texto, padre);
+    boton->setObjectName(nombre);
+    boton->setGeometry(geometria);
+    boton->setColorFondo(color);
+    boton->setFont(fuente);
+    return boton;
+}
+
+void linea(QWidget *padre, const char *nombre, int x, int y1, int y2)
+{
+    auto *l = new QFrame(padre);
+    l->setObjectName(QLatin1String(nombre));
+    l->setFrameShape(QFrame::VLine);
+    l->setFrameShadow(QFrame::Plain);
+    l->setLineWidth(1);
+    l->setGeometry(tw(x), tw(y1), 1, tw(y2) - tw(y1));
+}
+
+} // namespace
+
+FrmExamen::FrmExamen(Entorno &entorno, Sesion &sesion, const ConfigExamen &config)
+    : m_entorno(entorno)
+    , m_sesion(sesion)
+    , m_config(config)
+{
+    setObjectName(QLatin1String(config.nombreFormulario));
+    setWindowTitle(QStringLiteral("ORBELA"));
+    fijarAreaCliente(14265, 8085);
+
+    // Created first so that it lies beneath every other control.
+    m_image1 = new QLabel(this);
+    m_image1->setObjectName(QStringLiteral("Image1"));
+    m_image1->setAlignment(Qt::AlignCenter);
+    m_image1->setWordWrap(true);
+
+    m_banner = new QLabel(this);
+    m_banner->setObjectName(QLatin1String(config.nombreBanner));
+    m_banner->setGeometry(twRect(120, 0, 14055, 855));
+    m_banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    m_label2 = new QLabel(m_banner);
+    m_label2->setObjectName(QStringLiteral("Label2"));
+    m_label2->setGeometry(twRect(240, 360, config.anchoLabel2, 255));
+    m_label2->setAutoFillBackground(true);
+    {
+        QPalette paleta = m_label2->palette();
+        paleta.setColor(QPalette::Window, colorVB(0x00FFFFFF));
+        m_label2->setPalette(paleta);
+    }
+
+    const QString nombreBotones = QLatin1String(config.nombreBotones);
+    for (int i = 0; i < kPreguntas; ++i) {
+        m_botones[i] = botonExamen(this, nombreBotones + QLatin1Char('_') + QString::number(i),
+                                   QString::number(i + 1),
+                                   twRect(config.izquierdaBotones + 600 * i, 960, 495, 375),
+                                   kColorCaraBoton, font());
+        m_botones[i]->setProperty("indice", i);
+        connect(m_botones[i], &QPushButton::clicked, this, [this, i] { CmdPreg_Click(i); });
+        ordenTab(config.tabPrimerBoton + i, m_botones[i]);
+    }
+
+    m_label1 = new QLabel(QString(30, QLatin1Char('-')) + QStringLiteral("  SELECCIONE LA OPCIÓN CORRECTA  ")
+                              + QString(30, QLatin1Char('-')),
+                          this);
+    m_label1->setObjectName(QStringLiteral("Label1"));
+    m_label1->setGeometry(twRect(2640, 7080, config.anchoLabel1, 255));
+    m_label1->setFont(fuenteSans(9.75, true));
+    m_label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+
+    for (int k = 0; k < 4; ++k) {
+        auto *opcion = new QRadioButton(QLatin1String(kLetras[k]), this);
+        opcion->setObjectName(QLatin1String(config.prefijoOpciones) + QLatin1String(kLetras[k]));
+        opcion->setGeometry(twRect(kIzquierdaOpciones[k], 7440, config.anchoOpciones[k], config.altoOpciones));
+        opcion->setFont(fuenteSans(13.5, true));
+        m_opciones[k] = opcion;
+        ordenTab(config.tabPrimeraOpcion + k, opcion);
+    }
+
+    const QFont grande = fuenteSans(13.5);
+    m_cmdAnterior = botonExamen(this, QStringLiteral("CmdAnterior"), QStringLiteral("Anterior"),
+                                twRect(2760, 7320, 1335, 615), 0x00C0FFC0, grande);
+    m_cmdSiguiente = botonExamen(this, QStringLiteral("CmdSiguiente"), QStringLiteral("Siguiente"),
+                                 twRect(9840, 7320, 1335, 615), 0x00C0FFC0, grande);
+    linea(this, "Line2", 2520, 7320, 7920);
+    linea(this, "Line1", 11400, 7320, 7920);
+    m_cmdSalir = botonExamen(this, QStringLiteral("CmdSalir"), QStringLiteral("Salir sin guardar"),
+                             twRect(360, 7200, 1455, 735), 0x00C0C0FF, fuenteSans(9.75, true));
+    m_cmdFinalizar = botonExamen(this, QStringLiteral("CmdFinalizar"),
+                                 QStringLiteral("Guardar y Finalizar"),
+                                 twRect(12120, 7200, 1455, 735), 0x0080C0FF, grande);
+    ordenTab(config.tabSiguiente, m_cmdSiguiente);
+    ordenTab(config.tabAnterior, m_cmdAnterior);
+    ordenTab(config.tabFinalizar, m_cmdFinalizar);
+    ordenTab(config.tabSalir, m_cmdSalir);
+
+    connect(m_cmdSiguiente, &QPushButton::clicked, this, &FrmExamen::CmdSiguiente_Click);
+    connect(m_cmdAnterior, &QPushButton::clicked, this, &FrmExamen::CmdAnterior_Click);
+    connect(m_cmdFinalizar, &QPushButton::clicked, this, &FrmExamen::CmdFinalizar_Click);
+    connect(m_cmdSalir, &QPushButton::clicked, this, &FrmExamen::CmdSalir_Click);
+}
+
+void FrmExamen::ordenTab(int indice, QWidget *control)
+{
+    m_ordenTab.append({indice, control});
+}
+
+void FrmExamen::aplicarOrdenTab()
+{
+    std::stable_sort(m_ordenTab.begin(), m_ordenTab.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (qsizetype i = 1; i < m_ordenTab.size(); ++i)
+        setTabOrder(m_ordenTab[i - 1].second, m_ordenTab[i].second);
+    if (!m_ordenTab.isEmpty())
+        m_ordenTab.first().second->setFocus();
+}
+
+void FrmExamen::cargar()
+{
+    antesDeCargar();
+    quitarCerrar();
+    aplicarOrdenTab();
+
+    const Asignatura a = m_config.asignatura;
+    const int modelo = modeloDe(m_sesion, a);
+    const int pregunta = preguntaDe(m_sesion, a);
+    const Sesion::Respuestas &respuestas = respuestasDe(m_sesion, a);
+    const bool preguntaValida = pregunta >= 1 && pregunta <= kPreguntas;
+
+    m_label2->setText(QStringLiteral("Modelo: ") + QString::number(modelo));
+
+    if (modelo >= 1 && modelo <= kModelos && preguntaValida) {
+        mostrarImagen(modelo, pregunta);
+        if (pregunta == 1)
+            m_cmdAnterior->setVisible(false);
+        if (pregunta == kPreguntas)
+            m_cmdSiguiente->setVisible(false);
+    }
+
+    if (preguntaValida) {
+        for (int k = 0; k < 4; ++k) {
+            if (respuestas[pregunta] == QLatin1String(kLetras[k]))
+                m_opciones[k]->setChecked(true);
+        }
+        if (pregunta == kPreguntas)
+            m_cmdSiguiente->setVisible(false);
+    }
+
+    for (int i = 0; i < kPreguntas; ++i)
+        m_botones[i]->setColorFondo(respuestas[i + 1].isEmpty() ? kAmarilloSinResponder
+                                                                : kColorCaraBoton);
+
+    // The picture's centre stays at (7200, centre) twips whatever its size.
+    const double ancho = m_image1->width() * double(kTwipsPorPixel);
+    const double alto = m_image1->height() * double(kTwipsPorPixel);
+    const float izquierda = float(7200 - ancho / 2);
+    const float arriba = float(m_config.centroImagenY - alto / 2);
+    m_image1->move(int(std::lround(izquierda / kTwipsPorPixel)),
+                   int(std::lround(arriba / kTwipsPorPixel)));
+
+    fijarTamanoExterior(14500, 8650);
+}
+
+void FrmExamen::mostrarImagen(int modelo, int pregunta)
+{
+    const QString ruta = rutaPregunta(m_entorno.carpetaPrograma, m_config.asignatura, modelo, pregunta);
+    QImageReader lector(ruta);
+    const QImage imagen = lector.read();
+    if (!imagen.isNull()) {
+        m_image1->setPixmap(QPixmap::fromImage(imagen));
+        m_image1->resize(imagen.size());
+        return;
+    }
+    // The exam goes on: the student can still answer, move and save.
+    m_image1->setText(QStringLiteral("No se puede mostrar la imagen de la pregunta %1.\n"
+                                     "Avise al supervisor. Puede seguir respondiendo y navegando.")
+                          .arg(pregunta));
+    m_image1->setFont(fuenteSans(13.5, true));
+    m_image1->setFrameShape(QFrame::Box);
+    m_image1->resize(tw(kAnchoAviso), tw(kAltoAviso));
+}
+
+void FrmExamen::RegistrarRespuesta()
+{
+    const Asignatura a = m_config.asignatura;
+    const int pregunta = preguntaDe(m_sesion, a);
+    if (pregunta < 1 || pregunta > kPreguntas)
+        return;
+    for (int k = 0; k < 4; ++k) {
+        if (m_opciones[k]->isChecked())
+            respuestasDe(m_sesion, a)[pregunta] = QLatin1String(kLetras[k]);
+    }
+}
+
+void FrmExamen::RecargarExamen()
+{
+    terminar(m_config.asignatura == Asignatura::Matematica ? Pantalla::ExamenMatematica
+                                                           : Pantalla::ExamenLengua);
+}
+
+void FrmExamen::CmdSiguiente_Click()
+{
+    RegistrarRespuesta();
+    preguntaDe(m_sesion, m_config.asignatura) += 1;
+    RecargarExamen();
+}
+
+void FrmExamen::CmdAnterior_Click()
+{
+    RegistrarRespuesta();
+    preguntaDe(m_sesion, m_config.asignatura) -= 1;
+    RecargarExamen();
+}
+
+void FrmExamen::CmdPreg_Click(int indice)
+{
+    RegistrarRespuesta();
+    preguntaDe(m_sesion, m_config.asignatura) = qint16(indice + 1);
+    RecargarExamen();
+}
+
+bool FrmExamen::GuardarRespuestas()
+{
+    const QString error = ::GuardarRespuestas(m_entorno, m_sesion, m_config.asignatura);
+    if (error.isEmpty())
+        return true;
+    m_entorno.mensajes.mostrar(textoGuardadoFallido() + QStringLiteral("\r\n\r\n(") + error
+                                   + QLatin1Char(')'),
+                               estilo::kCritico);
+    return false;
+}
+
+void FrmExamen::CmdFinalizar_Click()
+{
+    RegistrarRespuesta();
+    const QString pregunta =
+        textoConfirmacion(respuestasDe(m_sesion, m_config.asignatura), m_sesion.Materia);
+    const int respuesta = m_entorno.mensajes.mostrar(pregunta, estilo::kConfirmarFinalizacion,
+                                                     QStringLiteral("MsgBox Demonstration"),
+                                                     QStringLiteral("DEMO.HLP"), 1000);
+    if (respuesta != kRespuestaSi)
+        return;
+    // A save that failed keeps the exam open on the same question with every answer.
+    if (!GuardarRespuestas())
+        return;
+    terminar(Pantalla::Menu);
+}
+
+void FrmExamen::CmdSalir_Click()
+{
+    terminar(Pantalla::Menu);
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "Contenido.h"
+#include "Ventana.h"
+
+#include <QList>
+#include <QPair>
+
+#include <array>
+
+class Boton;
+class QLabel;
+class QRadioButton;
+struct Entorno;
+struct Sesion;
+
+// What distinguishes the two exam screens that run the same question navigator.
+struct ConfigExamen {
+    Asignatura asignatura;
+    const char *nombreFormulario;  // "FrmMatMod1H1" / "FrmLengMod1"
+    const char *nombreBotones;     // "CmdPreg" / "Command1"
+    const char *prefijoOpciones;   // "OpMatMod1Preg1Op" / "OpLengMod1Preg1Op"
+    const char *nombreBanner;      // "Picture3" / "Picture1"
+    int izquierdaBotones;          // left edge of question button 1, twips
+    int centroImagenY;             // vertical centre of the question picture, twips
+    int altoOpciones;
+    std::array<int, 4> anchoOpciones;
+    int anchoLabel1;
+    int anchoLabel2;
+    // Tab indexes of the shared controls.
+    int tabSiguiente;
+    int tabAnterior;
+    int tabFinalizar;
+    int tabSalir;
+    int tabPrimeraOpcion;
+    int tabPrimerBoton;
+};
+
+// The question navigator: one question of the drawn model at a time, options A to D, the
+// row of question buttons, and the two ways out. The form keeps no state between
+// questions: every change of question records the choice in the record and asks the screen
+// loop for a fresh form, whose load step rebuilds everything from the record.
+class FrmExamen : public Ventana {
+    Q_OBJECT
+public:
+    FrmExamen(Entorno &entorno, Sesion &sesion, const ConfigExamen &config);
+
+    void cargar() override;
+
+    const ConfigExamen &config() const { return m_config; }
+
+protected:
+    // The form's own first step of the load step, before the close lock.
+    virtual void antesDeCargar() {}
+    QLabel *banner() const { return m_banner; }
+    void ordenTab(int indice, QWidget *control);
+
+    Entorno &m_entorno;
+    Sesion &m_sesion;
+
+private:
+    void CmdSiguiente_Click();
+    void CmdAnterior_Click();
+    void CmdPreg_Click(int indice);
+    void CmdFinalizar_Click();
+    void CmdSalir_Click();
+    void RegistrarRespuesta();
+    void RecargarExamen();
+    bool GuardarRespuestas();
+    void mostrarImagen(int modelo, int pregunta);
+    void aplicarOrdenTab();
+
+    ConfigExamen m_config;
+    QLabel *m_banner;
+    QLabel *m_label2;
+    QLabel *m_image1;
+    QLabel *m_label1;
+    std::array<Boton *, 22> m_botones {};
+    std::array<QRadioButton *, 4> m_opciones {};
+    Boton *m_cmdAnterior;
+    Boton *m_cmdSiguiente;
+    Boton *m_cmdSalir;
+    Boton *m_cmdFinalizar;
+    QList<QPair<int, QWidget *>> m_ordenTab;
+};

@@ -1,0 +1,8 @@
+#include "Abridor.h"
+
+#include <QProcess>
+
+void AbridorEscritorio::abrir(const QString &ruta)
+{
+    QProcess::startDetached(programa(), {ruta});
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <initializer_list>
+
+// Joins a folder and the literal pieces of a content path with the platform's separator.
+QString unirRuta(const QString &carpeta, std::initializer_list<QString> piezas);
+
+class IArchivos {
+public:
+    virtual ~IArchivos() = default;
+    // A lookup of ordinary files: hidden files and folders are not seen.
+    virtual bool existeArchivoOrdinario(const QString &ruta) const = 0;
+    // Any existing file, hidden ones included; a folder is not a file.
+    virtual bool existeArchivo(const QString &ruta) const = 0;
+    // Every file directly inside the folder, hidden ones included; sub-folders are not listed.
+    virtual QStringList archivosDeCarpeta(const QString &carpeta) const = 0;
+    virtual bool borrarArchivo(const QString &ruta) = 0;
+};
+
+class ArchivosLocales : public IArchivos {
+public:
+    bool existeArchivoOrdinario(const QString &ruta) const override;
+    bool existeArchivo(const QString &ruta) const override;
+    QStringList archivosDeCarpeta(const QString &carpeta) const override;
+    bool borrarArchivo(const QString &ruta) override;
+};
+
+// Deletes every file of the folder ("*.*"); the folder and its sub-folders stay. Returns the
+// files that could not be deleted; the others are deleted all the same.
+QStringList borrarArchivosDeCarpeta(IArchivos &archivos, const QString &carpeta);

@@ -1,0 +1,48 @@
+#include "Contenido.h"
+
+#include "Archivos.h"
+
+QString nombreMateria(Asignatura asignatura)
+{
+    return asignatura == Asignatura::Matematica ? QStringLiteral("Matematica")
+                                                : QStringLiteral("Lengua");
+}
+
+QString prefijoContenido(Asignatura asignatura)
+{
+    return asignatura == Asignatura::Matematica ? QStringLiteral("Mat_Mod")
+                                                : QStringLiteral("Leng_Mod");
+}
+
+QString carpetaImagenes(const QString &carpetaPrograma)
+{
+    return unirRuta(carpetaPrograma, {QStringLiteral("Imagenes")});
+}
+
+QString carpetaModelo(const QString &carpetaPrograma, Asignatura asignatura, int modelo)
+{
+    return unirRuta(carpetaPrograma,
+                    {QStringLiteral("Imagenes"), prefijoContenido(asignatura) + QString::number(modelo)});
+}
+
+QString rutaPregunta(const QString &carpetaPrograma, Asignatura asignatura, int modelo,
+                     int pregunta)
+{
+    const QString tallo = prefijoContenido(asignatura) + QString::number(modelo);
+    return unirRuta(carpetaPrograma,
+                    {QStringLiteral("Imagenes"), tallo,
+                     tallo + QStringLiteral("_P") + QString::number(pregunta) + QStringLiteral(".jpg")});
+}
+
+QString rutaTextosLengua(const QString &carpetaPrograma, int modelo)
+{
+    const QString tallo = QStringLiteral("Leng_Mod") + QString::number(modelo);
+    return unirRuta(carpetaPrograma,
+                    {QStringLiteral("Imagenes"), tallo, tallo + QStringLiteral("_Textos.pdf")});
+}
+
+QString rutaTablaFormulas(const QString &carpetaPrograma)
+{
+    return unirRuta(carpetaPrograma,
+                    {QStringLiteral("Imagenes"), QStringLiteral("Tabla de formulas.pdf")});
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// The two subjects of the exam, and where their content lies below the program's folder.
+enum class Asignatura { Matematica, Lengua };
+
+// "Matematica" / "Lengua", as stored in the record and in the results workbook.
+QString nombreMateria(Asignatura asignatura);
+// "Mat_Mod" / "Leng_Mod": the stem of a model's folder and file names.
+QString prefijoContenido(Asignatura asignatura);
+
+constexpr int kModelos = 6;
+constexpr int kPreguntas = 22;
+
+QString carpetaImagenes(const QString &carpetaPrograma);
+QString carpetaModelo(const QString &carpetaPrograma, Asignatura asignatura, int modelo);
+QString rutaPregunta(const QString &carpetaPrograma, Asignatura asignatura, int modelo,
+                     int pregunta);
+QString rutaTextosLengua(const QString &carpetaPrograma, int modelo);
+QString rutaTablaFormulas(const QString &carpetaPrograma);

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "Abridor.h"
+#include "Archivos.h"
+#include "HojaCalculo.h"
+#include "Mensajes.h"
+#include "Reloj.h"
+
+#include <QString>
+
+// What the forms need from the machine: the program's folder and the platform services.
+// The station gets the real ones, a test its fakes.
+struct Entorno {
+    QString carpetaPrograma;
+    IMensajes &mensajes;
+    IArchivos &archivos;
+    IReloj &reloj;
+    IAbridorDocumentos &abridor;
+    IHojaCalculo &hoja;
+};

@@ -1,0 +1,240 @@
+#include "FrmLogin.h"
+
+#include "Directorio.h"
+#include "Entorno.h"
+#include "Geometria.h"
+#include "ModeloExamen.h"
+#include "Module1.h"
+#include "Reporte.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace {
+
+QLineEdit *cajaTexto(QWidget *padre, const char *nombre, QRect geometria, double puntos)
+{
+    auto *caja = new QLineEdit(padre);
+    caja->setObjectName(QLatin1String(nombre));
+    caja->setGeometry(geometria);
+    caja->setFont(fuenteSans(puntos));
+    caja->setAlignment(Qt::AlignCenter);
+    return caja;
+}
+
+QComboBox *lista(QWidget *padre, const char *nombre, QRect geometria, const QStringList &items)
+{
+    auto *combo = new QComboBox(padre);
+    combo->setObjectName(QLatin1String(nombre));
+    combo->setEditable(false);
+    combo->addItems(items);
+    combo->setGeometry(geometria);
+    combo->setFont(fuenteSans(12));
+    return combo;
+}
+
+void etiqueta(QWidget *padre, const char *nombre, const QString &texto, QRect geometria)
+{
+    auto *label = new QLabel(texto, padre);
+    label->setObjectName(QLatin1String(nombre));
+    label->setGeometry(geometria);
+    label->setFont(fuenteSans(9.75, true));
+}
+
+// The character a typed key carries, as the key code the key filters work on; keys that
+// carry no printable character (Tab, arrows, shortcuts) are not filtered.
+bool codigoDeTecla(const QKeyEvent *tecla, qint16 *codigo)
+{
+    if (tecla->key() == Qt::Key_Backspace) {
+        *codigo = 8;
+        return true;
+    }
+    const QString texto = tecla->text();
+    if (texto.size() != 1 || texto.at(0).unicode() < 32 || texto.at(0).unicode() == 127)
+        return false;
+    *codigo = qint16(texto.at(0).unicode());
+    return true;
+}
+
+} // namespace
+
+FrmLogin::FrmLogin(Entorno &entorno, Sesion &sesion)
+    : m_entorno(entorno)
+    , m_sesion(sesion)
+{
+    setObjectName(QStringLiteral("FrmLogin"));
+    setWindowTitle(QStringLiteral("Ingreso"));
+    fijarAreaCliente(12375, 3645);
+
+    m_txtCodEmpresa = cajaTexto(this, "TxtCodEmpresa", twRect(120, 480, 2175, 495), 13.5);
+    m_cmbTurno = lista(this, "CmbTurno", twRect(1680, 1440, 1815, 420),
+                       {QStringLiteral("Seleccione"), QStringLiteral("MAÑANA"),
+                        QStringLiteral("TARDE"), QStringLiteral("NOCHE")});
+    m_txtSeccion = cajaTexto(this, "TxtSeccion", twRect(3960, 1440, 855, 525), 13.5);
+    m_cmbSexo = lista(this, "CmbSexo", twRect(6120, 1440, 1215, 420),
+                      {QStringLiteral("Selec"), QStringLiteral("   M"), QStringLiteral("   F"),
+                       QStringLiteral("   X")});
+    m_txtDNI = cajaTexto(this, "TxtDNI", twRect(7680, 1440, 2175, 495), 13.5);
+
+    m_cmdAceptar = new Boton(QStringLiteral("Aceptar"), this);
+    m_cmdAceptar->setObjectName(QStringLiteral("CmdAceptar"));
+    m_cmdAceptar->setGeometry(twRect(3000, 2640, 1815, 615));
+    m_cmdAceptar->setFont(fuenteSans(12));
+    m_cmdAceptar->setColorFondo(0x00C0FFC0);
+
+    m_cmdSalir = new Boton(QStringLiteral("Salir"), this);
+    m_cmdSalir->setObjectName(QStringLiteral("CmdSalir"));
+    m_cmdSalir->setGeometry(twRect(7320, 2640, 1815, 615));
+    m_cmdSalir->setFont(fuenteSans(12));
+    m_cmdSalir->setColorFondo(0x0080C0FF);
+
+    m_txtEscuela = cajaTexto(this, "TxtEscuela", twRect(2400, 480, 9855, 480), 13.5);
+    m_txtEscuela->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_txtEscuela->setEnabled(false);
+    m_txtEscuela->setFocusPolicy(Qt::NoFocus);
+    {
+        QPalette paleta = m_txtEscuela->palette();
+        paleta.setColor(QPalette::Disabled, QPalette::Base, colorVB(0x00E0E0E0));
+        paleta.setColor(QPalette::Disabled, QPalette::Text, Qt::black);
+        m_txtEscuela->setPalette(paleta);
+    }
+
+    etiqueta(this, "Label1", QStringLiteral("Código de Empresa"), twRect(120, 240, 2295, 255));
+    etiqueta(this, "Label2", QStringLiteral("Nombre del Establecimiento"),
+             twRect(2520, 240, 3135, 255));
+    etiqueta(this, "Label6", QStringLiteral("Turno"), twRect(1920, 1200, 735, 255));
+    etiqueta(this, "Label7", QStringLiteral("Sección"), twRect(3960, 1200, 975, 255));
+    etiqueta(this, "Label8", QStringLiteral("Sexo"), twRect(6120, 1200, 735, 255));
+    etiqueta(this, "Label3", QStringLiteral("Código de Alumno/a"), twRect(7680, 1200, 2175, 255));
+
+    setTabOrder(m_txtCodEmpresa, m_cmbTurno);
+    setTabOrder(m_cmbTurno, m_txtSeccion);
+    setTabOrder(m_txtSeccion, m_cmbSexo);
+    setTabOrder(m_cmbSexo, m_txtDNI);
+    setTabOrder(m_txtDNI, m_cmdAceptar);
+    setTabOrder(m_cmdAceptar, m_cmdSalir);
+    m_txtCodEmpresa->setFocus();
+
+    m_txtCodEmpresa->installEventFilter(this);
+    m_txtSeccion->installEventFilter(this);
+    m_txtDNI->installEventFilter(this);
+    connect(m_cmdAceptar, &QPushButton::clicked, this, &FrmLogin::CmdAceptar_Click);
+    connect(m_cmdSalir, &QPushButton::clicked, this, &FrmLogin::CmdSalir_Click);
+}
+
+void FrmLogin::cargar()
+{
+    quitarCerrar();
+    m_cmbTurno->setCurrentIndex(0);
+    m_cmbSexo->setCurrentIndex(0);
+}
+
+bool FrmLogin::eventFilter(QObject *objeto, QEvent *evento)
+{
+    if (objeto == m_txtCodEmpresa && evento->type() == QEvent::FocusOut)
+        TxtCodEmpresa_LostFocus();
+
+    if (evento->type() != QEvent::KeyPress)
+        return Ventana::eventFilter(objeto, evento);
+    auto *tecla = static_cast<QKeyEvent *>(evento);
+    qint16 codigo = 0;
+    if (!codigoDeTecla(tecla, &codigo))
+        return Ventana::eventFilter(objeto, evento);
+
+    if (objeto == m_txtDNI) {
+        FiltrarDigitos(codigo);
+        return codigo == 0; // a discarded key never reaches the box
+    }
+    if (objeto == m_txtCodEmpresa || objeto == m_txtSeccion) {
+        const QString texto = tecla->text();
+        const QString mayusculas = texto.toUpper();
+        if (mayusculas != texto) {
+            static_cast<QLineEdit *>(objeto)->insert(mayusculas);
+            return true;
+        }
+    }
+    return Ventana::eventFilter(objeto, evento);
+}
+
+void FrmLogin::TxtCodEmpresa_LostFocus()
+{
+    if (Trim(m_txtCodEmpresa->text()).isEmpty()) {
+        m_empresaInvalida = 1;
+        return;
+    }
+    Validar_Empresa();
+}
+
+void FrmLogin::Validar_Empresa()
+{
+    m_empresaInvalida = 0;
+    if (const auto nombre = buscarEstablecimiento(m_txtCodEmpresa->text())) {
+        m_txtEscuela->setText(*nombre);
+        return;
+    }
+    m_txtEscuela->setText(QString());
+    m_empresaInvalida = 1;
+}
+
+void FrmLogin::CmdAceptar_Click()
+{
+    bool fallo = false;
+    IMensajes &mensajes = m_entorno.mensajes;
+
+    if (!Trim(m_txtCodEmpresa->text()).isEmpty() && m_empresaInvalida == 0
+        && !Trim(m_txtEscuela->text()).isEmpty()) {
+        m_sesion.CodEmpresa = Trim(m_txtCodEmpresa->text());
+    } else {
+        mensajes.mostrar(QStringLiteral("Ingrese el código de Empresa correctamente"));
+        fallo = true;
+    }
+    m_sesion.NombreEscuela = Trim(m_txtEscuela->text());
+
+    const QString sexo = Trim(m_cmbSexo->currentText());
+    if (sexo != QLatin1String("Selec") && !Trim(m_txtDNI->text()).isEmpty()) {
+        if (sexo == QLatin1String("M"))
+            m_sesion.Sexo = 1;
+        if (sexo == QLatin1String("F"))
+            m_sesion.Sexo = 2;
+        if (sexo == QLatin1String("X"))
+            m_sesion.Sexo = 3;
+        m_sesion.DNI = m_txtDNI->text();
+        m_sesion.CampoE.clear();
+        m_sesion.CampoF.clear();
+    } else {
+        mensajes.mostrar(QStringLiteral("Ingrese Sexo, Código de Alumno/a correctamente"));
+        fallo = true;
+    }
+
+    // The section becomes part of the workbook's file name, so one that could leave the
+    // program folder or cannot stand in a file name is refused like an empty one.
+    const QString turno = Trim(m_cmbTurno->currentText());
+    if (turno != QLatin1String("Seleccione") && !Trim(m_txtSeccion->text()).isEmpty()
+        && seccionAdmisible(m_txtSeccion->text())) {
+        if (turno == QStringLiteral("MAÑANA"))
+            m_sesion.Turno = QStringLiteral("M");
+        if (turno == QLatin1String("TARDE"))
+            m_sesion.Turno = QStringLiteral("T");
+        if (turno == QLatin1String("NOCHE"))
+            m_sesion.Turno = QStringLiteral("N");
+        m_sesion.Seccion = m_txtSeccion->text();
+    } else {
+        mensajes.mostrar(QStringLiteral("Ingrese Turno y Sección correctamente"));
+        fallo = true;
+    }
+
+    if (fallo)
+        return;
+
+    m_sesion.ModeloMat = Modelo_Matematica(m_sesion.DNI, m_entorno.reloj);
+    m_sesion.ModeloLeng = Modelo_Lengua(m_sesion.DNI, m_entorno.reloj);
+    Crear_Excel(m_entorno, m_sesion);
+    terminar(Pantalla::Menu);
+}
+
+void FrmLogin::CmdSalir_Click()
+{
+    terminar(Pantalla::Fin);
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "Ventana.h"
+
+class Boton;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+struct Entorno;
+struct Sesion;
+
+// The start-up window: establishment, shift, section, sex and student code.
+class FrmLogin final : public Ventana {
+    Q_OBJECT
+public:
+    FrmLogin(Entorno &entorno, Sesion &sesion);
+
+    void cargar() override;
+
+    qint16 empresaInvalida() const { return m_empresaInvalida; }
+
+protected:
+    bool eventFilter(QObject *objeto, QEvent *evento) override;
+
+private:
+    void CmdAceptar_Click();
+    void CmdSalir_Click();
+    void TxtCodEmpresa_LostFocus();
+    void Validar_Empresa();
+
+    Entorno &m_entorno;
+    Sesion &m_sesion;
+    qint16 m_empresaInvalida = 0;
+
+    QLineEdit *m_txtCodEmpresa;
+    QComboBox *m_cmbTurno;
+    QLineEdit *m_txtSeccion;
+    QComboBox *m_cmbSexo;
+    QLineEdit *m_txtDNI;
+    Boton *m_cmdAceptar;
+    Boton *m_cmdSalir;
+    QLineEdit *m_txtEscuela;
+};

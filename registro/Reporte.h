@@ -1,0 +1,38 @@
+#pragma once
+
+#include "HojaCalculo.h"
+#include "Module1.h"
+
+struct Entorno;
+
+// Column numbers of the report row (row 1 mathematics, row 2 language).
+namespace columnas {
+constexpr int kCodEmpresa = 1;
+constexpr int kMateria = 9;
+constexpr int kModelo = 10;
+constexpr int kPrimeraRespuesta = 11; // question q lies in column 10 + q
+constexpr int kUltima = 32;
+} // namespace columnas
+
+int filaReporte(Asignatura asignatura);
+
+// The student's workbook path without its ".xlsx": the program folder and
+// "Apl Examen - " code "_" shift "_" section "_" sex "_" student code.
+QString construirRutaExcel(const QString &carpetaPrograma, const Sesion &sesion);
+
+// A section that can stand in a file name: no path separators, no characters that file
+// names forbid, no control characters.
+bool seccionAdmisible(const QString &seccion);
+
+// Replaces the subject's report row in `celdas` with the record's values.
+void ponerFilaReporte(CeldasHoja &celdas, const Sesion &sesion, Asignatura asignatura);
+
+// Registration's workbook step: builds RutaExcel and creates the empty "Reporte" workbook,
+// or reads from the existing one which subjects are finished. A failure is shown to the
+// student ("Error al generar excel...") and registration goes on.
+void Crear_Excel(Entorno &entorno, Sesion &sesion);
+
+// Writes the subject's row into the student's workbook, keeping every other cell, and only
+// then marks the subject finished. Returns an empty string on success, otherwise what went
+// wrong; on failure the flag stays as it was and an existing workbook is left untouched.
+QString GuardarRespuestas(Entorno &entorno, Sesion &sesion, Asignatura asignatura);

@@ -1,0 +1,118 @@
+#pragma once
+
+#include "Abridor.h"
+#include "Archivos.h"
+#include "Entorno.h"
+#include "HojaCalculo.h"
+#include "Mensajes.h"
+#include "Module1.h"
+#include "Reloj.h"
+
+#include <QList>
+#include <QSet>
+#include <QSize>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <functional>
+
+struct LlamadaMensaje {
+    QString texto;
+    int estilo;
+    QString titulo;
+    QString archivoAyuda;
+    int contextoAyuda;
+};
+
+// Records every box; answers from a script, then OK for OK-only boxes and No for Yes/No ones.
+class MensajesFalsos final : public IMensajes {
+public:
+    int mostrar(const QString &texto, int estilo, const QString &titulo,
+                const QString &archivoAyuda, int contextoAyuda) override;
+    QStringList textos() const;
+
+    QList<LlamadaMensaje> llamadas;
+    QList<int> respuestas;
+    std::function<void(const LlamadaMensaje &)> alMostrar;
+};
+
+// Gives the listed seconds one reading after another, then repeats the last one.
+class RelojFalso final : public IReloj {
+public:
+    int segundos() const override;
+    QList<int> lecturas {0};
+    mutable int leidas = 0;
+};
+
+class AbridorFalso final : public IAbridorDocumentos {
+public:
+    void abrir(const QString &ruta) override { abiertos << ruta; }
+    QStringList abiertos;
+};
+
+// Real files, with chosen files that refuse to be deleted (as a file in use would).
+class ArchivosConFallos final : public ArchivosLocales {
+public:
+    bool borrarArchivo(const QString &ruta) override;
+    QSet<QString> noBorrables;
+};
+
+// The real workbook, with failures that can be switched on.
+class HojaConFallos final : public IHojaCalculo {
+public:
+    bool leerReporte(const QString &ruta, CeldasHoja *celdas, QString *error) override;
+    bool escribirLibro(const QString &ruta, const CeldasHoja &celdas, QString *error) override;
+    bool fallarEscritura = false;
+    int escrituras = 0;
+    LibroXlsx real;
+};
+
+// A program folder of its own with fakes for every platform service.
+struct Banco {
+    Banco();
+    QString carpeta() const { return dir.path(); }
+
+    QTemporaryDir dir;
+    MensajesFalsos mensajes;
+    ArchivosConFallos archivos;
+    RelojFalso reloj;
+    AbridorFalso abridor;
+    HojaConFallos hoja;
+    Entorno entorno;
+    Sesion sesion;
+};
+
+// Small pictures for the content folder (a real JPEG, any size).
+void crearImagen(const QString &ruta, QSize tamano = QSize(60, 30));
+void crearArchivo(const QString &ruta, const QByteArray &contenido = "x");
+// Every picture of every model of the subject, plus `extra` files per model folder.
+void crearContenidoAsignatura(const QString &carpeta, Asignatura asignatura, int preguntas = 22);
+
+// Runs `accion` on the window named `nombre` as soon as it is the active modal window;
+// for dialogs opened from inside a handler.
+void alAparecer(const QString &nombre, std::function<void(QWidget *)> accion);
+
+// Drives a sequence of modal windows: each step waits for a visible modal window of its
+// name that is not one an earlier step closed, then acts on it.
+class Guion {
+public:
+    void paso(const QString &nombre, std::function<void(QWidget *)> accion);
+    // Starts polling; the steps run while the caller's modal loops spin.
+    void iniciar();
+    bool completo() const { return m_siguiente >= m_pasos.size(); }
+    QString pendiente() const;
+
+private:
+    void revisar();
+    struct Paso {
+        QString nombre;
+        std::function<void(QWidget *)> accion;
+    };
+    QList<Paso> m_pasos;
+    qsizetype m_siguiente = 0;
+};
+
+template <typename T> T *hijo(QWidget *ventana, const QString &nombre)
+{
+    return ventana->findChild<T *>(nombre);
+}

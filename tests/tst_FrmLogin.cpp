@@ -1,0 +1,278 @@
+#include "Apoyo.h"
+#include "FrmLogin.h"
+#include "Geometria.h"
+#include "Reporte.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+const QString kMsgEmpresa = QStringLiteral("Ingrese el código de Empresa correctamente");
+const QString kMsgAlumno = QStringLiteral("Ingrese Sexo, Código de Alumno/a correctamente");
+const QString kMsgClase = QStringLiteral("Ingrese Turno y Sección correctamente");
+
+// A registration window driven as a student would: typed keys, focus moves, clicks.
+struct Registro {
+    Banco banco;
+    FrmLogin form {banco.entorno, banco.sesion};
+
+    Registro()
+    {
+        banco.reloj.lecturas = {37};
+        form.cargar();
+        form.show();
+        QApplication::setActiveWindow(&form);
+    }
+    QLineEdit *caja(const char *n) { return hijo<QLineEdit>(&form, QLatin1String(n)); }
+    QComboBox *lista(const char *n) { return hijo<QComboBox>(&form, QLatin1String(n)); }
+    QPushButton *boton(const char *n) { return hijo<QPushButton>(&form, QLatin1String(n)); }
+    void escribir(const char *nombre, const QString &texto)
+    {
+        QLineEdit *c = caja(nombre);
+        c->setFocus();
+        QTest::keyClicks(c, texto);
+    }
+    void aceptar() { QTest::mouseClick(boton("CmdAceptar"), Qt::LeftButton); }
+    void completar(const QString &codigo = QStringLiteral("EE0310002"))
+    {
+        escribir("TxtCodEmpresa", codigo);
+        lista("CmbTurno")->setCurrentIndex(2); // TARDE
+        escribir("TxtSeccion", QStringLiteral("3a"));
+        lista("CmbSexo")->setCurrentIndex(2); // "   F"
+        escribir("TxtDNI", QStringLiteral("40006"));
+    }
+};
+} // namespace
+
+class TstFrmLogin : public QObject {
+    Q_OBJECT
+private slots:
+    void formularioIntactoDaLosTresMensajes()
+    {
+        Registro r;
+        r.aceptar();
+        QCOMPARE(r.banco.mensajes.textos(), QStringList({kMsgEmpresa, kMsgAlumno, kMsgClase}));
+        for (const auto &m : r.banco.mensajes.llamadas) {
+            QCOMPARE(m.estilo, 0);
+            QVERIFY(m.titulo.isEmpty());
+        }
+        QVERIFY(r.form.isVisible());
+        QCOMPARE(r.form.siguiente(), Pantalla::Fin);
+    }
+
+    void registroValido()
+    {
+        Registro r;
+        r.completar(QStringLiteral("ee0310002")); // typed in small letters
+        r.aceptar();
+        QVERIFY2(r.banco.mensajes.llamadas.isEmpty(), qPrintable(r.banco.mensajes.textos().join('|')));
+        const Sesion &s = r.banco.sesion;
+        QCOMPARE(s.CodEmpresa, QStringLiteral("EE0310002"));
+        QCOMPARE(s.NombreEscuela, r.caja("TxtEscuela")->text());
+        QVERIFY(!s.NombreEscuela.isEmpty());
+        QCOMPARE(s.Sexo, 2);
+        QCOMPARE(s.Turno, QStringLiteral("T"));
+        QCOMPARE(s.Seccion, QStringLiteral("3A"));
+        QCOMPARE(s.DNI, QStringLiteral("40006"));
+        QVERIFY(s.CampoE.isEmpty() && s.CampoF.isEmpty());
+        // Drawn at :37: mathematics from the last digit, language from the first.
+        QCOMPARE(s.ModeloMat, 2);
+        QCOMPARE(s.ModeloLeng, 6);
+        QCOMPARE(s.RutaExcel, construirRutaExcel(r.banco.carpeta(), s));
+        QVERIFY(QFileInfo::exists(s.RutaExcel + ".xlsx"));
+        QCOMPARE(r.form.siguiente(), Pantalla::Menu);
+        QVERIFY(!r.form.isVisible());
+    }
+
+    void sorteoAntesDelLibroYEnOrden()
+    {
+        Registro r;
+        r.banco.reloj.lecturas = {12, 13};
+        r.completar();
+        r.aceptar();
+        QCOMPARE(r.banco.sesion.ModeloMat, 1 + (6 + 12) % 6);
+        QCOMPARE(r.banco.sesion.ModeloLeng, 1 + (4 + 13) % 6);
+    }
+
+    void codigoVaciadoConservaElNombrePeroFalla()
+    {
+        Registro r;
+        r.escribir("TxtCodEmpresa", QStringLiteral("EE0000000"));
+        r.caja("TxtSeccion")->setFocus();
+        QCOMPARE(r.caja("TxtEscuela")->text(), QStringLiteral("ESCUELA PRUEBA 0"));
+        r.caja("TxtCodEmpresa")->setFocus();
+        r.caja("TxtCodEmpresa")->selectAll();
+        QTest::keyClick(r.caja("TxtCodEmpresa"), Qt::Key_Backspace);
+        r.aceptar();
+        QCOMPARE(r.caja("TxtEscuela")->text(), QStringLiteral("ESCUELA PRUEBA 0"));
+        QCOMPARE(r.banco.mensajes.textos().first(), kMsgEmpresa);
+        QCOMPARE(r.form.empresaInvalida(), 1);
+    }
+
+    void busquedaAlSalirDelCodigo_data()
+    {
+        QTest::addColumn<QString>("tecleado");
+        QTest::addColumn<bool>("pegado");
+        QTest::addColumn<QString>("nombre");
+        QTest::newRow("spaces around") << "  EE9999999  " << false << "ESCUELA PRUEBA 9";
+        QTest::newRow("8 characters") << "EE031000" << false << "";
+        QTest::newRow("10 characters") << "EE03100020" << false << "";
+        QTest::newRow("pasted small letters") << "ee0000000" << true << "";
+    }
+    void busquedaAlSalirDelCodigo()
+    {
+        QFETCH(QString, tecleado);
+        QFETCH(bool, pegado);
+        QFETCH(QString, nombre);
+        Registro r;
+        // A code found first, so that a failed lookup visibly empties the name box.
+        r.escribir("TxtCodEmpresa", QStringLiteral("EE1111111"));
+        r.caja("TxtDNI")->setFocus();
+        QCOMPARE(r.caja("TxtEscuela")->text(), QStringLiteral("ESCUELA PRUEBA 1"));
+        r.caja("TxtCodEmpresa")->clear();
+        if (pegado) {
+            r.caja("TxtCodEmpresa")->setFocus();
+            r.caja("TxtCodEmpresa")->insert(tecleado);
+        } else {
+            r.escribir("TxtCodEmpresa", tecleado);
+        }
+        r.completar(QString()); // the code box keeps what was entered above
+        r.aceptar();
+        QCOMPARE(r.caja("TxtEscuela")->text(), nombre);
+        QCOMPARE(r.banco.mensajes.textos().contains(kMsgEmpresa), nombre.isEmpty());
+    }
+
+    void codigoDeAlumnoSoloDigitos()
+    {
+        Registro r;
+        r.escribir("TxtDNI", QStringLiteral("12a b-3.4"));
+        QCOMPARE(r.caja("TxtDNI")->text(), QStringLiteral("1234"));
+        QTest::keyClick(r.caja("TxtDNI"), Qt::Key_Backspace);
+        QCOMPARE(r.caja("TxtDNI")->text(), QStringLiteral("123"));
+    }
+
+    void seccionEnMayusculasSinRecortar()
+    {
+        Registro r;
+        r.completar();
+        r.caja("TxtSeccion")->clear();
+        r.escribir("TxtSeccion", QStringLiteral(" 3a "));
+        r.aceptar();
+        QCOMPARE(r.banco.sesion.Seccion, QStringLiteral(" 3A "));
+        QCOMPARE(r.form.siguiente(), Pantalla::Menu);
+    }
+
+    void seccionInsegura_data()
+    {
+        QTest::addColumn<QString>("seccion");
+        for (const char *s : {"3/A", "..\\3A", "A:B", "A*", "A?", "A\"B", "<A>", "A|B", "A\tB", "A\nB"})
+            QTest::newRow(s) << QString::fromLatin1(s);
+    }
+    void seccionInsegura()
+    {
+        QFETCH(QString, seccion);
+        Registro r;
+        r.completar();
+        r.caja("TxtSeccion")->setText(seccion);
+        r.aceptar();
+        QCOMPARE(r.banco.mensajes.textos(), QStringList({kMsgClase}));
+        QVERIFY(r.banco.sesion.Seccion.isEmpty());
+        QVERIFY(r.banco.sesion.RutaExcel.isEmpty());
+        QVERIFY(r.form.isVisible());
+    }
+
+    void segundoClicCorregido()
+    {
+        Registro r;
+        r.completar();
+        r.lista("CmbTurno")->setCurrentIndex(0);
+        r.aceptar();
+        QCOMPARE(r.banco.mensajes.textos(), QStringList({kMsgClase}));
+        QCOMPARE(r.banco.sesion.Sexo, 2); // stored by the groups that passed
+        r.lista("CmbTurno")->setCurrentIndex(3);
+        r.aceptar();
+        QCOMPARE(r.banco.mensajes.llamadas.size(), 1);
+        QCOMPARE(r.banco.sesion.Turno, QStringLiteral("N"));
+        QCOMPARE(r.form.siguiente(), Pantalla::Menu);
+    }
+
+    void sexoYTurno_data()
+    {
+        QTest::addColumn<int>("sexo");
+        QTest::addColumn<int>("turno");
+        QTest::addColumn<int>("valorSexo");
+        QTest::addColumn<QString>("letraTurno");
+        QTest::newRow("M, MAÑANA") << 1 << 1 << 1 << "M";
+        QTest::newRow("X, NOCHE") << 3 << 3 << 3 << "N";
+    }
+    void sexoYTurno()
+    {
+        QFETCH(int, sexo);
+        QFETCH(int, turno);
+        Registro r;
+        r.completar();
+        r.lista("CmbSexo")->setCurrentIndex(sexo);
+        r.lista("CmbTurno")->setCurrentIndex(turno);
+        r.aceptar();
+        QTEST(int(r.banco.sesion.Sexo), "valorSexo");
+        QTEST(r.banco.sesion.Turno, "letraTurno");
+    }
+
+    void teclasYCierre()
+    {
+        Registro r;
+        r.completar();
+        // Escape and Enter on the form close nothing; the frame's close request is refused.
+        QTest::keyClick(r.caja("TxtDNI"), Qt::Key_Escape);
+        QTest::keyClick(r.caja("TxtDNI"), Qt::Key_Return);
+        QVERIFY(!r.form.close());
+        QVERIFY(r.form.isVisible());
+        QVERIFY(!(r.form.windowFlags() & Qt::WindowCloseButtonHint));
+        QVERIFY(r.banco.mensajes.llamadas.isEmpty());
+        // Enter on the focused button clicks it.
+        r.boton("CmdAceptar")->setFocus();
+        QTest::keyClick(r.boton("CmdAceptar"), Qt::Key_Return);
+        QCOMPARE(r.form.siguiente(), Pantalla::Menu);
+    }
+
+    void salir()
+    {
+        Registro r;
+        r.completar();
+        QTest::mouseClick(r.boton("CmdSalir"), Qt::LeftButton);
+        QCOMPARE(r.form.siguiente(), Pantalla::Fin);
+        QVERIFY(!r.form.isVisible());
+        QVERIFY(r.banco.sesion.CodEmpresa.isEmpty());
+    }
+
+    void ordenDeTabulacion()
+    {
+        Registro r;
+        QStringList recorrido;
+        r.caja("TxtCodEmpresa")->setFocus();
+        for (int i = 0; i < 8; ++i) {
+            recorrido << QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(recorrido, QStringList({"TxtCodEmpresa", "CmbTurno", "TxtSeccion", "CmbSexo",
+                                         "TxtDNI", "CmdAceptar", "CmdSalir", "TxtCodEmpresa"}));
+    }
+
+    void geometria()
+    {
+        Registro r;
+        QCOMPARE(r.form.size(), QSize(825, 243));
+        QCOMPARE(r.caja("TxtEscuela")->geometry(), twRect(2400, 480, 9855, 480));
+        QCOMPARE(r.boton("CmdSalir")->geometry(), twRect(7320, 2640, 1815, 615));
+        QCOMPARE(r.boton("CmdAceptar")->property("colorFondo").toUInt(), 0x00C0FFC0u);
+        QCOMPARE(r.lista("CmbSexo")->itemText(3), QStringLiteral("   X"));
+        QVERIFY(!r.caja("TxtEscuela")->isEnabled());
+    }
+};
+
+QTEST_MAIN(TstFrmLogin)
+#include "tst_FrmLogin.moc"
