@@ -50,13 +50,9 @@ void Ventana::fijarTamanoExterior(int anchoTwips, int altoTwips)
 
 void Ventana::closeEvent(QCloseEvent *evento)
 {
-    if (m_terminando) {
-        evento->accept();
-        return;
-    }
-    evento->ignore();
-    if (!m_cierreBloqueado)
+    if (!m_terminando && !m_cierreBloqueado)
         cerrarDesdeMarco();
+    evento->setAccepted(m_terminando);
 }
 
 void Ventana::keyPressEvent(QKeyEvent *evento)

@@ -88,7 +88,7 @@ void crearContenidoAsignatura(const QString &carpeta, Asignatura asignatura, int
     }
 }
 
-void alAparecer(const QString &nombre, std::function<void(QWidget *)> accion)
+QTimer *alAparecer(const QString &nombre, std::function<void(QWidget *)> accion)
 {
     auto *temporizador = new QTimer(qApp);
     temporizador->setInterval(1);
@@ -101,6 +101,7 @@ void alAparecer(const QString &nombre, std::function<void(QWidget *)> accion)
         QTimer::singleShot(0, modal, [accion, modal] { accion(modal); });
     });
     temporizador->start();
+    return temporizador;
 }
 
 void Guion::paso(const QString &nombre, std::function<void(QWidget *)> accion)

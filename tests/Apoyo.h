@@ -89,8 +89,9 @@ void crearArchivo(const QString &ruta, const QByteArray &contenido = "x");
 void crearContenidoAsignatura(const QString &carpeta, Asignatura asignatura, int preguntas = 22);
 
 // Runs `accion` on the window named `nombre` as soon as it is the active modal window;
-// for dialogs opened from inside a handler.
-void alAparecer(const QString &nombre, std::function<void(QWidget *)> accion);
+// for dialogs opened from inside a handler. The returned timer may be deleted to give up.
+class QTimer;
+QTimer *alAparecer(const QString &nombre, std::function<void(QWidget *)> accion);
 
 // Drives a sequence of modal windows: each step waits for a visible modal window of its
 // name that is not one an earlier step closed, then acts on it.

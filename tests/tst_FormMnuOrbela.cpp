@@ -1,0 +1,223 @@
+#include "Apoyo.h"
+#include "FormMnuOrbela.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+QStringList archivos(const QString &carpeta)
+{
+    return QDir(carpeta).entryList(QDir::Files | QDir::Hidden);
+}
+
+// Both subjects' full content, a texts document and a note in every folder, and a
+// sub-folder that clean-up must leave alone.
+void contenidoCompleto(const QString &carpeta)
+{
+    for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua}) {
+        crearContenidoAsignatura(carpeta, a);
+        for (int m = 1; m <= kModelos; ++m) {
+            const QString dir = carpetaModelo(carpeta, a, m);
+            crearArchivo(dir + "/notas.txt");
+            crearArchivo(dir + "/.oculto");
+            crearArchivo(dir + "/sub/queda.txt");
+        }
+    }
+}
+
+struct Menu {
+    Banco banco;
+    std::unique_ptr<FormMnuOrbela> form;
+    bool dialogoVisto = false;
+
+    Menu()
+    {
+        contenidoCompleto(banco.carpeta());
+        banco.sesion.ModeloMat = 3;
+        banco.sesion.ModeloLeng = 5;
+    }
+    void abrir()
+    {
+        form = std::make_unique<FormMnuOrbela>(banco.entorno, banco.sesion);
+        form->cargar();
+        form->show();
+    }
+    QPushButton *boton(const char *n) { return hijo<QPushButton>(form.get(), QLatin1String(n)); }
+    // Presses a subject button and answers the access-code dialog with `codigo`; an empty
+    // `codigo` leaves through the dialog's own "Salir".
+    void elegir(const char *botonAsignatura, const QString &codigo)
+    {
+        QTimer *espera = alAparecer(QStringLiteral("FrmCodigoAcceso"), [this, codigo](QWidget *d) {
+            dialogoVisto = true;
+            if (codigo.isEmpty()) {
+                QTest::mouseClick(hijo<QPushButton>(d, "CmdSalir"), Qt::LeftButton);
+                return;
+            }
+            QTest::keyClicks(hijo<QLineEdit>(d, "TxtCodAcceso"), codigo);
+            QTest::keyClick(hijo<QLineEdit>(d, "TxtCodAcceso"), Qt::Key_Return);
+        });
+        QTest::mouseClick(boton(botonAsignatura), Qt::LeftButton);
+        if (!dialogoVisto)
+            delete espera;
+    }
+};
+
+} // namespace
+
+class TstFormMnuOrbela : public QObject {
+    Q_OBJECT
+private slots:
+    void cargaSegunLoFinalizado_data()
+    {
+        QTest::addColumn<int>("leng");
+        QTest::addColumn<int>("mat");
+        QTest::newRow("none finished") << 0 << 0;
+        QTest::newRow("language finished") << 1 << 0;
+        QTest::newRow("mathematics finished") << 0 << 1;
+        QTest::newRow("both finished") << 1 << 1;
+        QTest::newRow("only 1 counts as finished") << 2 << -1;
+    }
+    void cargaSegunLoFinalizado()
+    {
+        QFETCH(int, leng);
+        QFETCH(int, mat);
+        Menu m;
+        m.banco.sesion.FinalizadoLeng = qint16(leng);
+        m.banco.sesion.FinalizadoMat = qint16(mat);
+        m.abrir();
+        QCOMPARE(m.boton("CmdLengua")->isEnabled(), leng != 1);
+        QCOMPARE(m.boton("CmdMatematica")->isEnabled(), mat != 1);
+        QVERIFY(m.boton("CmdSalir")->isEnabled());
+        for (auto [a, bandera] : {std::pair {Asignatura::Lengua, leng}, {Asignatura::Matematica, mat}}) {
+            for (int modelo = 1; modelo <= kModelos; ++modelo) {
+                const QString dir = carpetaModelo(m.banco.carpeta(), a, modelo);
+                QCOMPARE(archivos(dir).size(), bandera == 1 ? 0 : 22 + 2);
+                QVERIFY(QFileInfo::exists(dir + "/sub/queda.txt"));
+            }
+        }
+        QVERIFY(m.banco.mensajes.llamadas.isEmpty());
+        QVERIFY(!m.form->close()); // no way out through the frame
+    }
+
+    void modeloSinPrimeraImagenSeSalta()
+    {
+        Menu m;
+        QFile::remove(rutaPregunta(m.banco.carpeta(), Asignatura::Lengua, 3, 1));
+        m.banco.sesion.FinalizadoLeng = 1;
+        m.abrir();
+        for (int modelo = 1; modelo <= kModelos; ++modelo)
+            QCOMPARE(archivos(carpetaModelo(m.banco.carpeta(), Asignatura::Lengua, modelo)).size(),
+                     modelo == 3 ? 21 + 2 : 0);
+    }
+
+    void archivoQueNoSeBorraAvisaYSigue()
+    {
+        Menu m;
+        m.banco.archivos.noBorrables = {QStringLiteral("Mat_Mod2_P5.jpg")};
+        m.banco.sesion.FinalizadoMat = 1;
+        m.abrir();
+        QCOMPARE(m.banco.mensajes.llamadas.size(), 1);
+        QVERIFY(m.banco.mensajes.textos().first().contains("Avise al supervisor"));
+        QCOMPARE(archivos(carpetaModelo(m.banco.carpeta(), Asignatura::Matematica, 2)),
+                 QStringList({"Mat_Mod2_P5.jpg"}));
+        for (int modelo : {1, 3, 4, 5, 6})
+            QVERIFY(archivos(carpetaModelo(m.banco.carpeta(), Asignatura::Matematica, modelo)).isEmpty());
+        QVERIFY(!m.boton("CmdMatematica")->isEnabled());
+        QVERIFY(m.boton("CmdLengua")->isEnabled());
+    }
+
+    void examenNoDisponibleAntesDelCodigo_data()
+    {
+        QTest::addColumn<bool>("comoCarpeta");
+        QTest::newRow("first picture missing") << false;
+        QTest::newRow("a folder in its place") << true;
+    }
+    void examenNoDisponibleAntesDelCodigo()
+    {
+        QFETCH(bool, comoCarpeta);
+        Menu m;
+        const QString primera = rutaPregunta(m.banco.carpeta(), Asignatura::Matematica, 3, 1);
+        QFile::remove(primera);
+        if (comoCarpeta)
+            QDir().mkpath(primera);
+        m.banco.sesion.CodigoAcceso = QStringLiteral("anterior");
+        m.abrir();
+        m.elegir("CmdMatematica", QStringLiteral("4592"));
+        QCOMPARE(m.banco.mensajes.textos(), QStringList({"Examen no disponible..."}));
+        QVERIFY(!m.dialogoVisto);
+        QCOMPARE(m.banco.sesion.CodigoAcceso, QStringLiteral("anterior"));
+        QVERIFY(m.form->isVisible());
+        // The other subject's model is complete and opens.
+        m.elegir("CmdLengua", QStringLiteral("2813"));
+        QCOMPARE(m.form->siguiente(), Pantalla::ExamenLengua);
+    }
+
+    void codigos_data()
+    {
+        QTest::addColumn<QString>("boton");
+        QTest::addColumn<QString>("codigo");
+        QTest::addColumn<bool>("entra");
+        QTest::newRow("language code") << "CmdLengua" << "2813" << true;
+        QTest::newRow("mathematics code") << "CmdMatematica" << "4592" << true;
+        QTest::newRow("spaces around") << "CmdMatematica" << "  4592 " << true;
+        QTest::newRow("other subject's code") << "CmdLengua" << "4592" << false;
+        QTest::newRow("inner space") << "CmdLengua" << "28 13" << false;
+        QTest::newRow("3 digits") << "CmdLengua" << "281" << false;
+        QTest::newRow("5 digits") << "CmdMatematica" << "45920" << false;
+        QTest::newRow("abandoned with Salir") << "CmdMatematica" << "" << false;
+    }
+    void codigos()
+    {
+        QFETCH(QString, boton);
+        QFETCH(QString, codigo);
+        QFETCH(bool, entra);
+        Menu m;
+        m.abrir();
+        m.elegir(qPrintable(boton), codigo);
+        QVERIFY(m.dialogoVisto);
+        const bool lengua = boton == "CmdLengua";
+        if (entra) {
+            QVERIFY(m.banco.mensajes.llamadas.isEmpty());
+            QCOMPARE(m.banco.sesion.Materia, lengua ? "Lengua" : "Matematica");
+            QCOMPARE(lengua ? m.banco.sesion.PreguntaLeng : m.banco.sesion.PreguntaMat, 1);
+            QCOMPARE(m.form->siguiente(), lengua ? Pantalla::ExamenLengua : Pantalla::ExamenMatematica);
+            QVERIFY(!m.form->isVisible());
+        } else {
+            QCOMPARE(m.banco.mensajes.textos(), QStringList({"Código incorrecto...!"}));
+            QVERIFY(m.banco.sesion.Materia.isEmpty());
+            QCOMPARE(m.banco.sesion.PreguntaLeng + m.banco.sesion.PreguntaMat, 0);
+            QCOMPARE(m.banco.sesion.CodigoAcceso, codigo.trimmed());
+            QVERIFY(m.form->isVisible());
+        }
+    }
+
+    void segundoIntentoTrasUnError()
+    {
+        Menu m;
+        m.abrir();
+        m.elegir("CmdLengua", QStringLiteral("1111"));
+        m.dialogoVisto = false;
+        m.elegir("CmdLengua", QStringLiteral("2813"));
+        QVERIFY(m.dialogoVisto);
+        QCOMPARE(m.banco.mensajes.llamadas.size(), 1);
+        QCOMPARE(m.form->siguiente(), Pantalla::ExamenLengua);
+    }
+
+    void salir()
+    {
+        Menu m;
+        m.abrir();
+        QTest::mouseClick(m.boton("CmdSalir"), Qt::LeftButton);
+        QCOMPARE(m.form->siguiente(), Pantalla::Fin);
+        QVERIFY(!m.form->isVisible());
+    }
+};
+
+QTEST_MAIN(TstFormMnuOrbela)
+#include "tst_FormMnuOrbela.moc"
