@@ -5,7 +5,8 @@
 #include <QLinearGradient>
 #include <QPainter>
 
-QPixmap dibujarBannerMatematica()
+namespace {
+QPixmap dibujarBannerMatematicaSinCache()
 {
     QPixmap dibujo(tw(10623), tw(1193));
     dibujo.fill(Qt::transparent);
@@ -20,8 +21,17 @@ QPixmap dibujarBannerMatematica()
                QStringLiteral("MATEMÁTICA"));
     return dibujo;
 }
+} // namespace
 
-QPixmap dibujarLogoProducto()
+// Drawn once; every reload of an exam form reuses it.
+QPixmap dibujarBannerMatematica()
+{
+    static const QPixmap dibujo = dibujarBannerMatematicaSinCache();
+    return dibujo;
+}
+
+namespace {
+QPixmap dibujarLogoProductoSinCache()
 {
     QPixmap logo(394, 76);
     QPainter p(&logo);
@@ -37,8 +47,17 @@ QPixmap dibujarLogoProducto()
     p.drawText(logo.rect(), Qt::AlignCenter, QStringLiteral("ORBELA"));
     return logo;
 }
+} // namespace
 
-QPixmap dibujarBannerLengua()
+// Drawn once; every reload of an exam form reuses it.
+QPixmap dibujarLogoProducto()
+{
+    static const QPixmap dibujo = dibujarLogoProductoSinCache();
+    return dibujo;
+}
+
+namespace {
+QPixmap dibujarBannerLenguaSinCache()
 {
     QPixmap dibujo(tw(6507), tw(792));
     dibujo.fill(Qt::white);
@@ -51,5 +70,13 @@ QPixmap dibujarBannerLengua()
     p.setPen(Qt::black);
     p.drawText(QPointF(960.0 / kTwipsPorPixel, 535.0 / kTwipsPorPixel),
                QStringLiteral("LENGUA Y LITERATURA"));
+    return dibujo;
+}
+} // namespace
+
+// Drawn once; every reload of an exam form reuses it.
+QPixmap dibujarBannerLengua()
+{
+    static const QPixmap dibujo = dibujarBannerLenguaSinCache();
     return dibujo;
 }

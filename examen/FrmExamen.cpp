@@ -192,10 +192,13 @@ void FrmExamen::mostrarImagen(int modelo, int pregunta)
 {
     const QString ruta = rutaPregunta(m_entorno.carpetaPrograma, m_config.asignatura, modelo, pregunta);
     QImageReader lector(ruta);
-    const QImage imagen = lector.read();
+    QImage imagen = lector.read();
     if (!imagen.isNull()) {
-        m_image1->setPixmap(QPixmap::fromImage(imagen));
-        m_image1->resize(imagen.size());
+        const QSize tamano = imagen.size();
+        m_image1->setPixmap(QPixmap::fromImage(std::move(imagen)));
+        m_image1->resize(tamano);
+        // The picture covers its whole rectangle: nothing behind it needs painting.
+        m_image1->setAttribute(Qt::WA_OpaquePaintEvent);
         return;
     }
     // The exam goes on: the student can still answer, move and save.

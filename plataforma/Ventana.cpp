@@ -4,8 +4,11 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QStyleOptionButton>
-#include <QStylePainter>
+#include <QFontMetrics>
+#include <QHash>
+#include <QPainter>
+#include <QStaticText>
+#include <QTextOption>
 
 Ventana::Ventana(QWidget *padre)
     : QDialog(padre)
@@ -44,8 +47,17 @@ void Ventana::fijarAreaCliente(int anchoTwips, int altoTwips)
 
 void Ventana::fijarTamanoExterior(int anchoTwips, int altoTwips)
 {
+    m_tamanoExterior = QSize(tw(anchoTwips), tw(altoTwips));
     const QSize marco = frameGeometry().size() - geometry().size();
-    resize(tw(anchoTwips) - marco.width(), tw(altoTwips) - marco.height());
+    resize(m_tamanoExterior - marco);
+}
+
+void Ventana::showEvent(QShowEvent *evento)
+{
+    QDialog::showEvent(evento);
+    // The frame is only known once the window is on screen.
+    if (!m_tamanoExterior.isEmpty())
+        resize(m_tamanoExterior - (frameGeometry().size() - geometry().size()));
 }
 
 void Ventana::closeEvent(QCloseEvent *evento)
@@ -77,11 +89,11 @@ Boton::Boton(const QString &texto, QWidget *padre)
 
 void Boton::setColorFondo(quint32 color)
 {
+    if (color == m_colorFondo && property("colorFondo").isValid())
+        return;
     m_colorFondo = color;
-    QPalette paleta = palette();
-    paleta.setColor(QPalette::Button, colorVB(color));
-    setPalette(paleta);
     setProperty("colorFondo", QVariant::fromValue(color));
+    update();
 }
 
 void Boton::keyPressEvent(QKeyEvent *evento)
@@ -95,15 +107,76 @@ void Boton::keyPressEvent(QKeyEvent *evento)
     QPushButton::keyPressEvent(evento);
 }
 
+namespace {
+// Captions laid out once and reused by every button with the same text, font and width;
+// the exam forms are rebuilt at every change of question.
+const QStaticText &rotuloEnCache(const QString &texto, const QFont &fuente, int ancho)
+{
+    static QHash<QString, QStaticText> cache;
+    const QString clave = texto + QLatin1Char('\x1f') + fuente.key() + QLatin1Char('\x1f')
+        + QString::number(ancho);
+    auto it = cache.find(clave);
+    if (it == cache.end()) {
+        QStaticText rotulo;
+        rotulo.setTextFormat(Qt::PlainText);
+        rotulo.setTextOption(QTextOption(Qt::AlignHCenter));
+        const QFontMetrics metricas(fuente);
+        // Wrapped only when it does not fit on one line.
+        if (metricas.horizontalAdvance(texto) > ancho)
+            rotulo.setTextWidth(ancho);
+        rotulo.setText(texto);
+        rotulo.prepare(QTransform(), fuente);
+        if (cache.size() > 512)
+            cache.clear();
+        it = cache.insert(clave, rotulo);
+    }
+    return it.value();
+}
+} // namespace
+
 void Boton::paintEvent(QPaintEvent *)
 {
-    QStylePainter pintor(this);
-    QStyleOptionButton opcion;
-    initStyleOption(&opcion);
-    opcion.text.clear();
-    pintor.drawControl(QStyle::CE_PushButton, opcion);
-    pintor.setFont(font());
-    pintor.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                  QPalette::ButtonText));
-    pintor.drawText(rect().adjusted(3, 3, -3, -3), Qt::AlignCenter | Qt::TextWordWrap, text());
+    // Drawn by hand in the classic raised style: the back colour is the whole face, and no
+    // per-palette pixmaps pile up in the style's cache while forms come and go.
+    QPainter p(this);
+    const QRect r = rect();
+    const QColor cara = colorVB(m_colorFondo);
+    p.fillRect(r, cara);
+    const QColor claro = Qt::white;
+    const QColor sombra(128, 128, 128);
+    const QColor oscuro = Qt::black;
+    auto marco = [&p](QRect c, const QColor &arribaIzq, const QColor &abajoDer) {
+        p.setPen(arribaIzq);
+        p.drawLine(c.topLeft(), c.topRight());
+        p.drawLine(c.topLeft(), c.bottomLeft());
+        p.setPen(abajoDer);
+        p.drawLine(c.bottomLeft(), c.bottomRight());
+        p.drawLine(c.topRight(), c.bottomRight());
+    };
+    const bool hundido = isDown() || isChecked();
+    if (hundido) {
+        marco(r, oscuro, oscuro);
+        marco(r.adjusted(1, 1, -1, -1), sombra, sombra);
+    } else {
+        marco(r, claro, oscuro);
+        marco(r.adjusted(1, 1, -1, -1), cara, sombra);
+    }
+    const QRect area = r.adjusted(4, 3, -4, -3).translated(hundido ? 1 : 0, hundido ? 1 : 0);
+    p.setFont(font());
+    const QStaticText &rotulo = rotuloEnCache(text(), font(), area.width());
+    const QPointF origen(area.x() + (area.width() - rotulo.size().width()) / 2,
+                         area.y() + (area.height() - rotulo.size().height()) / 2);
+    if (isEnabled()) {
+        p.setPen(Qt::black);
+    } else {
+        p.setPen(claro);
+        p.drawStaticText(origen + QPointF(1, 1), rotulo);
+        p.setPen(sombra);
+    }
+    p.drawStaticText(origen, rotulo);
+    if (hasFocus()) {
+        QPen punteado(Qt::black, 1, Qt::DotLine);
+        p.setPen(punteado);
+        p.drawRect(r.adjusted(4, 4, -5, -5));
+    }
 }

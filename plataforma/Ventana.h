@@ -37,12 +37,14 @@ protected:
     virtual void cerrarDesdeMarco() { terminar(m_siguiente); }
 
     void closeEvent(QCloseEvent *evento) override;
+    void showEvent(QShowEvent *evento) override;
     void keyPressEvent(QKeyEvent *evento) override;
 
 private:
     Pantalla m_siguiente = Pantalla::Fin;
     bool m_cierreBloqueado = false;
     bool m_terminando = false;
+    QSize m_tamanoExterior; // pixels, frame included; empty when not set
 };
 
 // A command button that never acts as a default button and clicks on Enter when it has
