@@ -14,6 +14,7 @@ int MensajesQt::mostrar(const QString &texto, int estiloCaja, const QString &tit
 {
     // No help viewer exists on this platform, so the help file and context are not used.
     QMessageBox caja(QApplication::activeModalWidget());
+    caja.setObjectName(QStringLiteral("CajaMensaje"));
     caja.setWindowTitle(titulo.isEmpty() ? tituloAplicacion() : titulo);
     caja.setText(texto);
     caja.setIcon((estiloCaja & 0x70) == estilo::kCritico ? QMessageBox::Critical

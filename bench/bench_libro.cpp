@@ -1,0 +1,74 @@
+// Registration's workbook creation and one save of a subject's answers.
+#include "Entorno.h"
+#include "Medicion.h"
+#include "Module1.h"
+#include "Reporte.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+class SinMensajes final : public IMensajes {
+public:
+    int mostrar(const QString &texto, int, const QString &, const QString &, int) override
+    {
+        std::fprintf(stderr, "mensaje: %s\n", qPrintable(texto));
+        std::abort();
+    }
+};
+class SinAbridor final : public IAbridorDocumentos {
+public:
+    void abrir(const QString &) override {}
+};
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int repeticiones = argc > 1 ? atoi(argv[1]) : 200;
+    QTemporaryDir dir;
+    SinMensajes mensajes;
+    ArchivosLocales archivos;
+    RelojSistema reloj;
+    SinAbridor abridor;
+    LibroXlsx hoja;
+    Entorno entorno {dir.path(), mensajes, archivos, reloj, abridor, hoja};
+
+    Sesion sesion;
+    sesion.CodEmpresa = QStringLiteral("EE0310002");
+    sesion.NombreEscuela = QStringLiteral("I.P.E.M. Nº 1 DEMOSTRACION");
+    sesion.Turno = QStringLiteral("M");
+    sesion.Seccion = QStringLiteral("3A");
+    sesion.Sexo = 1;
+    sesion.ModeloMat = 2;
+    sesion.ModeloLeng = 5;
+    int alumno = 0;
+    // A new student each time: the workbook does not exist yet.
+    auto crear = [&] {
+        sesion.DNI = QString::number(40000000 + ++alumno);
+        sesion.FinalizadoMat = sesion.FinalizadoLeng = 0;
+        Crear_Excel(entorno, sesion);
+    };
+    auto guardar = [&] {
+        sesion.Materia = QStringLiteral("Matematica");
+        for (int q = 1; q <= kPreguntas; ++q)
+            sesion.RespMat[q] = QString(QChar('A' + (q + alumno) % 4));
+        if (!GuardarRespuestas(entorno, sesion, Asignatura::Matematica).isEmpty())
+            std::abort();
+    };
+    // The save rewrites a workbook that already holds the other subject's row.
+    sesion.DNI = QStringLiteral("1");
+    Crear_Excel(entorno, sesion);
+    sesion.Materia = QStringLiteral("Lengua");
+    if (!GuardarRespuestas(entorno, sesion, Asignatura::Lengua).isEmpty())
+        return 1;
+
+    const double msGuardar = medianaMs(repeticiones, guardar);
+    const double msCrear = medianaMs(repeticiones, crear);
+    std::printf("crear el libro de un alumno nuevo:     mediana %.3f ms\n", msCrear);
+    std::printf("guardar las respuestas de una materia: mediana %.3f ms\n", msGuardar);
+    return 0;
+}

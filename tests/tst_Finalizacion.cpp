@@ -1,0 +1,145 @@
+#include "Apoyo.h"
+#include "Finalizacion.h"
+#include "FrmMatMod1H1.h"
+#include "Reporte.h"
+
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+namespace {
+Sesion::Respuestas respuestas(const QString &letras)
+{
+    Sesion::Respuestas r;
+    for (int q = 1; q <= kPreguntas; ++q)
+        r[q] = letras.at(q - 1) == QLatin1Char('-') ? QString() : QString(letras.at(q - 1));
+    return r;
+}
+
+const QString kPregunta = QStringLiteral("Confirma que desea Guardar y Finalizar el Examen de ");
+
+struct Examen {
+    Banco banco;
+    std::unique_ptr<FrmMatMod1H1> form;
+    Examen()
+    {
+        crearContenidoAsignatura(banco.carpeta(), Asignatura::Matematica, 3);
+        Sesion &s = banco.sesion;
+        s.CodEmpresa = QStringLiteral("EE0000000");
+        s.NombreEscuela = QStringLiteral("ESCUELA PRUEBA 0");
+        s.Turno = QStringLiteral("M");
+        s.Seccion = QStringLiteral("1A");
+        s.Sexo = 1;
+        s.DNI = QStringLiteral("55");
+        s.ModeloMat = 2;
+        s.Materia = QStringLiteral("Matematica");
+        s.PreguntaMat = 3;
+        Crear_Excel(banco.entorno, s);
+        form = std::make_unique<FrmMatMod1H1>(banco.entorno, s);
+        form->cargar();
+        form->show();
+    }
+    void finalizar(int respuesta)
+    {
+        banco.mensajes.respuestas << respuesta;
+        QTest::mouseClick(hijo<QPushButton>(form.get(), "CmdFinalizar"), Qt::LeftButton);
+    }
+    CeldasHoja libro()
+    {
+        CeldasHoja c;
+        banco.hoja.leerReporte(banco.sesion.RutaExcel + ".xlsx", &c, nullptr);
+        return c;
+    }
+};
+} // namespace
+
+class TstFinalizacion : public QObject {
+    Q_OBJECT
+private slots:
+    void textoDeConfirmacion_data()
+    {
+        QTest::addColumn<QString>("letras");
+        QTest::addColumn<QString>("materia");
+        QTest::addColumn<QString>("texto");
+        QTest::newRow("all answered") << "ABCDABCDABCDABCDABCDAB" << "Lengua"
+                                      << "Se respondieron todas las preguntas. " + kPregunta + "Lengua ?";
+        QTest::newRow("3 and 17 missing") << "AB-DABCDABCDABCD-BCDAB" << "Matematica"
+                                          << "Aun fatan contestar las preguntas: 3, 17. " + kPregunta + "Matematica ?";
+        QTest::newRow("none answered") << QString(22, '-') << "Matematica"
+                                       << "Aun fatan contestar las preguntas: 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, "
+                                          "12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22. " + kPregunta + "Matematica ?";
+        QTest::newRow("any text counts as answered") << "x---------------------" << "Lengua"
+                                                     << "Aun fatan contestar las preguntas: 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, "
+                                                        "12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22. " + kPregunta + "Lengua ?";
+    }
+    void textoDeConfirmacion()
+    {
+        QFETCH(QString, letras);
+        QFETCH(QString, materia);
+        QTEST(textoConfirmacion(respuestas(letras), materia), "texto");
+    }
+
+    void laEleccionEnPantallaCuenta()
+    {
+        Examen e;
+        e.banco.sesion.RespMat = respuestas("AB-DABCDABCDABCDABCDAB");
+        QTest::mouseClick(hijo<QRadioButton>(e.form.get(), "OpMatMod1Preg1OpC"), Qt::LeftButton);
+        e.finalizar(kRespuestaNo);
+        const LlamadaMensaje &caja = e.banco.mensajes.llamadas.last();
+        QCOMPARE(caja.texto, "Se respondieron todas las preguntas. " + kPregunta + "Matematica ?");
+        QCOMPARE(caja.estilo, 276);
+        QCOMPARE(caja.titulo, QStringLiteral("MsgBox Demonstration"));
+        QCOMPARE(caja.archivoAyuda, QStringLiteral("DEMO.HLP"));
+        QCOMPARE(caja.contextoAyuda, 1000);
+        // No: the exam stays on the same question with the choice recorded.
+        QVERIFY(e.form->isVisible());
+        QCOMPARE(e.banco.sesion.PreguntaMat, 3);
+        QCOMPARE(e.banco.sesion.RespMat[3], QStringLiteral("C"));
+        QCOMPARE(e.banco.sesion.FinalizadoMat, 0);
+        QVERIFY(e.libro().empty());
+    }
+
+    void siGuardaYVuelveAlMenu()
+    {
+        Examen e;
+        e.banco.sesion.RespMat[1] = QStringLiteral("B");
+        e.finalizar(kRespuestaSi);
+        QCOMPARE(e.form->siguiente(), Pantalla::Menu);
+        QVERIFY(!e.form->isVisible());
+        QCOMPARE(e.banco.sesion.FinalizadoMat, 1);
+        const CeldasHoja c = e.libro();
+        QCOMPARE(c.at({1, 9}).texto, QStringLiteral("Matematica"));
+        QCOMPARE(c.at({1, 11}).texto, QStringLiteral("B"));
+        QCOMPARE(c.at({1, 10}), Celda::deNumero(2));
+        QCOMPARE(e.banco.mensajes.llamadas.size(), 1);
+    }
+
+    void guardadoFallidoNoSeDaPorBueno()
+    {
+        Examen e;
+        e.banco.sesion.RespMat[1] = QStringLiteral("D");
+        QTest::mouseClick(hijo<QRadioButton>(e.form.get(), "OpMatMod1Preg1OpA"), Qt::LeftButton);
+        e.banco.hoja.fallarEscritura = true;
+        e.finalizar(kRespuestaSi);
+        QCOMPARE(e.banco.mensajes.llamadas.size(), 2);
+        const LlamadaMensaje &aviso = e.banco.mensajes.llamadas.last();
+        QVERIFY(aviso.texto.startsWith(textoGuardadoFallido()));
+        QCOMPARE(aviso.estilo & 0x70, 16);
+        QVERIFY(e.form->isVisible());
+        QCOMPARE(e.banco.sesion.FinalizadoMat, 0);
+        QCOMPARE(e.banco.sesion.PreguntaMat, 3);
+        QCOMPARE(e.banco.sesion.RespMat[1], QStringLiteral("D"));
+        QCOMPARE(e.banco.sesion.RespMat[3], QStringLiteral("A"));
+        QVERIFY(e.libro().empty());
+
+        // Once the cause is gone the same button saves.
+        e.banco.hoja.fallarEscritura = false;
+        e.finalizar(kRespuestaSi);
+        QCOMPARE(e.banco.sesion.FinalizadoMat, 1);
+        QCOMPARE(e.libro().at({1, 13}).texto, QStringLiteral("A"));
+        QCOMPARE(e.form->siguiente(), Pantalla::Menu);
+    }
+};
+
+QTEST_MAIN(TstFinalizacion)
+#include "tst_Finalizacion.moc"

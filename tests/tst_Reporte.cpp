@@ -1,0 +1,287 @@
+#include "Apoyo.h"
+#include "Reporte.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+namespace {
+
+Sesion alumno()
+{
+    Sesion s;
+    s.CodEmpresa = QStringLiteral("EE0310002");
+    s.NombreEscuela = QStringLiteral("I.P.E.M. Nº 5 PRUEBA");
+    s.Turno = QStringLiteral("T");
+    s.Seccion = QStringLiteral("3A");
+    s.Sexo = 2;
+    s.DNI = QStringLiteral("0987");
+    s.ModeloMat = 4;
+    s.ModeloLeng = 6;
+    return s;
+}
+
+QByteArray huella(const QString &ruta)
+{
+    QFile f(ruta);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+CeldasHoja leer(const QString &ruta)
+{
+    LibroXlsx xlsx;
+    CeldasHoja celdas;
+    QString error;
+    if (!xlsx.leerReporte(ruta, &celdas, &error))
+        qWarning("%s", qPrintable(error));
+    return celdas;
+}
+
+QString texto(const CeldasHoja &c, int fila, int col)
+{
+    const auto it = c.find({fila, col});
+    return it == c.end() ? QStringLiteral("<vacía>") : it->second.texto;
+}
+
+void responder(Sesion &s, Asignatura a, const QString &letras)
+{
+    auto &r = respuestasDe(s, a);
+    for (int q = 1; q <= kPreguntas; ++q)
+        r[q] = letras.at(q - 1) == QLatin1Char('-') ? QString() : QString(letras.at(q - 1));
+}
+
+} // namespace
+
+class TstReporte : public QObject {
+    Q_OBJECT
+private slots:
+    void nombreDelLibro()
+    {
+        Sesion s = alumno();
+        s.DNI = QStringLiteral("987");
+        QCOMPARE(construirRutaExcel(QStringLiteral("/srv/Examen"), s),
+                 QStringLiteral("/srv/Examen/Apl Examen - EE0310002_T_3A_2_987"));
+        s.Seccion = QStringLiteral(" 3A ");
+        QCOMPARE(construirRutaExcel(QStringLiteral("/e"), s), QStringLiteral("/e/Apl Examen - EE0310002_T_ 3A _2_987"));
+    }
+
+    void cadaDatoCambiaElLibro_data()
+    {
+        QTest::addColumn<int>("campo");
+        for (int i = 0; i < 5; ++i)
+            QTest::newRow(qPrintable(QStringLiteral("field %1").arg(i))) << i;
+    }
+    void cadaDatoCambiaElLibro()
+    {
+        QFETCH(int, campo);
+        const Sesion a = alumno();
+        Sesion b = a;
+        switch (campo) {
+        case 0: b.CodEmpresa = QStringLiteral("EE0310004"); break;
+        case 1: b.Turno = QStringLiteral("M"); break;
+        case 2: b.Seccion = QStringLiteral("3B"); break;
+        case 3: b.Sexo = 3; break;
+        case 4: b.DNI = QStringLiteral("987"); break;
+        }
+        QVERIFY(construirRutaExcel("/e", a) != construirRutaExcel("/e", b));
+    }
+
+    void primerRegistroCreaLibroVacio()
+    {
+        Banco b;
+        b.sesion = alumno();
+        Crear_Excel(b.entorno, b.sesion);
+        QVERIFY(b.mensajes.llamadas.isEmpty());
+        QVERIFY(QFile::exists(b.sesion.RutaExcel + ".xlsx"));
+        QVERIFY(leer(b.sesion.RutaExcel + ".xlsx").empty());
+        QCOMPARE(b.sesion.FinalizadoMat + b.sesion.FinalizadoLeng, 0);
+    }
+
+    void registroRepetidoLeeLoTerminado_data()
+    {
+        QTest::addColumn<QString>("i1");
+        QTest::addColumn<QString>("i2");
+        QTest::addColumn<int>("mat");
+        QTest::addColumn<int>("leng");
+        QTest::newRow("only language done") << "" << "Lengua" << 0 << 1;
+        QTest::newRow("both done") << "Matematica" << "Lengua" << 1 << 1;
+        QTest::newRow("exact text only") << "matematica" << "Lengua " << 0 << 0;
+        QTest::newRow("rows swapped") << "Lengua" << "Matematica" << 0 << 0;
+    }
+    void registroRepetidoLeeLoTerminado()
+    {
+        QFETCH(QString, i1);
+        QFETCH(QString, i2);
+        Banco b;
+        b.sesion = alumno();
+        const QString ruta = construirRutaExcel(b.carpeta(), b.sesion) + ".xlsx";
+        CeldasHoja celdas;
+        if (!i1.isEmpty())
+            celdas[{1, 9}] = Celda::deTexto(i1);
+        celdas[{2, 9}] = Celda::deTexto(i2);
+        QVERIFY(b.hoja.escribirLibro(ruta, celdas, nullptr));
+        const QByteArray antes = huella(ruta);
+        Crear_Excel(b.entorno, b.sesion);
+        QTEST(int(b.sesion.FinalizadoMat), "mat");
+        QTEST(int(b.sesion.FinalizadoLeng), "leng");
+        QCOMPARE(huella(ruta), antes);
+        QVERIFY(b.mensajes.llamadas.isEmpty());
+    }
+
+    void fallasDelRegistro_data()
+    {
+        QTest::addColumn<bool>("ilegible");
+        QTest::newRow("existing workbook unreadable") << true;
+        QTest::newRow("program folder gone") << false;
+    }
+    void fallasDelRegistro()
+    {
+        QFETCH(bool, ilegible);
+        Banco b;
+        b.sesion = alumno();
+        QString carpeta = b.carpeta();
+        if (ilegible)
+            crearArchivo(construirRutaExcel(carpeta, b.sesion) + ".xlsx", "no es un libro");
+        else
+            b.entorno.carpetaPrograma = carpeta + "/ya-no-existe";
+        const QString ruta = construirRutaExcel(b.entorno.carpetaPrograma, b.sesion) + ".xlsx";
+        const QByteArray antes = huella(ruta);
+        Crear_Excel(b.entorno, b.sesion);
+        QCOMPARE(b.mensajes.textos(), QStringList({"Error al generar excel..."}));
+        QCOMPARE(b.mensajes.llamadas.first().estilo, 0);
+        QCOMPARE(huella(ruta), antes);
+        QCOMPARE(b.sesion.RutaExcel + ".xlsx", ruta);
+    }
+
+    void filaDeMatematica()
+    {
+        Banco b;
+        b.sesion = alumno();
+        Crear_Excel(b.entorno, b.sesion);
+        b.sesion.Materia = QStringLiteral("Matematica");
+        responder(b.sesion, Asignatura::Matematica, "AB-DABCDABCDABCDABCDA-");
+        QCOMPARE(GuardarRespuestas(b.entorno, b.sesion, Asignatura::Matematica), QString());
+        QCOMPARE(b.sesion.FinalizadoMat, 1);
+        const CeldasHoja c = leer(b.sesion.RutaExcel + ".xlsx");
+        QCOMPARE(texto(c, 1, 1), QStringLiteral("EE0310002"));
+        QCOMPARE(texto(c, 1, 2), QStringLiteral("I.P.E.M. Nº 5 PRUEBA"));
+        QCOMPARE(c.at({1, 3}), Celda::deNumero(2));
+        QCOMPARE(texto(c, 1, 4), QStringLiteral("0987"));
+        QCOMPARE(texto(c, 1, 5), QStringLiteral("<vacía>"));
+        QCOMPARE(texto(c, 1, 7), QStringLiteral("T"));
+        QCOMPARE(texto(c, 1, 8), QStringLiteral("3A"));
+        QCOMPARE(texto(c, 1, 9), QStringLiteral("Matematica"));
+        QCOMPARE(c.at({1, 10}), Celda::deNumero(4));
+        QCOMPARE(texto(c, 1, 11), QStringLiteral("A"));
+        QCOMPARE(texto(c, 1, 13), QStringLiteral("<vacía>")); // M1: question 3
+        QCOMPARE(texto(c, 1, 31), QStringLiteral("A"));
+        QCOMPARE(texto(c, 1, 32), QStringLiteral("<vacía>")); // AF1: question 22
+        for (const auto &[pos, celda] : c)
+            QCOMPARE(pos.first, 1);
+    }
+
+    void lenguaPrimeroYLuegoMatematica()
+    {
+        Banco b;
+        b.sesion = alumno();
+        Crear_Excel(b.entorno, b.sesion);
+        b.sesion.Materia = QStringLiteral("Lengua");
+        responder(b.sesion, Asignatura::Lengua, "DDDDDDDDDDDDDDDDDDDDDD");
+        QCOMPARE(GuardarRespuestas(b.entorno, b.sesion, Asignatura::Lengua), QString());
+        CeldasHoja c = leer(b.sesion.RutaExcel + ".xlsx");
+        QCOMPARE(texto(c, 2, 9), QStringLiteral("Lengua"));
+        QCOMPARE(c.at({2, 10}), Celda::deNumero(6));
+        QVERIFY(c.count({1, 1}) == 0);
+
+        b.sesion.Materia = QStringLiteral("Matematica");
+        responder(b.sesion, Asignatura::Matematica, "CCCCCCCCCCCCCCCCCCCCCC");
+        QCOMPARE(GuardarRespuestas(b.entorno, b.sesion, Asignatura::Matematica), QString());
+        c = leer(b.sesion.RutaExcel + ".xlsx");
+        QCOMPARE(texto(c, 1, 32), QStringLiteral("C"));
+        QCOMPARE(texto(c, 2, 32), QStringLiteral("D"));
+        QCOMPARE(b.sesion.FinalizadoLeng + b.sesion.FinalizadoMat, 2);
+
+        // Saving the same subject again replaces its whole row.
+        responder(b.sesion, Asignatura::Matematica, "B---------------------");
+        QCOMPARE(GuardarRespuestas(b.entorno, b.sesion, Asignatura::Matematica), QString());
+        c = leer(b.sesion.RutaExcel + ".xlsx");
+        QCOMPARE(texto(c, 1, 11), QStringLiteral("B"));
+        QCOMPARE(texto(c, 1, 12), QStringLiteral("<vacía>"));
+        QCOMPARE(texto(c, 2, 12), QStringLiteral("D"));
+    }
+
+    void guardadoFallido_data()
+    {
+        QTest::addColumn<int>("caso");
+        QTest::newRow("write fails (disk full)") << 0;
+        QTest::newRow("workbook unreadable") << 1;
+        QTest::newRow("program folder gone") << 2;
+    }
+    void guardadoFallido()
+    {
+        QFETCH(int, caso);
+        Banco b;
+        b.sesion = alumno();
+        Crear_Excel(b.entorno, b.sesion);
+        const QString ruta = b.sesion.RutaExcel + ".xlsx";
+        if (caso == 0)
+            b.hoja.fallarEscritura = true;
+        else if (caso == 1)
+            crearArchivo(ruta, "dañado");
+        else
+            b.sesion.RutaExcel = b.carpeta() + "/no/hay/libro";
+        const QByteArray antes = huella(ruta);
+        b.sesion.Materia = QStringLiteral("Matematica");
+        responder(b.sesion, Asignatura::Matematica, "AAAAAAAAAAAAAAAAAAAAAA");
+        QVERIFY(!GuardarRespuestas(b.entorno, b.sesion, Asignatura::Matematica).isEmpty());
+        QCOMPARE(b.sesion.FinalizadoMat, 0);
+        QCOMPARE(huella(ruta), antes);
+        QCOMPARE(b.sesion.RespMat[1], QStringLiteral("A"));
+    }
+
+    void libroQueFaltaSeCreaAlGuardar()
+    {
+        Banco b;
+        b.sesion = alumno();
+        b.sesion.RutaExcel = construirRutaExcel(b.carpeta(), b.sesion);
+        b.sesion.Materia = QStringLiteral("Lengua");
+        responder(b.sesion, Asignatura::Lengua, "ABCDABCDABCDABCDABCDAB");
+        QCOMPARE(GuardarRespuestas(b.entorno, b.sesion, Asignatura::Lengua), QString());
+        QCOMPARE(texto(leer(b.sesion.RutaExcel + ".xlsx"), 2, 32), QStringLiteral("B"));
+    }
+
+    void otrosProgramasLeenElLibro()
+    {
+        Banco b;
+        b.sesion = alumno();
+        Crear_Excel(b.entorno, b.sesion);
+        b.sesion.Materia = QStringLiteral("Matematica");
+        responder(b.sesion, Asignatura::Matematica, "AB-DABCDABCDABCDABCDA-");
+        QCOMPARE(GuardarRespuestas(b.entorno, b.sesion, Asignatura::Matematica), QString());
+        const QString guion = QStringLiteral(
+            "import sys, openpyxl\n"
+            "wb = openpyxl.load_workbook(sys.argv[1])\n"
+            "assert wb.sheetnames == ['Reporte'], wb.sheetnames\n"
+            "ws = wb['Reporte']\n"
+            "row = [ws.cell(1, c).value for c in range(1, 33)]\n"
+            "assert ws.max_row == 1, ws.max_row\n"
+            "assert row[:10] == ['EE0310002', 'I.P.E.M. N\\u00ba 5 PRUEBA', 2, '0987', None, None, 'T', '3A', 'Matematica', 4], row\n"
+            "assert row[10:] == list('AB') + [None] + list('DABCDABCDABCDABCDA') + [None], row\n"
+            "print('ok')\n");
+        QProcess python;
+        // Debian's interpreter, where the dependency script installs openpyxl.
+        const QString interprete = QFile::exists("/usr/bin/python3") ? QStringLiteral("/usr/bin/python3")
+                                                                    : QStringLiteral("python3");
+        python.start(interprete, {QStringLiteral("-c"), guion, b.sesion.RutaExcel + ".xlsx"});
+        QVERIFY(python.waitForFinished(60000));
+        QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+        QCOMPARE(python.readAllStandardOutput().trimmed(), QByteArray("ok"));
+    }
+};
+
+QTEST_MAIN(TstReporte)
+#include "tst_Reporte.moc"
