@@ -62,11 +62,11 @@ bool generarPregunta(const QString &ruta, Asignatura asignatura, int modelo, int
     p.setPen(Qt::black);
     const QString enunciado = mat
         ? QStringLiteral("¿Cuánto vale %1 + %2 × %3?").arg(modelo * 3 + pregunta).arg(pregunta).arg(modelo)
-        : QStringLiteral("Según el %1 texto, ¿qué afirmación es correcta? (actividad %2)")
-              .arg(pregunta <= 11 ? QStringLiteral("primer") : QStringLiteral("segundo"))
-              .arg(pregunta);
+        : QStringLiteral("Actividad %1. Según el %2 texto, ¿qué es correcto?")
+              .arg(pregunta)
+              .arg(pregunta <= 11 ? QStringLiteral("primer") : QStringLiteral("segundo"));
     p.drawText(QRect(alto / 12, alto / 4, tamano.width() - alto / 6, alto / 6),
-               Qt::AlignLeft | Qt::AlignVCenter, enunciado);
+               Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, enunciado);
     const int base = modelo * 3 + pregunta + pregunta * modelo;
     for (int k = 0; k < 4; ++k) {
         const QString letra = QString(QChar('A' + k));

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QTimer>
+
+#include <cstdlib>
 #include <QWidget>
 
 int MensajesFalsos::mostrar(const QString &texto, int estilo, const QString &titulo,
@@ -15,9 +17,9 @@ int MensajesFalsos::mostrar(const QString &texto, int estilo, const QString &tit
     llamadas << llamada;
     if (alMostrar)
         alMostrar(llamada);
-    if (!respuestas.isEmpty())
-        return respuestas.takeFirst();
-    return (estilo & 0x0F) == estilo::kSiNo ? kRespuestaNo : kRespuestaAceptar;
+    if ((estilo & 0x0F) != estilo::kSiNo)
+        return kRespuestaAceptar;
+    return respuestas.isEmpty() ? kRespuestaNo : respuestas.takeFirst();
 }
 
 QStringList MensajesFalsos::textos() const
@@ -113,7 +115,13 @@ void Guion::iniciar()
 {
     auto *temporizador = new QTimer(qApp);
     temporizador->setInterval(1);
+    m_progreso.start();
     QObject::connect(temporizador, &QTimer::timeout, temporizador, [this, temporizador] {
+        // A step that never finds its window would leave the screens waiting for ever.
+        if (m_progreso.elapsed() > 60000) {
+            qCritical("el guion se detuvo esperando la ventana %s", qPrintable(pendiente()));
+            std::abort();
+        }
         if (completo()) {
             temporizador->stop();
             temporizador->deleteLater();
@@ -137,6 +145,7 @@ void Guion::revisar()
         || modal->property("guionCerrada").toBool() || modal->property("guionEnUso").toBool())
         return;
     ++m_siguiente;
+    m_progreso.restart();
     modal->setProperty("guionEnUso", true);
     // Run from a timer of its own: an action that opens a nested modal loop must not block
     // the polling that drives the windows inside it.

@@ -8,6 +8,7 @@
 #include "Module1.h"
 #include "Reloj.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QSet>
 #include <QSize>
@@ -24,7 +25,8 @@ struct LlamadaMensaje {
     int contextoAyuda;
 };
 
-// Records every box; answers from a script, then OK for OK-only boxes and No for Yes/No ones.
+// Records every box. OK-only boxes are answered OK; Yes/No boxes take the scripted answers in
+// order, then No.
 class MensajesFalsos final : public IMensajes {
 public:
     int mostrar(const QString &texto, int estilo, const QString &titulo,
@@ -111,6 +113,7 @@ private:
     };
     QList<Paso> m_pasos;
     qsizetype m_siguiente = 0;
+    QElapsedTimer m_progreso;
 };
 
 template <typename T> T *hijo(QWidget *ventana, const QString &nombre)
