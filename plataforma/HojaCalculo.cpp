@@ -432,6 +432,12 @@ bool LibroXlsx::leerReporte(const QString &ruta, CeldasHoja *celdas, QString *er
 
 bool LibroXlsx::escribirLibro(const QString &ruta, const CeldasHoja &celdas, QString *error)
 {
+    return escribirXlsx(ruta, kNombreHojaReporte(), celdas, error);
+}
+
+bool escribirXlsx(const QString &ruta, const QString &nombreHoja, const CeldasHoja &celdas,
+                  QString *error)
+{
     const QFileInfo destino(ruta);
     const QString carpeta = destino.absolutePath();
     // The new workbook is completed beside the old one and then renamed over it, so that
@@ -449,7 +455,7 @@ bool LibroXlsx::escribirLibro(const QString &ruta, const CeldasHoja &celdas, QSt
     lxw_workbook *libro = workbook_new(nativaTemporal.constData());
     if (!libro)
         return fallar(error, QStringLiteral("no se puede crear el libro en %1").arg(carpeta));
-    lxw_worksheet *hoja = workbook_add_worksheet(libro, kNombreHojaReporte().toUtf8().constData());
+    lxw_worksheet *hoja = workbook_add_worksheet(libro, nombreHoja.toUtf8().constData());
     bool bien = hoja != nullptr;
     for (auto it = celdas.begin(); bien && it != celdas.end(); ++it) {
         const auto fila = lxw_row_t(it->first.first - 1);

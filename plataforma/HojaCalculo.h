@@ -43,6 +43,11 @@ public:
     bool escribirLibro(const QString &ruta, const CeldasHoja &celdas, QString *error) override;
 };
 
+// Writes a workbook whose only sheet is `nombreHoja`, replacing any file at `ruta` only once
+// the new one is complete on disk.
+bool escribirXlsx(const QString &ruta, const QString &nombreHoja, const CeldasHoja &celdas,
+                  QString *error);
+
 // Reading limits: a workbook beyond them is refused as malformed instead of being loaded.
 namespace limitesXlsx {
 constexpr qint64 kMaxEntradas = 4096;

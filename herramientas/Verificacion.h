@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The check of a content folder before an exam day.
+struct InformeContenido {
+    QStringList problemas; // one line per problem, each naming its path
+    int imagenesCorrectas = 0;
+    int documentosCorrectos = 0;
+    bool correcto() const { return problemas.isEmpty(); }
+    QString resumen() const;
+};
+
+// Checks `carpetaPrograma`/Imagenes: the 264 question pictures present and decodable, the six
+// reading-texts documents and the formula table present and non-empty PDFs, and nothing
+// unexpected in the model folders.
+InformeContenido verificarContenido(const QString &carpetaPrograma);

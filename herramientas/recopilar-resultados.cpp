@@ -1,0 +1,39 @@
+// Gathers the results workbooks of one or more stations:
+//   recopilar-resultados SALIDA.xlsx CARPETA...
+#include "Recopilacion.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() < 2 || !args.first().endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)) {
+        std::fprintf(stderr, "uso: recopilar-resultados SALIDA.xlsx CARPETA...\n");
+        return 2;
+    }
+    bool mostrado = false;
+    const auto progreso = [&](int hechos, int total) {
+        if (total < 20)
+            return;
+        std::fprintf(stderr, "\rLeyendo libros: %d de %d", hechos, total);
+        mostrado = true;
+        if (hechos == total)
+            std::fprintf(stderr, "\n");
+    };
+    const InformeRecopilacion r = recopilarResultados(args.first(), args.mid(1), progreso);
+    if (mostrado)
+        std::fflush(stderr);
+    for (const QString &omitido : r.omitidos)
+        std::printf("omitido: %s\n", qPrintable(omitido));
+    if (!r.error.isEmpty()) {
+        std::fprintf(stderr, "error: %s\n", qPrintable(r.error));
+        return 1;
+    }
+    std::printf("%d libro(s), %d fila(s) en %s y %s; %d omitido(s)\n", r.libros, r.filas,
+                qPrintable(args.first()), qPrintable(r.salidaCsv), int(r.omitidos.size()));
+    return r.omitidos.isEmpty() ? 0 : 3;
+}

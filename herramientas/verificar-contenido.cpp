@@ -1,0 +1,42 @@
+// Checks a station's content folder before the exam: verificar-contenido [CARPETA]
+// Without CARPETA it checks the station this tool belongs to.
+#include "Verificacion.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+
+#include <cstdio>
+
+namespace {
+// The tool is installed beside the station; in a build tree the station is in ../app.
+QString carpetaDeLaEstacion()
+{
+    const QDir aqui(QCoreApplication::applicationDirPath());
+    if (QFileInfo(aqui.filePath(QStringLiteral("estacion"))).isFile()
+        || QFileInfo(aqui.filePath(QStringLiteral("Imagenes"))).exists())
+        return aqui.path();
+    const QString compilada = QDir::cleanPath(aqui.filePath(QStringLiteral("../app")));
+    if (QFileInfo(QDir(compilada).filePath(QStringLiteral("estacion"))).isFile())
+        return compilada;
+    return QDir::currentPath();
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() > 1 || (!args.isEmpty() && args.first().startsWith(QLatin1Char('-')))) {
+        std::fprintf(stderr, "uso: verificar-contenido [CARPETA]\n");
+        return 2;
+    }
+    const QString carpeta = args.isEmpty() ? carpetaDeLaEstacion() : args.first();
+    const InformeContenido informe = verificarContenido(carpeta);
+    for (const QString &problema : informe.problemas)
+        std::printf("%s\n", qPrintable(problema));
+    std::printf("%s: %s\n", qPrintable(QDir(carpeta).absolutePath()), qPrintable(informe.resumen()));
+    return informe.correcto() ? 0 : 1;
+}

@@ -1,0 +1,175 @@
+#include "Apoyo.h"
+#include "ContenidoDemo.h"
+#include "Recopilacion.h"
+#include "Reporte.h"
+#include "Verificacion.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+namespace {
+
+QByteArray huella(const QString &ruta)
+{
+    QFile f(ruta);
+    f.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+// A workbook as the station writes it, for the student `dni`, with the given subjects saved.
+QString libroDeAlumno(const QString &carpeta, const QString &dni, bool mat, bool leng)
+{
+    MensajesFalsos m;
+    ArchivosLocales a;
+    RelojFalso r;
+    AbridorFalso ab;
+    LibroXlsx h;
+    Entorno e {carpeta, m, a, r, ab, h};
+    Sesion s;
+    s.CodEmpresa = QStringLiteral("EE1111111");
+    s.NombreEscuela = QStringLiteral("ESCUELA PRUEBA 1, \"ANEXO\"");
+    s.Turno = QStringLiteral("M");
+    s.Seccion = QStringLiteral("1A");
+    s.Sexo = 2;
+    s.DNI = dni;
+    s.ModeloMat = 3;
+    s.ModeloLeng = 4;
+    Crear_Excel(e, s);
+    for (int q = 1; q <= kPreguntas; ++q) {
+        s.RespMat[q] = q % 3 ? QStringLiteral("A") : QString();
+        s.RespLeng[q] = QStringLiteral("D");
+    }
+    if (mat) {
+        s.Materia = QStringLiteral("Matematica");
+        GuardarRespuestas(e, s, Asignatura::Matematica);
+    }
+    if (leng) {
+        s.Materia = QStringLiteral("Lengua");
+        GuardarRespuestas(e, s, Asignatura::Lengua);
+    }
+    return s.RutaExcel + QStringLiteral(".xlsx");
+}
+
+} // namespace
+
+class TstHerramientas : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY(generarContenido(m_completo.path()).error.isEmpty()); }
+
+    void contenidoCompletoEsCorrecto()
+    {
+        const InformeContenido informe = verificarContenido(m_completo.path());
+        QVERIFY2(informe.correcto(), qPrintable(informe.problemas.join('\n')));
+        QCOMPARE(informe.imagenesCorrectas, 264);
+        QCOMPARE(informe.documentosCorrectos, 7);
+    }
+
+    void cadaDanoSeInforma_data()
+    {
+        QTest::addColumn<QString>("dano");
+        QTest::addColumn<QString>("ruta");
+        QTest::addColumn<QString>("motivo");
+        QTest::newRow("picture deleted") << "borrar" << "Imagenes/Mat_Mod4/Mat_Mod4_P17.jpg" << "falta la imagen";
+        QTest::newRow("picture damaged") << "dañar" << "Imagenes/Leng_Mod2/Leng_Mod2_P3.jpg" << "imagen ilegible";
+        QTest::newRow("texts empty") << "vaciar" << "Imagenes/Leng_Mod6/Leng_Mod6_Textos.pdf" << "está vacío";
+        QTest::newRow("table not a PDF") << "dañar" << "Imagenes/Tabla de formulas.pdf" << "no es un documento PDF";
+        QTest::newRow("table missing") << "borrar" << "Imagenes/Tabla de formulas.pdf" << "falta la tabla";
+        QTest::newRow("unexpected file") << "agregar" << "Imagenes/Mat_Mod1/Mat_Mod2_P1.jpg" << "no corresponde";
+        QTest::newRow("texts in a maths folder") << "agregar" << "Imagenes/Mat_Mod3/Leng_Mod3_Textos.pdf" << "no corresponde";
+    }
+    void cadaDanoSeInforma()
+    {
+        QFETCH(QString, dano);
+        QFETCH(QString, ruta);
+        QFETCH(QString, motivo);
+        QTemporaryDir dir;
+        QVERIFY(generarContenido(dir.path()).error.isEmpty());
+        const QString completa = QDir(dir.path()).filePath(ruta);
+        if (dano == "borrar")
+            QVERIFY(QFile::remove(completa));
+        else if (dano == "dañar")
+            crearArchivo(completa, "basura");
+        else if (dano == "vaciar")
+            crearArchivo(completa, "");
+        else
+            crearArchivo(completa, "extra");
+        const InformeContenido informe = verificarContenido(dir.path());
+        QCOMPARE(informe.problemas.size(), 1);
+        QVERIFY2(informe.problemas.first().startsWith(completa + ": " + motivo), qPrintable(informe.problemas.first()));
+    }
+
+    void imagenesNoEsUnaCarpeta()
+    {
+        QTemporaryDir dir;
+        crearArchivo(dir.filePath("Imagenes"));
+        const InformeContenido informe = verificarContenido(dir.path());
+        QCOMPARE(informe.problemas, QStringList({dir.filePath("Imagenes") + ": es un archivo, no una carpeta"}));
+    }
+
+    void recopilaVariosAlumnos()
+    {
+        QTemporaryDir estacion1;
+        QTemporaryDir estacion2;
+        QTemporaryDir salida;
+        const QString a = libroDeAlumno(estacion1.path(), "0101", true, true);
+        const QString b = libroDeAlumno(estacion1.path(), "0202", false, true);
+        const QString vacio = libroDeAlumno(estacion2.path(), "0303", false, false);
+        const QString c = libroDeAlumno(estacion2.path(), "0404", true, false);
+        const QString corrupto = QDir(estacion2.path()).filePath("Apl Examen - EE1111111_M_1A_2_0355.xlsx");
+        crearArchivo(corrupto, "PK esto no es un libro");
+        const QString ajeno = QDir(estacion1.path()).filePath("Apl Examen - EE1111111_M_1A_2_0999.xlsx");
+        CeldasHoja raro;
+        raro[{1, 9}] = Celda::deTexto("Historia");
+        QVERIFY(LibroXlsx().escribirLibro(ajeno, raro, nullptr));
+        crearArchivo(QDir(estacion1.path()).filePath("otro.xlsx"), "no se mira");
+        QMap<QString, QByteArray> antes;
+        for (const QString &f : {a, b, vacio, c, corrupto, ajeno})
+            antes[f] = huella(f);
+
+        QList<int> avances;
+        const QString destino = salida.filePath("resultados.xlsx");
+        const InformeRecopilacion r = recopilarResultados(destino, {estacion1.path(), estacion2.path()},
+                                                          [&](int hechos, int) { avances << hechos; });
+        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QCOMPARE(r.libros, 4);
+        QCOMPARE(r.filas, 4);
+        QCOMPARE(r.omitidos.size(), 2);
+        QVERIFY(r.omitidos[0].startsWith(ajeno + ": la fila 1 no es de Matematica"));
+        QVERIFY(r.omitidos[1].startsWith(corrupto + ": "));
+        QCOMPARE(avances.last(), 6);
+        for (auto it = antes.begin(); it != antes.end(); ++it)
+            QCOMPARE(huella(it.key()), it.value());
+
+        CeldasHoja hoja;
+        QVERIFY(!LibroXlsx().leerReporte(destino, &hoja, nullptr)); // its sheet is "Resultados"
+        QFile csv(r.salidaCsv);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QStringList lineas = QString::fromUtf8(csv.readAll()).split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(lineas.size(), 5);
+        QVERIFY(lineas[0].startsWith("Código de Empresa,Nombre del Establecimiento,Sexo"));
+        QVERIFY(lineas[0].endsWith(",P22,Archivo"));
+        const QString nombre = "\"ESCUELA PRUEBA 1, \"\"ANEXO\"\"\"";
+        QCOMPARE(lineas[1], "EE1111111," + nombre + ",2,0101,,,M,1A,Matematica,3,A,A,,A,A,,A,A,,A,A,,A,A,,A,A,,A,A,,A,"
+                                "Apl Examen - EE1111111_M_1A_2_0101.xlsx");
+        QVERIFY(lineas[2].contains(",Lengua,4,D,D,D,"));
+        QVERIFY(lineas[3].endsWith("_0202.xlsx") && lineas[3].contains(",Lengua,"));
+        QVERIFY(lineas[4].endsWith("_0404.xlsx") && lineas[4].contains(",Matematica,"));
+    }
+
+    void salidaImposible()
+    {
+        QTemporaryDir estacion;
+        libroDeAlumno(estacion.path(), "1", true, false);
+        const InformeRecopilacion r = recopilarResultados(estacion.filePath("no/hay/r.xlsx"), {estacion.path()});
+        QVERIFY(!r.error.isEmpty());
+    }
+
+private:
+    QTemporaryDir m_completo;
+};
+
+QTEST_MAIN(TstHerramientas)
+#include "tst_Herramientas.moc"
