@@ -193,7 +193,8 @@ void FrmLogin::CmdAceptar_Click()
     m_sesion.NombreEscuela = Trim(m_txtEscuela->text());
 
     const QString sexo = Trim(m_cmbSexo->currentText());
-    if (sexo != QLatin1String("Selec") && !Trim(m_txtDNI->text()).isEmpty()) {
+    if (sexo != QLatin1String("Selec") && !Trim(m_txtDNI->text()).isEmpty()
+        && dniAdmisible(m_txtDNI->text())) {
         if (sexo == QLatin1String("M"))
             m_sesion.Sexo = 1;
         if (sexo == QLatin1String("F"))

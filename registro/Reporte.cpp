@@ -19,11 +19,18 @@ QString construirRutaExcel(const QString &carpetaPrograma, const Sesion &sesion)
 bool seccionAdmisible(const QString &seccion)
 {
     static const QString prohibidos = QStringLiteral("\\/:*?\"<>|");
+    if (seccion.toUtf8().size() > kMaxBytesCampoDeNombre)
+        return false;
     for (const QChar c : seccion) {
         if (c.unicode() < 32 || c.unicode() == 127 || prohibidos.contains(c))
             return false;
     }
     return true;
+}
+
+bool dniAdmisible(const QString &dni)
+{
+    return dni.toUtf8().size() <= kMaxBytesCampoDeNombre;
 }
 
 void ponerFilaReporte(CeldasHoja &celdas, const Sesion &sesion, Asignatura asignatura)

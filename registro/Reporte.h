@@ -20,9 +20,15 @@ int filaReporte(Asignatura asignatura);
 // "Apl Examen - " code "_" shift "_" section "_" sex "_" student code.
 QString construirRutaExcel(const QString &carpetaPrograma, const Sesion &sesion);
 
+// The section and the student code become part of the workbook's file name; each may take
+// at most this many bytes, so that the whole name stays within what file systems allow.
+constexpr int kMaxBytesCampoDeNombre = 100;
+
 // A section that can stand in a file name: no path separators, no characters that file
-// names forbid, no control characters.
+// names forbid, no control characters, not too long.
 bool seccionAdmisible(const QString &seccion);
+// A student code short enough for the file name.
+bool dniAdmisible(const QString &dni);
 
 // Replaces the subject's report row in `celdas` with the record's values.
 void ponerFilaReporte(CeldasHoja &celdas, const Sesion &sesion, Asignatura asignatura);

@@ -158,6 +158,42 @@ private slots:
         QCOMPARE(m.form->siguiente(), Pantalla::ExamenLengua);
     }
 
+    void imagenesEsUnArchivo()
+    {
+        Banco b;
+        crearArchivo(b.carpeta() + "/Imagenes");
+        b.sesion.ModeloMat = 1;
+        b.sesion.FinalizadoLeng = 1;
+        FormMnuOrbela form(b.entorno, b.sesion);
+        form.cargar();
+        form.show();
+        QTest::mouseClick(hijo<QPushButton>(&form, "CmdMatematica"), Qt::LeftButton);
+        QCOMPARE(b.mensajes.textos(), QStringList({"Examen no disponible..."}));
+        QVERIFY(QFileInfo(b.carpeta() + "/Imagenes").isFile());
+    }
+
+    void codigoLargoONoAscii_data()
+    {
+        QTest::addColumn<QString>("codigo");
+        QTest::newRow("thousands of digits") << QString(5000, '2');
+        QTest::newRow("non-ASCII") << QStringLiteral("２８１３");
+        QTest::newRow("code and more") << QStringLiteral("2813ñ");
+    }
+    void codigoLargoONoAscii()
+    {
+        QFETCH(QString, codigo);
+        Menu m;
+        m.abrir();
+        alAparecer(QStringLiteral("FrmCodigoAcceso"), [codigo](QWidget *d) {
+            hijo<QLineEdit>(d, "TxtCodAcceso")->insert(codigo);
+            QTest::keyClick(hijo<QLineEdit>(d, "TxtCodAcceso"), Qt::Key_Return);
+        });
+        QTest::mouseClick(m.boton("CmdLengua"), Qt::LeftButton);
+        QCOMPARE(m.banco.mensajes.textos(), QStringList({"Código incorrecto...!"}));
+        QCOMPARE(m.banco.sesion.CodigoAcceso, codigo);
+        QVERIFY(m.form->isVisible());
+    }
+
     void codigos_data()
     {
         QTest::addColumn<QString>("boton");

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -183,6 +184,46 @@ private slots:
         QVERIFY(r.banco.sesion.Seccion.isEmpty());
         QVERIFY(r.banco.sesion.RutaExcel.isEmpty());
         QVERIFY(r.form.isVisible());
+    }
+
+    void textosMuyLargos_data()
+    {
+        QTest::addColumn<QString>("caja");
+        QTest::addColumn<QString>("mensaje");
+        QTest::newRow("establishment code") << "TxtCodEmpresa" << kMsgEmpresa;
+        QTest::newRow("section") << "TxtSeccion" << kMsgClase;
+        QTest::newRow("student code") << "TxtDNI" << kMsgAlumno;
+    }
+    void textosMuyLargos()
+    {
+        QFETCH(QString, caja);
+        QFETCH(QString, mensaje);
+        Registro r;
+        r.completar();
+        QLineEdit *c = r.caja(qPrintable(caja));
+        c->setFocus();
+        c->selectAll();
+        c->insert(QString(5000, caja == "TxtDNI" ? QLatin1Char('7') : QLatin1Char('A')));
+        r.caja("TxtSeccion")->setFocus(); // leave the code box
+        r.aceptar();
+        QCOMPARE(r.banco.mensajes.textos(), QStringList({mensaje}));
+        QVERIFY(r.form.isVisible());
+        QVERIFY(r.banco.sesion.RutaExcel.isEmpty());
+    }
+
+    void seccionConLetrasNoAscii()
+    {
+        Registro r;
+        r.completar();
+        r.caja("TxtSeccion")->clear();
+        r.escribir("TxtSeccion", QStringLiteral("3"));
+        // A key the test keyboard does not have, delivered as the desktop delivers it.
+        QKeyEvent enie(QEvent::KeyPress, Qt::Key_Ntilde, Qt::NoModifier, QStringLiteral("ñ"));
+        QApplication::sendEvent(r.caja("TxtSeccion"), &enie);
+        r.aceptar();
+        QCOMPARE(r.banco.sesion.Seccion, QStringLiteral("3Ñ"));
+        QVERIFY(QFileInfo::exists(r.banco.sesion.RutaExcel + ".xlsx"));
+        QVERIFY(r.banco.sesion.RutaExcel.endsWith(QStringLiteral("_T_3Ñ_2_40006")));
     }
 
     void segundoClicCorregido()

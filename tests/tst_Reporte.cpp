@@ -254,6 +254,40 @@ private slots:
         QCOMPARE(texto(leer(b.sesion.RutaExcel + ".xlsx"), 2, 32), QStringLiteral("B"));
     }
 
+    void carpetaConEspaciosYAcentos()
+    {
+        Banco b;
+        b.entorno.carpetaPrograma = b.carpeta() + QStringLiteral("/Carpeta Ñandú/Estación de examen");
+        QVERIFY(QDir().mkpath(b.entorno.carpetaPrograma));
+        b.sesion = alumno();
+        b.sesion.Seccion = QStringLiteral("3Ñ");
+        Crear_Excel(b.entorno, b.sesion);
+        QVERIFY(b.mensajes.llamadas.isEmpty());
+        b.sesion.Materia = QStringLiteral("Lengua");
+        responder(b.sesion, Asignatura::Lengua, "ABCDABCDABCDABCDABCDAB");
+        QCOMPARE(GuardarRespuestas(b.entorno, b.sesion, Asignatura::Lengua), QString());
+        QCOMPARE(QDir(b.entorno.carpetaPrograma).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"Apl Examen - EE0310002_T_3Ñ_2_0987.xlsx"}));
+        QCOMPARE(texto(leer(b.sesion.RutaExcel + ".xlsx"), 2, 8), QStringLiteral("3Ñ"));
+    }
+
+    void limitesDelNombre()
+    {
+        QVERIFY(seccionAdmisible(QString(kMaxBytesCampoDeNombre, 'A')));
+        QVERIFY(!seccionAdmisible(QString(kMaxBytesCampoDeNombre + 1, 'A')));
+        QVERIFY(!seccionAdmisible(QString(kMaxBytesCampoDeNombre / 2 + 1, QChar(0x00D1)))); // 2 bytes each
+        QVERIFY(dniAdmisible(QString(kMaxBytesCampoDeNombre, '9')));
+        QVERIFY(!dniAdmisible(QString(kMaxBytesCampoDeNombre + 1, '9')));
+        // The longest admissible names still make a valid file.
+        Banco b;
+        b.sesion = alumno();
+        b.sesion.Seccion = QString(kMaxBytesCampoDeNombre, 'S');
+        b.sesion.DNI = QString(kMaxBytesCampoDeNombre, '1');
+        Crear_Excel(b.entorno, b.sesion);
+        QVERIFY(b.mensajes.llamadas.isEmpty());
+        QVERIFY(QFile::exists(b.sesion.RutaExcel + ".xlsx"));
+    }
+
     void otrosProgramasLeenElLibro()
     {
         Banco b;
