@@ -65,6 +65,20 @@ Banco::Banco()
 {
 }
 
+Sesion alumnoDePrueba()
+{
+    Sesion s;
+    s.CodEmpresa = QStringLiteral("EE0310002");
+    s.NombreEscuela = QStringLiteral("I.P.E.M. Nº 5 PRUEBA");
+    s.Turno = QStringLiteral("T");
+    s.Seccion = QStringLiteral("3A");
+    s.Sexo = 2;
+    s.DNI = QStringLiteral("0987");
+    s.ModeloMat = 4;
+    s.ModeloLeng = 6;
+    return s;
+}
+
 void crearImagen(const QString &ruta, QSize tamano)
 {
     QDir().mkpath(QFileInfo(ruta).absolutePath());

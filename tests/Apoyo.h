@@ -84,6 +84,10 @@ struct Banco {
     Sesion sesion;
 };
 
+// A registered student: EE0310002, shift T, section 3A, sex 2, student code 0987, models 4
+// (mathematics) and 6 (language); no workbook yet.
+Sesion alumnoDePrueba();
+
 // Small pictures for the content folder (a real JPEG, any size).
 void crearImagen(const QString &ruta, QSize tamano = QSize(60, 30));
 void crearArchivo(const QString &ruta, const QByteArray &contenido = "x");

@@ -25,12 +25,7 @@ struct Examen {
     {
         crearContenidoAsignatura(banco.carpeta(), Asignatura::Matematica, 3);
         Sesion &s = banco.sesion;
-        s.CodEmpresa = QStringLiteral("EE0000000");
-        s.NombreEscuela = QStringLiteral("ESCUELA PRUEBA 0");
-        s.Turno = QStringLiteral("M");
-        s.Seccion = QStringLiteral("1A");
-        s.Sexo = 1;
-        s.DNI = QStringLiteral("55");
+        s = alumnoDePrueba();
         s.ModeloMat = 2;
         s.Materia = QStringLiteral("Matematica");
         s.PreguntaMat = 3;

@@ -1,6 +1,5 @@
 #include "Apoyo.h"
 #include "FrmLogin.h"
-#include "Geometria.h"
 #include "Reporte.h"
 
 #include <QApplication>
@@ -301,17 +300,6 @@ private slots:
         }
         QCOMPARE(recorrido, QStringList({"TxtCodEmpresa", "CmbTurno", "TxtSeccion", "CmbSexo",
                                          "TxtDNI", "CmdAceptar", "CmdSalir", "TxtCodEmpresa"}));
-    }
-
-    void geometria()
-    {
-        Registro r;
-        QCOMPARE(r.form.size(), QSize(825, 243));
-        QCOMPARE(r.caja("TxtEscuela")->geometry(), twRect(2400, 480, 9855, 480));
-        QCOMPARE(r.boton("CmdSalir")->geometry(), twRect(7320, 2640, 1815, 615));
-        QCOMPARE(r.boton("CmdAceptar")->property("colorFondo").toUInt(), 0x00C0FFC0u);
-        QCOMPARE(r.lista("CmbSexo")->itemText(3), QStringLiteral("   X"));
-        QVERIFY(!r.caja("TxtEscuela")->isEnabled());
     }
 };
 

@@ -26,15 +26,8 @@ void versionDe(Sesion &s, int v)
 
 Sesion alumno(const QString &ruta)
 {
-    Sesion s;
+    Sesion s = alumnoDePrueba();
     s.RutaExcel = ruta;
-    s.CodEmpresa = QStringLiteral("EE1111111");
-    s.Turno = QStringLiteral("N");
-    s.Seccion = QStringLiteral("5B");
-    s.Sexo = 3;
-    s.DNI = QStringLiteral("123");
-    s.ModeloMat = 1;
-    s.ModeloLeng = 2;
     s.Materia = QStringLiteral("Matematica");
     return s;
 }
@@ -42,12 +35,8 @@ Sesion alumno(const QString &ruta)
 // The child: saves mathematics rows of increasing versions until it is killed.
 int guardarEnBucle(const QString &ruta)
 {
-    MensajesFalsos mensajes;
-    ArchivosLocales archivos;
-    RelojFalso reloj;
-    AbridorFalso abridor;
-    LibroXlsx hoja;
-    Entorno entorno {QString(), mensajes, archivos, reloj, abridor, hoja};
+    Banco banco;
+    Entorno &entorno = banco.entorno;
     Sesion s = alumno(ruta);
     for (int v = 1;; ++v) {
         versionDe(s, v);
@@ -69,15 +58,11 @@ private slots:
     void matarDuranteElGuardado()
     {
         QTemporaryDir dir;
-        const QString ruta = dir.filePath("Apl Examen - EE1111111_N_5B_3_123");
+        const QString ruta = dir.filePath("Apl Examen - EE0310002_T_3A_2_0987");
         {
             // Language saved earlier; mathematics at version 0.
-            MensajesFalsos m;
-            ArchivosLocales a;
-            RelojFalso r;
-            AbridorFalso ab;
-            LibroXlsx h;
-            Entorno e {QString(), m, a, r, ab, h};
+            Banco banco;
+            Entorno &e = banco.entorno;
             Sesion s = alumno(ruta);
             s.Materia = QStringLiteral("Lengua");
             s.RespLeng[5] = QStringLiteral("C");

@@ -21,18 +21,14 @@ QByteArray huella(const QString &ruta)
 // A workbook as the station writes it, for the student `dni`, with the given subjects saved.
 QString libroDeAlumno(const QString &carpeta, const QString &dni, bool mat, bool leng)
 {
-    MensajesFalsos m;
-    ArchivosLocales a;
-    RelojFalso r;
-    AbridorFalso ab;
-    LibroXlsx h;
-    Entorno e {carpeta, m, a, r, ab, h};
-    Sesion s;
+    Banco banco;
+    Entorno &e = banco.entorno;
+    e.carpetaPrograma = carpeta;
+    Sesion s = alumnoDePrueba();
     s.CodEmpresa = QStringLiteral("EE1111111");
     s.NombreEscuela = QStringLiteral("ESCUELA PRUEBA 1, \"ANEXO\"");
     s.Turno = QStringLiteral("M");
     s.Seccion = QStringLiteral("1A");
-    s.Sexo = 2;
     s.DNI = dni;
     s.ModeloMat = 3;
     s.ModeloLeng = 4;

@@ -9,20 +9,6 @@
 
 namespace {
 
-Sesion alumno()
-{
-    Sesion s;
-    s.CodEmpresa = QStringLiteral("EE0310002");
-    s.NombreEscuela = QStringLiteral("I.P.E.M. Nº 5 PRUEBA");
-    s.Turno = QStringLiteral("T");
-    s.Seccion = QStringLiteral("3A");
-    s.Sexo = 2;
-    s.DNI = QStringLiteral("0987");
-    s.ModeloMat = 4;
-    s.ModeloLeng = 6;
-    return s;
-}
-
 QByteArray huella(const QString &ruta)
 {
     QFile f(ruta);
@@ -61,7 +47,7 @@ class TstReporte : public QObject {
 private slots:
     void nombreDelLibro()
     {
-        Sesion s = alumno();
+        Sesion s = alumnoDePrueba();
         s.DNI = QStringLiteral("987");
         QCOMPARE(construirRutaExcel(QStringLiteral("/srv/Examen"), s),
                  QStringLiteral("/srv/Examen/Apl Examen - EE0310002_T_3A_2_987"));
@@ -78,7 +64,7 @@ private slots:
     void cadaDatoCambiaElLibro()
     {
         QFETCH(int, campo);
-        const Sesion a = alumno();
+        const Sesion a = alumnoDePrueba();
         Sesion b = a;
         switch (campo) {
         case 0: b.CodEmpresa = QStringLiteral("EE0310004"); break;
@@ -93,7 +79,7 @@ private slots:
     void primerRegistroCreaLibroVacio()
     {
         Banco b;
-        b.sesion = alumno();
+        b.sesion = alumnoDePrueba();
         Crear_Excel(b.entorno, b.sesion);
         QVERIFY(b.mensajes.llamadas.isEmpty());
         QVERIFY(QFile::exists(b.sesion.RutaExcel + ".xlsx"));
@@ -117,7 +103,7 @@ private slots:
         QFETCH(QString, i1);
         QFETCH(QString, i2);
         Banco b;
-        b.sesion = alumno();
+        b.sesion = alumnoDePrueba();
         const QString ruta = construirRutaExcel(b.carpeta(), b.sesion) + ".xlsx";
         CeldasHoja celdas;
         if (!i1.isEmpty())
@@ -142,7 +128,7 @@ private slots:
     {
         QFETCH(bool, ilegible);
         Banco b;
-        b.sesion = alumno();
+        b.sesion = alumnoDePrueba();
         QString carpeta = b.carpeta();
         if (ilegible)
             crearArchivo(construirRutaExcel(carpeta, b.sesion) + ".xlsx", "no es un libro");
@@ -160,7 +146,7 @@ private slots:
     void filaDeMatematica()
     {
         Banco b;
-        b.sesion = alumno();
+        b.sesion = alumnoDePrueba();
         Crear_Excel(b.entorno, b.sesion);
         b.sesion.Materia = QStringLiteral("Matematica");
         responder(b.sesion, Asignatura::Matematica, "AB-DABCDABCDABCDABCDA-");
@@ -187,7 +173,7 @@ private slots:
     void lenguaPrimeroYLuegoMatematica()
     {
         Banco b;
-        b.sesion = alumno();
+        b.sesion = alumnoDePrueba();
         Crear_Excel(b.entorno, b.sesion);
         b.sesion.Materia = QStringLiteral("Lengua");
         responder(b.sesion, Asignatura::Lengua, "DDDDDDDDDDDDDDDDDDDDDD");
@@ -225,7 +211,7 @@ private slots:
     {
         QFETCH(int, caso);
         Banco b;
-        b.sesion = alumno();
+        b.sesion = alumnoDePrueba();
         Crear_Excel(b.entorno, b.sesion);
         const QString ruta = b.sesion.RutaExcel + ".xlsx";
         if (caso == 0)
@@ -246,7 +232,7 @@ private slots:
     void libroQueFaltaSeCreaAlGuardar()
     {
         Banco b;
-        b.sesion = alumno();
+        b.sesion = alumnoDePrueba();
         b.sesion.RutaExcel = construirRutaExcel(b.carpeta(), b.sesion);
         b.sesion.Materia = QStringLiteral("Lengua");
         responder(b.sesion, Asignatura::Lengua, "ABCDABCDABCDABCDABCDAB");
@@ -259,7 +245,7 @@ private slots:
         Banco b;
         b.entorno.carpetaPrograma = b.carpeta() + QStringLiteral("/Carpeta Ñandú/Estación de examen");
         QVERIFY(QDir().mkpath(b.entorno.carpetaPrograma));
-        b.sesion = alumno();
+        b.sesion = alumnoDePrueba();
         b.sesion.Seccion = QStringLiteral("3Ñ");
         Crear_Excel(b.entorno, b.sesion);
         QVERIFY(b.mensajes.llamadas.isEmpty());
@@ -280,7 +266,7 @@ private slots:
         QVERIFY(!dniAdmisible(QString(kMaxBytesCampoDeNombre + 1, '9')));
         // The longest admissible names still make a valid file.
         Banco b;
-        b.sesion = alumno();
+        b.sesion = alumnoDePrueba();
         b.sesion.Seccion = QString(kMaxBytesCampoDeNombre, 'S');
         b.sesion.DNI = QString(kMaxBytesCampoDeNombre, '1');
         Crear_Excel(b.entorno, b.sesion);
@@ -291,7 +277,7 @@ private slots:
     void otrosProgramasLeenElLibro()
     {
         Banco b;
-        b.sesion = alumno();
+        b.sesion = alumnoDePrueba();
         Crear_Excel(b.entorno, b.sesion);
         b.sesion.Materia = QStringLiteral("Matematica");
         responder(b.sesion, Asignatura::Matematica, "AB-DABCDABCDABCDABCDA-");
