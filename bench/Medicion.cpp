@@ -1,6 +1,7 @@
 #include "Medicion.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
 long memoriaResidenteKiB()
@@ -13,4 +14,15 @@ long memoriaResidenteKiB()
         std::fclose(f);
     }
     return residentes * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+EntornoDeMedicion::EntornoDeMedicion(const QString &carpeta)
+    : entorno {carpeta, mensajes, archivos, reloj, abridor, hoja}
+{
+}
+
+int EntornoDeMedicion::SinMensajes::mostrar(const QString &texto, int, const QString &, const QString &, int)
+{
+    std::fprintf(stderr, "mensaje inesperado: %s\n", qPrintable(texto));
+    std::abort();
 }

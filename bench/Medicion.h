@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Entorno.h"
+
 #include <QElapsedTimer>
 
 #include <algorithm>
@@ -48,3 +50,24 @@ inline std::vector<double> medianasIntercaladasMs(int repeticiones,
 
 // Resident memory of the process in KiB.
 long memoriaResidenteKiB();
+
+// The real services for a program folder, with no person in front of the screen: a message
+// box in a benchmark means something went wrong, and documents are not opened.
+struct EntornoDeMedicion {
+    explicit EntornoDeMedicion(const QString &carpeta);
+
+    class SinMensajes final : public IMensajes {
+    public:
+        int mostrar(const QString &texto, int, const QString &, const QString &, int) override;
+    };
+    class SinAbridor final : public IAbridorDocumentos {
+    public:
+        void abrir(const QString &) override {}
+    };
+    SinMensajes mensajes;
+    ArchivosLocales archivos;
+    RelojSistema reloj;
+    SinAbridor abridor;
+    LibroXlsx hoja;
+    Entorno entorno;
+};

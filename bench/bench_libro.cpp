@@ -10,32 +10,14 @@
 
 #include <cstdio>
 
-namespace {
-class SinMensajes final : public IMensajes {
-public:
-    int mostrar(const QString &texto, int, const QString &, const QString &, int) override
-    {
-        std::fprintf(stderr, "mensaje: %s\n", qPrintable(texto));
-        std::abort();
-    }
-};
-class SinAbridor final : public IAbridorDocumentos {
-public:
-    void abrir(const QString &) override {}
-};
-} // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const int repeticiones = argc > 1 ? atoi(argv[1]) : 200;
     QTemporaryDir dir;
-    SinMensajes mensajes;
-    ArchivosLocales archivos;
-    RelojSistema reloj;
-    SinAbridor abridor;
-    LibroXlsx hoja;
-    Entorno entorno {dir.path(), mensajes, archivos, reloj, abridor, hoja};
+    EntornoDeMedicion medicion(dir.path());
+    Entorno &entorno = medicion.entorno;
 
     Sesion sesion;
     sesion.CodEmpresa = QStringLiteral("EE0310002");

@@ -18,16 +18,6 @@
 #include <cstdio>
 #include <memory>
 
-namespace {
-class SinMensajes final : public IMensajes {
-public:
-    int mostrar(const QString &, int, const QString &, const QString &, int) override { return 1; }
-};
-class SinAbridor final : public IAbridorDocumentos {
-public:
-    void abrir(const QString &) override {}
-};
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -40,12 +30,8 @@ int main(int argc, char **argv)
     for (int q = 1; q <= kPreguntas; ++q)
         generarPregunta(rutaPregunta(dir.path(), Asignatura::Matematica, 1, q), Asignatura::Matematica, 1, q);
 
-    SinMensajes mensajes;
-    ArchivosLocales archivos;
-    RelojSistema reloj;
-    SinAbridor abridor;
-    LibroXlsx hoja;
-    Entorno entorno {dir.path(), mensajes, archivos, reloj, abridor, hoja};
+    EntornoDeMedicion medicion(dir.path());
+    Entorno &entorno = medicion.entorno;
     Sesion sesion;
     sesion.ModeloMat = 1;
     sesion.PreguntaMat = 1;
