@@ -49,7 +49,7 @@ bool generarPregunta(const QString &ruta, Asignatura asignatura, int modelo, int
     const int alto = tamano.height();
     QFont titulo(QStringLiteral("DejaVu Sans"));
     titulo.setBold(true);
-    titulo.setPixelSize(qMax(8, alto / 9));
+    titulo.setPixelSize(qMax(8, alto / 11));
     p.setFont(titulo);
     p.drawText(QRect(0, alto / 30, tamano.width(), alto / 6), Qt::AlignCenter,
                QStringLiteral("%1 - Modelo %2 - Pregunta %3")
