@@ -47,5 +47,4 @@ void prepararAparienciaEstacion()
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     registrarSustitucionesDeFuentes();
     QApplication::setApplicationName(tituloAplicacion());
-    QApplication::setApplicationDisplayName(QString());
 }
