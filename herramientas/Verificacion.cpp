@@ -28,6 +28,18 @@ bool esPdf(const QString &ruta, QString *motivo)
     return true;
 }
 
+// Counts a good document, or names what is wrong with it.
+void verificarPdf(const QString &ruta, const QString &siFalta, InformeContenido &informe)
+{
+    QString motivo;
+    if (!QFileInfo(ruta).isFile())
+        informe.problemas << QStringLiteral("%1: %2").arg(ruta, siFalta);
+    else if (!esPdf(ruta, &motivo))
+        informe.problemas << QStringLiteral("%1: %2").arg(ruta, motivo);
+    else
+        ++informe.documentosCorrectos;
+}
+
 } // namespace
 
 QString InformeContenido::resumen() const
@@ -77,13 +89,7 @@ InformeContenido verificarContenido(const QString &carpetaPrograma)
             if (a == Asignatura::Lengua) {
                 const QString textos = rutaTextosLengua(carpetaPrograma, m);
                 esperados << QFileInfo(textos).fileName();
-                QString motivo;
-                if (!QFileInfo(textos).isFile())
-                    informe.problemas << QStringLiteral("%1: falta el documento de textos").arg(textos);
-                else if (!esPdf(textos, &motivo))
-                    informe.problemas << QStringLiteral("%1: %2").arg(textos, motivo);
-                else
-                    ++informe.documentosCorrectos;
+                verificarPdf(textos, QStringLiteral("falta el documento de textos"), informe);
             }
             const auto entradas = QDir(carpeta).entryInfoList(
                 QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
@@ -94,13 +100,6 @@ InformeContenido verificarContenido(const QString &carpetaPrograma)
         }
     }
 
-    const QString tabla = rutaTablaFormulas(carpetaPrograma);
-    QString motivo;
-    if (!QFileInfo(tabla).isFile())
-        informe.problemas << QStringLiteral("%1: falta la tabla de fórmulas").arg(tabla);
-    else if (!esPdf(tabla, &motivo))
-        informe.problemas << QStringLiteral("%1: %2").arg(tabla, motivo);
-    else
-        ++informe.documentosCorrectos;
+    verificarPdf(rutaTablaFormulas(carpetaPrograma), QStringLiteral("falta la tabla de fórmulas"), informe);
     return informe;
 }

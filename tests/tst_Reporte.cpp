@@ -40,6 +40,14 @@ void responder(Sesion &s, Asignatura a, const QString &letras)
         r[q] = letras.at(q - 1) == QLatin1Char('-') ? QString() : QString(letras.at(q - 1));
 }
 
+// Answers the subject with `letras` ('-' for none) and saves it; returns what went wrong.
+QString guardar(Banco &b, Asignatura a, const char *letras)
+{
+    b.sesion.Materia = nombreMateria(a);
+    responder(b.sesion, a, QString::fromLatin1(letras));
+    return GuardarRespuestas(b.entorno, b.sesion, a);
+}
+
 } // namespace
 
 class TstReporte : public QObject {
@@ -148,9 +156,7 @@ private slots:
         Banco b;
         b.sesion = alumnoDePrueba();
         Crear_Excel(b.entorno, b.sesion);
-        b.sesion.Materia = QStringLiteral("Matematica");
-        responder(b.sesion, Asignatura::Matematica, "AB-DABCDABCDABCDABCDA-");
-        QCOMPARE(GuardarRespuestas(b.entorno, b.sesion, Asignatura::Matematica), QString());
+        QCOMPARE(guardar(b, Asignatura::Matematica, "AB-DABCDABCDABCDABCDA-"), QString());
         QCOMPARE(b.sesion.FinalizadoMat, 1);
         const CeldasHoja c = leer(b.sesion.RutaExcel + ".xlsx");
         QCOMPARE(texto(c, 1, 1), QStringLiteral("EE0310002"));
@@ -175,25 +181,20 @@ private slots:
         Banco b;
         b.sesion = alumnoDePrueba();
         Crear_Excel(b.entorno, b.sesion);
-        b.sesion.Materia = QStringLiteral("Lengua");
-        responder(b.sesion, Asignatura::Lengua, "DDDDDDDDDDDDDDDDDDDDDD");
-        QCOMPARE(GuardarRespuestas(b.entorno, b.sesion, Asignatura::Lengua), QString());
+        QCOMPARE(guardar(b, Asignatura::Lengua, "DDDDDDDDDDDDDDDDDDDDDD"), QString());
         CeldasHoja c = leer(b.sesion.RutaExcel + ".xlsx");
         QCOMPARE(texto(c, 2, 9), QStringLiteral("Lengua"));
         QCOMPARE(c.at({2, 10}), Celda::deNumero(6));
         QVERIFY(c.count({1, 1}) == 0);
 
-        b.sesion.Materia = QStringLiteral("Matematica");
-        responder(b.sesion, Asignatura::Matematica, "CCCCCCCCCCCCCCCCCCCCCC");
-        QCOMPARE(GuardarRespuestas(b.entorno, b.sesion, Asignatura::Matematica), QString());
+        QCOMPARE(guardar(b, Asignatura::Matematica, "CCCCCCCCCCCCCCCCCCCCCC"), QString());
         c = leer(b.sesion.RutaExcel + ".xlsx");
         QCOMPARE(texto(c, 1, 32), QStringLiteral("C"));
         QCOMPARE(texto(c, 2, 32), QStringLiteral("D"));
         QCOMPARE(b.sesion.FinalizadoLeng + b.sesion.FinalizadoMat, 2);
 
         // Saving the same subject again replaces its whole row.
-        responder(b.sesion, Asignatura::Matematica, "B---------------------");
-        QCOMPARE(GuardarRespuestas(b.entorno, b.sesion, Asignatura::Matematica), QString());
+        QCOMPARE(guardar(b, Asignatura::Matematica, "B---------------------"), QString());
         c = leer(b.sesion.RutaExcel + ".xlsx");
         QCOMPARE(texto(c, 1, 11), QStringLiteral("B"));
         QCOMPARE(texto(c, 1, 12), QStringLiteral("<vacía>"));
@@ -221,9 +222,7 @@ private slots:
         else
             b.sesion.RutaExcel = b.carpeta() + "/no/hay/libro";
         const QByteArray antes = huella(ruta);
-        b.sesion.Materia = QStringLiteral("Matematica");
-        responder(b.sesion, Asignatura::Matematica, "AAAAAAAAAAAAAAAAAAAAAA");
-        QVERIFY(!GuardarRespuestas(b.entorno, b.sesion, Asignatura::Matematica).isEmpty());
+        QVERIFY(!guardar(b, Asignatura::Matematica, "AAAAAAAAAAAAAAAAAAAAAA").isEmpty());
         QCOMPARE(b.sesion.FinalizadoMat, 0);
         QCOMPARE(huella(ruta), antes);
         QCOMPARE(b.sesion.RespMat[1], QStringLiteral("A"));
@@ -234,9 +233,7 @@ private slots:
         Banco b;
         b.sesion = alumnoDePrueba();
         b.sesion.RutaExcel = construirRutaExcel(b.carpeta(), b.sesion);
-        b.sesion.Materia = QStringLiteral("Lengua");
-        responder(b.sesion, Asignatura::Lengua, "ABCDABCDABCDABCDABCDAB");
-        QCOMPARE(GuardarRespuestas(b.entorno, b.sesion, Asignatura::Lengua), QString());
+        QCOMPARE(guardar(b, Asignatura::Lengua, "ABCDABCDABCDABCDABCDAB"), QString());
         QCOMPARE(texto(leer(b.sesion.RutaExcel + ".xlsx"), 2, 32), QStringLiteral("B"));
     }
 
@@ -249,9 +246,7 @@ private slots:
         b.sesion.Seccion = QStringLiteral("3Ñ");
         Crear_Excel(b.entorno, b.sesion);
         QVERIFY(b.mensajes.llamadas.isEmpty());
-        b.sesion.Materia = QStringLiteral("Lengua");
-        responder(b.sesion, Asignatura::Lengua, "ABCDABCDABCDABCDABCDAB");
-        QCOMPARE(GuardarRespuestas(b.entorno, b.sesion, Asignatura::Lengua), QString());
+        QCOMPARE(guardar(b, Asignatura::Lengua, "ABCDABCDABCDABCDABCDAB"), QString());
         QCOMPARE(QDir(b.entorno.carpetaPrograma).entryList(QDir::Files | QDir::Hidden),
                  QStringList({"Apl Examen - EE0310002_T_3Ñ_2_0987.xlsx"}));
         QCOMPARE(texto(leer(b.sesion.RutaExcel + ".xlsx"), 2, 8), QStringLiteral("3Ñ"));
@@ -279,9 +274,7 @@ private slots:
         Banco b;
         b.sesion = alumnoDePrueba();
         Crear_Excel(b.entorno, b.sesion);
-        b.sesion.Materia = QStringLiteral("Matematica");
-        responder(b.sesion, Asignatura::Matematica, "AB-DABCDABCDABCDABCDA-");
-        QCOMPARE(GuardarRespuestas(b.entorno, b.sesion, Asignatura::Matematica), QString());
+        QCOMPARE(guardar(b, Asignatura::Matematica, "AB-DABCDABCDABCDABCDA-"), QString());
         const QString guion = QStringLiteral(
             "import sys, openpyxl\n"
             "wb = openpyxl.load_workbook(sys.argv[1])\n"
