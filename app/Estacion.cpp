@@ -1,5 +1,6 @@
 #include "Estacion.h"
 
+#include "Disco.h"
 #include "Entorno.h"
 #include "FormMnuOrbela.h"
 #include "FrmLengMod1.h"
@@ -9,6 +10,8 @@
 #include "Module1.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QLockFile>
 #include <QStyleFactory>
 
 #include <memory>
@@ -47,4 +50,23 @@ void prepararAparienciaEstacion()
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     registrarSustitucionesDeFuentes();
     QApplication::setApplicationName(tituloAplicacion());
+}
+
+QString rutaCerrojoEstacion(const QString &carpetaPrograma)
+{
+    return QDir(carpetaPrograma).filePath(QStringLiteral(".estacion.lock"));
+}
+
+bool ocuparCarpeta(QLockFile &cerrojo, IMensajes &mensajes)
+{
+    if (tomarCerrojo(cerrojo, 0))
+        return true;
+    if (cerrojo.error() == QLockFile::LockFailedError)
+        mensajes.mostrar(QStringLiteral("La estación de examen ya está abierta en esta computadora.\r\n"
+                                        "Siga en la ventana que ya está abierta; si no la encuentra, "
+                                        "avise al supervisor."));
+    else
+        mensajes.mostrar(QStringLiteral("No se puede escribir en la carpeta de la estación: los "
+                                        "resultados no podrían guardarse.\r\nAvise al supervisor."));
+    return false;
 }

@@ -1,7 +1,19 @@
 #pragma once
 
+class IMensajes;
+class QLockFile;
+class QString;
 struct Entorno;
 struct Sesion;
+
+// The lock that keeps one station per program folder: two stations in one folder would
+// register and save over each other. Only a lock whose process is gone counts as stale.
+QString rutaCerrojoEstacion(const QString &carpetaPrograma);
+
+// Takes the folder for this station. When another station already runs there, or the folder
+// cannot be written, tells the person at the keyboard and returns false: the program ends
+// and the other station carries on untouched.
+bool ocuparCarpeta(QLockFile &cerrojo, IMensajes &mensajes);
 
 // Runs the screens of one student, from registration until "Salir". Each screen is created,
 // loaded, shown modally and destroyed before the next one is built, so nothing nests and a

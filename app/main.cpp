@@ -3,18 +3,25 @@
 #include "Module1.h"
 
 #include <QApplication>
+#include <QLockFile>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     prepararAparienciaEstacion();
 
+    const QString carpeta = QCoreApplication::applicationDirPath();
     MensajesQt mensajes;
+    QLockFile cerrojo(rutaCerrojoEstacion(carpeta));
+    if (!ocuparCarpeta(cerrojo, mensajes))
+        return 1;
+
     ArchivosLocales archivos;
     RelojSistema reloj;
     AbridorEscritorio abridor;
-    LibroXlsx hoja;
-    Entorno entorno {QCoreApplication::applicationDirPath(), mensajes, archivos, reloj, abridor, hoja};
+    DiscoLocal disco;
+    LibroXlsx hoja(disco);
+    Entorno entorno {carpeta, mensajes, archivos, reloj, abridor, hoja};
 
     Sesion sesion;
     ejecutarEstacion(entorno, sesion);

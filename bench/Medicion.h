@@ -68,6 +68,7 @@ struct EntornoDeMedicion {
     ArchivosLocales archivos;
     RelojSistema reloj;
     SinAbridor abridor;
-    LibroXlsx hoja;
+    DiscoLocal disco;
+    LibroXlsx hoja {disco};
     Entorno entorno;
 };

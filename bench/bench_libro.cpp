@@ -38,14 +38,14 @@ int main(int argc, char **argv)
         sesion.Materia = QStringLiteral("Matematica");
         for (int q = 1; q <= kPreguntas; ++q)
             sesion.RespMat[q] = QString(QChar('A' + (q + alumno) % 4));
-        if (!GuardarRespuestas(entorno, sesion, Asignatura::Matematica).isEmpty())
+        if (!GuardarRespuestas(entorno, sesion, Asignatura::Matematica).ok())
             std::abort();
     };
     // The save rewrites a workbook that already holds the other subject's row.
     sesion.DNI = QStringLiteral("1");
     Crear_Excel(entorno, sesion);
     sesion.Materia = QStringLiteral("Lengua");
-    if (!GuardarRespuestas(entorno, sesion, Asignatura::Lengua).isEmpty())
+    if (!GuardarRespuestas(entorno, sesion, Asignatura::Lengua).ok())
         return 1;
 
     const double msGuardar = medianaMs(repeticiones, guardar);

@@ -1,5 +1,7 @@
 #include "Finalizacion.h"
 
+#include "Disco.h"
+
 QString textoConfirmacion(const Sesion::Respuestas &respuestas, const QString &materia)
 {
     QString lista = QStringLiteral("Aun fatan contestar las preguntas: ");
@@ -17,10 +19,12 @@ QString textoConfirmacion(const Sesion::Respuestas &respuestas, const QString &m
     return QStringLiteral("Se respondieron todas las preguntas. ") + pregunta;
 }
 
-QString textoGuardadoFallido()
+QString textoGuardadoFallido(const Resultado &causa)
 {
     return QStringLiteral("ATENCIÓN: las respuestas NO se guardaron.\r\n"
                           "No cierre el programa y llame al supervisor.\r\n"
                           "El examen sigue abierto con todas sus respuestas; cuando el "
-                          "supervisor lo indique, vuelva a oprimir \"Guardar y Finalizar\".");
+                          "supervisor lo indique, vuelva a oprimir \"Guardar y Finalizar\".\r\n\r\n"
+                          "Causa: %1")
+        .arg(causa.texto());
 }

@@ -251,12 +251,10 @@ void FrmExamen::CmdPreg_Click(int indice)
 
 bool FrmExamen::GuardarRespuestas()
 {
-    const QString error = ::GuardarRespuestas(m_entorno, m_sesion, m_config.asignatura);
-    if (error.isEmpty())
+    const Resultado resultado = ::GuardarRespuestas(m_entorno, m_sesion, m_config.asignatura);
+    if (resultado.ok())
         return true;
-    m_entorno.mensajes.mostrar(textoGuardadoFallido() + QStringLiteral("\r\n\r\n(") + error
-                                   + QLatin1Char(')'),
-                               estilo::kCritico);
+    m_entorno.mensajes.mostrar(textoGuardadoFallido(resultado), estilo::kCritico);
     return false;
 }
 

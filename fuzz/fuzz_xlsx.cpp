@@ -1,7 +1,7 @@
 // libFuzzer target over the results-workbook reader. Inputs starting with "xlsx:" are read
 // as whole files; any other input is cut at "\n@@\n" into the XML parts of a package, which
 // is zipped first, so that the mutations reach the XML readers behind the archive checks.
-#include "HojaCalculo.h"
+#include "LectorXlsx.h"
 
 #include <QByteArray>
 #include <QList>
@@ -62,15 +62,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *datos, size_t tamano)
     QByteArray entrada = QByteArray::fromRawData(reinterpret_cast<const char *>(datos), qsizetype(tamano));
     const QByteArray bytes = entrada.startsWith("xlsx:") ? entrada.mid(5) : empaquetar(entrada);
     CeldasHoja celdas;
-    QString error;
-    if (leerReporteDeBytes(bytes, &celdas, &error)) {
+    const FalloLectura fallo = leerReporteDeBytes(bytes, &celdas);
+    if (fallo.ok()) {
         for (const auto &[pos, celda] : celdas) {
             if (pos.first < 1 || pos.first > limitesXlsx::kMaxFila || pos.second < 1
                 || pos.second > limitesXlsx::kMaxColumna)
                 __builtin_trap();
         }
-    } else if (error.isEmpty()) {
-        __builtin_trap(); // every refusal says why
+    } else if (!celdas.empty()) {
+        __builtin_trap(); // a refused workbook yields no cells
     }
     return 0;
 }

@@ -1,7 +1,10 @@
 #include "Recopilacion.h"
 
-#include "HojaCalculo.h"
+#include "EscritorXlsx.h"
+#include "LectorXlsx.h"
+#include "PaqueteXlsx.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -71,12 +74,63 @@ QString campoCsv(const QString &valor)
     return QLatin1Char('"') + v + QLatin1Char('"');
 }
 
+namespace {
+
+bool nombreDeLibroDeAlumno(const QString &nombre)
+{
+    return nombre.startsWith(QLatin1String("Apl Examen - "), Qt::CaseInsensitive)
+        && nombre.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive);
+}
+
+// A sheet of the merged workbook whose fingerprint is kept as it is written.
+struct HojaSalida {
+    EscritorLibro &escritor;
+    HuellaCeldas huella;
+    void escribir(int fila, int columna, const Celda &celda)
+    {
+        escritor.escribir(fila, columna, celda);
+        huella.agregar(fila, columna, celda);
+    }
+};
+
+// Reads the written workbook back from the disk: every cell must be there as written.
+bool comprobarSalida(const QString &ruta, const QString &hoja, const HuellaCeldas &esperada, QString *error)
+{
+    const PaqueteXlsx paquete = PaqueteXlsx::deArchivo(ruta);
+    HuellaCeldas leida;
+    const FalloLectura fallo = recorrerHoja(
+        paquete, hoja, [&leida](int fila, int columna, const Celda &c) { leida.agregar(fila, columna, c); },
+        {std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::max()});
+    if (!fallo.ok()) {
+        *error = QStringLiteral("el libro escrito no se puede leer: %1").arg(fallo.texto());
+        return false;
+    }
+    if (!(leida == esperada)) {
+        *error = QStringLiteral("el libro escrito no coincide con lo recopilado (%1 de %2 celdas leídas)")
+                     .arg(leida.celdas())
+                     .arg(esperada.celdas());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QStringList &carpetas,
                                         const std::function<void(int, int)> &progreso)
 {
     InformeRecopilacion informe;
     const QFileInfo salida(salidaXlsx);
-    informe.salidaCsv = QDir(salida.absolutePath()).filePath(salida.completeBaseName() + QStringLiteral(".csv"));
+    const QString carpetaSalida = salida.absolutePath();
+    informe.salidaCsv = QDir(carpetaSalida).filePath(salida.completeBaseName() + QStringLiteral(".csv"));
+    if (nombreDeLibroDeAlumno(salida.fileName())) {
+        informe.error = QStringLiteral("la salida %1 se llama como el libro de un alumno; elija otro nombre").arg(salidaXlsx);
+        return informe;
+    }
+    if (!QFileInfo(carpetaSalida).isDir()) {
+        informe.error = QStringLiteral("no existe la carpeta de la salida %1").arg(carpetaSalida);
+        return informe;
+    }
 
     QStringList libros;
     for (const QString &carpeta : carpetas) {
@@ -87,59 +141,82 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
         const QDir dir(carpeta);
         for (const QString &nombre : dir.entryList({QStringLiteral("Apl Examen - *.xlsx")}, QDir::Files, QDir::Name)) {
             const QString ruta = dir.filePath(nombre);
-            // The output itself is never read back as a source.
-            if (QFileInfo(ruta).absoluteFilePath() != salida.absoluteFilePath())
-                libros << ruta;
+            if (QFileInfo(ruta).canonicalFilePath() == salida.canonicalFilePath()) {
+                informe.error = QStringLiteral("la salida %1 es uno de los libros a recopilar").arg(salidaXlsx);
+                return informe;
+            }
+            libros << ruta;
         }
     }
 
-    CeldasHoja resultado;
+    // Written beside its final place, read back, and only then put there.
+    const QString temporal = QDir(carpetaSalida).filePath(
+        QStringLiteral(".%1.%2.tmp").arg(salida.fileName()).arg(QCoreApplication::applicationPid()));
+    EscritorLibro escritor(temporal, carpetaSalida, true);
+    escritor.agregarHoja(QStringLiteral("Resultados"));
+    HojaSalida hoja {escritor, {}};
     const QStringList cabecera = encabezados();
     for (int col = 0; col < cabecera.size(); ++col)
-        resultado[{1, col + 1}] = Celda::deTexto(cabecera[col]);
-    QStringList csv {cabecera.join(QLatin1Char(','))};
+        hoja.escribir(1, col + 1, Celda::deTexto(cabecera[col]));
 
-    LibroXlsx xlsx;
+    QSaveFile csv(informe.salidaCsv);
+    if (!csv.open(QIODevice::WriteOnly)) {
+        informe.error = QStringLiteral("no se puede escribir %1: %2").arg(informe.salidaCsv, csv.errorString());
+        return informe;
+    }
+    csv.write((cabecera.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8());
+
     int fila = 1;
     for (int i = 0; i < libros.size(); ++i) {
         if (progreso)
             progreso(i, int(libros.size()));
         const QString &ruta = libros[i];
         const QString nombre = QFileInfo(ruta).fileName();
+        QByteArray bytes;
         CeldasHoja celdas;
-        QString motivo;
         QList<QList<Celda>> filas;
-        if (!xlsx.leerReporte(ruta, &celdas, &motivo) || !filasDelLibro(celdas, &filas, &motivo)) {
+        FalloLectura fallo = leerArchivoLibro(ruta, &bytes);
+        if (fallo.ok())
+            fallo = leerReporteDeBytes(bytes, &celdas);
+        QString motivo = fallo.texto();
+        if (!fallo.ok() || !filasDelLibro(celdas, &filas, &motivo)) {
             informe.omitidos << QStringLiteral("%1: %2").arg(ruta, motivo);
             continue;
         }
         ++informe.libros;
-        for (const QList<Celda> &valores : filas) {
+        for (const QList<Celda> &valores : std::as_const(filas)) {
             ++fila;
             QStringList linea;
             for (int col = 0; col < valores.size(); ++col) {
-                if (valores[col].tipo == Celda::Tipo::Numero || !valores[col].texto.isEmpty())
-                    resultado[{fila, col + 1}] = valores[col];
+                hoja.escribir(fila, col + 1, valores[col]);
                 linea << campoCsv(textoDe(valores[col]));
             }
-            resultado[{fila, kColumnasReporte + 1}] = Celda::deTexto(nombre);
+            hoja.escribir(fila, kColumnasReporte + 1, Celda::deTexto(nombre));
             linea << campoCsv(nombre);
-            csv << linea.join(QLatin1Char(','));
+            csv.write((linea.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8());
             ++informe.filas;
         }
     }
     if (progreso)
         progreso(int(libros.size()), int(libros.size()));
 
-    if (!escribirXlsx(salidaXlsx, QStringLiteral("Resultados"), resultado, &informe.error))
-        return informe;
-    QSaveFile archivoCsv(informe.salidaCsv);
-    if (!archivoCsv.open(QIODevice::WriteOnly)) {
-        informe.error = QStringLiteral("no se puede escribir %1: %2").arg(informe.salidaCsv, archivoCsv.errorString());
+    QString error;
+    if (!escritor.cerrar(&error) || !comprobarSalida(temporal, QStringLiteral("Resultados"), hoja.huella, &error)) {
+        QFile::remove(temporal);
+        informe.error = error;
         return informe;
     }
-    archivoCsv.write((csv.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
-    if (!archivoCsv.commit())
-        informe.error = QStringLiteral("no se puede escribir %1: %2").arg(informe.salidaCsv, archivoCsv.errorString());
+    if (QFileInfo::exists(salidaXlsx) && !QFile::remove(salidaXlsx)) {
+        QFile::remove(temporal);
+        informe.error = QStringLiteral("no se puede reemplazar %1").arg(salidaXlsx);
+        return informe;
+    }
+    if (!QFile::rename(temporal, salidaXlsx)) {
+        QFile::remove(temporal);
+        informe.error = QStringLiteral("no se puede escribir %1").arg(salidaXlsx);
+        return informe;
+    }
+    if (!csv.commit())
+        informe.error = QStringLiteral("no se puede escribir %1: %2").arg(informe.salidaCsv, csv.errorString());
     return informe;
 }

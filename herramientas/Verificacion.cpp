@@ -8,7 +8,42 @@
 #include <QImageReader>
 #include <QSet>
 
+#ifndef Q_OS_WIN
+#include <dirent.h>
+#endif
+
 namespace {
+
+bool esEnlace(const QFileInfo &info)
+{
+    return info.isSymbolicLink() || info.isJunction();
+}
+
+// Names the file system holds in bytes that are no valid text: the portable listing leaves
+// them out, so the station can neither see nor delete those files. Shown with the bad bytes
+// as \xNN.
+QStringList nombresIlegibles(const QString &carpeta)
+{
+    QStringList nombres;
+#ifndef Q_OS_WIN
+    if (DIR *dir = ::opendir(QFile::encodeName(carpeta).constData())) {
+        while (const dirent *e = ::readdir(dir)) {
+            const QByteArray crudo(e->d_name);
+            if (QFile::encodeName(QFile::decodeName(crudo)) == crudo)
+                continue;
+            QString legible;
+            for (const char c : crudo)
+                legible += uchar(c) < 0x80 ? QString(QLatin1Char(c)) : QStringLiteral("\\x%1").arg(uchar(c), 2, 16, QLatin1Char('0'));
+            nombres << legible;
+        }
+        ::closedir(dir);
+    }
+#else
+    // File names are UTF-16 there and always read.
+    Q_UNUSED(carpeta);
+#endif
+    return nombres;
+}
 
 bool esPdf(const QString &ruta, QString *motivo)
 {
@@ -56,6 +91,10 @@ InformeContenido verificarContenido(const QString &carpetaPrograma)
     InformeContenido informe;
     const QString imagenes = carpetaImagenes(carpetaPrograma);
     const QFileInfo infoImagenes(imagenes);
+    if (esEnlace(infoImagenes))
+        informe.problemas << QStringLiteral("%1: es un enlace a %2; la estación no borrará las preguntas de "
+                                            "una materia finalizada. Copie el contenido en la estación.")
+                                 .arg(imagenes, infoImagenes.symLinkTarget());
     if (!infoImagenes.isDir()) {
         informe.problemas << (infoImagenes.exists()
                                   ? QStringLiteral("%1: es un archivo, no una carpeta").arg(imagenes)
@@ -66,6 +105,10 @@ InformeContenido verificarContenido(const QString &carpetaPrograma)
     for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua}) {
         for (int m = 1; m <= kModelos; ++m) {
             const QString carpeta = carpetaModelo(carpetaPrograma, a, m);
+            if (esEnlace(QFileInfo(carpeta)))
+                informe.problemas << QStringLiteral("%1: es un enlace a %2; al finalizar la materia la estación "
+                                                    "quita el enlace y el original queda")
+                                         .arg(carpeta, QFileInfo(carpeta).symLinkTarget());
             if (!QFileInfo(carpeta).isDir()) {
                 informe.problemas << QStringLiteral("%1: falta la carpeta del modelo").arg(carpeta);
                 continue;
@@ -91,11 +134,18 @@ InformeContenido verificarContenido(const QString &carpetaPrograma)
                 esperados << QFileInfo(textos).fileName();
                 verificarPdf(textos, QStringLiteral("falta el documento de textos"), informe);
             }
+            for (const QString &nombre : nombresIlegibles(carpeta))
+                informe.problemas << QStringLiteral("%1/%2: nombre de archivo ilegible; la estación no lo ve ni lo puede borrar")
+                                         .arg(carpeta, nombre);
             const auto entradas = QDir(carpeta).entryInfoList(
                 QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
             for (const QFileInfo &entrada : entradas) {
                 if (!esperados.contains(entrada.fileName()))
                     informe.problemas << QStringLiteral("%1: no corresponde a este modelo").arg(entrada.filePath());
+                else if (esEnlace(entrada))
+                    informe.problemas << QStringLiteral("%1: es un enlace a %2; al finalizar la materia la estación "
+                                                        "quita el enlace y el original queda")
+                                             .arg(entrada.filePath(), entrada.symLinkTarget());
             }
         }
     }

@@ -7,6 +7,23 @@
 
 #include <cstdio>
 
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+bool salidaEsTerminal()
+{
+#ifdef Q_OS_WIN
+    return ::_isatty(::_fileno(stderr));
+#else
+    return ::isatty(::fileno(stderr));
+#endif
+}
+} // namespace
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -15,9 +32,12 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "uso: recopilar-resultados SALIDA.xlsx CARPETA...\n");
         return 2;
     }
+    // The running count only makes sense on a terminal; in a file it would be a heap of
+    // carriage returns, so there the summary line below says it all.
+    const bool terminal = salidaEsTerminal();
     bool mostrado = false;
     const auto progreso = [&](int hechos, int total) {
-        if (total < 20)
+        if (!terminal || total < 20)
             return;
         std::fprintf(stderr, "\rLeyendo libros: %d de %d", hechos, total);
         mostrado = true;

@@ -5,7 +5,8 @@
 
 #include <initializer_list>
 
-// Joins a folder and the literal pieces of a content path with the platform's separator.
+// Joins a folder and the literal pieces of a content path with '/', which Qt takes on every
+// platform.
 QString unirRuta(const QString &carpeta, std::initializer_list<QString> piezas);
 
 class IArchivos {
@@ -18,6 +19,10 @@ public:
     // Every file directly inside the folder, hidden ones included; sub-folders are not listed.
     virtual QStringList archivosDeCarpeta(const QString &carpeta) const = 0;
     virtual bool borrarArchivo(const QString &ruta) = 0;
+    // A symbolic link (or a junction), whatever it points at.
+    virtual bool esEnlace(const QString &ruta) const = 0;
+    // Removes the link itself; what it points at is left alone.
+    virtual bool borrarEnlace(const QString &ruta) = 0;
 };
 
 class ArchivosLocales : public IArchivos {
@@ -26,8 +31,12 @@ public:
     bool existeArchivo(const QString &ruta) const override;
     QStringList archivosDeCarpeta(const QString &carpeta) const override;
     bool borrarArchivo(const QString &ruta) override;
+    bool esEnlace(const QString &ruta) const override;
+    bool borrarEnlace(const QString &ruta) override;
 };
 
 // Deletes every file of the folder ("*.*"); the folder and its sub-folders stay. Returns the
-// files that could not be deleted; the others are deleted all the same.
+// files that could not be deleted; the others are deleted all the same. Nothing outside the
+// folder is ever deleted: a file that is a link goes as a link, and a folder that is itself a
+// link (to a master copy of the content, say) is removed as a link, its target untouched.
 QStringList borrarArchivosDeCarpeta(IArchivos &archivos, const QString &carpeta);

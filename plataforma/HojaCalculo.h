@@ -1,66 +1,48 @@
 #pragma once
 
+#include "Disco.h"
+#include "EscritorXlsx.h"
+#include "Xlsx.h"
+
 #include <QString>
 
-#include <map>
-#include <utility>
-
-// One cell of the "Reporte" sheet: text or number. Cells that are absent are empty.
-struct Celda {
-    enum class Tipo { Texto, Numero };
-    Tipo tipo = Tipo::Texto;
-    QString texto;
-    double numero = 0;
-
-    static Celda deTexto(const QString &t) { return {Tipo::Texto, t, 0}; }
-    static Celda deNumero(double n) { return {Tipo::Numero, {}, n}; }
-    bool operator==(const Celda &otra) const = default;
-};
-
-// (row, column), both counted from 1.
-using CeldasHoja = std::map<std::pair<int, int>, Celda>;
-
-inline QString kNombreHojaReporte()
-{
-    return QStringLiteral("Reporte");
-}
-
-// The results workbook as a file. Every call reports its failure through `error`.
+// The results workbook as a file.
 class IHojaCalculo {
 public:
     virtual ~IHojaCalculo() = default;
-    // Reads every cell of the "Reporte" sheet of the workbook at `ruta`.
-    virtual bool leerReporte(const QString &ruta, CeldasHoja *celdas, QString *error) = 0;
-    // Writes a workbook whose only sheet is "Reporte" holding `celdas`. The file appears
-    // whole or not at all: a workbook already at `ruta` is replaced only once the new one is
-    // complete on disk.
-    virtual bool escribirLibro(const QString &ruta, const CeldasHoja &celdas, QString *error) = 0;
+    // Every cell of the "Reporte" sheet.
+    virtual Resultado leerReporte(const QString &ruta, CeldasHoja *celdas) = 0;
+    // A new workbook whose only sheet is an empty "Reporte". A file already at `ruta` is
+    // never touched: when it reads as a workbook that is all it takes.
+    virtual Resultado crearLibro(const QString &ruta) = 0;
+    // Replaces columns 1 to `ultimaColumna` of row `fila` of "Reporte"; everything else in
+    // the workbook stays as it was. Done only when proven: the new workbook is read back
+    // from the disk and every cell compared before it replaces the old one.
+    virtual Resultado escribirFila(const QString &ruta, int fila, int ultimaColumna,
+                                   const CeldasFila &celdas) = 0;
 };
 
+// The real workbook. One writer at a time: the workbook's lock is held from the read to the
+// replacement, so two processes saving the same student's workbook never lose a row.
 class LibroXlsx final : public IHojaCalculo {
 public:
-    bool leerReporte(const QString &ruta, CeldasHoja *celdas, QString *error) override;
-    bool escribirLibro(const QString &ruta, const CeldasHoja &celdas, QString *error) override;
+    // Another save of the same workbook takes milliseconds; one that holds the lock longer
+    // than `esperaCerrojoMs` is stuck.
+    explicit LibroXlsx(IDisco &disco, int esperaCerrojoMs = 10000);
+
+    Resultado leerReporte(const QString &ruta, CeldasHoja *celdas) override;
+    Resultado crearLibro(const QString &ruta) override;
+    Resultado escribirFila(const QString &ruta, int fila, int ultimaColumna,
+                           const CeldasFila &celdas) override;
+
+    // The hidden lock file beside a workbook.
+    static QString rutaCerrojo(const QString &ruta);
+
+private:
+    // Writes `bytes` beside `ruta`, reads them back and checks them against `esperadas`,
+    // and only then puts them in its place.
+    Resultado guardarProbado(const QString &ruta, const QByteArray &bytes, const CeldasHoja &esperadas);
+
+    IDisco &m_disco;
+    int m_esperaCerrojoMs;
 };
-
-// Writes a workbook whose only sheet is `nombreHoja`, replacing any file at `ruta` only once
-// the new one is complete on disk.
-bool escribirXlsx(const QString &ruta, const QString &nombreHoja, const CeldasHoja &celdas,
-                  QString *error);
-
-// Reading limits: a workbook beyond them is refused as malformed instead of being loaded.
-namespace limitesXlsx {
-constexpr qint64 kMaxEntradas = 4096;
-constexpr qint64 kMaxBytesParte = 32 * 1024 * 1024;
-constexpr qint64 kMaxCadenasCompartidas = 1'000'000;
-constexpr qint64 kMaxCeldas = 1'000'000;
-constexpr int kMaxFila = 1'048'576;
-constexpr int kMaxColumna = 16'384;
-} // namespace limitesXlsx
-
-// Reads the "Reporte" sheet from the bytes of a whole .xlsx file (the reader behind
-// LibroXlsx::leerReporte, reachable without a file for the fuzzer).
-bool leerReporteDeBytes(const QByteArray &bytes, CeldasHoja *celdas, QString *error);
-
-// "A".."XFD" for columns 1..16384.
-QString nombreColumna(int columna);

@@ -33,17 +33,15 @@ bool dniAdmisible(const QString &dni)
     return dni.toUtf8().size() <= kMaxBytesCampoDeNombre;
 }
 
-void ponerFilaReporte(CeldasHoja &celdas, const Sesion &sesion, Asignatura asignatura)
+CeldasFila celdasFilaReporte(const Sesion &sesion, Asignatura asignatura)
 {
-    const int fila = filaReporte(asignatura);
-    for (int col = 1; col <= columnas::kUltima; ++col)
-        celdas.erase({fila, col});
+    CeldasFila fila;
     auto texto = [&](int col, const QString &valor) {
         // An empty text leaves the cell empty.
         if (!valor.isEmpty())
-            celdas[{fila, col}] = Celda::deTexto(valor);
+            fila[col] = Celda::deTexto(valor);
     };
-    auto numero = [&](int col, qint16 valor) { celdas[{fila, col}] = Celda::deNumero(valor); };
+    auto numero = [&](int col, qint16 valor) { fila[col] = Celda::deNumero(valor); };
     texto(1, sesion.CodEmpresa);
     texto(2, sesion.NombreEscuela);
     numero(3, sesion.Sexo);
@@ -57,6 +55,7 @@ void ponerFilaReporte(CeldasHoja &celdas, const Sesion &sesion, Asignatura asign
     const Sesion::Respuestas &respuestas = respuestasDe(sesion, asignatura);
     for (int q = 1; q <= kPreguntas; ++q)
         texto(columnas::kPrimeraRespuesta + q - 1, respuestas[q]);
+    return fila;
 }
 
 namespace {
@@ -72,38 +71,38 @@ void Crear_Excel(Entorno &entorno, Sesion &sesion)
 {
     sesion.RutaExcel = construirRutaExcel(entorno.carpetaPrograma, sesion);
     const QString ruta = sesion.RutaExcel + QStringLiteral(".xlsx");
-    QString error;
-    bool bien = true;
+    Resultado resultado;
     if (!entorno.archivos.existeArchivo(ruta)) {
-        bien = entorno.hoja.escribirLibro(ruta, {}, &error);
+        resultado = entorno.hoja.crearLibro(ruta);
     } else {
         CeldasHoja celdas;
-        bien = entorno.hoja.leerReporte(ruta, &celdas, &error);
-        if (bien) {
+        resultado = entorno.hoja.leerReporte(ruta, &celdas);
+        if (resultado.ok()) {
             if (textoEn(celdas, 1, columnas::kMateria, nombreMateria(Asignatura::Matematica)))
                 sesion.FinalizadoMat = 1;
             if (textoEn(celdas, 2, columnas::kMateria, nombreMateria(Asignatura::Lengua)))
                 sesion.FinalizadoLeng = 1;
         }
     }
-    if (!bien)
+    if (!resultado.ok())
         entorno.mensajes.mostrar(QStringLiteral("Error al generar excel..."));
 }
 
-QString GuardarRespuestas(Entorno &entorno, Sesion &sesion, Asignatura asignatura)
+Resultado GuardarRespuestas(Entorno &entorno, Sesion &sesion, Asignatura asignatura)
 {
     if (sesion.RutaExcel.isEmpty())
-        return QStringLiteral("no hay libro de resultados para este alumno");
+        return Resultado::fallo(CausaFallo::Escritura, QStringLiteral("no hay libro de resultados para este alumno"));
     const QString ruta = sesion.RutaExcel + QStringLiteral(".xlsx");
-    CeldasHoja celdas;
-    QString error;
-    // A workbook that is there but cannot be read is never replaced: the other subject's
-    // row may be in it. One that is missing (its creation failed) is created now.
-    if (entorno.archivos.existeArchivo(ruta) && !entorno.hoja.leerReporte(ruta, &celdas, &error))
-        return error;
-    ponerFilaReporte(celdas, sesion, asignatura);
-    if (!entorno.hoja.escribirLibro(ruta, celdas, &error))
-        return error;
+    // A workbook whose creation failed at registration is created now; one that is there is
+    // only ever edited, and never replaced when it cannot be read.
+    if (!entorno.archivos.existeArchivo(ruta)) {
+        if (const Resultado r = entorno.hoja.crearLibro(ruta); !r.ok())
+            return r;
+    }
+    if (const Resultado r = entorno.hoja.escribirFila(ruta, filaReporte(asignatura), columnas::kUltima,
+                                                      celdasFilaReporte(sesion, asignatura));
+        !r.ok())
+        return r;
     finalizadoDe(sesion, asignatura) = 1;
     return {};
 }

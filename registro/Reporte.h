@@ -30,15 +30,15 @@ bool seccionAdmisible(const QString &seccion);
 // A student code short enough for the file name.
 bool dniAdmisible(const QString &dni);
 
-// Replaces the subject's report row in `celdas` with the record's values.
-void ponerFilaReporte(CeldasHoja &celdas, const Sesion &sesion, Asignatura asignatura);
+// The subject's report row, columns 1 to 32, from the record; empty texts are left out.
+CeldasFila celdasFilaReporte(const Sesion &sesion, Asignatura asignatura);
 
 // Registration's workbook step: builds RutaExcel and creates the empty "Reporte" workbook,
 // or reads from the existing one which subjects are finished. A failure is shown to the
 // student ("Error al generar excel...") and registration goes on.
 void Crear_Excel(Entorno &entorno, Sesion &sesion);
 
-// Writes the subject's row into the student's workbook, keeping every other cell, and only
-// then marks the subject finished. Returns an empty string on success, otherwise what went
-// wrong; on failure the flag stays as it was and an existing workbook is left untouched.
-QString GuardarRespuestas(Entorno &entorno, Sesion &sesion, Asignatura asignatura);
+// Writes the subject's row into the student's workbook, keeping everything else in it, and
+// only once the save is proven marks the subject finished. On failure the flag stays as it
+// was, the workbook on disk is the old one, and the result says why.
+Resultado GuardarRespuestas(Entorno &entorno, Sesion &sesion, Asignatura asignatura);

@@ -86,6 +86,11 @@ bool FormMnuOrbela::EstadoDeArchivo(const QString &ruta) const
 
 QStringList FormMnuOrbela::borrarContenido(Asignatura asignatura)
 {
+    // Through a linked content folder every deletion would land in whatever it points at,
+    // such as the master copy: nothing is deleted and the supervisor is told.
+    const QString imagenes = carpetaImagenes(m_entorno.carpetaPrograma);
+    if (m_entorno.archivos.esEnlace(imagenes))
+        return {imagenes};
     QStringList fallidos;
     for (int m = 1; m <= kModelos; ++m) {
         if (EstadoDeArchivo(rutaPregunta(m_entorno.carpetaPrograma, asignatura, m, 1)))

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QProcess>
 #include <QTimer>
 
 #include <cstdlib>
@@ -44,20 +45,30 @@ bool ArchivosConFallos::borrarArchivo(const QString &ruta)
     return ArchivosLocales::borrarArchivo(ruta);
 }
 
-bool HojaConFallos::leerReporte(const QString &ruta, CeldasHoja *celdas, QString *error)
+Resultado DiscoConFallos::leer(const QString &ruta, qint64 maxBytes, QByteArray *bytes)
 {
-    return real.leerReporte(ruta, celdas, error);
+    const Resultado r = DiscoLocal::leer(ruta, maxBytes, bytes);
+    // Only staged files: the workbook read before a save stays as it is on disk.
+    if (r.ok() && alterarRelectura && ruta.endsWith(QLatin1String(".tmp")) && !bytes->isEmpty())
+        (*bytes)[bytes->size() / 2] = char((*bytes)[bytes->size() / 2] ^ 0x20);
+    return r;
 }
 
-bool HojaConFallos::escribirLibro(const QString &ruta, const CeldasHoja &celdas, QString *error)
+Resultado DiscoConFallos::escribir(const QString &ruta, const QByteArray &bytes)
 {
     ++escrituras;
-    if (fallarEscritura) {
-        if (error)
-            *error = QStringLiteral("disco lleno (simulado)");
-        return false;
-    }
-    return real.escribirLibro(ruta, celdas, error);
+    return DiscoLocal::escribir(ruta, bytes);
+}
+
+void escribirLibroDePrueba(const QString &ruta, const CeldasHoja &celdas)
+{
+    EscritorLibro escritor(ruta, QFileInfo(ruta).absolutePath());
+    escritor.agregarHoja(kNombreHojaReporte());
+    for (const auto &[pos, celda] : celdas)
+        escritor.escribir(pos.first, pos.second, celda);
+    QString error;
+    if (!escritor.cerrar(&error))
+        qFatal("no se pudo escribir %s: %s", qPrintable(ruta), qPrintable(error));
 }
 
 Banco::Banco()
@@ -169,4 +180,21 @@ void Guion::revisar()
         if (!modal->isVisible())
             modal->setProperty("guionCerrada", true);
     });
+}
+
+SalidaPython ejecutarPython(const QString &guion, const QStringList &argumentos)
+{
+    QProcess python;
+    python.start(QFile::exists(QStringLiteral("/usr/bin/python3")) ? QStringLiteral("/usr/bin/python3")
+                                                                   : QStringLiteral("python3"),
+                 QStringList {QStringLiteral("-c"), guion} + argumentos);
+    SalidaPython r;
+    if (!python.waitForFinished(120000)) {
+        r.error = QStringLiteral("python no terminó: %1").arg(python.errorString());
+        return r;
+    }
+    r.salida = QString::fromUtf8(python.readAllStandardOutput());
+    r.error = QString::fromUtf8(python.readAllStandardError());
+    r.ok = python.exitStatus() == QProcess::NormalExit && python.exitCode() == 0;
+    return r;
 }

@@ -3,6 +3,7 @@
 #include "Abridor.h"
 #include "Archivos.h"
 #include "Entorno.h"
+#include "EscritorXlsx.h"
 #include "HojaCalculo.h"
 #include "Mensajes.h"
 #include "Module1.h"
@@ -16,6 +17,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 struct LlamadaMensaje {
     QString texto;
@@ -59,15 +61,22 @@ public:
     QSet<QString> noBorrables;
 };
 
-// The real workbook, with failures that can be switched on.
-class HojaConFallos final : public IHojaCalculo {
+// The real disk, with a step of every write that can be made to fail as a full disk would,
+// and read-backs of staged files that can be made to differ from what was written.
+class DiscoConFallos final : public DiscoLocal {
 public:
-    bool leerReporte(const QString &ruta, CeldasHoja *celdas, QString *error) override;
-    bool escribirLibro(const QString &ruta, const CeldasHoja &celdas, QString *error) override;
-    bool fallarEscritura = false;
+    Resultado leer(const QString &ruta, qint64 maxBytes, QByteArray *bytes) override;
+    Resultado escribir(const QString &ruta, const QByteArray &bytes) override;
+    std::optional<PasoEscritura> fallarEn;
+    bool alterarRelectura = false;
     int escrituras = 0;
-    LibroXlsx real;
+
+protected:
+    bool fallaAntesDe(PasoEscritura paso) override { return fallarEn == paso; }
 };
+
+// A workbook whose "Reporte" holds exactly `celdas`, made without the station's save.
+void escribirLibroDePrueba(const QString &ruta, const CeldasHoja &celdas);
 
 // A program folder of its own with fakes for every platform service.
 struct Banco {
@@ -79,7 +88,8 @@ struct Banco {
     ArchivosConFallos archivos;
     RelojFalso reloj;
     AbridorFalso abridor;
-    HojaConFallos hoja;
+    DiscoConFallos disco;
+    LibroXlsx hoja {disco};
     Entorno entorno;
     Sesion sesion;
 };
@@ -119,6 +129,15 @@ private:
     qsizetype m_siguiente = 0;
     QElapsedTimer m_progreso;
 };
+
+// A script run by Debian's Python, where the dependency script installs openpyxl: programs we
+// did not write must read our workbooks as we do.
+struct SalidaPython {
+    bool ok = false;
+    QString salida;
+    QString error;
+};
+SalidaPython ejecutarPython(const QString &guion, const QStringList &argumentos);
 
 template <typename T> T *hijo(QWidget *ventana, const QString &nombre)
 {

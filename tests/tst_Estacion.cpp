@@ -105,7 +105,7 @@ private slots:
         const QString libro = QDir(b.carpeta()).filePath("Apl Examen - EE0310004_M_4B_3_0459.xlsx");
         QCOMPARE(b.sesion.RutaExcel + ".xlsx", libro);
         CeldasHoja c;
-        QVERIFY(b.hoja.leerReporte(libro, &c, nullptr));
+        QVERIFY(b.hoja.leerReporte(libro, &c).ok());
         QCOMPARE(c.size(), size_t(2 * 8 + 3 + 2)); // A to J but E and F in each row, and the answers
         QCOMPARE(c.at({1, 11}).texto, QStringLiteral("A"));
         QCOMPARE(c.at({1, 12}).texto, QStringLiteral("B"));

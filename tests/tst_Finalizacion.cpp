@@ -42,7 +42,7 @@ struct Examen {
     CeldasHoja libro()
     {
         CeldasHoja c;
-        banco.hoja.leerReporte(banco.sesion.RutaExcel + ".xlsx", &c, nullptr);
+        banco.hoja.leerReporte(banco.sesion.RutaExcel + ".xlsx", &c);
         return c;
     }
 };
@@ -114,11 +114,12 @@ private slots:
         Examen e;
         e.banco.sesion.RespMat[1] = QStringLiteral("D");
         QTest::mouseClick(hijo<QRadioButton>(e.form.get(), "OpMatMod1Preg1OpA"), Qt::LeftButton);
-        e.banco.hoja.fallarEscritura = true;
+        e.banco.disco.fallarEn = PasoEscritura::Escribir;
         e.finalizar(kRespuestaSi);
         QCOMPARE(e.banco.mensajes.llamadas.size(), 2);
         const LlamadaMensaje &aviso = e.banco.mensajes.llamadas.last();
-        QVERIFY(aviso.texto.startsWith(textoGuardadoFallido()));
+        QVERIFY(aviso.texto.startsWith(QStringLiteral("ATENCIÓN: las respuestas NO se guardaron.")));
+        QVERIFY2(aviso.texto.endsWith(QStringLiteral("Causa: no hay espacio libre en el disco (disco lleno al escribir (simulado))")), qPrintable(aviso.texto));
         QCOMPARE(aviso.estilo & 0x70, 16);
         QVERIFY(e.form->isVisible());
         QCOMPARE(e.banco.sesion.FinalizadoMat, 0);
@@ -128,7 +129,7 @@ private slots:
         QVERIFY(e.libro().empty());
 
         // Once the cause is gone the same button saves.
-        e.banco.hoja.fallarEscritura = false;
+        e.banco.disco.fallarEn.reset();
         e.finalizar(kRespuestaSi);
         QCOMPARE(e.banco.sesion.FinalizadoMat, 1);
         QCOMPARE(e.libro().at({1, 13}).texto, QStringLiteral("A"));

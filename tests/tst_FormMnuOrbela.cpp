@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -128,6 +129,52 @@ private slots:
                  QStringList({"Mat_Mod2_P5.jpg"}));
         for (int modelo : {1, 3, 4, 5, 6})
             QVERIFY(archivos(carpetaModelo(m.banco.carpeta(), Asignatura::Matematica, modelo)).isEmpty());
+        QVERIFY(!m.boton("CmdMatematica")->isEnabled());
+        QVERIFY(m.boton("CmdLengua")->isEnabled());
+    }
+
+    // A master copy of the content linked into the station: finishing the subject removes
+    // the station's links and never a file of the master copy.
+    void contenidoEnlazadoNoSeBorraFuera_data()
+    {
+        QTest::addColumn<QString>("enlace"); // what is a link into the master copy
+        QTest::addColumn<int>("quedanEnModelo2"); // files left in the station's Mat_Mod2
+        QTest::addColumn<bool>("aviso");
+        QTest::newRow("a model folder") << "Imagenes/Mat_Mod2" << -1 << false;
+        QTest::newRow("a picture") << "Imagenes/Mat_Mod2/Mat_Mod2_P7.jpg" << 0 << false;
+        QTest::newRow("the whole content folder") << "Imagenes" << 24 << true;
+    }
+    void contenidoEnlazadoNoSeBorraFuera()
+    {
+        QFETCH(QString, enlace);
+        QFETCH(int, quedanEnModelo2);
+        QFETCH(bool, aviso);
+        QTemporaryDir maestra;
+        contenidoCompleto(maestra.path());
+        const QString original = QDir(maestra.path()).filePath(enlace);
+        auto contar = [&] {
+            int n = 0;
+            for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua})
+                for (int modelo = 1; modelo <= kModelos; ++modelo)
+                    n += int(archivos(carpetaModelo(maestra.path(), a, modelo)).size());
+            return n;
+        };
+        const int antes = contar();
+
+        Menu m;
+        const QString enEstacion = QDir(m.banco.carpeta()).filePath(enlace);
+        QVERIFY(QFileInfo(enEstacion).isDir() ? QDir(enEstacion).removeRecursively() : QFile::remove(enEstacion));
+        QVERIFY(QFile::link(original, enEstacion));
+        m.banco.sesion.FinalizadoMat = 1;
+        m.abrir();
+
+        QCOMPARE(contar(), antes);
+        const QString modelo2 = carpetaModelo(m.banco.carpeta(), Asignatura::Matematica, 2);
+        if (quedanEnModelo2 < 0)
+            QVERIFY(!QFileInfo(modelo2).exists() && !QFileInfo(modelo2).isSymLink());
+        else
+            QCOMPARE(int(archivos(modelo2).size()), quedanEnModelo2);
+        QCOMPARE(m.banco.mensajes.llamadas.size(), aviso ? 1 : 0);
         QVERIFY(!m.boton("CmdMatematica")->isEnabled());
         QVERIFY(m.boton("CmdLengua")->isEnabled());
     }

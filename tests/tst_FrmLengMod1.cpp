@@ -160,7 +160,7 @@ private slots:
         QCOMPARE(s.FinalizadoMat, 0);
         QVERIFY(e.banco.mensajes.textos().last().endsWith(QStringLiteral("Examen de Lengua ?")));
         CeldasHoja c;
-        QVERIFY(e.banco.hoja.leerReporte(s.RutaExcel + ".xlsx", &c, nullptr));
+        QVERIFY(e.banco.hoja.leerReporte(s.RutaExcel + ".xlsx", &c).ok());
         QCOMPARE(c.at({2, 9}).texto, QStringLiteral("Lengua"));
         QCOMPARE(c.at({2, 11}).texto, QStringLiteral("D"));
         QCOMPARE(c.at({2, 10}), Celda::deNumero(3));

@@ -153,7 +153,7 @@ private slots:
         QCOMPARE(e.banco.sesion.RespMat[1], QStringLiteral("A"));
         QVERIFY(e.banco.sesion.RespMat[2].isEmpty());
         QCOMPARE(e.banco.sesion.FinalizadoMat, 0);
-        QCOMPARE(e.banco.hoja.escrituras, 0);
+        QCOMPARE(e.banco.disco.escrituras, 0);
         QVERIFY(e.banco.mensajes.llamadas.isEmpty());
 
         // Back from the menu: question 1, earlier answers restored and marked.

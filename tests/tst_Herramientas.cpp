@@ -3,11 +3,18 @@
 #include "Recopilacion.h"
 #include "Reporte.h"
 #include "Verificacion.h"
+#include "LectorXlsx.h"
+#include "PaqueteXlsx.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <zip.h>
+
+#include <cstdio>
 
 namespace {
 
@@ -97,6 +104,43 @@ private slots:
         QVERIFY2(informe.problemas.first().startsWith(completa + ": " + motivo), qPrintable(informe.problemas.first()));
     }
 
+    // Links into a master copy and names the station cannot read are told before the exam
+    // day: the clean-up of a finished subject would not do what the staff expect.
+    void enlacesYNombresIlegiblesSeInforman_data()
+    {
+        QTest::addColumn<QString>("enlace");
+        QTest::addColumn<QString>("motivo");
+        QTest::newRow("content folder linked") << "Imagenes" << "es un enlace a";
+        QTest::newRow("model folder linked") << "Imagenes/Leng_Mod4" << "es un enlace a";
+        QTest::newRow("picture linked") << "Imagenes/Mat_Mod1/Mat_Mod1_P2.jpg" << "es un enlace a";
+        QTest::newRow("unreadable name") << "" << "nombre de archivo ilegible";
+    }
+    void enlacesYNombresIlegiblesSeInforman()
+    {
+        QFETCH(QString, enlace);
+        QFETCH(QString, motivo);
+        QTemporaryDir maestra;
+        QTemporaryDir estacion;
+        QVERIFY(generarContenido(maestra.path()).error.isEmpty());
+        QVERIFY(generarContenido(estacion.path()).error.isEmpty());
+        QString ruta = QDir(estacion.path()).filePath(enlace);
+        const QByteArray ilegible = QFile::encodeName(carpetaModelo(estacion.path(), Asignatura::Matematica, 3)) + "/Mat_\xff\xfe.jpg";
+        const auto limpiar = qScopeGuard([&] { std::remove(ilegible.constData()); });
+        if (enlace.isEmpty()) {
+            std::FILE *f = std::fopen(ilegible.constData(), "w");
+            QVERIFY(f);
+            std::fclose(f);
+            ruta = carpetaModelo(estacion.path(), Asignatura::Matematica, 3) + "/Mat_\\xff\\xfe.jpg";
+        } else {
+            QVERIFY(QFileInfo(ruta).isDir() ? QDir(ruta).removeRecursively() : QFile::remove(ruta));
+            QVERIFY(QFile::link(QDir(maestra.path()).filePath(enlace), ruta));
+        }
+        const InformeContenido informe = verificarContenido(estacion.path());
+        QCOMPARE(informe.problemas.size(), 1);
+        QVERIFY2(informe.problemas.first().startsWith(ruta), qPrintable(informe.problemas.first()));
+        QVERIFY2(informe.problemas.first().contains(motivo), qPrintable(informe.problemas.first()));
+    }
+
     void imagenesNoEsUnaCarpeta()
     {
         QTemporaryDir dir;
@@ -119,7 +163,7 @@ private slots:
         const QString ajeno = QDir(estacion1.path()).filePath("Apl Examen - EE1111111_M_1A_2_0999.xlsx");
         CeldasHoja raro;
         raro[{1, 9}] = Celda::deTexto("Historia");
-        QVERIFY(LibroXlsx().escribirLibro(ajeno, raro, nullptr));
+        escribirLibroDePrueba(ajeno, raro);
         crearArchivo(QDir(estacion1.path()).filePath("otro.xlsx"), "no se mira");
         QMap<QString, QByteArray> antes;
         for (const QString &f : {a, b, vacio, c, corrupto, ajeno})
@@ -140,7 +184,8 @@ private slots:
             QCOMPARE(huella(it.key()), it.value());
 
         CeldasHoja hoja;
-        QVERIFY(!LibroXlsx().leerReporte(destino, &hoja, nullptr)); // its sheet is "Resultados"
+        DiscoLocal disco;
+        QVERIFY(!LibroXlsx(disco).leerReporte(destino, &hoja).ok()); // its sheet is "Resultados"
         QFile csv(r.salidaCsv);
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QStringList lineas = QString::fromUtf8(csv.readAll()).split("\r\n", Qt::SkipEmptyParts);
@@ -153,6 +198,67 @@ private slots:
         QVERIFY(lineas[2].contains(",Lengua,4,D,D,D,"));
         QVERIFY(lineas[3].endsWith("_0202.xlsx") && lineas[3].contains(",Lengua,"));
         QVERIFY(lineas[4].endsWith("_0404.xlsx") && lineas[4].contains(",Matematica,"));
+    }
+
+    // Workbooks crafted to break the collector are skipped and named; the others are gathered.
+    void librosHostilesSeOmiten_data()
+    {
+        QTest::addColumn<QByteArray>("hoja");
+        QTest::addColumn<QString>("motivo");
+        QTest::newRow("100000 nested elements")
+            << "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is>" + QByteArray("<r>").repeated(100000) + QByteArray("</r>").repeated(100000) + "</is></c></row>"
+            << textoErrorXlsx(ErrorXlsx::AnidamientoExcesivo);
+        QTest::newRow("a cell over 32767 characters")
+            << "<row r=\"1\"><c r=\"B1\" t=\"inlineStr\"><is><t>" + QByteArray(40000, 'x') + "</t></is></c><c r=\"I1\" t=\"inlineStr\"><is><t>Matematica</t></is></c></row>"
+            << textoErrorXlsx(ErrorXlsx::TextoDemasiadoLargo);
+    }
+    void librosHostilesSeOmiten()
+    {
+        QFETCH(QByteArray, hoja);
+        QFETCH(QString, motivo);
+        QTemporaryDir estacion;
+        QTemporaryDir salida;
+        libroDeAlumno(estacion.path(), "0101", true, true);
+        libroDeAlumno(estacion.path(), "0303", true, false);
+        const QString hostil = libroDeAlumno(estacion.path(), "0202", false, false);
+        // The student's own workbook with its sheet replaced by the hostile one.
+        QByteArray bytes;
+        QVERIFY(leerArchivoLibro(hostil, &bytes).ok());
+        QString parteHoja, parteCadenas;
+        QVERIFY(PaqueteXlsx(bytes).buscarHoja(kNombreHojaReporte(), &parteHoja, &parteCadenas) == ErrorXlsx::Ninguno);
+        int err = 0;
+        zip_t *z = zip_open(QFile::encodeName(hostil).constData(), 0, &err);
+        QVERIFY(z);
+        const QByteArray contenido = "<?xml version=\"1.0\"?><worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>" + hoja + "</sheetData></worksheet>";
+        zip_file_add(z, parteHoja.toUtf8().constData(), zip_source_buffer(z, contenido.constData(), zip_uint64_t(contenido.size()), 0), ZIP_FL_OVERWRITE);
+        QCOMPARE(zip_close(z), 0);
+        QVERIFY(QFileInfo(hostil).size() < 1024 * 1024);
+
+        const InformeRecopilacion r = recopilarResultados(salida.filePath("r.xlsx"), {estacion.path()});
+        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QCOMPARE(r.libros, 2);
+        QCOMPARE(r.filas, 3);
+        QCOMPARE(r.omitidos.size(), 1);
+        QVERIFY2(r.omitidos.first().startsWith(hostil + ": " + motivo), qPrintable(r.omitidos.first()));
+    }
+
+    // The merged workbook never takes the place of a student's workbook.
+    void salidaQueSeriaUnLibroDeAlumno_data()
+    {
+        QTest::addColumn<QString>("nombre");
+        QTest::newRow("one of the sources") << "Apl Examen - EE1111111_M_1A_2_0101.xlsx";
+        QTest::newRow("named like a student's") << "apl examen - otro.xlsx";
+    }
+    void salidaQueSeriaUnLibroDeAlumno()
+    {
+        QFETCH(QString, nombre);
+        QTemporaryDir estacion;
+        const QString fuente = libroDeAlumno(estacion.path(), "0101", true, true);
+        const QByteArray antes = huella(fuente);
+        const InformeRecopilacion r = recopilarResultados(estacion.filePath(nombre), {estacion.path()});
+        QVERIFY(r.error.contains("se llama como el libro de un alumno"));
+        QCOMPARE(huella(fuente), antes);
+        QCOMPARE(QDir(estacion.path()).entryList(QDir::Files | QDir::Hidden), QStringList({QFileInfo(fuente).fileName()}));
     }
 
     void salidaImposible()

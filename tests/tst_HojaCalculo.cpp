@@ -1,19 +1,32 @@
+// The workbook as a file: the reader against hostile packages, the row editor, and the
+// proven save under injected faults.
+#include "Apoyo.h"
+#include "EscritorXlsx.h"
 #include "HojaCalculo.h"
+#include "LectorXlsx.h"
+#include "PaqueteXlsx.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
+#include <QLockFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <zip.h>
+
+Q_DECLARE_METATYPE(ErrorXlsx)
+Q_DECLARE_METATYPE(CausaFallo)
+Q_DECLARE_METATYPE(std::optional<PasoEscritura>)
+Q_DECLARE_METATYPE(CeldasFila)
 
 namespace {
 
 using Partes = QList<QPair<QString, QByteArray>>;
 
 // A package made part by part, for readers' cases no writer of ours would produce.
-QByteArray empaquetar(const Partes &partes)
+QByteArray empaquetar(const Partes &partes, zip_int32_t compresion = ZIP_CM_DEFLATE)
 {
     QTemporaryDir dir;
     const QByteArray ruta = QFile::encodeName(dir.filePath("p.xlsx"));
@@ -23,7 +36,8 @@ QByteArray empaquetar(const Partes &partes)
     for (const auto &[nombre, contenido] : partes) {
         datos << contenido;
         zip_source_t *s = zip_source_buffer(z, datos.last().constData(), zip_uint64_t(datos.last().size()), 0);
-        zip_file_add(z, nombre.toUtf8().constData(), s, ZIP_FL_OVERWRITE);
+        const zip_int64_t i = zip_file_add(z, nombre.toUtf8().constData(), s, ZIP_FL_OVERWRITE);
+        zip_set_file_compression(z, zip_uint64_t(i), compresion, 0);
     }
     zip_close(z);
     QFile f(dir.filePath("p.xlsx"));
@@ -39,15 +53,13 @@ QByteArray libro(const QByteArray &hojas)
         + hojas + "</sheets></workbook>";
 }
 
-QByteArray relacionesLibro(const QByteArray &destinoHoja, bool conCadenas = true)
+QByteArray relacionesLibro(const QByteArray &destinoHoja)
 {
-    QByteArray r = "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                   "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" Target=\"worksheets/otra.xml\"/>"
-                   "<Relationship Id=\"rId7\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" Target=\""
-        + destinoHoja + "\"/>";
-    if (conCadenas)
-        r += "<Relationship Id=\"rId9\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings\" Target=\"sharedStrings.xml\"/>";
-    return r + "</Relationships>";
+    return "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+           "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" Target=\"worksheets/otra.xml\"/>"
+           "<Relationship Id=\"rId7\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" Target=\""
+        + destinoHoja
+        + "\"/><Relationship Id=\"rId9\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>";
 }
 
 QByteArray hoja(const QByteArray &filas)
@@ -69,6 +81,54 @@ Partes paqueteBase(const QByteArray &filasReporte, const QByteArray &destino = "
             {"xl/worksheets/sheet2.xml", hoja(filasReporte)}};
 }
 
+Partes conParte(Partes partes, const QString &nombre, const QByteArray &contenido)
+{
+    for (auto &p : partes) {
+        if (p.first == nombre)
+            p.second = contenido;
+    }
+    return partes;
+}
+
+QByteArray anidado(const QByteArray &abre, const QByteArray &cierra, int niveles)
+{
+    return abre.repeated(niveles) + cierra.repeated(niveles);
+}
+
+QByteArray huella(const QString &ruta)
+{
+    QFile f(ruta);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+QStringList archivosDe(const QString &carpeta)
+{
+    return QDir(carpeta).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+CeldasHoja celdasDeLibro(const QString &ruta)
+{
+    QByteArray bytes;
+    CeldasHoja celdas;
+    if (!leerArchivoLibro(ruta, &bytes).ok() || !leerReporteDeBytes(bytes, &celdas).ok())
+        qWarning("no se pudo leer %s", qPrintable(ruta));
+    return celdas;
+}
+
+// A row of the report as the station writes it.
+CeldasFila filaDePrueba(const QString &letra)
+{
+    CeldasFila f;
+    f[1] = Celda::deTexto("EE0310002");
+    f[3] = Celda::deNumero(2);
+    f[9] = Celda::deTexto("Matematica");
+    for (int c = 11; c <= 32; ++c)
+        f[c] = Celda::deTexto(letra);
+    return f;
+}
+
 } // namespace
 
 class TstHojaCalculo : public QObject {
@@ -85,13 +145,8 @@ private slots:
         celdas[{2, 2}] = Celda::deTexto("I.P.E.M. Nº 12 JOSÉ \"PEÑA\" <&>");
         celdas[{2, 32}] = Celda::deTexto("D");
         celdas[{7, 100}] = Celda::deNumero(-1.5);
-        LibroXlsx xlsx;
-        QString error;
-        QVERIFY2(xlsx.escribirLibro(ruta, celdas, &error), qPrintable(error));
-        CeldasHoja leidas;
-        QVERIFY2(xlsx.leerReporte(ruta, &leidas, &error), qPrintable(error));
-        QCOMPARE(leidas, celdas);
-        QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden) == QStringList({"libro.xlsx"}));
+        escribirLibroDePrueba(ruta, celdas);
+        QCOMPARE(celdasDeLibro(ruta), celdas);
     }
 
     void textoVacioNoOcupaCelda()
@@ -99,11 +154,8 @@ private slots:
         QTemporaryDir dir;
         CeldasHoja celdas;
         celdas[{1, 13}] = Celda::deTexto(QString());
-        LibroXlsx xlsx;
-        QVERIFY(xlsx.escribirLibro(dir.filePath("l.xlsx"), celdas, nullptr));
-        CeldasHoja leidas;
-        QVERIFY(xlsx.leerReporte(dir.filePath("l.xlsx"), &leidas, nullptr));
-        QVERIFY(leidas.empty());
+        escribirLibroDePrueba(dir.filePath("l.xlsx"), celdas);
+        QVERIFY(celdasDeLibro(dir.filePath("l.xlsx")).empty());
     }
 
     void lectorDePaquetesAjenos_data()
@@ -116,94 +168,406 @@ private slots:
                                  "<row r=\"2\"><c r=\"I2\" t=\"s\"><v>1</v></c></row>";
         QTest::newRow("shared strings, sheet found by name") << empaquetar(paqueteBase(filas)) << "Matematica" << "Lengua" << 2.0;
         QTest::newRow("absolute target") << empaquetar(paqueteBase(filas, "/xl/worksheets/sheet2.xml")) << "Matematica" << "Lengua" << 2.0;
+        QTest::newRow("stored, not deflated") << empaquetar(paqueteBase(filas), ZIP_CM_STORE) << "Matematica" << "Lengua" << 2.0;
         const QByteArray enLinea = "<row r=\"1\"><c r=\"C1\" t=\"n\"><v>3</v></c><c r=\"I1\" t=\"inlineStr\"><is><t>Matematica</t></is></c></row>"
                                    "<row><c t=\"str\"><v>x</v></c><c/><c/><c/><c/><c/><c/><c/><c t=\"inlineStr\"><is><r><t>Len</t></r><r><t>gua</t></r></is></c></row>";
         QTest::newRow("inline strings, implicit references") << empaquetar(paqueteBase(enLinea)) << "Matematica" << "Lengua" << 3.0;
+        const QByteArray prefijada = "<?xml version=\"1.0\"?><x:worksheet xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><x:sheetData>"
+                                     "<x:row r=\"1\"><x:c r=\"C1\"><x:v>4</x:v></x:c><x:c r=\"I1\" t=\"s\"><x:v>0</x:v></x:c></x:row>"
+                                     "<x:row r=\"2\"><x:c r=\"I2\" t=\"s\"><x:v>1</x:v></x:c></x:row></x:sheetData></x:worksheet>";
+        QTest::newRow("prefixed elements") << empaquetar(conParte(paqueteBase(""), "xl/worksheets/sheet2.xml", prefijada)) << "Matematica" << "Lengua" << 4.0;
     }
     void lectorDePaquetesAjenos()
     {
         QFETCH(QByteArray, paquete);
         CeldasHoja celdas;
-        QString error;
-        QVERIFY2(leerReporteDeBytes(paquete, &celdas, &error), qPrintable(error));
+        const FalloLectura f = leerReporteDeBytes(paquete, &celdas);
+        QVERIFY2(f.ok(), qPrintable(f.texto()));
         QTEST(celdas[std::pair(1, 9)].texto, "i1");
         QTEST(celdas[std::pair(2, 9)].texto, "i2");
         QTEST(celdas[std::pair(1, 3)].numero, "c1");
         QCOMPARE(celdas[std::pair(1, 3)].tipo, Celda::Tipo::Numero);
     }
 
+    // One row per reason, each with the reason it must be refused for.
     void paquetesRechazados_data()
     {
         QTest::addColumn<QByteArray>("paquete");
-        QTest::newRow("not a zip") << QByteArray("PK\x03\x04 nada");
-        QTest::newRow("empty file") << QByteArray();
-        Partes sinHoja = paqueteBase("");
-        sinHoja[1].second = libro("<sheet name=\"Hoja1\" sheetId=\"1\" r:id=\"rId1\"/>");
-        QTest::newRow("no Reporte sheet") << empaquetar(sinHoja);
-        QTest::newRow("target outside the package") << empaquetar(paqueteBase("", "../../../etc/passwd"));
+        QTest::addColumn<ErrorXlsx>("motivo");
+        QTest::newRow("not a zip") << QByteArray("PK\x03\x04 nada") << ErrorXlsx::NoEsZip;
+        QTest::newRow("empty file") << QByteArray() << ErrorXlsx::NoEsZip;
+        Partes muchas = paqueteBase("");
+        for (int i = 0; i < limitesXlsx::kMaxEntradas; ++i)
+            muchas.append({QStringLiteral("x/%1.xml").arg(i), "<a/>"});
+        QTest::newRow("too many parts") << empaquetar(muchas, ZIP_CM_STORE) << ErrorXlsx::DemasiadasPartes;
         Partes sinRels = paqueteBase("");
         sinRels.removeFirst();
-        QTest::newRow("no package relationships") << empaquetar(sinRels);
-        QTest::newRow("string index out of range") << empaquetar(paqueteBase("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>99</v></c></row>"));
-        QTest::newRow("column beyond XFD") << empaquetar(paqueteBase("<row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row>"));
-        QTest::newRow("row 0") << empaquetar(paqueteBase("<row r=\"1\"><c r=\"A0\"><v>1</v></c></row>"));
-        QTest::newRow("number that is not one") << empaquetar(paqueteBase("<row r=\"1\"><c r=\"A1\"><v>uno</v></c></row>"));
-        QTest::newRow("malformed xml") << empaquetar(paqueteBase("<row r=\"1\"><c r=\"A1\"><v>1</v></row>"));
-        Partes bomba = paqueteBase("");
-        bomba[5].second = hoja(QByteArray(40 * 1024 * 1024, ' '));
-        QTest::newRow("zip bomb") << empaquetar(bomba);
+        QTest::newRow("no package relationships") << empaquetar(sinRels) << ErrorXlsx::FaltaParte;
+        QTest::newRow("zip bomb") << empaquetar(conParte(paqueteBase(""), "xl/worksheets/sheet2.xml", hoja(QByteArray(40 * 1024 * 1024, ' '))))
+                                  << ErrorXlsx::ParteDemasiadoGrande;
+        QByteArray danado = empaquetar(paqueteBase("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>"), ZIP_CM_STORE);
+        danado[danado.lastIndexOf("<v>1</v>") + 3] = '7'; // the stored bytes no longer match their checksum
+        QTest::newRow("damaged part") << danado << ErrorXlsx::ParteDanada;
+        QTest::newRow("malformed xml") << empaquetar(paqueteBase("<row r=\"1\"><c r=\"A1\"><v>1</v></row>")) << ErrorXlsx::XmlMalFormado;
+        QTest::newRow("60000 nested elements in a cell")
+            << empaquetar(paqueteBase("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is>" + anidado("<r>", "</r>", 60000) + "</is></c></row>"))
+            << ErrorXlsx::AnidamientoExcesivo;
+        QTest::newRow("deep shared string") << empaquetar(conParte(paqueteBase(""), "xl/sharedStrings.xml", "<sst><si>" + anidado("<t>", "</t>", 100000) + "</si></sst>"))
+                                            << ErrorXlsx::AnidamientoExcesivo;
+        QTest::newRow("no workbook declared") << empaquetar(conParte(paqueteBase(""), "_rels/.rels", "<Relationships/>")) << ErrorXlsx::SinLibro;
+        QTest::newRow("target outside the package") << empaquetar(paqueteBase("", "../../../etc/passwd")) << ErrorXlsx::DestinoFueraDelPaquete;
+        QTest::newRow("no Reporte sheet") << empaquetar(conParte(paqueteBase(""), "xl/workbook.xml", libro("<sheet name=\"Hoja1\" sheetId=\"1\" r:id=\"rId1\"/>")))
+                                          << ErrorXlsx::SinHoja;
+        QTest::newRow("too many shared strings")
+            << empaquetar(conParte(paqueteBase(""), "xl/sharedStrings.xml", "<sst>" + QByteArray("<si/>").repeated(limitesXlsx::kMaxCadenasCompartidas + 1) + "</sst>"))
+            << ErrorXlsx::DemasiadasCadenas;
+        QTest::newRow("string index out of range") << empaquetar(paqueteBase("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>99</v></c></row>")) << ErrorXlsx::IndiceDeCadenaInvalido;
+        QTest::newRow("column beyond XFD") << empaquetar(paqueteBase("<row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row>")) << ErrorXlsx::ReferenciaInvalida;
+        QTest::newRow("row 0") << empaquetar(paqueteBase("<row r=\"1\"><c r=\"A0\"><v>1</v></c></row>")) << ErrorXlsx::ReferenciaInvalida;
+        QTest::newRow("cell of another row") << empaquetar(paqueteBase("<row r=\"1\"><c r=\"A2\"><v>1</v></c></row>")) << ErrorXlsx::ReferenciaInvalida;
+        QTest::newRow("rows out of order") << empaquetar(paqueteBase("<row r=\"2\"/><row r=\"1\"/>")) << ErrorXlsx::FilasDesordenadas;
+        QTest::newRow("row repeated") << empaquetar(paqueteBase("<row r=\"1\"/><row r=\"1\"/>")) << ErrorXlsx::FilasDesordenadas;
+        QTest::newRow("cells out of order") << empaquetar(paqueteBase("<row r=\"1\"><c r=\"B1\"><v>1</v></c><c r=\"A1\"><v>2</v></c></row>"))
+                                            << ErrorXlsx::CeldasDesordenadas;
+        QTest::newRow("number that is not one") << empaquetar(paqueteBase("<row r=\"1\"><c r=\"A1\"><v>uno</v></c></row>")) << ErrorXlsx::NumeroInvalido;
+        QTest::newRow("not a finite number") << empaquetar(paqueteBase("<row r=\"1\"><c r=\"A1\"><v>nan</v></c></row>")) << ErrorXlsx::NumeroInvalido;
+        QTest::newRow("too many cells")
+            << empaquetar(paqueteBase("<row r=\"1\">" + QByteArray("<c><v>1</v></c>").repeated(limitesXlsx::kMaxColumna) + "</row>"
+                                      + ("<row>" + QByteArray("<c><v>1</v></c>").repeated(limitesXlsx::kMaxColumna) + "</row>")
+                                            .repeated(int(limitesXlsx::kMaxCeldas / limitesXlsx::kMaxColumna))))
+            << ErrorXlsx::DemasiadasCeldas;
+        QTest::newRow("inline text over 32767 characters")
+            << empaquetar(paqueteBase("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>" + QByteArray(32768, 'x') + "</t></is></c></row>"))
+            << ErrorXlsx::TextoDemasiadoLargo;
+        QTest::newRow("shared string over 32767 characters")
+            << empaquetar(conParte(paqueteBase(""), "xl/sharedStrings.xml", "<sst><si><t>" + QByteArray(20000, 'x') + "</t><t>" + QByteArray(20000, 'y') + "</t></si></sst>"))
+            << ErrorXlsx::TextoDemasiadoLargo;
     }
     void paquetesRechazados()
     {
         QFETCH(QByteArray, paquete);
+        QFETCH(ErrorXlsx, motivo);
         CeldasHoja celdas;
+        const FalloLectura f = leerReporteDeBytes(paquete, &celdas);
+        QCOMPARE(f.error, motivo);
+        QVERIFY(celdas.empty());
+        QVERIFY(!f.texto().isEmpty());
+    }
+
+    void archivosRechazados()
+    {
+        QTemporaryDir dir;
+        QByteArray bytes;
+        QCOMPARE(leerArchivoLibro(dir.filePath("no-esta.xlsx"), &bytes).error, ErrorXlsx::NoSePuedeAbrir);
+        QFile grande(dir.filePath("grande.xlsx"));
+        QVERIFY(grande.open(QIODevice::WriteOnly));
+        QVERIFY(grande.resize(limitesXlsx::kMaxBytesLibro + 1));
+        grande.close();
+        QCOMPARE(leerArchivoLibro(grande.fileName(), &bytes).error, ErrorXlsx::ArchivoDemasiadoGrande);
+    }
+
+    // The row editor on sheets of other writers' shapes: only the row changes, each kept cell
+    // keeps its style, and the result reads back as it must.
+    void reemplazoDeFila_data()
+    {
+        QTest::addColumn<QByteArray>("filas");
+        QTest::addColumn<int>("fila");
+        QTest::addColumn<QStringList>("fragmentos"); // must all be in the new sheet
+        QTest::newRow("row there, styles and later cells kept")
+            << QByteArray("<row r=\"1\" spans=\"1:40\" ht=\"20\" customHeight=\"1\"><c r=\"A1\" s=\"3\" t=\"s\"><v>0</v></c><c r=\"K1\" s=\"4\"/><c r=\"AH1\" s=\"5\"><v>7</v></c></row><row r=\"2\"><c r=\"B2\"><v>8</v></c></row>")
+            << 1 << QStringList {"ht=\"20\" customHeight=\"1\"", "<c r=\"A1\" s=\"3\" t=\"inlineStr\">", "<c r=\"K1\" s=\"4\" t=\"inlineStr\">", "<c r=\"AH1\" s=\"5\"><v>7</v></c></row>", "<row r=\"2\"><c r=\"B2\"><v>8</v></c></row>"};
+        QTest::newRow("row missing, inserted before a later one")
+            << QByteArray("<row r=\"2\"><c r=\"I2\" t=\"s\"><v>1</v></c></row>") << 1 << QStringList {"</row><row r=\"2\">"};
+        QTest::newRow("row missing, appended after an earlier one")
+            << QByteArray("<row r=\"1\"><c r=\"I1\" t=\"s\"><v>0</v></c></row>") << 2 << QStringList {"</row><row r=\"2\">", "<v>0</v>"};
+        QTest::newRow("implicit row numbers") << QByteArray("<row><c><v>5</v></c></row><row><c><v>6</v></c></row>") << 2
+                                              << QStringList {"<row><c><v>5</v></c></row><row r=\"2\">"};
+        QTest::newRow("implicit cell beyond the row gets its reference")
+            << QByteArray("<row r=\"1\"><c r=\"AF1\"><v>1</v></c><c><v>9</v></c></row>") << 1 << QStringList {"<c r=\"AG1\"><v>9</v></c>"};
+        QTest::newRow("empty row element") << QByteArray("<row r=\"1\" ht=\"30\"/>") << 1 << QStringList {"<row r=\"1\" ht=\"30\">"};
+    }
+    void reemplazoDeFila()
+    {
+        QFETCH(QByteArray, filas);
+        QFETCH(int, fila);
+        QFETCH(QStringList, fragmentos);
+        const QByteArray paquete = empaquetar(paqueteBase(filas));
+        CeldasHoja esperadas;
+        QVERIFY(leerReporteDeBytes(paquete, &esperadas).ok());
+        CeldasFila nueva = filaDePrueba("B");
+        nueva[8] = Celda::deTexto(" 3A &<> \"x\"\r\n");
+        for (int c = 1; c <= 32; ++c)
+            esperadas.erase({fila, c});
+        for (const auto &[c, celda] : nueva)
+            esperadas[{fila, c}] = celda;
+
+        QByteArray resultado;
         QString error;
-        QVERIFY(!leerReporteDeBytes(paquete, &celdas, &error));
+        QVERIFY2(reemplazarFilaEnLibro(paquete, kNombreHojaReporte(), fila, 32, nueva, &resultado, &error), qPrintable(error));
+        CeldasHoja leidas;
+        const FalloLectura f = leerReporteDeBytes(resultado, &leidas);
+        QVERIFY2(f.ok(), qPrintable(f.texto()));
+        QCOMPARE(leidas, esperadas);
+        QByteArray xml;
+        QVERIFY(PaqueteXlsx(resultado).leerParte("xl/worksheets/sheet2.xml", &xml) == ErrorXlsx::Ninguno);
+        for (const QString &fragmento : fragmentos)
+            QVERIFY2(xml.contains(fragmento.toUtf8()), qPrintable(QString::fromUtf8(xml)));
+        // The other sheet and the shared strings come out byte for byte.
+        for (const char *parte : {"xl/worksheets/otra.xml", "xl/sharedStrings.xml", "xl/workbook.xml"}) {
+            QByteArray antes, despues;
+            PaqueteXlsx(paquete).leerParte(parte, &antes);
+            PaqueteXlsx(resultado).leerParte(parte, &despues);
+            QCOMPARE(despues, antes);
+        }
+    }
+
+    void reemplazoEnHojasDeOtrasFormas_data()
+    {
+        QTest::addColumn<QByteArray>("hoja");
+        QTest::addColumn<QByteArray>("esperada");
+        QTest::newRow("prefixed, empty sheetData, dimension grows")
+            << QByteArray("<x:worksheet xmlns:x=\"m\"><x:dimension ref=\"A1\"/><x:sheetData/></x:worksheet>")
+            << QByteArray("<x:worksheet xmlns:x=\"m\"><x:dimension ref=\"A1:C2\"/><x:sheetData><x:row r=\"2\"><x:c r=\"A2\" t=\"inlineStr\"><x:is><x:t>a</x:t></x:is></x:c><x:c r=\"C2\"><x:v>1.5</x:v></x:c></x:row></x:sheetData></x:worksheet>");
+        QTest::newRow("whitespace between rows kept")
+            << QByteArray("<worksheet>\n <sheetData>\n  <row r=\"1\"/>\n  <row r=\"3\"/>\n </sheetData>\n</worksheet>")
+            << QByteArray("<worksheet>\n <sheetData>\n  <row r=\"1\"/>\n  <row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>a</t></is></c><c r=\"C2\"><v>1.5</v></c></row><row r=\"3\"/>\n </sheetData>\n</worksheet>");
+    }
+    void reemplazoEnHojasDeOtrasFormas()
+    {
+        QFETCH(QByteArray, hoja);
+        QByteArray nueva;
+        QString error;
+        const CeldasFila celdas {{1, Celda::deTexto("a")}, {2, Celda::deTexto("")}, {3, Celda::deNumero(1.5)}};
+        QVERIFY2(reemplazarFilaEnHoja(hoja, 2, 3, celdas, &nueva, &error), qPrintable(error));
+        QTEST(nueva, "esperada");
+    }
+
+    void hojasQueNoSeEditan_data()
+    {
+        QTest::addColumn<QByteArray>("hoja");
+        QTest::addColumn<CeldasFila>("celdas");
+        QTest::newRow("not UTF-8") << QByteArray("<worksheet><sheetData/><x>\xff</x></worksheet>") << CeldasFila {};
+        QTest::newRow("no sheetData") << QByteArray("<worksheet/>") << CeldasFila {};
+        QTest::newRow("text XML cannot carry") << QByteArray("<worksheet><sheetData/></worksheet>") << CeldasFila {{1, Celda::deTexto(QString(QChar(1)))}};
+        QTest::newRow("malformed") << QByteArray("<worksheet><sheetData></worksheet>") << CeldasFila {};
+    }
+    void hojasQueNoSeEditan()
+    {
+        QFETCH(QByteArray, hoja);
+        QFETCH(CeldasFila, celdas);
+        QByteArray nueva;
+        QString error;
+        QVERIFY(!reemplazarFilaEnHoja(hoja, 1, 32, celdas, &nueva, &error));
         QVERIFY(!error.isEmpty());
     }
 
-    void escrituraFallidaNoTocaNada_data()
+    // A save that fails at any step leaves the old workbook and nothing else; the next try,
+    // once the cause is gone, saves.
+    void guardadoConFallas_data()
+    {
+        QTest::addColumn<std::optional<PasoEscritura>>("paso");
+        QTest::addColumn<bool>("alterar");
+        QTest::addColumn<CausaFallo>("causa");
+        QTest::newRow("disk full opening the staged file") << std::optional(PasoEscritura::Abrir) << false << CausaFallo::SinEspacio;
+        QTest::newRow("disk full writing it") << std::optional(PasoEscritura::Escribir) << false << CausaFallo::SinEspacio;
+        QTest::newRow("disk full forcing it to the disk") << std::optional(PasoEscritura::AsegurarDatos) << false << CausaFallo::SinEspacio;
+        QTest::newRow("disk full closing it") << std::optional(PasoEscritura::Cerrar) << false << CausaFallo::SinEspacio;
+        QTest::newRow("disk full replacing the workbook") << std::optional(PasoEscritura::Reemplazar) << false << CausaFallo::SinEspacio;
+        QTest::newRow("read-back differs") << std::optional<PasoEscritura>() << true << CausaFallo::NoCoincide;
+    }
+    void guardadoConFallas()
+    {
+        QFETCH(std::optional<PasoEscritura>, paso);
+        QFETCH(bool, alterar);
+        QTemporaryDir dir;
+        const QString ruta = dir.filePath("Apl Examen - x.xlsx");
+        DiscoConFallos disco;
+        LibroXlsx libro(disco);
+        QVERIFY(libro.crearLibro(ruta).ok());
+        QVERIFY(libro.escribirFila(ruta, 2, 32, filaDePrueba("C")).ok());
+        const QByteArray antes = huella(ruta);
+        const QStringList archivos = archivosDe(dir.path());
+
+        disco.fallarEn = paso;
+        disco.alterarRelectura = alterar;
+        const Resultado r = libro.escribirFila(ruta, 1, 32, filaDePrueba("A"));
+        QTEST(r.causa, "causa");
+        QVERIFY(!textoCausa(r.causa).isEmpty());
+        QCOMPARE(huella(ruta), antes);
+        QCOMPARE(archivosDe(dir.path()), archivos);
+
+        disco.fallarEn.reset();
+        disco.alterarRelectura = false;
+        QVERIFY(libro.escribirFila(ruta, 1, 32, filaDePrueba("A")).ok());
+        const CeldasHoja c = celdasDeLibro(ruta);
+        QCOMPARE(c.at({1, 11}).texto, QStringLiteral("A"));
+        QCOMPARE(c.at({2, 11}).texto, QStringLiteral("C"));
+    }
+
+    void carpetaNoSeAseguraYSeDice()
+    {
+        QTemporaryDir dir;
+        const QString ruta = dir.filePath("l.xlsx");
+        DiscoConFallos disco;
+        LibroXlsx libro(disco);
+        QVERIFY(libro.crearLibro(ruta).ok());
+        disco.fallarEn = PasoEscritura::AsegurarCarpeta;
+        // The row may be in place, but without the folder forced it could vanish in a power
+        // cut: never reported as saved.
+        QCOMPARE(libro.escribirFila(ruta, 1, 32, filaDePrueba("A")).causa, CausaFallo::Escritura);
+    }
+
+    void libroIlegibleNuncaSeReemplaza()
+    {
+        QTemporaryDir dir;
+        const QString ruta = dir.filePath("l.xlsx");
+        crearArchivo(ruta, "PK no es un libro");
+        DiscoLocal disco;
+        LibroXlsx libro(disco);
+        const Resultado r = libro.escribirFila(ruta, 1, 32, filaDePrueba("A"));
+        QCOMPARE(r.causa, CausaFallo::LibroIlegible);
+        QCOMPARE(r.detalle, textoErrorXlsx(ErrorXlsx::NoEsZip));
+        QFile f(ruta);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("PK no es un libro"));
+    }
+
+    void crearNoPisaUnLibro()
+    {
+        QTemporaryDir dir;
+        const QString ruta = dir.filePath("l.xlsx");
+        crearArchivo(ruta, "de otro");
+        DiscoLocal disco;
+        QVERIFY(!LibroXlsx(disco).crearLibro(ruta).ok());
+        QFile f(ruta);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("de otro"));
+    }
+
+    void libroBloqueadoPorOtro()
+    {
+        QTemporaryDir dir;
+        const QString ruta = dir.filePath("l.xlsx");
+        DiscoLocal disco;
+        LibroXlsx libro(disco, 50);
+        QVERIFY(libro.crearLibro(ruta).ok());
+        const QByteArray antes = huella(ruta);
+        QLockFile otro(LibroXlsx::rutaCerrojo(ruta));
+        QVERIFY(otro.tryLock(0));
+        QCOMPARE(libro.escribirFila(ruta, 1, 32, filaDePrueba("A")).causa, CausaFallo::EnUso);
+        QCOMPARE(huella(ruta), antes);
+        otro.unlock();
+        QVERIFY(libro.escribirFila(ruta, 1, 32, filaDePrueba("A")).ok());
+    }
+
+    // A process killed as it created the lock leaves it empty: once that is clearly old it no
+    // longer blocks saves; a fresh one still does.
+    void cerrojoVacioAbandonado_data()
+    {
+        QTest::addColumn<int>("edadSegundos");
+        QTest::addColumn<CausaFallo>("causa");
+        QTest::newRow("left by a killed save") << 60 << CausaFallo::Ninguna;
+        QTest::newRow("just being written") << 0 << CausaFallo::EnUso;
+    }
+    void cerrojoVacioAbandonado()
+    {
+        QFETCH(int, edadSegundos);
+        QTemporaryDir dir;
+        const QString ruta = dir.filePath("l.xlsx");
+        DiscoLocal disco;
+        LibroXlsx libro(disco, 300);
+        QVERIFY(libro.crearLibro(ruta).ok());
+        QFile cerrojo(LibroXlsx::rutaCerrojo(ruta));
+        QVERIFY(cerrojo.open(QIODevice::WriteOnly));
+        QVERIFY(cerrojo.setFileTime(QDateTime::currentDateTime().addSecs(-edadSegundos), QFileDevice::FileModificationTime));
+        cerrojo.close();
+        QTEST(libro.escribirFila(ruta, 1, 32, filaDePrueba("A")).causa, "causa");
+    }
+
+    // Staged files that a killed save left behind are cleared by the next save; nothing of
+    // the save itself stays beside the workbook, its lock included.
+    void restosDeUnGuardadoInterrumpido()
+    {
+        QTemporaryDir dir;
+        const QString ruta = dir.filePath("l.xlsx");
+        DiscoLocal disco;
+        LibroXlsx libro(disco);
+        QVERIFY(libro.crearLibro(ruta).ok());
+        crearArchivo(dir.filePath(".l.xlsx.4242.tmp"));
+        crearArchivo(dir.filePath(".l.xlsx.4242.tmp.Ab12Cd"));
+        crearArchivo(dir.filePath(".l.xlsx.4243.nuevo.tmp"));
+        crearArchivo(dir.filePath(".otro.xlsx.4242.tmp"));
+        QVERIFY(libro.escribirFila(ruta, 1, 32, filaDePrueba("A")).ok());
+        QCOMPARE(archivosDe(dir.path()), QStringList({".otro.xlsx.4242.tmp", "l.xlsx"}));
+    }
+
+    void escrituraImposible_data()
     {
         QTest::addColumn<QString>("destino");
-        QTest::newRow("folder missing") << "no/existe/l.xlsx";
-        QTest::newRow("a folder in the way") << "carpeta.xlsx";
+        QTest::addColumn<CausaFallo>("causa");
+        QTest::newRow("folder missing") << "no/existe/l.xlsx" << CausaFallo::SinCarpeta;
+        QTest::newRow("a folder in the way") << "carpeta.xlsx" << CausaFallo::Escritura;
     }
-    void escrituraFallidaNoTocaNada()
+    void escrituraImposible()
     {
         QFETCH(QString, destino);
         QTemporaryDir dir;
         QDir(dir.path()).mkdir("carpeta.xlsx");
-        crearDePrueba(dir.filePath("carpeta.xlsx/dentro.txt"));
-        LibroXlsx xlsx;
-        QString error;
-        QVERIFY(!xlsx.escribirLibro(dir.filePath(destino), {}, &error));
-        QVERIFY(!error.isEmpty());
+        crearArchivo(dir.filePath("carpeta.xlsx/dentro.txt"));
+        DiscoLocal disco;
+        const Resultado r = LibroXlsx(disco).crearLibro(dir.filePath(destino));
+        QTEST(r.causa, "causa");
         QVERIFY(QFile::exists(dir.filePath("carpeta.xlsx/dentro.txt")));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).filter(".tmp"), QStringList());
     }
 
-    void restoDeUnGuardadoInterrumpidoSeLimpia()
+    // A workbook the staff edited in a spreadsheet program: an extra sheet, formatting,
+    // column widths. A save changes the row and nothing else, as openpyxl sees it.
+    void libroEditadoPorElPersonal()
     {
         QTemporaryDir dir;
-        crearDePrueba(dir.filePath(".l.xlsx.4242.tmp"));
-        LibroXlsx xlsx;
-        QVERIFY(xlsx.escribirLibro(dir.filePath("l.xlsx"), {}, nullptr));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"l.xlsx"}));
-    }
+        const QString ruta = dir.filePath("Apl Examen - EE0310002_T_3A_2_0987.xlsx");
+        const QString crear = QStringLiteral(
+            "import sys, openpyxl\n"
+            "from openpyxl.styles import PatternFill, Font\n"
+            "wb = openpyxl.Workbook(); ws = wb.active; ws.title = 'Reporte'\n"
+            "row = ['EE0310002', 'ESCUELA', 2, '0987', None, None, 'T', '3A', 'Lengua', 6] + list('ABCDABCDABCDABCDABCDAB')\n"
+            "for c, v in enumerate(row, 1): ws.cell(2, c, v)\n"
+            "ws['K1'].fill = PatternFill('solid', fgColor='FFFF00')\n"
+            "ws['A2'].font = Font(bold=True)\n"
+            "ws['AH1'] = 'nota del personal'\n"
+            "ws['B5'] = 'revisado'\n"
+            "ws.column_dimensions['B'].width = 45\n"
+            "n = wb.create_sheet('Notas'); n['A1'] = 'Observaciones'; n['B3'] = 12.5\n"
+            "wb.save(sys.argv[1])\n");
+        const SalidaPython hecho = ejecutarPython(crear, {ruta});
+        QVERIFY2(hecho.ok, qPrintable(hecho.error));
+        const QString mirar = QStringLiteral(
+            "import sys, openpyxl\n"
+            "wb = openpyxl.load_workbook(sys.argv[1]); ws = wb['Reporte']; n = wb['Notas']\n"
+            "print(wb.sheetnames, n['A1'].value, n['B3'].value, ws.column_dimensions['B'].width)\n"
+            "print(ws['K1'].fill.fgColor.rgb, ws['A2'].font.b, ws['AH1'].value, ws['B5'].value)\n"
+            "for r in (1, 2): print([ws.cell(r, c).value for c in range(1, 33)])\n");
+        const SalidaPython antes = ejecutarPython(mirar, {ruta});
+        QVERIFY2(antes.ok, qPrintable(antes.error));
 
-    void nombresDeColumna()
-    {
-        QCOMPARE(nombreColumna(1), QStringLiteral("A"));
-        QCOMPARE(nombreColumna(32), QStringLiteral("AF"));
-        QCOMPARE(nombreColumna(16384), QStringLiteral("XFD"));
-    }
+        DiscoLocal disco;
+        LibroXlsx libro(disco);
+        CeldasFila fila = filaDePrueba("D");
+        fila[2] = Celda::deTexto("ESCUELA");
+        QVERIFY(libro.escribirFila(ruta, 1, 32, fila).ok());
 
-private:
-    static void crearDePrueba(const QString &ruta)
-    {
-        QFile f(ruta);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("x");
+        const SalidaPython despues = ejecutarPython(mirar, {ruta});
+        QVERIFY2(despues.ok, qPrintable(despues.error));
+        const QStringList a = antes.salida.split('\n');
+        const QStringList d = despues.salida.split('\n');
+        QCOMPARE(d[0], a[0]);
+        QCOMPARE(d[0], QStringLiteral("['Reporte', 'Notas'] Observaciones 12.5 45.0"));
+        QCOMPARE(d[1], a[1]);
+        QCOMPARE(d[1], QStringLiteral("00FFFF00 True nota del personal revisado"));
+        QCOMPARE(d[3], a[3]); // the language row
+        QCOMPARE(d[2], QStringLiteral("['EE0310002', 'ESCUELA', 2, None, None, None, None, None, 'Matematica', None, ")
+                           + QStringList(22, QStringLiteral("'D'")).join(QStringLiteral(", ")) + QLatin1Char(']'));
     }
 };
 

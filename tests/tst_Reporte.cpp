@@ -19,11 +19,11 @@ QByteArray huella(const QString &ruta)
 
 CeldasHoja leer(const QString &ruta)
 {
-    LibroXlsx xlsx;
+    DiscoLocal disco;
     CeldasHoja celdas;
-    QString error;
-    if (!xlsx.leerReporte(ruta, &celdas, &error))
-        qWarning("%s", qPrintable(error));
+    const Resultado r = LibroXlsx(disco).leerReporte(ruta, &celdas);
+    if (!r.ok())
+        qWarning("%s", qPrintable(r.texto()));
     return celdas;
 }
 
@@ -45,7 +45,8 @@ QString guardar(Banco &b, Asignatura a, const char *letras)
 {
     b.sesion.Materia = nombreMateria(a);
     responder(b.sesion, a, QString::fromLatin1(letras));
-    return GuardarRespuestas(b.entorno, b.sesion, a);
+    const Resultado r = GuardarRespuestas(b.entorno, b.sesion, a);
+    return r.ok() ? QString() : r.texto();
 }
 
 } // namespace
@@ -117,7 +118,7 @@ private slots:
         if (!i1.isEmpty())
             celdas[{1, 9}] = Celda::deTexto(i1);
         celdas[{2, 9}] = Celda::deTexto(i2);
-        QVERIFY(b.hoja.escribirLibro(ruta, celdas, nullptr));
+        escribirLibroDePrueba(ruta, celdas);
         const QByteArray antes = huella(ruta);
         Crear_Excel(b.entorno, b.sesion);
         QTEST(int(b.sesion.FinalizadoMat), "mat");
@@ -216,7 +217,7 @@ private slots:
         Crear_Excel(b.entorno, b.sesion);
         const QString ruta = b.sesion.RutaExcel + ".xlsx";
         if (caso == 0)
-            b.hoja.fallarEscritura = true;
+            b.disco.fallarEn = PasoEscritura::Escribir;
         else if (caso == 1)
             crearArchivo(ruta, "dañado");
         else

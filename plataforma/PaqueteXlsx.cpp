@@ -1,0 +1,360 @@
+#include "PaqueteXlsx.h"
+
+#include <QFile>
+#include <QHash>
+#include <QStringList>
+#include <QXmlStreamReader>
+
+#include <zip.h>
+
+QString nombreColumna(int columna)
+{
+    QString nombre;
+    while (columna > 0) {
+        const int resto = (columna - 1) % 26;
+        nombre.prepend(QChar('A' + resto));
+        columna = (columna - 1) / 26;
+    }
+    return nombre;
+}
+
+QString textoErrorXlsx(ErrorXlsx error)
+{
+    switch (error) {
+    case ErrorXlsx::Ninguno:
+        return QStringLiteral("sin error");
+    case ErrorXlsx::NoSePuedeAbrir:
+        return QStringLiteral("no se puede abrir el archivo");
+    case ErrorXlsx::ArchivoDemasiadoGrande:
+        return QStringLiteral("archivo demasiado grande para un libro de resultados");
+    case ErrorXlsx::NoEsZip:
+        return QStringLiteral("no es un libro .xlsx");
+    case ErrorXlsx::DemasiadasPartes:
+        return QStringLiteral("demasiadas partes en el libro");
+    case ErrorXlsx::FaltaParte:
+        return QStringLiteral("falta una parte del libro");
+    case ErrorXlsx::ParteDemasiadoGrande:
+        return QStringLiteral("parte del libro demasiado grande");
+    case ErrorXlsx::ParteDanada:
+        return QStringLiteral("parte del libro dañada");
+    case ErrorXlsx::XmlMalFormado:
+        return QStringLiteral("XML mal formado");
+    case ErrorXlsx::AnidamientoExcesivo:
+        return QStringLiteral("elementos anidados en exceso");
+    case ErrorXlsx::SinLibro:
+        return QStringLiteral("el paquete no declara un libro");
+    case ErrorXlsx::DestinoFueraDelPaquete:
+        return QStringLiteral("una relación apunta fuera del paquete");
+    case ErrorXlsx::SinHoja:
+        return QStringLiteral("el libro no tiene la hoja pedida");
+    case ErrorXlsx::DemasiadasCadenas:
+        return QStringLiteral("demasiadas cadenas compartidas");
+    case ErrorXlsx::IndiceDeCadenaInvalido:
+        return QStringLiteral("índice de cadena compartida inválido");
+    case ErrorXlsx::ReferenciaInvalida:
+        return QStringLiteral("referencia de celda inválida");
+    case ErrorXlsx::FilasDesordenadas:
+        return QStringLiteral("filas repetidas o fuera de orden");
+    case ErrorXlsx::CeldasDesordenadas:
+        return QStringLiteral("celdas repetidas o fuera de orden");
+    case ErrorXlsx::NumeroInvalido:
+        return QStringLiteral("número inválido en una celda");
+    case ErrorXlsx::DemasiadasCeldas:
+        return QStringLiteral("demasiadas celdas");
+    case ErrorXlsx::TextoDemasiadoLargo:
+        return QStringLiteral("una celda supera los 32.767 caracteres");
+    }
+    return QStringLiteral("error desconocido");
+}
+
+PaqueteXlsx::PaqueteXlsx(const QByteArray &bytes)
+    : m_bytes(bytes)
+{
+    zip_error_t err;
+    zip_error_init(&err);
+    zip_source_t *fuente = zip_source_buffer_create(m_bytes.constData(), zip_uint64_t(m_bytes.size()), 0, &err);
+    zip_error_fini(&err);
+    abrir(fuente);
+}
+
+PaqueteXlsx PaqueteXlsx::deArchivo(const QString &ruta)
+{
+    PaqueteXlsx paquete;
+    zip_error_t err;
+    zip_error_init(&err);
+    const QByteArray nativa = QFile::encodeName(ruta);
+    zip_source_t *fuente = zip_source_file_create(nativa.constData(), 0, -1, &err);
+    zip_error_fini(&err);
+    if (!fuente) {
+        paquete.m_estado = ErrorXlsx::NoSePuedeAbrir;
+        return paquete;
+    }
+    paquete.abrir(fuente);
+    return paquete;
+}
+
+void PaqueteXlsx::abrir(zip_source_t *fuente)
+{
+    if (!fuente)
+        return;
+    zip_error_t err;
+    zip_error_init(&err);
+    m_zip = zip_open_from_source(fuente, ZIP_RDONLY | ZIP_CHECKCONS, &err);
+    zip_error_fini(&err);
+    if (!m_zip) {
+        zip_source_free(fuente);
+        m_estado = ErrorXlsx::NoEsZip;
+        return;
+    }
+    const zip_int64_t entradas = zip_get_num_entries(m_zip, 0);
+    // An empty archive is no workbook, however valid as a zip.
+    m_estado = entradas <= 0 ? ErrorXlsx::NoEsZip
+        : entradas > limitesXlsx::kMaxEntradas ? ErrorXlsx::DemasiadasPartes
+                                               : ErrorXlsx::Ninguno;
+}
+
+PaqueteXlsx::PaqueteXlsx(PaqueteXlsx &&otro) noexcept
+    : m_bytes(std::move(otro.m_bytes))
+    , m_zip(otro.m_zip)
+    , m_estado(otro.m_estado)
+{
+    otro.m_zip = nullptr;
+}
+
+PaqueteXlsx::~PaqueteXlsx()
+{
+    if (m_zip)
+        zip_discard(m_zip);
+}
+
+ErrorXlsx PaqueteXlsx::leerParte(const QString &nombre, qint64 maxBytes,
+                                 const std::function<bool(const char *, qint64)> &alBloque) const
+{
+    if (m_estado != ErrorXlsx::Ninguno)
+        return m_estado;
+    const QByteArray clave = nombre.toUtf8();
+    const zip_int64_t indice = zip_name_locate(m_zip, clave.constData(), 0);
+    if (indice < 0)
+        return ErrorXlsx::FaltaParte;
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(m_zip, zip_uint64_t(indice), 0, &st) != 0)
+        return ErrorXlsx::ParteDanada;
+    if ((st.valid & ZIP_STAT_SIZE) && st.size > zip_uint64_t(maxBytes))
+        return ErrorXlsx::ParteDemasiadoGrande;
+    zip_file_t *archivo = zip_fopen_index(m_zip, zip_uint64_t(indice), 0);
+    if (!archivo)
+        return ErrorXlsx::ParteDanada;
+    ErrorXlsx resultado = ErrorXlsx::Ninguno;
+    qint64 total = 0;
+    char bloque[65536];
+    for (;;) {
+        const zip_int64_t leidos = zip_fread(archivo, bloque, sizeof bloque);
+        if (leidos < 0) {
+            resultado = ErrorXlsx::ParteDanada;
+            break;
+        }
+        if (leidos == 0)
+            break;
+        total += leidos;
+        // The declared size may lie: the limit holds on what really comes out.
+        if (total > maxBytes) {
+            resultado = ErrorXlsx::ParteDemasiadoGrande;
+            break;
+        }
+        if (!alBloque(bloque, leidos))
+            break;
+    }
+    zip_fclose(archivo);
+    return resultado;
+}
+
+ErrorXlsx PaqueteXlsx::leerParte(const QString &nombre, QByteArray *contenido) const
+{
+    contenido->clear();
+    return leerParte(nombre, limitesXlsx::kMaxBytesParte, [contenido](const char *datos, qint64 largo) {
+        contenido->append(datos, largo);
+        return true;
+    });
+}
+
+ErrorXlsx recorrerXml(const PaqueteXlsx &paquete, const QString &parte, qint64 maxBytes,
+                      const std::function<ErrorXlsx(const QXmlStreamReader &)> &alToken)
+{
+    QXmlStreamReader lector;
+    int profundidad = 0;
+    bool terminado = false;
+    ErrorXlsx resultado = ErrorXlsx::Ninguno;
+    // Tokens are taken as the pieces arrive; a token cut between two pieces waits for the
+    // next one.
+    auto consumir = [&]() {
+        while (resultado == ErrorXlsx::Ninguno && !terminado) {
+            const auto token = lector.readNext();
+            if (lector.hasError())
+                return;
+            if (token == QXmlStreamReader::StartElement) {
+                if (++profundidad > limitesXlsx::kMaxProfundidad) {
+                    resultado = ErrorXlsx::AnidamientoExcesivo;
+                    return;
+                }
+            } else if (token == QXmlStreamReader::EndElement) {
+                --profundidad;
+            }
+            resultado = alToken(lector);
+            terminado = token == QXmlStreamReader::EndDocument;
+        }
+    };
+    // The part is read to its end even when the document ends early: only there does the
+    // archive check its checksum.
+    const ErrorXlsx lectura = paquete.leerParte(parte, maxBytes, [&](const char *datos, qint64 largo) {
+        if (terminado)
+            return true;
+        lector.addData(QByteArray(datos, largo));
+        consumir();
+        if (lector.hasError() && lector.error() != QXmlStreamReader::PrematureEndOfDocumentError)
+            return false;
+        return resultado == ErrorXlsx::Ninguno;
+    });
+    if (lectura != ErrorXlsx::Ninguno)
+        return lectura;
+    if (resultado != ErrorXlsx::Ninguno)
+        return resultado;
+    return terminado ? ErrorXlsx::Ninguno : ErrorXlsx::XmlMalFormado;
+}
+
+namespace {
+
+// Resolves a relationship target against the folder of the part that names it. Targets
+// that climb out of the package are refused.
+bool resolverDestino(const QString &carpetaBase, const QString &destino, QString *resultado)
+{
+    if (destino.isEmpty() || destino.contains(QLatin1Char('\\')) || destino.contains(QLatin1Char(':')))
+        return false;
+    QStringList piezas;
+    if (!destino.startsWith(QLatin1Char('/')) && !carpetaBase.isEmpty())
+        piezas = carpetaBase.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (const QString &pieza : destino.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (pieza == QLatin1String("."))
+            continue;
+        if (pieza == QLatin1String("..")) {
+            if (piezas.isEmpty())
+                return false;
+            piezas.removeLast();
+            continue;
+        }
+        piezas << pieza;
+    }
+    if (piezas.isEmpty())
+        return false;
+    *resultado = piezas.join(QLatin1Char('/'));
+    return true;
+}
+
+QString carpetaDe(const QString &parte)
+{
+    const int barra = parte.lastIndexOf(QLatin1Char('/'));
+    return barra < 0 ? QString() : parte.left(barra);
+}
+
+QString relacionesDe(const QString &parte)
+{
+    const QString carpeta = carpetaDe(parte);
+    const QString nombre = parte.mid(carpeta.isEmpty() ? 0 : carpeta.size() + 1);
+    return (carpeta.isEmpty() ? QString() : carpeta + QLatin1Char('/')) + QStringLiteral("_rels/")
+        + nombre + QStringLiteral(".rels");
+}
+
+struct Relacion {
+    QString tipo;
+    QString destino;
+};
+
+ErrorXlsx leerRelaciones(const PaqueteXlsx &paquete, const QString &parte,
+                         QHash<QString, Relacion> *relaciones)
+{
+    return recorrerXml(paquete, parte, limitesXlsx::kMaxBytesParte, [&](const QXmlStreamReader &x) {
+        if (x.isStartElement() && x.name() == QLatin1String("Relationship")
+            && x.attributes().value(QLatin1String("TargetMode")) != QLatin1String("External")) {
+            const auto a = x.attributes();
+            relaciones->insert(a.value(QLatin1String("Id")).toString(),
+                               {a.value(QLatin1String("Type")).toString(),
+                                a.value(QLatin1String("Target")).toString()});
+        }
+        return ErrorXlsx::Ninguno;
+    });
+}
+
+} // namespace
+
+ErrorXlsx PaqueteXlsx::buscarHoja(const QString &nombreHoja, QString *parteHoja,
+                                  QString *parteCadenas) const
+{
+    if (m_estado != ErrorXlsx::Ninguno)
+        return m_estado;
+    QHash<QString, Relacion> relaciones;
+    if (const ErrorXlsx e = leerRelaciones(*this, QStringLiteral("_rels/.rels"), &relaciones);
+        e != ErrorXlsx::Ninguno)
+        return e;
+    QString parteLibro;
+    for (const Relacion &r : std::as_const(relaciones)) {
+        if (r.tipo.endsWith(QLatin1String("/officeDocument"))) {
+            if (!resolverDestino(QString(), r.destino, &parteLibro))
+                return ErrorXlsx::DestinoFueraDelPaquete;
+            break;
+        }
+    }
+    if (parteLibro.isEmpty())
+        return ErrorXlsx::SinLibro;
+
+    QHash<QString, Relacion> relLibro;
+    if (const ErrorXlsx e = leerRelaciones(*this, relacionesDe(parteLibro), &relLibro);
+        e != ErrorXlsx::Ninguno)
+        return e;
+    QString idHoja;
+    const ErrorXlsx e = recorrerXml(*this, parteLibro, limitesXlsx::kMaxBytesParte, [&](const QXmlStreamReader &x) {
+        if (idHoja.isEmpty() && x.isStartElement() && x.name() == QLatin1String("sheet")
+            && x.attributes().value(QLatin1String("name")) == nombreHoja) {
+            for (const auto &a : x.attributes()) {
+                if (a.name() == QLatin1String("id"))
+                    idHoja = a.value().toString();
+            }
+        }
+        return ErrorXlsx::Ninguno;
+    });
+    if (e != ErrorXlsx::Ninguno)
+        return e;
+    if (idHoja.isEmpty() || !relLibro.contains(idHoja))
+        return ErrorXlsx::SinHoja;
+
+    const QString base = carpetaDe(parteLibro);
+    if (!resolverDestino(base, relLibro.value(idHoja).destino, parteHoja))
+        return ErrorXlsx::DestinoFueraDelPaquete;
+    parteCadenas->clear();
+    for (const Relacion &r : std::as_const(relLibro)) {
+        if (r.tipo.endsWith(QLatin1String("/sharedStrings"))) {
+            if (!resolverDestino(base, r.destino, parteCadenas))
+                return ErrorXlsx::DestinoFueraDelPaquete;
+            break;
+        }
+    }
+    return ErrorXlsx::Ninguno;
+}
+
+void HuellaCeldas::agregar(int fila, int columna, const Celda &celda)
+{
+    if (celda.tipo == Celda::Tipo::Texto && celda.texto.isEmpty())
+        return;
+    // Numbers at 15 significant digits: the writer keeps at least that many.
+    const QString valor = celda.tipo == Celda::Tipo::Numero
+        ? QStringLiteral("%1,%2,N,%3").arg(fila).arg(columna).arg(QString::number(celda.numero, 'g', 15))
+        : QStringLiteral("%1,%2,T,").arg(fila).arg(columna) + celda.texto;
+    // FNV-1a over the UTF-16 text.
+    quint64 h = 14695981039346656037ull;
+    for (const QChar c : valor) {
+        h ^= c.unicode();
+        h *= 1099511628211ull;
+    }
+    m_suma += h;
+    m_mezcla += h * h + (h >> 29);
+    ++m_celdas;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "Xlsx.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+class QXmlStreamReader;
+typedef struct zip zip_t;
+typedef struct zip_source zip_source_t;
+
+// The zip package of a workbook, opened read-only with limits, so that a hostile file can
+// neither exhaust memory nor escape the package. Shared by the reader and the writer.
+class PaqueteXlsx {
+public:
+    explicit PaqueteXlsx(const QByteArray &bytes);
+    // Opened from disk, read part by part: for workbooks too large to hold in memory.
+    static PaqueteXlsx deArchivo(const QString &ruta);
+    ~PaqueteXlsx();
+    PaqueteXlsx(PaqueteXlsx &&otro) noexcept;
+    PaqueteXlsx(const PaqueteXlsx &) = delete;
+    PaqueteXlsx &operator=(const PaqueteXlsx &) = delete;
+    PaqueteXlsx &operator=(PaqueteXlsx &&) = delete;
+
+    // Ninguno when the package opened and is not too large.
+    ErrorXlsx estado() const { return m_estado; }
+    zip_t *zip() const { return m_zip; }
+
+    // Hands the inflated part to `alBloque` in pieces; a part larger than `maxBytes` is
+    // refused on what really comes out, whatever its header declares.
+    ErrorXlsx leerParte(const QString &nombre, qint64 maxBytes,
+                        const std::function<bool(const char *datos, qint64 largo)> &alBloque) const;
+    ErrorXlsx leerParte(const QString &nombre, QByteArray *contenido) const;
+
+    // The parts behind the sheet called `nombreHoja`: the sheet itself and the shared strings
+    // (empty when the workbook has none).
+    ErrorXlsx buscarHoja(const QString &nombreHoja, QString *parteHoja, QString *parteCadenas) const;
+
+private:
+    PaqueteXlsx() = default;
+    void abrir(zip_source_t *fuente);
+
+    QByteArray m_bytes;
+    zip_t *m_zip = nullptr;
+    ErrorXlsx m_estado = ErrorXlsx::NoEsZip;
+};
+
+// Feeds a part to an XML reader in pieces and calls `alToken` for every token, refusing
+// malformed XML and nesting deeper than the limit. No recursion: hostile depth cannot
+// exhaust the stack. `alToken` returns Ninguno to go on.
+ErrorXlsx recorrerXml(const PaqueteXlsx &paquete, const QString &parte, qint64 maxBytes,
+                      const std::function<ErrorXlsx(const QXmlStreamReader &)> &alToken);
