@@ -1,6 +1,9 @@
-// libFuzzer target over the results-workbook reader. Inputs starting with "xlsx:" are read
-// as whole files; any other input is cut at "\n@@\n" into the XML parts of a package, which
-// is zipped first, so that the mutations reach the XML readers behind the archive checks.
+// libFuzzer target over the results-workbook reader and the row editor. Inputs starting with
+// "xlsx:" are read as whole files; any other input is cut at "\n@@\n" into the XML parts of a
+// package, which is zipped first, so that the mutations reach the XML readers behind the
+// archive checks. A workbook the reader accepts is then saved over as the station does: the
+// editor must either refuse it or give a workbook that reads back with exactly the new row.
+#include "EscritorXlsx.h"
 #include "LectorXlsx.h"
 
 #include <QByteArray>
@@ -63,14 +66,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *datos, size_t tamano)
     const QByteArray bytes = entrada.startsWith("xlsx:") ? entrada.mid(5) : empaquetar(entrada);
     CeldasHoja celdas;
     const FalloLectura fallo = leerReporteDeBytes(bytes, &celdas);
-    if (fallo.ok()) {
-        for (const auto &[pos, celda] : celdas) {
-            if (pos.first < 1 || pos.first > limitesXlsx::kMaxFila || pos.second < 1
-                || pos.second > limitesXlsx::kMaxColumna)
-                __builtin_trap();
-        }
-    } else if (!celdas.empty()) {
-        __builtin_trap(); // a refused workbook yields no cells
+    if (!fallo.ok()) {
+        if (!celdas.empty())
+            __builtin_trap(); // a refused workbook yields no cells
+        return 0;
     }
+    for (const auto &[pos, celda] : celdas) {
+        if (pos.first < 1 || pos.first > limitesXlsx::kMaxFila || pos.second < 1 || pos.second > limitesXlsx::kMaxColumna)
+            __builtin_trap();
+    }
+    const CeldasFila fila {{1, Celda::deTexto(QStringLiteral("EE0310002"))}, {3, Celda::deNumero(2)},
+                           {8, Celda::deTexto(QStringLiteral(" 3A <&> "))}, {11, Celda::deTexto(QStringLiteral("A"))}};
+    QByteArray nuevo;
+    QString error;
+    if (!reemplazarFilaEnLibro(bytes, kNombreHojaReporte(), 2, 32, fila, &nuevo, &error))
+        return 0;
+    CeldasHoja esperadas = celdas;
+    for (int c = 1; c <= 32; ++c)
+        esperadas.erase({2, c});
+    for (const auto &[c, celda] : fila)
+        esperadas[{2, c}] = celda;
+    CeldasHoja leidas;
+    if (!leerReporteDeBytes(nuevo, &leidas).ok() || leidas != esperadas)
+        __builtin_trap(); // the station would have refused this save: it is proven by reading back
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "Apoyo.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +10,7 @@
 #include <QTimer>
 
 #include <cstdlib>
+#include <unistd.h>
 #include <QWidget>
 
 int MensajesFalsos::mostrar(const QString &texto, int estilo, const QString &titulo,
@@ -197,4 +199,63 @@ SalidaPython ejecutarPython(const QString &guion, const QStringList &argumentos)
     r.error = QString::fromUtf8(python.readAllStandardError());
     r.ok = python.exitStatus() == QProcess::NormalExit && python.exitCode() == 0;
     return r;
+}
+
+namespace {
+// Runs `programa` (a launcher that ends by starting this test program with `argumentos`).
+int ejecutarConLanzador(const QString &programa, const QStringList &lanzador, const QStringList &argumentos,
+                        QByteArray *salida)
+{
+    QProcess hijo;
+    hijo.setProcessChannelMode(QProcess::MergedChannels);
+    hijo.start(programa, lanzador + QStringList {QCoreApplication::applicationFilePath()} + argumentos);
+    if (!hijo.waitForStarted() || !hijo.waitForFinished(240000))
+        return -1;
+    *salida = hijo.readAll();
+    // The launcher itself refuses when the machine does not allow it.
+    if (hijo.exitCode() != 0 && salida->startsWith(programa.toUtf8() + ':'))
+        return -1;
+    return hijo.exitStatus() == QProcess::NormalExit ? hijo.exitCode() : -1;
+}
+} // namespace
+
+int ejecutarAislado(const QStringList &argumentos, QByteArray *salida)
+{
+    return ejecutarConLanzador(QStringLiteral("unshare"),
+                               {QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
+                                QStringLiteral("--")},
+                               argumentos, salida);
+}
+
+int ejecutarSinPrivilegios(const QStringList &argumentos, QByteArray *salida)
+{
+    if (::geteuid() != 0)
+        return ejecutarConLanzador(QStringLiteral("env"), {}, argumentos, salida);
+    return ejecutarConLanzador(QStringLiteral("setpriv"),
+                               {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                QStringLiteral("--clear-groups"), QStringLiteral("--")},
+                               argumentos, salida);
+}
+
+bool montarDiscoChico(const QString &carpeta, int kib)
+{
+    QDir().mkpath(carpeta);
+    return QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                                       QStringLiteral("size=%1k").arg(kib), QStringLiteral("tmpfs"), carpeta})
+        == 0;
+}
+
+QString llenarDisco(const QString &carpeta)
+{
+    const QString ruta = QDir(carpeta).filePath(QStringLiteral("relleno"));
+    QFile relleno(ruta);
+    if (!relleno.open(QIODevice::WriteOnly))
+        return ruta;
+    const QByteArray bloque(4096, 'x');
+    while (relleno.write(bloque) == bloque.size() && relleno.flush()) {
+    }
+    // The last partial block too.
+    while (relleno.write("x", 1) == 1 && relleno.flush()) {
+    }
+    return ruta;
 }

@@ -139,6 +139,20 @@ struct SalidaPython {
 };
 SalidaPython ejecutarPython(const QString &guion, const QStringList &argumentos);
 
+// Runs this test program again with `argumentos` inside a mount namespace of its own, where it
+// may mount small file systems that vanish with it. Returns the child's exit status, or -1
+// when the machine does not allow it (not root, no unshare); the child returns
+// kSinMontaje when it cannot mount.
+constexpr int kSinMontaje = 77;
+int ejecutarAislado(const QStringList &argumentos, QByteArray *salida);
+// Runs this test program again with `argumentos` as a user without privileges (nobody when
+// the tests run as root, who ignores permissions). -1 when that cannot be done.
+int ejecutarSinPrivilegios(const QStringList &argumentos, QByteArray *salida);
+// Inside such a namespace: a file system of `kib` KiB at `carpeta`.
+bool montarDiscoChico(const QString &carpeta, int kib);
+// Fills the disk of `carpeta` to the last byte with one file, and returns its path.
+QString llenarDisco(const QString &carpeta);
+
 template <typename T> T *hijo(QWidget *ventana, const QString &nombre)
 {
     return ventana->findChild<T *>(nombre);

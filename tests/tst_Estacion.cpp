@@ -5,7 +5,10 @@
 #include "Estacion.h"
 #include "Reporte.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QLockFile>
+#include <QTemporaryFile>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -14,6 +17,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+
+#include <cstdio>
 
 namespace {
 
@@ -152,7 +157,162 @@ private slots:
         QVERIFY(ambosCerrados);
         QCOMPARE(otra.FinalizadoMat + otra.FinalizadoLeng, 2);
     }
+
+    // A second station started in the same folder ends with a message; the first carries on.
+    void segundaEstacionEnLaMismaCarpeta()
+    {
+        QTemporaryDir dir;
+        QProcess primera;
+        primera.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--ocupar"), dir.path()});
+        QVERIFY(primera.waitForReadyRead(30000));
+        QCOMPARE(primera.readLine().trimmed(), QByteArray("ocupada"));
+
+        MensajesFalsos mensajes;
+        QLockFile segunda(rutaCerrojoEstacion(dir.path()));
+        QVERIFY(!ocuparCarpeta(segunda, mensajes));
+        QCOMPARE(mensajes.textos(), QStringList({"La estación de examen ya está abierta en esta computadora.\r\n"
+                                                 "Siga en la ventana que ya está abierta; si no la encuentra, avise al supervisor."}));
+        QCOMPARE(primera.state(), QProcess::Running);
+
+        primera.closeWriteChannel(); // the first one ends its run
+        QVERIFY(primera.waitForFinished(30000));
+        QCOMPARE(primera.exitCode(), 0);
+        QVERIFY(ocuparCarpeta(segunda, mensajes));
+        QCOMPARE(mensajes.llamadas.size(), 1);
+    }
+
+    void carpetaQueNoSePuedeOcupar()
+    {
+        QTemporaryDir dir;
+        MensajesFalsos mensajes;
+        QLockFile cerrojo(rutaCerrojoEstacion(dir.filePath("no-existe")));
+        QVERIFY(!ocuparCarpeta(cerrojo, mensajes));
+        QCOMPARE(mensajes.textos(), QStringList({"No se puede escribir en la carpeta de la estación: los resultados "
+                                                 "no podrían guardarse.\r\nAvise al supervisor."}));
+    }
+
+    // The system's temporary folder full, a workbook the staff edited (an extra sheet, a
+    // style) already holding the language row, and the content linked from a master copy:
+    // mathematics finished through the real windows is saved whole and the rest is kept.
+    void temporalLlenoLibroEditadoYContenidoEnlazado()
+    {
+        QTemporaryDir estacion(QCoreApplication::applicationDirPath() + QStringLiteral("/estacion-XXXXXX"));
+        QTemporaryDir maestra(QCoreApplication::applicationDirPath() + QStringLiteral("/maestra-XXXXXX"));
+        QVERIFY(generarContenido(maestra.path()).error.isEmpty());
+        const auto contarMaestra = [&] {
+            int n = 0;
+            for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua})
+                for (int m = 1; m <= kModelos; ++m)
+                    n += archivosEn(carpetaModelo(maestra.path(), a, m));
+            return n;
+        };
+        QCOMPARE(contarMaestra(), 2 * 6 * 22 + 6);
+        QVERIFY(QDir().mkpath(carpetaImagenes(estacion.path())));
+        for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua})
+            for (int m = 1; m <= kModelos; ++m)
+                QVERIFY(QFile::link(carpetaModelo(maestra.path(), a, m), carpetaModelo(estacion.path(), a, m)));
+
+        const QString libro = QDir(estacion.path()).filePath("Apl Examen - EE0310004_M_4B_3_0459.xlsx");
+        const SalidaPython creado = ejecutarPython(QStringLiteral(
+            "import sys, openpyxl\n"
+            "from openpyxl.styles import PatternFill\n"
+            "wb = openpyxl.Workbook(); ws = wb.active; ws.title = 'Reporte'\n"
+            "row = ['EE0310004', 'NOMBRE', 3, '0459', None, None, 'M', '4B', 'Lengua', 5] + list('DCBADCBADCBADCBADCBADC')\n"
+            "for c, v in enumerate(row, 1): ws.cell(2, c, v)\n"
+            "ws['A1'].fill = PatternFill('solid', fgColor='FF0000')\n"
+            "wb.create_sheet('Notas')['A1'] = 'revisado por la secretaría'\n"
+            "wb.save(sys.argv[1])\n"), {libro});
+        QVERIFY2(creado.ok, qPrintable(creado.error));
+
+        QByteArray salida;
+        const int codigo = ejecutarAislado({QStringLiteral("--temporal-lleno"), estacion.path()}, &salida);
+        if (codigo == -1 || codigo == kSinMontaje)
+            QSKIP("este equipo no permite llenar una carpeta temporal propia para la prueba");
+        QVERIFY2(codigo == 0, salida.constData());
+
+        const SalidaPython leido = ejecutarPython(QStringLiteral(
+            "import sys, openpyxl\n"
+            "wb = openpyxl.load_workbook(sys.argv[1]); ws = wb['Reporte']\n"
+            "print(wb.sheetnames, wb['Notas']['A1'].value, ws['A1'].fill.fgColor.rgb)\n"
+            "for r in (1, 2): print('|'.join('' if ws.cell(r, c).value is None else str(ws.cell(r, c).value) for c in range(1, 33)))\n"), {libro});
+        QVERIFY2(leido.ok, qPrintable(leido.error));
+        const QStringList lineas = leido.salida.split('\n');
+        QCOMPARE(lineas[0], QStringLiteral("['Reporte', 'Notas'] revisado por la secretaría 00FF0000"));
+        QVERIFY2(lineas[1].endsWith(QStringLiteral("|3|0459|||M|4B|Matematica|2|A|B||||||||||||||||||||D")), qPrintable(lineas[1]));
+        QVERIFY(lineas[1].startsWith(QStringLiteral("EE0310004|")));
+        QCOMPARE(lineas[2], QStringLiteral("EE0310004|NOMBRE|3|0459|||M|4B|Lengua|5|") + QStringLiteral("D|C|B|A|").repeated(5) + "D|C");
+        QCOMPARE(contarMaestra(), 2 * 6 * 22 + 6);
+        QCOMPARE(QDir(carpetaImagenes(estacion.path())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System), QStringList());
+    }
 };
 
-QTEST_MAIN(TstEstacion)
+// The screens of one student, run inside a mount namespace whose temporary folder is a small
+// disk filled to the last byte.
+class TstTemporalLleno : public QObject {
+    Q_OBJECT
+public:
+    QString carpeta;
+
+private slots:
+    void matematicaConElTemporalLleno()
+    {
+        QTemporaryFile prueba;
+        QVERIFY2(!prueba.open() || prueba.write(QByteArray(8192, 'x')) != 8192 || !prueba.flush(), "el temporal no está lleno");
+        MensajesFalsos mensajes;
+        ArchivosLocales archivos;
+        RelojFalso reloj;
+        reloj.lecturas = {10};
+        AbridorFalso abridor;
+        DiscoLocal disco;
+        LibroXlsx hoja(disco);
+        Entorno entorno {carpeta, mensajes, archivos, reloj, abridor, hoja};
+        mensajes.respuestas = {kRespuestaSi};
+        bool lenguaCerrada = false;
+        Guion guion;
+        guion.paso("FrmLogin", registrar);
+        guion.paso("FormMnuOrbela", [&](QWidget *w) {
+            lenguaCerrada = !hijo<QPushButton>(w, "CmdLengua")->isEnabled();
+            clic("CmdMatematica")(w);
+        });
+        guion.paso("FrmCodigoAcceso", codigo("4592"));
+        guion.paso("FrmMatMod1H1", elegirYClic("OpMatMod1Preg1OpA", "CmdSiguiente"));
+        guion.paso("FrmMatMod1H1", elegirYClic("OpMatMod1Preg1OpB", "CmdPreg_21"));
+        guion.paso("FrmMatMod1H1", elegirYClic("OpMatMod1Preg1OpD", "CmdFinalizar"));
+        guion.paso("FormMnuOrbela", clic("CmdSalir"));
+        guion.iniciar();
+        Sesion sesion;
+        ejecutarEstacion(entorno, sesion);
+        QVERIFY2(guion.completo(), qPrintable(guion.pendiente()));
+        QVERIFY(lenguaCerrada);
+        QCOMPARE(sesion.FinalizadoMat, 1);
+        QCOMPARE(mensajes.textos().filter(QStringLiteral("NO se guardaron")), QStringList());
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--ocupar") == 0) {
+        MensajesFalsos mensajes;
+        QLockFile cerrojo(rutaCerrojoEstacion(QString::fromLocal8Bit(argv[2])));
+        if (!ocuparCarpeta(cerrojo, mensajes))
+            return 1;
+        std::printf("ocupada\n");
+        std::fflush(stdout);
+        // Runs until its parent closes its input, as a station runs until "Salir".
+        while (std::getchar() != EOF) {
+        }
+        return 0;
+    }
+    if (argc == 3 && qstrcmp(argv[1], "--temporal-lleno") == 0) {
+        if (!montarDiscoChico(QStringLiteral("/tmp"), 64))
+            return kSinMontaje;
+        llenarDisco(QStringLiteral("/tmp"));
+        TstTemporalLleno prueba;
+        prueba.carpeta = QString::fromLocal8Bit(argv[2]);
+        return QTest::qExec(&prueba, 1, argv);
+    }
+    TstEstacion prueba;
+    return QTest::qExec(&prueba, argc, argv);
+}
 #include "tst_Estacion.moc"

@@ -9,6 +9,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QTest>
 
@@ -259,6 +260,26 @@ private slots:
         QVERIFY(r.error.contains("se llama como el libro de un alumno"));
         QCOMPARE(huella(fuente), antes);
         QCOMPARE(QDir(estacion.path()).entryList(QDir::Files | QDir::Hidden), QStringList({QFileInfo(fuente).fileName()}));
+    }
+
+    // Redirected to a file, the collector writes no running count, only its summary; a
+    // skipped workbook makes the exit status 3.
+    void recopiladorFueraDeUnaTerminal()
+    {
+        QTemporaryDir estacion;
+        QTemporaryDir salida;
+        for (int i = 0; i < 24; ++i)
+            libroDeAlumno(estacion.path(), QString::number(1000 + i), true, i % 2 == 0);
+        crearArchivo(QDir(estacion.path()).filePath("Apl Examen - dañado.xlsx"), "no es un libro");
+        QProcess herramienta;
+        herramienta.start(QStringLiteral(RECOPILAR_RESULTADOS), {salida.filePath("r.xlsx"), estacion.path()});
+        QVERIFY(herramienta.waitForFinished(60000));
+        QCOMPARE(herramienta.exitCode(), 3);
+        QCOMPARE(herramienta.readAllStandardError(), QByteArray());
+        const QStringList lineas = QString::fromUtf8(herramienta.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lineas.size(), 2);
+        QVERIFY(lineas[0].startsWith(QStringLiteral("omitido: ")));
+        QVERIFY2(lineas[1].startsWith(QStringLiteral("24 libro(s), 36 fila(s) en ")), qPrintable(lineas[1]));
     }
 
     void salidaImposible()

@@ -1,6 +1,7 @@
 #include "Apoyo.h"
 #include "Reporte.h"
 
+#include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -270,6 +271,27 @@ private slots:
         QVERIFY(QFile::exists(b.sesion.RutaExcel + ".xlsx"));
     }
 
+    // A real disk that fills up, in a mount namespace of its own where the machine allows it.
+    void discoLlenoDeVerdad()
+    {
+        QTemporaryDir dir;
+        QByteArray salida;
+        const int codigo = ejecutarAislado({QStringLiteral("--disco-lleno"), dir.filePath("disco")}, &salida);
+        if (codigo == -1 || codigo == kSinMontaje)
+            QSKIP("este equipo no permite montar un disco pequeño para la prueba");
+        QVERIFY2(codigo == 0, salida.constData());
+    }
+
+    // A folder made read-only for someone who respects permissions (not root).
+    void carpetaDeSoloLectura()
+    {
+        QByteArray salida;
+        const int codigo = ejecutarSinPrivilegios({QStringLiteral("--solo-lectura")}, &salida);
+        if (codigo == -1)
+            QSKIP("no se puede correr la prueba sin privilegios en este equipo");
+        QVERIFY2(codigo == 0, salida.constData());
+    }
+
     void otrosProgramasLeenElLibro()
     {
         Banco b;
@@ -297,5 +319,80 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstReporte)
+// Run inside its own mount namespace, on a small disk of its own.
+class TstDiscoLleno : public QObject {
+    Q_OBJECT
+public:
+    QString carpeta;
+
+private slots:
+    void guardadoEnDiscoLleno()
+    {
+        Banco b;
+        b.entorno.carpetaPrograma = carpeta;
+        b.sesion = alumnoDePrueba();
+        Crear_Excel(b.entorno, b.sesion);
+        QVERIFY(b.mensajes.llamadas.isEmpty());
+        QCOMPARE(guardar(b, Asignatura::Lengua, "DDDDDDDDDDDDDDDDDDDDDD"), QString());
+        const QString ruta = b.sesion.RutaExcel + ".xlsx";
+        const QString relleno = llenarDisco(carpeta);
+        const QByteArray antes = huella(ruta);
+
+        const QString error = guardar(b, Asignatura::Matematica, "ABCDABCDABCDABCDABCDAB");
+        QVERIFY2(error.startsWith(QStringLiteral("no hay espacio libre en el disco")), qPrintable(error));
+        QCOMPARE(b.sesion.FinalizadoMat, 0);
+        QCOMPARE(huella(ruta), antes);
+        QCOMPARE(QDir(carpeta).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"Apl Examen - EE0310002_T_3A_2_0987.xlsx", "relleno"}));
+
+        QVERIFY(QFile::remove(relleno));
+        QCOMPARE(guardar(b, Asignatura::Matematica, "ABCDABCDABCDABCDABCDAB"), QString());
+        const CeldasHoja c = leer(ruta);
+        QCOMPARE(texto(c, 1, 32), QStringLiteral("B"));
+        QCOMPARE(texto(c, 2, 32), QStringLiteral("D"));
+    }
+};
+
+// Run as a user without privileges.
+class TstSoloLectura : public QObject {
+    Q_OBJECT
+private slots:
+    void guardadoEnCarpetaDeSoloLectura()
+    {
+        Banco b;
+        b.sesion = alumnoDePrueba();
+        Crear_Excel(b.entorno, b.sesion);
+        QCOMPARE(guardar(b, Asignatura::Lengua, "DDDDDDDDDDDDDDDDDDDDDD"), QString());
+        const QString ruta = b.sesion.RutaExcel + ".xlsx";
+        const QByteArray antes = huella(ruta);
+        QFile::Permissions abierta = QFile::permissions(b.carpeta());
+        QVERIFY(QFile::setPermissions(b.carpeta(), QFile::ReadOwner | QFile::ExeOwner));
+        const QString error = guardar(b, Asignatura::Matematica, "ABCDABCDABCDABCDABCDAB");
+        QVERIFY(QFile::setPermissions(b.carpeta(), abierta));
+        QVERIFY2(error.startsWith(QStringLiteral("no se puede escribir en la carpeta de la estación")), qPrintable(error));
+        QCOMPARE(b.sesion.FinalizadoMat, 0);
+        QCOMPARE(huella(ruta), antes);
+        QCOMPARE(guardar(b, Asignatura::Matematica, "ABCDABCDABCDABCDABCDAB"), QString());
+        QCOMPARE(texto(leer(ruta), 2, 32), QStringLiteral("D"));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (argc == 2 && qstrcmp(argv[1], "--solo-lectura") == 0) {
+        TstSoloLectura prueba;
+        return QTest::qExec(&prueba, 1, argv);
+    }
+    if (argc == 3 && qstrcmp(argv[1], "--disco-lleno") == 0) {
+        if (!montarDiscoChico(QString::fromLocal8Bit(argv[2]), 512))
+            return kSinMontaje;
+        TstDiscoLleno prueba;
+        prueba.carpeta = QString::fromLocal8Bit(argv[2]);
+        return QTest::qExec(&prueba, 1, argv);
+    }
+    TstReporte prueba;
+    return QTest::qExec(&prueba, argc, argv);
+}
+
 #include "tst_Reporte.moc"
