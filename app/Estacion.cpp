@@ -17,7 +17,7 @@
 #include <memory>
 
 namespace {
-std::unique_ptr<Ventana> crearPantalla(Pantalla pantalla, Entorno &entorno, Sesion &sesion)
+std::unique_ptr<Formulario> crearPantalla(Pantalla pantalla, Entorno &entorno, Sesion &sesion)
 {
     switch (pantalla) {
     case Pantalla::Registro:

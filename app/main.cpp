@@ -1,5 +1,7 @@
+#include "AbridorEscritorio.h"
 #include "Entorno.h"
 #include "Estacion.h"
+#include "MensajesQt.h"
 #include "Module1.h"
 
 #include <QApplication>

@@ -1,4 +1,5 @@
 // Registration's workbook creation and one save of a subject's answers.
+#include "Apoyo.h"
 #include "Entorno.h"
 #include "Medicion.h"
 #include "Module1.h"
@@ -19,14 +20,8 @@ int main(int argc, char **argv)
     EntornoDeMedicion medicion(dir.path());
     Entorno &entorno = medicion.entorno;
 
-    Sesion sesion;
-    sesion.CodEmpresa = QStringLiteral("EE0310002");
-    sesion.NombreEscuela = QStringLiteral("I.P.E.M. Nº 1 DEMOSTRACION");
-    sesion.Turno = QStringLiteral("M");
-    sesion.Seccion = QStringLiteral("3A");
-    sesion.Sexo = 1;
-    sesion.ModeloMat = 2;
-    sesion.ModeloLeng = 5;
+    // The tests' registered student, under a new student code each time.
+    Sesion sesion = alumnoDePrueba();
     int alumno = 0;
     // A new student each time: the workbook does not exist yet.
     auto crear = [&] {
@@ -38,14 +33,14 @@ int main(int argc, char **argv)
         sesion.Materia = QStringLiteral("Matematica");
         for (int q = 1; q <= kPreguntas; ++q)
             sesion.RespMat[q] = QString(QChar('A' + (q + alumno) % 4));
-        if (!GuardarRespuestas(entorno, sesion, Asignatura::Matematica).ok())
+        if (!guardarFilaReporte(entorno, sesion, Asignatura::Matematica).ok())
             std::abort();
     };
     // The save rewrites a workbook that already holds the other subject's row.
     sesion.DNI = QStringLiteral("1");
     Crear_Excel(entorno, sesion);
     sesion.Materia = QStringLiteral("Lengua");
-    if (!GuardarRespuestas(entorno, sesion, Asignatura::Lengua).ok())
+    if (!guardarFilaReporte(entorno, sesion, Asignatura::Lengua).ok())
         return 1;
 
     const double msGuardar = medianaMs(repeticiones, guardar);

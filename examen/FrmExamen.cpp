@@ -2,6 +2,7 @@
 
 #include "Entorno.h"
 #include "Finalizacion.h"
+#include "Controles.h"
 #include "Geometria.h"
 #include "Module1.h"
 #include "Reporte.h"
@@ -23,17 +24,6 @@ const char *const kLetras[4] = {"A", "B", "C", "D"};
 constexpr int kAnchoAviso = 8400;
 constexpr int kAltoAviso = 2400;
 
-Boton *botonExamen(QWidget *padre, const QString &nombre, const QString &texto, QRect geometria,
-                   quint32 color, const QFont &fuente)
-{
-    auto *boton = new Boton(texto, padre);
-    boton->setObjectName(nombre);
-    boton->setGeometry(geometria);
-    boton->setColorFondo(color);
-    boton->setFont(fuente);
-    return boton;
-}
-
 void linea(QWidget *padre, const char *nombre, int x, int y1, int y2)
 {
     auto *l = new QFrame(padre);
@@ -47,79 +37,59 @@ void linea(QWidget *padre, const char *nombre, int x, int y1, int y2)
 } // namespace
 
 FrmExamen::FrmExamen(Entorno &entorno, Sesion &sesion, const ConfigExamen &config)
-    : m_entorno(entorno)
+    : Formulario(QLatin1String(config.nombreFormulario), QStringLiteral("ORBELA"), 14265, 8085)
+    , m_entorno(entorno)
     , m_sesion(sesion)
     , m_config(config)
 {
-    setObjectName(QLatin1String(config.nombreFormulario));
-    setWindowTitle(QStringLiteral("ORBELA"));
-    fijarAreaCliente(14265, 8085);
-
     // Created first so that it lies beneath every other control.
     m_image1 = new QLabel(this);
     m_image1->setObjectName(QStringLiteral("Image1"));
     m_image1->setAlignment(Qt::AlignCenter);
     m_image1->setWordWrap(true);
 
-    m_banner = new QLabel(this);
-    m_banner->setObjectName(QLatin1String(config.nombreBanner));
-    m_banner->setGeometry(twRect(120, 0, 14055, 855));
+    m_banner = crearControl<QLabel>(this, {QLatin1String(config.nombreBanner), {}, {120, 0, 14055, 855}, {}, {}});
     m_banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-
-    m_label2 = new QLabel(m_banner);
-    m_label2->setObjectName(QStringLiteral("Label2"));
-    m_label2->setGeometry(twRect(240, 360, config.anchoLabel2, 255));
-    m_label2->setAutoFillBackground(true);
-    {
-        QPalette paleta = m_label2->palette();
-        paleta.setColor(QPalette::Window, colorVB(0x00FFFFFF));
-        m_label2->setPalette(paleta);
-    }
+    m_label2 = crearControl<QLabel>(m_banner, {QStringLiteral("Label2"), {}, {240, 360, config.anchoLabel2, 255}, {}, 0x00FFFFFF});
 
     const QString nombreBotones = QLatin1String(config.nombreBotones);
     for (int i = 0; i < kPreguntas; ++i) {
-        m_botones[i] = botonExamen(this, nombreBotones + QLatin1Char('_') + QString::number(i),
-                                   QString::number(i + 1),
-                                   twRect(config.izquierdaBotones + 600 * i, 960, 495, 375),
-                                   kColorCaraBoton, font());
+        m_botones[i] = crearControl<Boton>(this, {nombreBotones + QLatin1Char('_') + QString::number(i), QString::number(i + 1),
+                                                  {config.izquierdaBotones + 600 * i, 960, 495, 375}, {}, kColorCaraBoton});
         m_botones[i]->setProperty("indice", i);
         connect(m_botones[i], &QPushButton::clicked, this, [this, i] { CmdPreg_Click(i); });
-        ordenTab(config.tabPrimerBoton + i, m_botones[i]);
+        ordenTab(config.tab.primerBoton + i, m_botones[i]);
     }
 
-    m_label1 = new QLabel(QString(30, QLatin1Char('-')) + QStringLiteral("  SELECCIONE LA OPCIÓN CORRECTA  ")
-                              + QString(30, QLatin1Char('-')),
-                          this);
-    m_label1->setObjectName(QStringLiteral("Label1"));
-    m_label1->setGeometry(twRect(2640, 7080, config.anchoLabel1, 255));
-    m_label1->setFont(fuenteSans(9.75, true));
+    m_label1 = crearControl<QLabel>(this, {QStringLiteral("Label1"),
+                                           QString(30, QLatin1Char('-')) + QStringLiteral("  SELECCIONE LA OPCIÓN CORRECTA  ")
+                                               + QString(30, QLatin1Char('-')),
+                                           {2640, 7080, config.anchoLabel1, 255}, fuenteSans(9.75, true), {}});
     m_label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
     for (int k = 0; k < 4; ++k) {
-        auto *opcion = new QRadioButton(QLatin1String(kLetras[k]), this);
-        opcion->setObjectName(QLatin1String(config.prefijoOpciones) + QLatin1String(kLetras[k]));
-        opcion->setGeometry(twRect(kIzquierdaOpciones[k], 7440, config.anchoOpciones[k], config.altoOpciones));
-        opcion->setFont(fuenteSans(13.5, true));
-        m_opciones[k] = opcion;
-        ordenTab(config.tabPrimeraOpcion + k, opcion);
+        m_opciones[k] = crearControl<QRadioButton>(this, {QLatin1String(config.prefijoOpciones) + QLatin1String(kLetras[k]),
+                                                          QLatin1String(kLetras[k]),
+                                                          {kIzquierdaOpciones[k], 7440, config.anchoOpciones[k], config.altoOpciones},
+                                                          fuenteSans(13.5, true), {}});
+        ordenTab(config.tab.primeraOpcion + k, m_opciones[k]);
     }
 
     const QFont grande = fuenteSans(13.5);
-    m_cmdAnterior = botonExamen(this, QStringLiteral("CmdAnterior"), QStringLiteral("Anterior"),
-                                twRect(2760, 7320, 1335, 615), 0x00C0FFC0, grande);
-    m_cmdSiguiente = botonExamen(this, QStringLiteral("CmdSiguiente"), QStringLiteral("Siguiente"),
-                                 twRect(9840, 7320, 1335, 615), 0x00C0FFC0, grande);
+    m_cmdAnterior = crearControl<Boton>(this, {QStringLiteral("CmdAnterior"), QStringLiteral("Anterior"),
+                                               {2760, 7320, 1335, 615}, grande, 0x00C0FFC0});
+    m_cmdSiguiente = crearControl<Boton>(this, {QStringLiteral("CmdSiguiente"), QStringLiteral("Siguiente"),
+                                                {9840, 7320, 1335, 615}, grande, 0x00C0FFC0});
     linea(this, "Line2", 2520, 7320, 7920);
     linea(this, "Line1", 11400, 7320, 7920);
-    m_cmdSalir = botonExamen(this, QStringLiteral("CmdSalir"), QStringLiteral("Salir sin guardar"),
-                             twRect(360, 7200, 1455, 735), 0x00C0C0FF, fuenteSans(9.75, true));
-    m_cmdFinalizar = botonExamen(this, QStringLiteral("CmdFinalizar"),
-                                 QStringLiteral("Guardar y Finalizar"),
-                                 twRect(12120, 7200, 1455, 735), 0x0080C0FF, grande);
-    ordenTab(config.tabSiguiente, m_cmdSiguiente);
-    ordenTab(config.tabAnterior, m_cmdAnterior);
-    ordenTab(config.tabFinalizar, m_cmdFinalizar);
-    ordenTab(config.tabSalir, m_cmdSalir);
+    m_cmdSalir = crearControl<Boton>(this, {QStringLiteral("CmdSalir"), QStringLiteral("Salir sin guardar"),
+                                            {360, 7200, 1455, 735}, fuenteSans(9.75, true), 0x00C0C0FF});
+    m_cmdFinalizar = crearControl<Boton>(this, {QStringLiteral("CmdFinalizar"), QStringLiteral("Guardar y Finalizar"),
+                                                {12120, 7200, 1455, 735}, grande, 0x0080C0FF});
+    ordenTab(config.tab.siguiente, m_cmdSiguiente);
+    ordenTab(config.tab.anterior, m_cmdAnterior);
+    ordenTab(config.tab.finalizar, m_cmdFinalizar);
+    ordenTab(config.tab.salir, m_cmdSalir);
 
     connect(m_cmdSiguiente, &QPushButton::clicked, this, &FrmExamen::CmdSiguiente_Click);
     connect(m_cmdAnterior, &QPushButton::clicked, this, &FrmExamen::CmdAnterior_Click);
@@ -251,7 +221,7 @@ void FrmExamen::CmdPreg_Click(int indice)
 
 bool FrmExamen::GuardarRespuestas()
 {
-    const Resultado resultado = ::GuardarRespuestas(m_entorno, m_sesion, m_config.asignatura);
+    const Resultado resultado = guardarFilaReporte(m_entorno, m_sesion, m_config.asignatura);
     if (resultado.ok())
         return true;
     m_entorno.mensajes.mostrar(textoGuardadoFallido(resultado), estilo::kCritico);

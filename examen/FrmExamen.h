@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Contenido.h"
-#include "Ventana.h"
+#include "Formulario.h"
 
 #include <QList>
 #include <QPair>
@@ -27,36 +27,34 @@ struct ConfigExamen {
     std::array<int, 4> anchoOpciones;
     int anchoLabel1;
     int anchoLabel2;
-    // Tab indexes of the shared controls.
-    int tabSiguiente;
-    int tabAnterior;
-    int tabFinalizar;
-    int tabSalir;
-    int tabPrimeraOpcion;
-    int tabPrimerBoton;
+    struct OrdenTab {
+        int siguiente;
+        int anterior;
+        int finalizar;
+        int salir;
+        int primeraOpcion;
+        int primerBoton;
+    } tab; // tab indexes of the shared controls
 };
 
 // The question navigator: one question of the drawn model at a time, options A to D, the
 // row of question buttons, and the two ways out. The form keeps no state between
 // questions: every change of question records the choice in the record and asks the screen
 // loop for a fresh form, whose load step rebuilds everything from the record.
-class FrmExamen : public Ventana {
+class FrmExamen : public Formulario {
     Q_OBJECT
 public:
     FrmExamen(Entorno &entorno, Sesion &sesion, const ConfigExamen &config);
 
     void cargar() override;
 
-    const ConfigExamen &config() const { return m_config; }
-
 protected:
     // The form's own first step of the load step, before the close lock.
     virtual void antesDeCargar() {}
     QLabel *banner() const { return m_banner; }
     void ordenTab(int indice, QWidget *control);
-
-    Entorno &m_entorno;
-    Sesion &m_sesion;
+    Entorno &entorno() const { return m_entorno; }
+    Sesion &sesion() const { return m_sesion; }
 
 private:
     void CmdSiguiente_Click();
@@ -70,6 +68,8 @@ private:
     void mostrarImagen(int modelo, int pregunta);
     void aplicarOrdenTab();
 
+    Entorno &m_entorno;
+    Sesion &m_sesion;
     ConfigExamen m_config;
     QLabel *m_banner;
     QLabel *m_label2;

@@ -1,5 +1,6 @@
 #include "FrmLengMod1.h"
 
+#include "Controles.h"
 #include "Dibujos.h"
 #include "Entorno.h"
 #include "Geometria.h"
@@ -7,29 +8,11 @@
 
 #include <QLabel>
 
-const ConfigExamen &FrmLengMod1::configuracion()
-{
-    static const ConfigExamen config {
-        .asignatura = Asignatura::Lengua,
-        .nombreFormulario = "FrmLengMod1",
-        .nombreBotones = "Command1",
-        .prefijoOpciones = "OpLengMod1Preg1Op",
-        .nombreBanner = "Picture1",
-        .izquierdaBotones = 600,
-        .centroImagenY = 4100,
-        .altoOpciones = 495,
-        .anchoOpciones = {615, 615, 615, 615},
-        .anchoLabel1 = 8775,
-        .anchoLabel2 = 975,
-        .tabSiguiente = 1,
-        .tabAnterior = 2,
-        .tabFinalizar = 3,
-        .tabSalir = 11,
-        .tabPrimeraOpcion = 6,
-        .tabPrimerBoton = 12,
-    };
-    return config;
-}
+namespace {
+// This form's names, geometry (twips) and tab indexes; fields in the order of ConfigExamen.
+const ConfigExamen kConfiguracion {Asignatura::Lengua, "FrmLengMod1", "Command1", "OpLengMod1Preg1Op", "Picture1",
+                                   600, 4100, 495, {615, 615, 615, 615}, 8775, 975, {1, 2, 3, 11, 6, 12}};
+} // namespace
 
 QString FrmLengMod1::textoInstrucciones()
 {
@@ -40,29 +23,26 @@ QString FrmLengMod1::textoInstrucciones()
 }
 
 FrmLengMod1::FrmLengMod1(Entorno &entorno, Sesion &sesion)
-    : FrmExamen(entorno, sesion, configuracion())
+    : FrmExamen(entorno, sesion, kConfiguracion)
 {
     QLabel *picture1 = banner();
     picture1->setPixmap(dibujarBannerLengua());
 
-    auto *cmdTexos = new Boton(QStringLiteral("Textos"), picture1);
-    cmdTexos->setObjectName(QStringLiteral("CmdTexos"));
-    cmdTexos->setGeometry(twRect(12240, 120, 1335, 615));
-    cmdTexos->setColorFondo(0x00FFFFC0);
-    cmdTexos->setFont(fuenteSans(9.75, true));
+    auto *cmdTexos = crearControl<Boton>(picture1, {QStringLiteral("CmdTexos"), QStringLiteral("Textos"),
+                                                    {12240, 120, 1335, 615}, fuenteSans(9.75, true), 0x00FFFFC0});
     ordenTab(10, cmdTexos);
     connect(cmdTexos, &QPushButton::clicked, this, &FrmLengMod1::CmdTexos_Click);
 }
 
 void FrmLengMod1::antesDeCargar()
 {
-    m_entorno.mensajes.mostrar(textoInstrucciones(), estilo::kSoloAceptar);
+    entorno().mensajes.mostrar(textoInstrucciones(), estilo::kSoloAceptar);
 }
 
 void FrmLengMod1::CmdTexos_Click()
 {
-    const int modelo = m_sesion.ModeloLeng;
+    const int modelo = sesion().ModeloLeng;
     if (modelo < 1 || modelo > kModelos)
         return;
-    m_entorno.abridor.abrir(rutaTextosLengua(m_entorno.carpetaPrograma, modelo));
+    entorno().abridor.abrir(rutaTextosLengua(entorno().carpetaPrograma, modelo));
 }

@@ -9,12 +9,10 @@ class FrmLengMod1 final : public FrmExamen {
 public:
     FrmLengMod1(Entorno &entorno, Sesion &sesion);
 
-    static const ConfigExamen &configuracion();
-    static QString textoInstrucciones();
-
 protected:
     void antesDeCargar() override;
 
 private:
+    static QString textoInstrucciones();
     void CmdTexos_Click();
 };

@@ -1,5 +1,6 @@
 #include "FrmMatMod1H1.h"
 
+#include "Controles.h"
 #include "Dibujos.h"
 #include "Entorno.h"
 #include "Geometria.h"
@@ -7,52 +8,25 @@
 #include <QLabel>
 #include <QPainter>
 
-const ConfigExamen &FrmMatMod1H1::configuracion()
-{
-    static const ConfigExamen config {
-        .asignatura = Asignatura::Matematica,
-        .nombreFormulario = "FrmMatMod1H1",
-        .nombreBotones = "CmdPreg",
-        .prefijoOpciones = "OpMatMod1Preg1Op",
-        .nombreBanner = "Picture3",
-        .izquierdaBotones = 480,
-        .centroImagenY = 4250,
-        .altoOpciones = 480,
-        .anchoOpciones = {615, 615, 735, 615},
-        .anchoLabel1 = 8895,
-        .anchoLabel2 = 1215,
-        .tabSiguiente = 1,
-        .tabAnterior = 7,
-        .tabFinalizar = 8,
-        .tabSalir = 12,
-        .tabPrimeraOpcion = 2,
-        .tabPrimerBoton = 13,
-    };
-    return config;
-}
+namespace {
+// This form's names, geometry (twips) and tab indexes; fields in the order of ConfigExamen.
+const ConfigExamen kConfiguracion {Asignatura::Matematica, "FrmMatMod1H1", "CmdPreg", "OpMatMod1Preg1Op", "Picture3",
+                                   480, 4250, 480, {615, 615, 735, 615}, 8895, 1215, {1, 7, 8, 12, 2, 13}};
+} // namespace
 
 FrmMatMod1H1::FrmMatMod1H1(Entorno &entorno, Sesion &sesion)
-    : FrmExamen(entorno, sesion, configuracion())
+    : FrmExamen(entorno, sesion, kConfiguracion)
     , m_logo(dibujarLogoProducto())
 {
     QLabel *picture3 = banner();
-    picture3->setAutoFillBackground(true);
-    QPalette paleta = picture3->palette();
-    paleta.setColor(QPalette::Window, colorVB(kColorFondoVentana));
-    picture3->setPalette(paleta);
+    ponerColorFondo(picture3, kColorFondoVentana);
     picture3->setPixmap(dibujarBannerMatematica());
 
-    auto *label3 = new QLabel(this);
-    label3->setObjectName(QStringLiteral("Label3"));
-    label3->setGeometry(twRect(0, 840, 6015, 375));
-    label3->setAutoFillBackground(true);
+    auto *label3 = crearControl<QLabel>(this, {QStringLiteral("Label3"), {}, {0, 840, 6015, 375}, {}, kColorCaraBoton});
     label3->stackUnder(picture3);
 
-    auto *cmdTabla = new Boton(QStringLiteral("Tabla de fórmulas"), this);
-    cmdTabla->setObjectName(QStringLiteral("CmdTabla"));
-    cmdTabla->setGeometry(twRect(12240, 120, 1335, 660));
-    cmdTabla->setColorFondo(0x00FFFFC0);
-    cmdTabla->setFont(fuenteSans(9.75, true));
+    auto *cmdTabla = crearControl<Boton>(this, {QStringLiteral("CmdTabla"), QStringLiteral("Tabla de fórmulas"),
+                                                {12240, 120, 1335, 660}, fuenteSans(9.75, true), 0x00FFFFC0});
     ordenTab(9, cmdTabla);
     connect(cmdTabla, &QPushButton::clicked, this, &FrmMatMod1H1::CmdTabla_Click);
 }
@@ -65,7 +39,7 @@ void FrmMatMod1H1::paintEvent(QPaintEvent *evento)
 
 void FrmMatMod1H1::CmdTabla_Click()
 {
-    const QString ruta = rutaTablaFormulas(m_entorno.carpetaPrograma);
-    if (m_entorno.archivos.existeArchivoOrdinario(ruta))
-        m_entorno.abridor.abrir(ruta);
+    const QString ruta = rutaTablaFormulas(entorno().carpetaPrograma);
+    if (entorno().archivos.existeArchivoOrdinario(ruta))
+        entorno().abridor.abrir(ruta);
 }

@@ -9,8 +9,6 @@ class FrmMatMod1H1 final : public FrmExamen {
 public:
     FrmMatMod1H1(Entorno &entorno, Sesion &sesion);
 
-    static const ConfigExamen &configuracion();
-
 protected:
     void paintEvent(QPaintEvent *evento) override;
 

@@ -79,7 +79,7 @@ bool generarPregunta(const QString &ruta, Asignatura asignatura, int modelo, int
     return imagen.save(ruta, "JPEG", 85);
 }
 
-bool generarTextosLengua(const QString &ruta, int modelo)
+static bool generarTextosLengua(const QString &ruta, int modelo)
 {
     if (!asegurarCarpeta(ruta))
         return false;
@@ -103,7 +103,7 @@ bool generarTextosLengua(const QString &ruta, int modelo)
     return p.end();
 }
 
-bool generarTablaFormulas(const QString &ruta)
+static bool generarTablaFormulas(const QString &ruta)
 {
     if (!asegurarCarpeta(ruta))
         return false;

@@ -20,5 +20,3 @@ ResultadoGeneracion generarContenido(const QString &carpetaPrograma, bool reempl
 
 bool generarPregunta(const QString &ruta, Asignatura asignatura, int modelo, int pregunta,
                      QSize tamano = kTamanoPreguntaDemo);
-bool generarTextosLengua(const QString &ruta, int modelo);
-bool generarTablaFormulas(const QString &ruta);

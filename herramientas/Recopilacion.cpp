@@ -1,5 +1,6 @@
 #include "Recopilacion.h"
 
+#include "ColumnasReporte.h"
 #include "EscritorXlsx.h"
 #include "LectorXlsx.h"
 #include "PaqueteXlsx.h"
@@ -11,16 +12,11 @@
 
 namespace {
 
-constexpr int kColumnasReporte = 32;
-
 QStringList encabezados()
 {
-    QStringList h {QStringLiteral("Código de Empresa"), QStringLiteral("Nombre del Establecimiento"),
-                   QStringLiteral("Sexo"), QStringLiteral("Código de Alumno/a"), QStringLiteral("Campo E"),
-                   QStringLiteral("Campo F"), QStringLiteral("Turno"), QStringLiteral("Sección"),
-                   QStringLiteral("Materia"), QStringLiteral("Modelo")};
-    for (int q = 1; q <= 22; ++q)
-        h << QStringLiteral("P%1").arg(q);
+    QStringList h;
+    for (int col = 1; col <= columnas::kUltima; ++col)
+        h << columnas::titulo(col);
     h << QStringLiteral("Archivo");
     return h;
 }
@@ -28,25 +24,25 @@ QStringList encabezados()
 // Report rows of one workbook; false, with the reason, when it does not look like one.
 bool filasDelLibro(const CeldasHoja &celdas, QList<QList<Celda>> *filas, QString *motivo)
 {
-    const QString materias[2] = {QStringLiteral("Matematica"), QStringLiteral("Lengua")};
-    bool presente[2] = {false, false};
+    bool presente[kFilasReporte] = {false, false};
     for (const auto &[pos, celda] : celdas) {
-        if (pos.first < 1 || pos.first > 2 || pos.second > kColumnasReporte) {
+        if (pos.first < 1 || pos.first > kFilasReporte || pos.second > columnas::kUltima) {
             *motivo = QStringLiteral("celda %1%2 fuera del informe").arg(nombreColumna(pos.second)).arg(pos.first);
             return false;
         }
         presente[pos.first - 1] = true;
     }
-    for (int fila = 1; fila <= 2; ++fila) {
+    for (int fila = 1; fila <= kFilasReporte; ++fila) {
         if (!presente[fila - 1])
             continue;
-        const auto it = celdas.find({fila, 9});
-        if (it == celdas.end() || it->second.texto != materias[fila - 1]) {
-            *motivo = QStringLiteral("la fila %1 no es de %2").arg(fila).arg(materias[fila - 1]);
+        const QString materia = nombreMateria(asignaturaDeFila(fila));
+        const auto it = celdas.find({fila, columnas::kMateria});
+        if (it == celdas.end() || it->second.texto != materia) {
+            *motivo = QStringLiteral("la fila %1 no es de %2").arg(fila).arg(materia);
             return false;
         }
         QList<Celda> valores;
-        for (int col = 1; col <= kColumnasReporte; ++col) {
+        for (int col = 1; col <= columnas::kUltima; ++col) {
             const auto c = celdas.find({fila, col});
             valores << (c == celdas.end() ? Celda::deTexto(QString()) : c->second);
         }
@@ -64,6 +60,9 @@ QString textoDe(const Celda &c)
 
 } // namespace
 
+namespace {
+
+// One CSV field, quoted when needed.
 QString campoCsv(const QString &valor)
 {
     if (!valor.contains(QLatin1Char(',')) && !valor.contains(QLatin1Char('"'))
@@ -73,8 +72,6 @@ QString campoCsv(const QString &valor)
     v.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + v + QLatin1Char('"');
 }
-
-namespace {
 
 bool nombreDeLibroDeAlumno(const QString &nombre)
 {
@@ -191,7 +188,7 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
                 hoja.escribir(fila, col + 1, valores[col]);
                 linea << campoCsv(textoDe(valores[col]));
             }
-            hoja.escribir(fila, kColumnasReporte + 1, Celda::deTexto(nombre));
+            hoja.escribir(fila, columnas::kUltima + 1, Celda::deTexto(nombre));
             linea << campoCsv(nombre);
             csv.write((linea.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8());
             ++informe.filas;

@@ -18,6 +18,3 @@ struct InformeRecopilacion {
 // file's name) and the same rows as UTF-8 CSV beside it. Sources are only read.
 InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QStringList &carpetas,
                                         const std::function<void(int hechos, int total)> &progreso = {});
-
-// One CSV field, quoted when needed.
-QString campoCsv(const QString &valor);

@@ -2,6 +2,7 @@
 
 #include "Directorio.h"
 #include "Entorno.h"
+#include "Controles.h"
 #include "Geometria.h"
 #include "ModeloExamen.h"
 #include "Module1.h"
@@ -14,33 +15,24 @@
 
 namespace {
 
-QLineEdit *cajaTexto(QWidget *padre, const char *nombre, QRect geometria, double puntos)
+QLineEdit *cajaTexto(QWidget *padre, const char *nombre, Twips caja)
 {
-    auto *caja = new QLineEdit(padre);
-    caja->setObjectName(QLatin1String(nombre));
-    caja->setGeometry(geometria);
-    caja->setFont(fuenteSans(puntos));
-    caja->setAlignment(Qt::AlignCenter);
-    return caja;
+    auto *texto = crearControl<QLineEdit>(padre, {QLatin1String(nombre), {}, caja, fuenteSans(13.5), {}});
+    texto->setAlignment(Qt::AlignCenter);
+    return texto;
 }
 
-QComboBox *lista(QWidget *padre, const char *nombre, QRect geometria, const QStringList &items)
+QComboBox *lista(QWidget *padre, const char *nombre, Twips caja, const QStringList &items)
 {
-    auto *combo = new QComboBox(padre);
-    combo->setObjectName(QLatin1String(nombre));
+    auto *combo = crearControl<QComboBox>(padre, {QLatin1String(nombre), {}, caja, fuenteSans(12), {}});
     combo->setEditable(false);
     combo->addItems(items);
-    combo->setGeometry(geometria);
-    combo->setFont(fuenteSans(12));
     return combo;
 }
 
-void etiqueta(QWidget *padre, const char *nombre, const QString &texto, QRect geometria)
+void etiqueta(QWidget *padre, const char *nombre, const QString &texto, Twips caja)
 {
-    auto *label = new QLabel(texto, padre);
-    label->setObjectName(QLatin1String(nombre));
-    label->setGeometry(geometria);
-    label->setFont(fuenteSans(9.75, true));
+    crearControl<QLabel>(padre, {QLatin1String(nombre), texto, caja, fuenteSans(9.75, true), {}});
 }
 
 // The character a typed key carries, as the key code the key filters work on; keys that
@@ -61,36 +53,26 @@ bool codigoDeTecla(const QKeyEvent *tecla, qint16 *codigo)
 } // namespace
 
 FrmLogin::FrmLogin(Entorno &entorno, Sesion &sesion)
-    : m_entorno(entorno)
+    : Formulario(QStringLiteral("FrmLogin"), QStringLiteral("Ingreso"), 12375, 3645)
+    , m_entorno(entorno)
     , m_sesion(sesion)
 {
-    setObjectName(QStringLiteral("FrmLogin"));
-    setWindowTitle(QStringLiteral("Ingreso"));
-    fijarAreaCliente(12375, 3645);
 
-    m_txtCodEmpresa = cajaTexto(this, "TxtCodEmpresa", twRect(120, 480, 2175, 495), 13.5);
-    m_cmbTurno = lista(this, "CmbTurno", twRect(1680, 1440, 1815, 420),
+    m_txtCodEmpresa = cajaTexto(this, "TxtCodEmpresa", {120, 480, 2175, 495});
+    m_cmbTurno = lista(this, "CmbTurno", {1680, 1440, 1815, 420},
                        {QStringLiteral("Seleccione"), QStringLiteral("MAÑANA"),
                         QStringLiteral("TARDE"), QStringLiteral("NOCHE")});
-    m_txtSeccion = cajaTexto(this, "TxtSeccion", twRect(3960, 1440, 855, 525), 13.5);
-    m_cmbSexo = lista(this, "CmbSexo", twRect(6120, 1440, 1215, 420),
+    m_txtSeccion = cajaTexto(this, "TxtSeccion", {3960, 1440, 855, 525});
+    m_cmbSexo = lista(this, "CmbSexo", {6120, 1440, 1215, 420},
                       {QStringLiteral("Selec"), QStringLiteral("   M"), QStringLiteral("   F"),
                        QStringLiteral("   X")});
-    m_txtDNI = cajaTexto(this, "TxtDNI", twRect(7680, 1440, 2175, 495), 13.5);
+    m_txtDNI = cajaTexto(this, "TxtDNI", {7680, 1440, 2175, 495});
+    m_cmdAceptar = crearControl<Boton>(this, {QStringLiteral("CmdAceptar"), QStringLiteral("Aceptar"),
+                                              {3000, 2640, 1815, 615}, fuenteSans(12), 0x00C0FFC0});
+    m_cmdSalir = crearControl<Boton>(this, {QStringLiteral("CmdSalir"), QStringLiteral("Salir"),
+                                            {7320, 2640, 1815, 615}, fuenteSans(12), 0x0080C0FF});
 
-    m_cmdAceptar = new Boton(QStringLiteral("Aceptar"), this);
-    m_cmdAceptar->setObjectName(QStringLiteral("CmdAceptar"));
-    m_cmdAceptar->setGeometry(twRect(3000, 2640, 1815, 615));
-    m_cmdAceptar->setFont(fuenteSans(12));
-    m_cmdAceptar->setColorFondo(0x00C0FFC0);
-
-    m_cmdSalir = new Boton(QStringLiteral("Salir"), this);
-    m_cmdSalir->setObjectName(QStringLiteral("CmdSalir"));
-    m_cmdSalir->setGeometry(twRect(7320, 2640, 1815, 615));
-    m_cmdSalir->setFont(fuenteSans(12));
-    m_cmdSalir->setColorFondo(0x0080C0FF);
-
-    m_txtEscuela = cajaTexto(this, "TxtEscuela", twRect(2400, 480, 9855, 480), 13.5);
+    m_txtEscuela = cajaTexto(this, "TxtEscuela", {2400, 480, 9855, 480});
     m_txtEscuela->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_txtEscuela->setEnabled(false);
     m_txtEscuela->setFocusPolicy(Qt::NoFocus);
@@ -101,13 +83,12 @@ FrmLogin::FrmLogin(Entorno &entorno, Sesion &sesion)
         m_txtEscuela->setPalette(paleta);
     }
 
-    etiqueta(this, "Label1", QStringLiteral("Código de Empresa"), twRect(120, 240, 2295, 255));
-    etiqueta(this, "Label2", QStringLiteral("Nombre del Establecimiento"),
-             twRect(2520, 240, 3135, 255));
-    etiqueta(this, "Label6", QStringLiteral("Turno"), twRect(1920, 1200, 735, 255));
-    etiqueta(this, "Label7", QStringLiteral("Sección"), twRect(3960, 1200, 975, 255));
-    etiqueta(this, "Label8", QStringLiteral("Sexo"), twRect(6120, 1200, 735, 255));
-    etiqueta(this, "Label3", QStringLiteral("Código de Alumno/a"), twRect(7680, 1200, 2175, 255));
+    etiqueta(this, "Label1", QStringLiteral("Código de Empresa"), {120, 240, 2295, 255});
+    etiqueta(this, "Label2", QStringLiteral("Nombre del Establecimiento"), {2520, 240, 3135, 255});
+    etiqueta(this, "Label6", QStringLiteral("Turno"), {1920, 1200, 735, 255});
+    etiqueta(this, "Label7", QStringLiteral("Sección"), {3960, 1200, 975, 255});
+    etiqueta(this, "Label8", QStringLiteral("Sexo"), {6120, 1200, 735, 255});
+    etiqueta(this, "Label3", QStringLiteral("Código de Alumno/a"), {7680, 1200, 2175, 255});
 
     setTabOrder(m_txtCodEmpresa, m_cmbTurno);
     setTabOrder(m_cmbTurno, m_txtSeccion);
@@ -137,11 +118,11 @@ bool FrmLogin::eventFilter(QObject *objeto, QEvent *evento)
         TxtCodEmpresa_LostFocus();
 
     if (evento->type() != QEvent::KeyPress)
-        return Ventana::eventFilter(objeto, evento);
+        return Formulario::eventFilter(objeto, evento);
     auto *tecla = static_cast<QKeyEvent *>(evento);
     qint16 codigo = 0;
     if (!codigoDeTecla(tecla, &codigo))
-        return Ventana::eventFilter(objeto, evento);
+        return Formulario::eventFilter(objeto, evento);
 
     if (objeto == m_txtDNI) {
         FiltrarDigitos(codigo);
@@ -155,7 +136,7 @@ bool FrmLogin::eventFilter(QObject *objeto, QEvent *evento)
             return true;
         }
     }
-    return Ventana::eventFilter(objeto, evento);
+    return Formulario::eventFilter(objeto, evento);
 }
 
 void FrmLogin::TxtCodEmpresa_LostFocus()

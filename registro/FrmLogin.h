@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Ventana.h"
+#include "Formulario.h"
 
 class Boton;
 class QComboBox;
@@ -10,7 +10,7 @@ struct Entorno;
 struct Sesion;
 
 // The start-up window: establishment, shift, section, sex and student code.
-class FrmLogin final : public Ventana {
+class FrmLogin final : public Formulario {
     Q_OBJECT
 public:
     FrmLogin(Entorno &entorno, Sesion &sesion);

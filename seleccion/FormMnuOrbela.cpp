@@ -1,68 +1,28 @@
 #include "FormMnuOrbela.h"
 
+#include "Controles.h"
+#include "Dibujos.h"
 #include "Entorno.h"
 #include "FrmCodigoAcceso.h"
-#include "Geometria.h"
 #include "Module1.h"
 
 #include <QLabel>
-#include <QLinearGradient>
-#include <QPainter>
-
-QPixmap dibujarBannerMenu()
-{
-    QPixmap banner(386, 89);
-    QPainter p(&banner);
-    QLinearGradient degradado(0, 0, 0, 89);
-    degradado.setColorAt(0, QColor(0, 70, 140));
-    degradado.setColorAt(1, QColor(0, 130, 200));
-    p.fillRect(banner.rect(), degradado);
-    p.setPen(QColor(255, 210, 60));
-    p.drawRect(banner.rect().adjusted(3, 3, -4, -4));
-    QFont titulo(QStringLiteral("Calibri"));
-    titulo.setPixelSize(46);
-    titulo.setBold(true);
-    p.setFont(titulo);
-    p.setPen(Qt::white);
-    p.drawText(QRect(0, 4, 386, 56), Qt::AlignCenter, QStringLiteral("ORBELA"));
-    QFont sub(QStringLiteral("Calibri"));
-    sub.setPixelSize(15);
-    p.setFont(sub);
-    p.drawText(QRect(0, 58, 386, 24), Qt::AlignCenter, QStringLiteral("Evaluación de Lengua y Matemática"));
-    return banner;
-}
-
-namespace {
-Boton *botonMenu(QWidget *padre, const char *nombre, const QString &texto, QRect geometria,
-                 double puntos)
-{
-    auto *boton = new Boton(texto, padre);
-    boton->setObjectName(QLatin1String(nombre));
-    boton->setGeometry(geometria);
-    boton->setFont(fuenteSans(puntos));
-    return boton;
-}
-} // namespace
 
 FormMnuOrbela::FormMnuOrbela(Entorno &entorno, Sesion &sesion)
-    : m_entorno(entorno)
+    : Formulario(QStringLiteral("FormMnuOrbela"), QStringLiteral("ORBELA"), 12585, 6930)
+    , m_entorno(entorno)
     , m_sesion(sesion)
 {
-    setObjectName(QStringLiteral("FormMnuOrbela"));
-    setWindowTitle(QStringLiteral("ORBELA"));
-    fijarAreaCliente(12585, 6930);
 
-    m_cmdLengua = botonMenu(this, "CmdLengua", QStringLiteral("LENGUA"),
-                            twRect(2760, 3000, 2295, 1335), 13.5);
-    m_cmdMatematica = botonMenu(this, "CmdMatematica", QStringLiteral("MATEMÁTICA"),
-                                twRect(7320, 3000, 2295, 1335), 13.5);
-    m_picture1 = new QLabel(this);
-    m_picture1->setObjectName(QStringLiteral("Picture1"));
-    m_picture1->setGeometry(twRect(3120, 360, 5895, 1455));
+    m_cmdLengua = crearControl<Boton>(this, {QStringLiteral("CmdLengua"), QStringLiteral("LENGUA"),
+                                             {2760, 3000, 2295, 1335}, fuenteSans(13.5), {}});
+    m_cmdMatematica = crearControl<Boton>(this, {QStringLiteral("CmdMatematica"), QStringLiteral("MATEMÁTICA"),
+                                                 {7320, 3000, 2295, 1335}, fuenteSans(13.5), {}});
+    m_picture1 = crearControl<QLabel>(this, {QStringLiteral("Picture1"), {}, {3120, 360, 5895, 1455}, {}, {}});
     m_picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_picture1->setPixmap(dibujarBannerMenu());
-    m_cmdSalir = botonMenu(this, "CmdSalir", QStringLiteral("Salir"),
-                           twRect(8760, 5640, 1935, 1095), 18);
+    m_cmdSalir = crearControl<Boton>(this, {QStringLiteral("CmdSalir"), QStringLiteral("Salir"),
+                                            {8760, 5640, 1935, 1095}, fuenteSans(18), {}});
 
     setTabOrder(m_cmdLengua, m_cmdMatematica);
     setTabOrder(m_cmdMatematica, m_cmdSalir);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Contenido.h"
-#include "Ventana.h"
+#include "Formulario.h"
 
 class Boton;
 class QLabel;
@@ -9,17 +9,16 @@ struct Entorno;
 struct Sesion;
 
 // The hub between registration and the two exams.
-class FormMnuOrbela final : public Ventana {
+class FormMnuOrbela final : public Formulario {
     Q_OBJECT
 public:
     FormMnuOrbela(Entorno &entorno, Sesion &sesion);
 
     void cargar() override;
 
+private:
     // The access codes of the two subjects.
     static QString codigoDe(Asignatura asignatura);
-
-private:
     void abrirExamen(Asignatura asignatura);
     // Deletes every file of the six model folders of a finished subject whose first
     // picture is still there; returns the files that could not be deleted.
@@ -33,6 +32,3 @@ private:
     QLabel *m_picture1;
     Boton *m_cmdSalir;
 };
-
-// The menu's title banner, 386 × 89 pixels.
-QPixmap dibujarBannerMenu();

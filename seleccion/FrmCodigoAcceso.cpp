@@ -1,34 +1,23 @@
 #include "FrmCodigoAcceso.h"
 
-#include "Geometria.h"
+#include "Controles.h"
 #include "Module1.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
 
 FrmCodigoAcceso::FrmCodigoAcceso(Sesion &sesion, QWidget *padre)
-    : Ventana(padre)
+    : Formulario(QStringLiteral("FrmCodigoAcceso"), QStringLiteral("Código de Acceso"), 2940, 1860, padre)
     , m_sesion(sesion)
 {
-    setObjectName(QStringLiteral("FrmCodigoAcceso"));
-    setWindowTitle(QStringLiteral("Código de Acceso"));
-    fijarAreaCliente(2940, 1860);
 
-    m_txtCodAcceso = new QLineEdit(this);
-    m_txtCodAcceso->setObjectName(QStringLiteral("TxtCodAcceso"));
-    m_txtCodAcceso->setGeometry(twRect(720, 120, 1455, 615));
-    m_txtCodAcceso->setFont(fuenteSans(13.5));
+    m_txtCodAcceso = crearControl<QLineEdit>(this, {QStringLiteral("TxtCodAcceso"), {}, {720, 120, 1455, 615},
+                                                    fuenteSans(13.5), {}});
     m_txtCodAcceso->setAlignment(Qt::AlignCenter);
-
-    m_cmdIngresar = new Boton(QStringLiteral("Ingresar"), this);
-    m_cmdIngresar->setObjectName(QStringLiteral("CmdIngresar"));
-    m_cmdIngresar->setGeometry(twRect(240, 960, 975, 615));
-    m_cmdIngresar->setColorFondo(0x00C0FFC0);
-
-    m_cmdSalir = new Boton(QStringLiteral("Salir"), this);
-    m_cmdSalir->setObjectName(QStringLiteral("CmdSalir"));
-    m_cmdSalir->setGeometry(twRect(1680, 960, 975, 615));
-    m_cmdSalir->setColorFondo(0x0080C0FF);
+    m_cmdIngresar = crearControl<Boton>(this, {QStringLiteral("CmdIngresar"), QStringLiteral("Ingresar"),
+                                               {240, 960, 975, 615}, {}, 0x00C0FFC0});
+    m_cmdSalir = crearControl<Boton>(this, {QStringLiteral("CmdSalir"), QStringLiteral("Salir"),
+                                            {1680, 960, 975, 615}, {}, 0x0080C0FF});
 
     setTabOrder(m_txtCodAcceso, m_cmdIngresar);
     setTabOrder(m_cmdIngresar, m_cmdSalir);
@@ -48,7 +37,7 @@ bool FrmCodigoAcceso::eventFilter(QObject *objeto, QEvent *evento)
             return true;
         }
     }
-    return Ventana::eventFilter(objeto, evento);
+    return Formulario::eventFilter(objeto, evento);
 }
 
 void FrmCodigoAcceso::CmdIngresar_Click()

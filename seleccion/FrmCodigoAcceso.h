@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Ventana.h"
+#include "Formulario.h"
 
 class Boton;
 class QLineEdit;
@@ -8,7 +8,7 @@ struct Sesion;
 
 // The small dialog in which the access code of the chosen subject is typed. It only
 // collects the entry; the menu judges it.
-class FrmCodigoAcceso final : public Ventana {
+class FrmCodigoAcceso final : public Formulario {
     Q_OBJECT
 public:
     explicit FrmCodigoAcceso(Sesion &sesion, QWidget *padre = nullptr);

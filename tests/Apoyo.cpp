@@ -117,20 +117,10 @@ void crearContenidoAsignatura(const QString &carpeta, Asignatura asignatura, int
     }
 }
 
-QTimer *alAparecer(const QString &nombre, std::function<void(QWidget *)> accion)
+Guion::Guion(const QString &nombre, std::function<void(QWidget *)> accion)
 {
-    auto *temporizador = new QTimer(qApp);
-    temporizador->setInterval(1);
-    QObject::connect(temporizador, &QTimer::timeout, temporizador, [=] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (!modal || modal->objectName() != nombre || !modal->isVisible())
-            return;
-        temporizador->stop();
-        temporizador->deleteLater();
-        QTimer::singleShot(0, modal, [accion, modal] { accion(modal); });
-    });
-    temporizador->start();
-    return temporizador;
+    paso(nombre, std::move(accion));
+    iniciar();
 }
 
 void Guion::paso(const QString &nombre, std::function<void(QWidget *)> accion)
@@ -140,23 +130,22 @@ void Guion::paso(const QString &nombre, std::function<void(QWidget *)> accion)
 
 void Guion::iniciar()
 {
-    auto *temporizador = new QTimer(qApp);
-    temporizador->setInterval(1);
+    m_temporizador = std::make_unique<QTimer>();
+    m_temporizador->setInterval(1);
     m_progreso.start();
-    QObject::connect(temporizador, &QTimer::timeout, temporizador, [this, temporizador] {
+    QObject::connect(m_temporizador.get(), &QTimer::timeout, m_temporizador.get(), [this] {
         // A step that never finds its window would leave the screens waiting for ever.
         if (m_progreso.elapsed() > 60000) {
             qCritical("el guion se detuvo esperando la ventana %s", qPrintable(pendiente()));
             std::abort();
         }
         if (completo()) {
-            temporizador->stop();
-            temporizador->deleteLater();
+            m_temporizador->stop();
             return;
         }
         revisar();
     });
-    temporizador->start();
+    m_temporizador->start();
 }
 
 QString Guion::pendiente() const
@@ -189,7 +178,7 @@ SalidaPython ejecutarPython(const QString &guion, const QStringList &argumentos)
     QProcess python;
     python.start(QFile::exists(QStringLiteral("/usr/bin/python3")) ? QStringLiteral("/usr/bin/python3")
                                                                    : QStringLiteral("python3"),
-                 QStringList {QStringLiteral("-c"), guion} + argumentos);
+                 QStringList {QStringLiteral("-c"), QStringLiteral("import sys, openpyxl\n") + guion} + argumentos);
     SalidaPython r;
     if (!python.waitForFinished(120000)) {
         r.error = QStringLiteral("python no terminó: %1").arg(python.errorString());

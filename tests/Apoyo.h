@@ -14,9 +14,11 @@
 #include <QSet>
 #include <QSize>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 struct LlamadaMensaje {
@@ -104,17 +106,15 @@ void crearArchivo(const QString &ruta, const QByteArray &contenido = "x");
 // Every picture of every model of the subject, plus `extra` files per model folder.
 void crearContenidoAsignatura(const QString &carpeta, Asignatura asignatura, int preguntas = 22);
 
-// Runs `accion` on the window named `nombre` as soon as it is the active modal window;
-// for dialogs opened from inside a handler. The returned timer may be deleted to give up.
-class QTimer;
-QTimer *alAparecer(const QString &nombre, std::function<void(QWidget *)> accion);
-
-// Drives a sequence of modal windows: each step waits for a visible modal window of its
-// name that is not one an earlier step closed, then acts on it.
+// Drives a sequence of modal windows, as a person at the keyboard would: each step waits for
+// a visible modal window of its name that is not one an earlier step closed, then acts on it.
+// The steps run while the caller's modal loops spin; a script that is destroyed stops.
 class Guion {
 public:
+    Guion() = default;
+    // One step, started at once.
+    Guion(const QString &nombre, std::function<void(QWidget *)> accion);
     void paso(const QString &nombre, std::function<void(QWidget *)> accion);
-    // Starts polling; the steps run while the caller's modal loops spin.
     void iniciar();
     bool completo() const { return m_siguiente >= m_pasos.size(); }
     QString pendiente() const;
@@ -128,10 +128,11 @@ private:
     QList<Paso> m_pasos;
     qsizetype m_siguiente = 0;
     QElapsedTimer m_progreso;
+    std::unique_ptr<QTimer> m_temporizador;
 };
 
-// A script run by Debian's Python, where the dependency script installs openpyxl: programs we
-// did not write must read our workbooks as we do.
+// A script run by Debian's Python, where the dependency script installs openpyxl, with sys and
+// openpyxl imported: programs we did not write must read our workbooks as we do.
 struct SalidaPython {
     bool ok = false;
     QString salida;

@@ -119,15 +119,11 @@ private slots:
         QCOMPARE(c.at({2, 22}).texto, QStringLiteral("A"));
 
         const QString guionPython = QStringLiteral(
-            "import sys, openpyxl\n"
             "ws = openpyxl.load_workbook(sys.argv[1])['Reporte']\n"
             "for r in (1, 2):\n"
             "    print('|'.join('' if ws.cell(r, c).value is None else str(ws.cell(r, c).value) for c in range(1, 33)))\n");
-        QProcess python;
-        python.start(QFile::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3",
-                     {"-c", guionPython, libro});
-        QVERIFY(python.waitForFinished(60000));
-        QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+        const SalidaPython python = ejecutarPython(guionPython, {libro});
+        QVERIFY2(python.ok, qPrintable(python.error));
         const QString nombre = c.at({1, 2}).texto;
         auto fila = [&](const QString &materia, int modelo, const QMap<int, QString> &respuestas) {
             QStringList celdas {"EE0310004", nombre, "3", "0459", "", "", "M", "4B", materia,
@@ -136,7 +132,7 @@ private slots:
                 celdas << respuestas.value(q);
             return celdas.join('|');
         };
-        QCOMPARE(QString::fromUtf8(python.readAllStandardOutput()).split('\n').mid(0, 2),
+        QCOMPARE(python.salida.split('\n').mid(0, 2),
                  QStringList({fila("Matematica", 2, {{1, "A"}, {2, "B"}, {22, "D"}}),
                               fila("Lengua", 5, {{1, "C"}, {12, "A"}})}));
 
@@ -214,7 +210,6 @@ private slots:
 
         const QString libro = QDir(estacion.path()).filePath("Apl Examen - EE0310004_M_4B_3_0459.xlsx");
         const SalidaPython creado = ejecutarPython(QStringLiteral(
-            "import sys, openpyxl\n"
             "from openpyxl.styles import PatternFill\n"
             "wb = openpyxl.Workbook(); ws = wb.active; ws.title = 'Reporte'\n"
             "row = ['EE0310004', 'NOMBRE', 3, '0459', None, None, 'M', '4B', 'Lengua', 5] + list('DCBADCBADCBADCBADCBADC')\n"
@@ -231,7 +226,6 @@ private slots:
         QVERIFY2(codigo == 0, salida.constData());
 
         const SalidaPython leido = ejecutarPython(QStringLiteral(
-            "import sys, openpyxl\n"
             "wb = openpyxl.load_workbook(sys.argv[1]); ws = wb['Reporte']\n"
             "print(wb.sheetnames, wb['Notas']['A1'].value, ws['A1'].fill.fgColor.rgb)\n"
             "for r in (1, 2): print('|'.join('' if ws.cell(r, c).value is None else str(ws.cell(r, c).value) for c in range(1, 33)))\n"), {libro});

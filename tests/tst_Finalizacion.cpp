@@ -1,6 +1,5 @@
-#include "Apoyo.h"
+#include "ExamenDePrueba.h"
 #include "Finalizacion.h"
-#include "FrmMatMod1H1.h"
 #include "Reporte.h"
 
 #include <QDir>
@@ -22,32 +21,17 @@ Sesion::Respuestas respuestas(const QString &letras)
 
 const QString kPregunta = QStringLiteral("Confirma que desea Guardar y Finalizar el Examen de ");
 
-struct Examen {
-    Banco banco;
-    std::unique_ptr<FrmMatMod1H1> form;
+// A registered student on question 3 of mathematics model 2, whose workbook exists.
+struct Examen : ExamenDePrueba<FrmMatMod1H1> {
     Examen()
+        : ExamenDePrueba(2, 3, {}, [](Banco &b) {
+            b.sesion = alumnoDePrueba();
+            b.sesion.ModeloMat = 2;
+            b.sesion.Materia = QStringLiteral("Matematica");
+            b.sesion.PreguntaMat = 3;
+            Crear_Excel(b.entorno, b.sesion);
+        })
     {
-        crearContenidoAsignatura(banco.carpeta(), Asignatura::Matematica, 3);
-        Sesion &s = banco.sesion;
-        s = alumnoDePrueba();
-        s.ModeloMat = 2;
-        s.Materia = QStringLiteral("Matematica");
-        s.PreguntaMat = 3;
-        Crear_Excel(banco.entorno, s);
-        form = std::make_unique<FrmMatMod1H1>(banco.entorno, s);
-        form->cargar();
-        form->show();
-    }
-    void finalizar(int respuesta)
-    {
-        banco.mensajes.respuestas << respuesta;
-        QTest::mouseClick(hijo<QPushButton>(form.get(), "CmdFinalizar"), Qt::LeftButton);
-    }
-    CeldasHoja libro()
-    {
-        CeldasHoja c;
-        banco.hoja.leerReporte(banco.sesion.RutaExcel + ".xlsx", &c);
-        return c;
     }
 };
 } // namespace

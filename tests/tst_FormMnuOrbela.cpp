@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 namespace {
 
@@ -54,7 +53,8 @@ struct Menu {
     // `codigo` leaves through the dialog's own "Salir".
     void elegir(const char *botonAsignatura, const QString &codigo)
     {
-        QTimer *espera = alAparecer(QStringLiteral("FrmCodigoAcceso"), [this, codigo](QWidget *d) {
+        // Given up with the script when the dialog never comes.
+        Guion espera(QStringLiteral("FrmCodigoAcceso"), [this, codigo](QWidget *d) {
             dialogoVisto = true;
             if (codigo.isEmpty()) {
                 QTest::mouseClick(hijo<QPushButton>(d, "CmdSalir"), Qt::LeftButton);
@@ -64,8 +64,6 @@ struct Menu {
             QTest::keyClick(hijo<QLineEdit>(d, "TxtCodAcceso"), Qt::Key_Return);
         });
         QTest::mouseClick(boton(botonAsignatura), Qt::LeftButton);
-        if (!dialogoVisto)
-            delete espera;
     }
 };
 
@@ -231,7 +229,7 @@ private slots:
         QFETCH(QString, codigo);
         Menu m;
         m.abrir();
-        alAparecer(QStringLiteral("FrmCodigoAcceso"), [codigo](QWidget *d) {
+        Guion guion(QStringLiteral("FrmCodigoAcceso"), [codigo](QWidget *d) {
             hijo<QLineEdit>(d, "TxtCodAcceso")->insert(codigo);
             QTest::keyClick(hijo<QLineEdit>(d, "TxtCodAcceso"), Qt::Key_Return);
         });

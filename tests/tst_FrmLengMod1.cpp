@@ -1,5 +1,4 @@
-#include "Apoyo.h"
-#include "FrmLengMod1.h"
+#include "ExamenDePrueba.h"
 #include "Geometria.h"
 #include "Reporte.h"
 
@@ -16,42 +15,13 @@ const QString kInstrucciones = QStringLiteral(
     "- PARA VISUALIZAR LOS TEXTOS, OPRIMIR EL BOTÓN CELESTE EN EL MARGEN SUPERIOR DERECHO DE LA "
     "SIGUIENTE PANTALLA.");
 
-struct Examen {
-    Banco banco;
-    std::unique_ptr<FrmLengMod1> form;
-    QString carpeta;
-    int cajasConVentanaVisible = 0;
+using Examen = ExamenDePrueba<FrmLengMod1>;
 
-    explicit Examen(int modelo = 3, const QString &subcarpeta = QString())
-    {
-        carpeta = banco.carpeta() + subcarpeta;
-        banco.entorno.carpetaPrograma = carpeta;
-        crearContenidoAsignatura(carpeta, Asignatura::Lengua);
-        banco.sesion.ModeloLeng = qint16(modelo);
-        banco.sesion.Materia = QStringLiteral("Lengua");
-        banco.sesion.PreguntaLeng = 1;
-        banco.mensajes.alMostrar = [this](const LlamadaMensaje &) {
-            if (form && form->isVisible())
-                ++cajasConVentanaVisible;
-        };
-        abrir();
-    }
-    void abrir()
-    {
-        form.reset();
-        form = std::make_unique<FrmLengMod1>(banco.entorno, banco.sesion);
-        form->cargar();
-        form->show();
-    }
-    template <typename T = QPushButton> T *control(const QString &n) { return hijo<T>(form.get(), n); }
-    void navegar(QPushButton *boton)
-    {
-        QTest::mouseClick(boton, Qt::LeftButton);
-        QCOMPARE(form->siguiente(), Pantalla::ExamenLengua);
-        abrir();
-    }
-    int instrucciones() const { return int(banco.mensajes.textos().count(kInstrucciones)); }
-};
+// Instruction boxes shown so far.
+int instrucciones(const Examen &e)
+{
+    return int(e.banco.mensajes.textos().count(kInstrucciones));
+}
 
 } // namespace
 
@@ -73,12 +43,12 @@ private slots:
         e.navegar(e.control("CmdAnterior"));
         e.navegar(e.control("Command1_16"));
         QCOMPARE(e.banco.sesion.PreguntaLeng, 17);
-        QCOMPARE(e.instrucciones(), 4);
+        QCOMPARE(instrucciones(e), 4);
         QCOMPARE(e.cajasConVentanaVisible, 0); // always before the window shows
 
         // Declining the confirmation does not reload the form.
         QTest::mouseClick(e.control("CmdFinalizar"), Qt::LeftButton);
-        QCOMPARE(e.instrucciones(), 4);
+        QCOMPARE(instrucciones(e), 4);
         QVERIFY(e.form->isVisible());
     }
 
@@ -97,7 +67,7 @@ private slots:
         QFETCH(int, modelo);
         QFETCH(QString, subcarpeta);
         QFETCH(bool, abre);
-        Examen e(modelo, subcarpeta);
+        Examen e(modelo, kPreguntas, subcarpeta);
         QTest::mouseClick(e.control<QRadioButton>("OpLengMod1Preg1OpB"), Qt::LeftButton);
         QTest::mouseClick(e.control("CmdTexos"), Qt::LeftButton);
         const QString ruta = e.carpeta + QStringLiteral("/Imagenes/Leng_Mod3/Leng_Mod3_Textos.pdf");
@@ -106,7 +76,7 @@ private slots:
         QVERIFY(e.form->isVisible());
         QVERIFY(e.control<QRadioButton>("OpLengMod1Preg1OpB")->isChecked());
         QVERIFY(e.banco.sesion.RespLeng[1].isEmpty());
-        QCOMPARE(e.instrucciones(), 1);
+        QCOMPARE(instrucciones(e), 1);
     }
 
     void geometriaPropia()

@@ -1,5 +1,4 @@
-#include "Apoyo.h"
-#include "FrmMatMod1H1.h"
+#include "ExamenDePrueba.h"
 #include "Geometria.h"
 
 #include <QApplication>
@@ -10,51 +9,7 @@
 
 namespace {
 
-// The mathematics exam as the screen loop runs it: every change of question destroys the
-// form and loads a fresh one.
-struct Examen {
-    Banco banco;
-    std::unique_ptr<FrmMatMod1H1> form;
-
-    explicit Examen(int modelo = 3)
-    {
-        crearContenidoAsignatura(banco.carpeta(), Asignatura::Matematica);
-        banco.sesion.ModeloMat = qint16(modelo);
-        banco.sesion.Materia = QStringLiteral("Matematica");
-        banco.sesion.PreguntaMat = 1;
-        abrir();
-    }
-    void abrir()
-    {
-        form = std::make_unique<FrmMatMod1H1>(banco.entorno, banco.sesion);
-        form->cargar();
-        form->show();
-    }
-    template <typename T = QPushButton> T *control(const QString &n) { return hijo<T>(form.get(), n); }
-    QPushButton *pregunta(int q) { return control(QStringLiteral("CmdPreg_%1").arg(q - 1)); }
-    QRadioButton *opcion(char letra)
-    {
-        return control<QRadioButton>(QStringLiteral("OpMatMod1Preg1Op") + QLatin1Char(letra));
-    }
-    QString elegida()
-    {
-        for (char l : {'A', 'B', 'C', 'D'})
-            if (opcion(l)->isChecked())
-                return QString(QLatin1Char(l));
-        return {};
-    }
-    // Clicks a navigation button; the form must close and ask for itself again.
-    void navegar(QPushButton *boton)
-    {
-        QTest::mouseClick(boton, Qt::LeftButton);
-        QVERIFY(!form->isVisible());
-        QCOMPARE(form->siguiente(), Pantalla::ExamenMatematica);
-        abrir();
-    }
-    void ir(int q) { navegar(pregunta(q)); }
-    void elegir(char letra) { QTest::mouseClick(opcion(letra), Qt::LeftButton); }
-    quint32 color(int q) { return pregunta(q)->property("colorFondo").toUInt(); }
-};
+using Examen = ExamenDePrueba<FrmMatMod1H1>;
 
 constexpr quint32 kAmarillo = 0x00C0FFFF;
 

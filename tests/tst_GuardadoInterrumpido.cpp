@@ -45,7 +45,7 @@ int guardarEnBucle(const QString &ruta, Asignatura a, int desde, int veces)
     Sesion s = alumno(ruta, a);
     for (int v = desde; veces == 0 || v < desde + veces; ++v) {
         versionDe(s, a, v);
-        const Resultado r = GuardarRespuestas(entorno, s, a);
+        const Resultado r = guardarFilaReporte(entorno, s, a);
         if (!r.ok()) {
             std::fprintf(stderr, "%s\n", qPrintable(r.texto()));
             return 1;
@@ -87,10 +87,10 @@ private slots:
             Entorno &e = banco.entorno;
             Sesion s = alumno(ruta, Asignatura::Lengua);
             s.RespLeng[5] = QStringLiteral("C");
-            QVERIFY(GuardarRespuestas(e, s, Asignatura::Lengua).ok());
+            QVERIFY(guardarFilaReporte(e, s, Asignatura::Lengua).ok());
             s.Materia = QStringLiteral("Matematica");
             versionDe(s, Asignatura::Matematica, 0);
-            QVERIFY(GuardarRespuestas(e, s, Asignatura::Matematica).ok());
+            QVERIFY(guardarFilaReporte(e, s, Asignatura::Matematica).ok());
         }
         DiscoLocal disco;
         LibroXlsx xlsx(disco);

@@ -47,11 +47,11 @@ QString libroDeAlumno(const QString &carpeta, const QString &dni, bool mat, bool
     }
     if (mat) {
         s.Materia = QStringLiteral("Matematica");
-        GuardarRespuestas(e, s, Asignatura::Matematica);
+        guardarFilaReporte(e, s, Asignatura::Matematica);
     }
     if (leng) {
         s.Materia = QStringLiteral("Lengua");
-        GuardarRespuestas(e, s, Asignatura::Lengua);
+        guardarFilaReporte(e, s, Asignatura::Lengua);
     }
     return s.RutaExcel + QStringLiteral(".xlsx");
 }

@@ -129,6 +129,20 @@ CeldasFila filaDePrueba(const QString &letra)
     return f;
 }
 
+// A new empty workbook in a folder of its own, on a disk whose faults can be switched on.
+struct LibroNuevo {
+    explicit LibroNuevo(int esperaCerrojoMs = 10000)
+        : libro(disco, esperaCerrojoMs)
+    {
+        ok = libro.crearLibro(ruta).ok();
+    }
+    QTemporaryDir dir;
+    const QString ruta = dir.filePath("l.xlsx");
+    DiscoConFallos disco;
+    LibroXlsx libro;
+    bool ok = false;
+};
+
 } // namespace
 
 class TstHojaCalculo : public QObject {
@@ -379,11 +393,9 @@ private slots:
     {
         QFETCH(std::optional<PasoEscritura>, paso);
         QFETCH(bool, alterar);
-        QTemporaryDir dir;
-        const QString ruta = dir.filePath("Apl Examen - x.xlsx");
-        DiscoConFallos disco;
-        LibroXlsx libro(disco);
-        QVERIFY(libro.crearLibro(ruta).ok());
+        LibroNuevo l;
+        QVERIFY(l.ok);
+        auto &[dir, ruta, disco, libro, ok] = l;
         QVERIFY(libro.escribirFila(ruta, 2, 32, filaDePrueba("C")).ok());
         const QByteArray antes = huella(ruta);
         const QStringList archivos = archivosDe(dir.path());
@@ -406,25 +418,32 @@ private slots:
 
     void carpetaNoSeAseguraYSeDice()
     {
-        QTemporaryDir dir;
-        const QString ruta = dir.filePath("l.xlsx");
-        DiscoConFallos disco;
-        LibroXlsx libro(disco);
-        QVERIFY(libro.crearLibro(ruta).ok());
+        LibroNuevo l;
+        QVERIFY(l.ok);
+        auto &[dir, ruta, disco, libro, ok] = l;
         disco.fallarEn = PasoEscritura::AsegurarCarpeta;
         // The row may be in place, but without the folder forced it could vanish in a power
         // cut: never reported as saved.
         QCOMPARE(libro.escribirFila(ruta, 1, 32, filaDePrueba("A")).causa, CausaFallo::Escritura);
     }
 
-    void libroIlegibleNuncaSeReemplaza()
+    // A file in the workbook's place that is no workbook is never replaced, neither by a save
+    // nor by the creation at registration.
+    void archivoAjenoNuncaSeReemplaza_data()
     {
+        QTest::addColumn<bool>("crear");
+        QTest::newRow("a save") << false;
+        QTest::newRow("a creation") << true;
+    }
+    void archivoAjenoNuncaSeReemplaza()
+    {
+        QFETCH(bool, crear);
         QTemporaryDir dir;
         const QString ruta = dir.filePath("l.xlsx");
         crearArchivo(ruta, "PK no es un libro");
         DiscoLocal disco;
         LibroXlsx libro(disco);
-        const Resultado r = libro.escribirFila(ruta, 1, 32, filaDePrueba("A"));
+        const Resultado r = crear ? libro.crearLibro(ruta) : libro.escribirFila(ruta, 1, 32, filaDePrueba("A"));
         QCOMPARE(r.causa, CausaFallo::LibroIlegible);
         QCOMPARE(r.detalle, textoErrorXlsx(ErrorXlsx::NoEsZip));
         QFile f(ruta);
@@ -432,25 +451,11 @@ private slots:
         QCOMPARE(f.readAll(), QByteArray("PK no es un libro"));
     }
 
-    void crearNoPisaUnLibro()
-    {
-        QTemporaryDir dir;
-        const QString ruta = dir.filePath("l.xlsx");
-        crearArchivo(ruta, "de otro");
-        DiscoLocal disco;
-        QVERIFY(!LibroXlsx(disco).crearLibro(ruta).ok());
-        QFile f(ruta);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("de otro"));
-    }
-
     void libroBloqueadoPorOtro()
     {
-        QTemporaryDir dir;
-        const QString ruta = dir.filePath("l.xlsx");
-        DiscoLocal disco;
-        LibroXlsx libro(disco, 50);
-        QVERIFY(libro.crearLibro(ruta).ok());
+        LibroNuevo l(50);
+        QVERIFY(l.ok);
+        auto &[dir, ruta, disco, libro, ok] = l;
         const QByteArray antes = huella(ruta);
         QLockFile otro(LibroXlsx::rutaCerrojo(ruta));
         QVERIFY(otro.tryLock(0));
@@ -472,11 +477,9 @@ private slots:
     void cerrojoVacioAbandonado()
     {
         QFETCH(int, edadSegundos);
-        QTemporaryDir dir;
-        const QString ruta = dir.filePath("l.xlsx");
-        DiscoLocal disco;
-        LibroXlsx libro(disco, 300);
-        QVERIFY(libro.crearLibro(ruta).ok());
+        LibroNuevo l(300);
+        QVERIFY(l.ok);
+        auto &[dir, ruta, disco, libro, ok] = l;
         QFile cerrojo(LibroXlsx::rutaCerrojo(ruta));
         QVERIFY(cerrojo.open(QIODevice::WriteOnly));
         QVERIFY(cerrojo.setFileTime(QDateTime::currentDateTime().addSecs(-edadSegundos), QFileDevice::FileModificationTime));
@@ -488,11 +491,9 @@ private slots:
     // the save itself stays beside the workbook, its lock included.
     void restosDeUnGuardadoInterrumpido()
     {
-        QTemporaryDir dir;
-        const QString ruta = dir.filePath("l.xlsx");
-        DiscoLocal disco;
-        LibroXlsx libro(disco);
-        QVERIFY(libro.crearLibro(ruta).ok());
+        LibroNuevo l;
+        QVERIFY(l.ok);
+        auto &[dir, ruta, disco, libro, ok] = l;
         crearArchivo(dir.filePath(".l.xlsx.4242.tmp"));
         crearArchivo(dir.filePath(".l.xlsx.4242.tmp.Ab12Cd"));
         crearArchivo(dir.filePath(".l.xlsx.4243.nuevo.tmp"));
@@ -527,23 +528,19 @@ private slots:
     {
         QTemporaryDir dir;
         const QString ruta = dir.filePath("Apl Examen - EE0310002_T_3A_2_0987.xlsx");
-        const QString crear = QStringLiteral(
-            "import sys, openpyxl\n"
-            "from openpyxl.styles import PatternFill, Font\n"
-            "wb = openpyxl.Workbook(); ws = wb.active; ws.title = 'Reporte'\n"
-            "row = ['EE0310002', 'ESCUELA', 2, '0987', None, None, 'T', '3A', 'Lengua', 6] + list('ABCDABCDABCDABCDABCDAB')\n"
-            "for c, v in enumerate(row, 1): ws.cell(2, c, v)\n"
-            "ws['K1'].fill = PatternFill('solid', fgColor='FFFF00')\n"
-            "ws['A2'].font = Font(bold=True)\n"
-            "ws['AH1'] = 'nota del personal'\n"
-            "ws['B5'] = 'revisado'\n"
-            "ws.column_dimensions['B'].width = 45\n"
-            "n = wb.create_sheet('Notas'); n['A1'] = 'Observaciones'; n['B3'] = 12.5\n"
-            "wb.save(sys.argv[1])\n");
+        const QString crear = QStringLiteral(R"(
+from openpyxl.styles import PatternFill, Font
+wb = openpyxl.Workbook(); ws = wb.active; ws.title = 'Reporte'
+row = ['EE0310002', 'ESCUELA', 2, '0987', None, None, 'T', '3A', 'Lengua', 6] + list('ABCDABCDABCDABCDABCDAB')
+for c, v in enumerate(row, 1): ws.cell(2, c, v)
+ws['K1'].fill = PatternFill('solid', fgColor='FFFF00'); ws['A2'].font = Font(bold=True)
+ws['AH1'] = 'nota del personal'; ws['B5'] = 'revisado'; ws.column_dimensions['B'].width = 45
+n = wb.create_sheet('Notas'); n['A1'] = 'Observaciones'; n['B3'] = 12.5
+wb.save(sys.argv[1])
+)");
         const SalidaPython hecho = ejecutarPython(crear, {ruta});
         QVERIFY2(hecho.ok, qPrintable(hecho.error));
         const QString mirar = QStringLiteral(
-            "import sys, openpyxl\n"
             "wb = openpyxl.load_workbook(sys.argv[1]); ws = wb['Reporte']; n = wb['Notas']\n"
             "print(wb.sheetnames, n['A1'].value, n['B3'].value, ws.column_dimensions['B'].width)\n"
             "print(ws['K1'].fill.fgColor.rgb, ws['A2'].font.b, ws['AH1'].value, ws['B5'].value)\n"

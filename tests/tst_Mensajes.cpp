@@ -1,4 +1,5 @@
 #include "Apoyo.h"
+#include "MensajesQt.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -29,7 +30,7 @@ private slots:
         QString titulo;
         QMessageBox::Icon icono = QMessageBox::NoIcon;
         int botones = 0;
-        alAparecer(QStringLiteral("CajaMensaje"), [&](QWidget *w) {
+        Guion guion(QStringLiteral("CajaMensaje"), [&](QWidget *w) {
             auto *caja = static_cast<QMessageBox *>(w);
             titulo = caja->windowTitle();
             icono = caja->icon();

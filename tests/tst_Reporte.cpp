@@ -5,7 +5,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTest>
 
 namespace {
@@ -46,7 +45,7 @@ QString guardar(Banco &b, Asignatura a, const char *letras)
 {
     b.sesion.Materia = nombreMateria(a);
     responder(b.sesion, a, QString::fromLatin1(letras));
-    const Resultado r = GuardarRespuestas(b.entorno, b.sesion, a);
+    const Resultado r = guardarFilaReporte(b.entorno, b.sesion, a);
     return r.ok() ? QString() : r.texto();
 }
 
@@ -299,7 +298,6 @@ private slots:
         Crear_Excel(b.entorno, b.sesion);
         QCOMPARE(guardar(b, Asignatura::Matematica, "AB-DABCDABCDABCDABCDA-"), QString());
         const QString guion = QStringLiteral(
-            "import sys, openpyxl\n"
             "wb = openpyxl.load_workbook(sys.argv[1])\n"
             "assert wb.sheetnames == ['Reporte'], wb.sheetnames\n"
             "ws = wb['Reporte']\n"
@@ -308,14 +306,9 @@ private slots:
             "assert row[:10] == ['EE0310002', 'I.P.E.M. N\\u00ba 5 PRUEBA', 2, '0987', None, None, 'T', '3A', 'Matematica', 4], row\n"
             "assert row[10:] == list('AB') + [None] + list('DABCDABCDABCDABCDA') + [None], row\n"
             "print('ok')\n");
-        QProcess python;
-        // Debian's interpreter, where the dependency script installs openpyxl.
-        const QString interprete = QFile::exists("/usr/bin/python3") ? QStringLiteral("/usr/bin/python3")
-                                                                    : QStringLiteral("python3");
-        python.start(interprete, {QStringLiteral("-c"), guion, b.sesion.RutaExcel + ".xlsx"});
-        QVERIFY(python.waitForFinished(60000));
-        QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
-        QCOMPARE(python.readAllStandardOutput().trimmed(), QByteArray("ok"));
+        const SalidaPython python = ejecutarPython(guion, {b.sesion.RutaExcel + ".xlsx"});
+        QVERIFY2(python.ok, qPrintable(python.error));
+        QCOMPARE(python.salida.trimmed(), QStringLiteral("ok"));
     }
 };
 

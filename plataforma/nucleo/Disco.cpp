@@ -32,6 +32,51 @@ bool cerrojoVacioAbandonado(const QString &ruta)
     return info.isFile() && info.size() == 0
         && info.lastModified().msecsTo(QDateTime::currentDateTime()) > kCerrojoVacioAbandonadoMs;
 }
+// What the portable file classes do not offer, one small function each: force a written
+// file to the disk, replace a file by another in one step, and force a folder's entries.
+bool asegurarEnDisco(QFileDevice &archivo)
+{
+    if (!archivo.flush())
+        return false;
+#ifdef Q_OS_WIN
+    return ::_commit(archivo.handle()) == 0;
+#else
+    return ::fsync(archivo.handle()) == 0;
+#endif
+}
+
+bool reemplazarArchivo(const QString &origen, const QString &destino, QString *error)
+{
+#ifdef Q_OS_WIN
+    const bool bien = ::MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(origen).utf16()),
+                                    reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(destino).utf16()),
+                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!bien && error)
+        *error = qt_error_string(int(::GetLastError()));
+    return bien;
+#else
+    const bool bien = ::rename(QFile::encodeName(origen).constData(), QFile::encodeName(destino).constData()) == 0;
+    if (!bien && error)
+        *error = qt_error_string(errno);
+    return bien;
+#endif
+}
+
+bool asegurarCarpeta(const QString &carpeta)
+{
+#ifdef Q_OS_WIN
+    // The folder entry is written with the file on this platform.
+    Q_UNUSED(carpeta);
+    return true;
+#else
+    const int fd = ::open(QFile::encodeName(carpeta).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return false;
+    const bool bien = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && bien;
+#endif
+}
+
 } // namespace
 
 QString textoCausa(CausaFallo causa)
@@ -155,49 +200,6 @@ Resultado DiscoLocal::reemplazar(const QString &origen, const QString &destino)
 bool DiscoLocal::borrar(const QString &ruta)
 {
     return QFile::remove(ruta);
-}
-
-bool asegurarEnDisco(QFileDevice &archivo)
-{
-    if (!archivo.flush())
-        return false;
-#ifdef Q_OS_WIN
-    return ::_commit(archivo.handle()) == 0;
-#else
-    return ::fsync(archivo.handle()) == 0;
-#endif
-}
-
-bool reemplazarArchivo(const QString &origen, const QString &destino, QString *error)
-{
-#ifdef Q_OS_WIN
-    const bool bien = ::MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(origen).utf16()),
-                                    reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(destino).utf16()),
-                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!bien && error)
-        *error = qt_error_string(int(::GetLastError()));
-    return bien;
-#else
-    const bool bien = ::rename(QFile::encodeName(origen).constData(), QFile::encodeName(destino).constData()) == 0;
-    if (!bien && error)
-        *error = qt_error_string(errno);
-    return bien;
-#endif
-}
-
-bool asegurarCarpeta(const QString &carpeta)
-{
-#ifdef Q_OS_WIN
-    // The folder entry is written with the file on this platform.
-    Q_UNUSED(carpeta);
-    return true;
-#else
-    const int fd = ::open(QFile::encodeName(carpeta).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0)
-        return false;
-    const bool bien = ::fsync(fd) == 0;
-    return ::close(fd) == 0 && bien;
-#endif
 }
 
 bool tomarCerrojo(QLockFile &cerrojo, int esperaMs)

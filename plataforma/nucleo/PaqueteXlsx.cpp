@@ -1,6 +1,8 @@
 #include "PaqueteXlsx.h"
 
 #include <QFile>
+
+#include <iterator>
 #include <QHash>
 #include <QStringList>
 #include <QXmlStreamReader>
@@ -20,51 +22,32 @@ QString nombreColumna(int columna)
 
 QString textoErrorXlsx(ErrorXlsx error)
 {
-    switch (error) {
-    case ErrorXlsx::Ninguno:
-        return QStringLiteral("sin error");
-    case ErrorXlsx::NoSePuedeAbrir:
-        return QStringLiteral("no se puede abrir el archivo");
-    case ErrorXlsx::ArchivoDemasiadoGrande:
-        return QStringLiteral("archivo demasiado grande para un libro de resultados");
-    case ErrorXlsx::NoEsZip:
-        return QStringLiteral("no es un libro .xlsx");
-    case ErrorXlsx::DemasiadasPartes:
-        return QStringLiteral("demasiadas partes en el libro");
-    case ErrorXlsx::FaltaParte:
-        return QStringLiteral("falta una parte del libro");
-    case ErrorXlsx::ParteDemasiadoGrande:
-        return QStringLiteral("parte del libro demasiado grande");
-    case ErrorXlsx::ParteDanada:
-        return QStringLiteral("parte del libro dañada");
-    case ErrorXlsx::XmlMalFormado:
-        return QStringLiteral("XML mal formado");
-    case ErrorXlsx::AnidamientoExcesivo:
-        return QStringLiteral("elementos anidados en exceso");
-    case ErrorXlsx::SinLibro:
-        return QStringLiteral("el paquete no declara un libro");
-    case ErrorXlsx::DestinoFueraDelPaquete:
-        return QStringLiteral("una relación apunta fuera del paquete");
-    case ErrorXlsx::SinHoja:
-        return QStringLiteral("el libro no tiene la hoja pedida");
-    case ErrorXlsx::DemasiadasCadenas:
-        return QStringLiteral("demasiadas cadenas compartidas");
-    case ErrorXlsx::IndiceDeCadenaInvalido:
-        return QStringLiteral("índice de cadena compartida inválido");
-    case ErrorXlsx::ReferenciaInvalida:
-        return QStringLiteral("referencia de celda inválida");
-    case ErrorXlsx::FilasDesordenadas:
-        return QStringLiteral("filas repetidas o fuera de orden");
-    case ErrorXlsx::CeldasDesordenadas:
-        return QStringLiteral("celdas repetidas o fuera de orden");
-    case ErrorXlsx::NumeroInvalido:
-        return QStringLiteral("número inválido en una celda");
-    case ErrorXlsx::DemasiadasCeldas:
-        return QStringLiteral("demasiadas celdas");
-    case ErrorXlsx::TextoDemasiadoLargo:
-        return QStringLiteral("una celda supera los 32.767 caracteres");
-    }
-    return QStringLiteral("error desconocido");
+    // In the order of ErrorXlsx.
+    static const char *const kTextos[] = {
+        "sin error",
+        "no se puede abrir el archivo",
+        "archivo demasiado grande para un libro de resultados",
+        "no es un libro .xlsx",
+        "demasiadas partes en el libro",
+        "falta una parte del libro",
+        "parte del libro demasiado grande",
+        "parte del libro dañada",
+        "XML mal formado",
+        "elementos anidados en exceso",
+        "el paquete no declara un libro",
+        "una relación apunta fuera del paquete",
+        "el libro no tiene la hoja pedida",
+        "demasiadas cadenas compartidas",
+        "índice de cadena compartida inválido",
+        "referencia de celda inválida",
+        "filas repetidas o fuera de orden",
+        "celdas repetidas o fuera de orden",
+        "número inválido en una celda",
+        "demasiadas celdas",
+        "una celda supera los 32.767 caracteres",
+    };
+    static_assert(std::size(kTextos) == size_t(ErrorXlsx::TextoDemasiadoLargo) + 1);
+    return QString::fromUtf8(kTextos[int(error)]);
 }
 
 PaqueteXlsx::PaqueteXlsx(const QByteArray &bytes)

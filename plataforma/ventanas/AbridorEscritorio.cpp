@@ -1,4 +1,4 @@
-#include "Abridor.h"
+#include "AbridorEscritorio.h"
 
 #include <QProcess>
 

@@ -3,11 +3,6 @@
 #include "Archivos.h"
 #include "Entorno.h"
 
-int filaReporte(Asignatura asignatura)
-{
-    return asignatura == Asignatura::Matematica ? 1 : 2;
-}
-
 QString construirRutaExcel(const QString &carpetaPrograma, const Sesion &sesion)
 {
     return unirRuta(carpetaPrograma,
@@ -33,6 +28,9 @@ bool dniAdmisible(const QString &dni)
     return dni.toUtf8().size() <= kMaxBytesCampoDeNombre;
 }
 
+namespace {
+
+// The subject's report row, columns 1 to 32, from the record; empty texts are left out.
 CeldasFila celdasFilaReporte(const Sesion &sesion, Asignatura asignatura)
 {
     CeldasFila fila;
@@ -42,23 +40,22 @@ CeldasFila celdasFilaReporte(const Sesion &sesion, Asignatura asignatura)
             fila[col] = Celda::deTexto(valor);
     };
     auto numero = [&](int col, qint16 valor) { fila[col] = Celda::deNumero(valor); };
-    texto(1, sesion.CodEmpresa);
-    texto(2, sesion.NombreEscuela);
-    numero(3, sesion.Sexo);
-    texto(4, sesion.DNI);
-    texto(5, sesion.CampoE);
-    texto(6, sesion.CampoF);
-    texto(7, sesion.Turno);
-    texto(8, sesion.Seccion);
+    texto(columnas::kCodEmpresa, sesion.CodEmpresa);
+    texto(columnas::kNombreEscuela, sesion.NombreEscuela);
+    numero(columnas::kSexo, sesion.Sexo);
+    texto(columnas::kDNI, sesion.DNI);
+    texto(columnas::kCampoE, sesion.CampoE);
+    texto(columnas::kCampoF, sesion.CampoF);
+    texto(columnas::kTurno, sesion.Turno);
+    texto(columnas::kSeccion, sesion.Seccion);
     texto(columnas::kMateria, sesion.Materia);
     numero(columnas::kModelo, modeloDe(sesion, asignatura));
     const Sesion::Respuestas &respuestas = respuestasDe(sesion, asignatura);
     for (int q = 1; q <= kPreguntas; ++q)
-        texto(columnas::kPrimeraRespuesta + q - 1, respuestas[q]);
+        texto(columnas::respuesta(q), respuestas[q]);
     return fila;
 }
 
-namespace {
 bool textoEn(const CeldasHoja &celdas, int fila, int col, const QString &esperado)
 {
     const auto it = celdas.find({fila, col});
@@ -78,9 +75,9 @@ void Crear_Excel(Entorno &entorno, Sesion &sesion)
         CeldasHoja celdas;
         resultado = entorno.hoja.leerReporte(ruta, &celdas);
         if (resultado.ok()) {
-            if (textoEn(celdas, 1, columnas::kMateria, nombreMateria(Asignatura::Matematica)))
+            if (textoEn(celdas, filaReporte(Asignatura::Matematica), columnas::kMateria, nombreMateria(Asignatura::Matematica)))
                 sesion.FinalizadoMat = 1;
-            if (textoEn(celdas, 2, columnas::kMateria, nombreMateria(Asignatura::Lengua)))
+            if (textoEn(celdas, filaReporte(Asignatura::Lengua), columnas::kMateria, nombreMateria(Asignatura::Lengua)))
                 sesion.FinalizadoLeng = 1;
         }
     }
@@ -88,7 +85,7 @@ void Crear_Excel(Entorno &entorno, Sesion &sesion)
         entorno.mensajes.mostrar(QStringLiteral("Error al generar excel..."));
 }
 
-Resultado GuardarRespuestas(Entorno &entorno, Sesion &sesion, Asignatura asignatura)
+Resultado guardarFilaReporte(Entorno &entorno, Sesion &sesion, Asignatura asignatura)
 {
     if (sesion.RutaExcel.isEmpty())
         return Resultado::fallo(CausaFallo::Escritura, QStringLiteral("no hay libro de resultados para este alumno"));

@@ -1,20 +1,10 @@
 #pragma once
 
+#include "ColumnasReporte.h"
 #include "HojaCalculo.h"
 #include "Module1.h"
 
 struct Entorno;
-
-// Column numbers of the report row (row 1 mathematics, row 2 language).
-namespace columnas {
-constexpr int kCodEmpresa = 1;
-constexpr int kMateria = 9;
-constexpr int kModelo = 10;
-constexpr int kPrimeraRespuesta = 11; // question q lies in column 10 + q
-constexpr int kUltima = 32;
-} // namespace columnas
-
-int filaReporte(Asignatura asignatura);
 
 // The student's workbook path without its ".xlsx": the program folder and
 // "Apl Examen - " code "_" shift "_" section "_" sex "_" student code.
@@ -30,9 +20,6 @@ bool seccionAdmisible(const QString &seccion);
 // A student code short enough for the file name.
 bool dniAdmisible(const QString &dni);
 
-// The subject's report row, columns 1 to 32, from the record; empty texts are left out.
-CeldasFila celdasFilaReporte(const Sesion &sesion, Asignatura asignatura);
-
 // Registration's workbook step: builds RutaExcel and creates the empty "Reporte" workbook,
 // or reads from the existing one which subjects are finished. A failure is shown to the
 // student ("Error al generar excel...") and registration goes on.
@@ -41,4 +28,4 @@ void Crear_Excel(Entorno &entorno, Sesion &sesion);
 // Writes the subject's row into the student's workbook, keeping everything else in it, and
 // only once the save is proven marks the subject finished. On failure the flag stays as it
 // was, the workbook on disk is the old one, and the result says why.
-Resultado GuardarRespuestas(Entorno &entorno, Sesion &sesion, Asignatura asignatura);
+Resultado guardarFilaReporte(Entorno &entorno, Sesion &sesion, Asignatura asignatura);

@@ -1,13 +1,8 @@
-#include "Mensajes.h"
+#include "MensajesQt.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
-
-QString tituloAplicacion()
-{
-    return QStringLiteral("ORBELA");
-}
 
 int MensajesQt::mostrar(const QString &texto, int estiloCaja, const QString &titulo,
                         const QString &, int)

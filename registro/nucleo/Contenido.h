@@ -7,8 +7,6 @@ enum class Asignatura { Matematica, Lengua };
 
 // "Matematica" / "Lengua", as stored in the record and in the results workbook.
 QString nombreMateria(Asignatura asignatura);
-// "Mat_Mod" / "Leng_Mod": the stem of a model's folder and file names.
-QString prefijoContenido(Asignatura asignatura);
 
 constexpr int kModelos = 6;
 constexpr int kPreguntas = 22;

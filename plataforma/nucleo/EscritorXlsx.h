@@ -24,7 +24,6 @@ public:
     bool agregarHoja(const QString &nombre);
     // Rows and columns from 1; an empty text leaves the cell empty.
     void escribir(int fila, int columna, const Celda &celda);
-    void anchoColumnas(int primera, int ultima, double ancho);
     // Writes the file; false, with the reason, when anything on the way failed. The file may
     // then be incomplete and is removed.
     bool cerrar(QString *error);

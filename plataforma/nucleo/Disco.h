@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QString>
 
-class QFileDevice;
 class QLockFile;
 
 // Why a file operation failed, in words a supervisor can act on.
@@ -64,12 +63,6 @@ protected:
 // Names the cause of a failed write in `carpeta` from what the file layer reported and what
 // the folder looks like now.
 CausaFallo causaDeEscritura(const QString &carpeta, int errorArchivo);
-
-// What the portable file classes do not offer, one small function each: force a written
-// file to the disk, replace a file by another in one step, and force a folder's entries.
-bool asegurarEnDisco(QFileDevice &archivo);
-bool reemplazarArchivo(const QString &origen, const QString &destino, QString *error);
-bool asegurarCarpeta(const QString &carpeta);
 
 // Takes a lock that only a process that is gone gives up: the lock of a live process is never
 // taken over, however old. A lock file left empty by a process killed as it created it (it

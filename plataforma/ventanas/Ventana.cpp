@@ -33,9 +33,8 @@ void Ventana::reject()
     // Escape and the generic "reject" path close nothing; windows close through terminar().
 }
 
-void Ventana::terminar(Pantalla siguiente)
+void Ventana::cerrarVentana()
 {
-    m_siguiente = siguiente;
     m_terminando = true;
     done(QDialog::Accepted);
 }
@@ -80,8 +79,8 @@ void Ventana::keyPressEvent(QKeyEvent *evento)
     }
 }
 
-Boton::Boton(const QString &texto, QWidget *padre)
-    : QPushButton(texto, padre)
+Boton::Boton(QWidget *padre)
+    : QPushButton(padre)
 {
     setAutoDefault(false);
     setDefault(false);

@@ -1,9 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
-
-class QWidget;
 
 // Message boxes are asked for with the classic style flags: 0 is OK alone with no icon,
 // 276 is Yes/No with the critical icon and the second button (No) as default.
@@ -32,8 +29,3 @@ public:
         = 0;
 };
 
-class MensajesQt final : public IMensajes {
-public:
-    int mostrar(const QString &texto, int estilo, const QString &titulo,
-                const QString &archivoAyuda, int contextoAyuda) override;
-};

@@ -409,12 +409,6 @@ void EscritorLibro::escribir(int fila, int columna, const Celda &celda)
         d->error = QStringLiteral("celda %1%2: %3").arg(nombreColumna(columna)).arg(fila).arg(QString::fromUtf8(lxw_strerror(e)));
 }
 
-void EscritorLibro::anchoColumnas(int primera, int ultima, double ancho)
-{
-    if (d->hoja)
-        worksheet_set_column(d->hoja, lxw_col_t(primera - 1), lxw_col_t(ultima - 1), ancho, nullptr);
-}
-
 bool EscritorLibro::cerrar(QString *error)
 {
     if (!d->libro)

@@ -1,15 +1,6 @@
 #pragma once
 
-#include <QString>
-#include <QStringList>
-
-class IAbridorDocumentos {
-public:
-    virtual ~IAbridorDocumentos() = default;
-    // Starts the desktop's viewer for the document and returns at once; the station never
-    // waits for it.
-    virtual void abrir(const QString &ruta) = 0;
-};
+#include "Abridor.h"
 
 // Starts the desktop opener detached, with the whole path as one argument so that folders
 // with spaces work.

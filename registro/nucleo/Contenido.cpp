@@ -8,11 +8,14 @@ QString nombreMateria(Asignatura asignatura)
                                                 : QStringLiteral("Lengua");
 }
 
+namespace {
+// "Mat_Mod" / "Leng_Mod": the stem of a model's folder and file names.
 QString prefijoContenido(Asignatura asignatura)
 {
     return asignatura == Asignatura::Matematica ? QStringLiteral("Mat_Mod")
                                                 : QStringLiteral("Leng_Mod");
 }
+} // namespace
 
 QString carpetaImagenes(const QString &carpetaPrograma)
 {

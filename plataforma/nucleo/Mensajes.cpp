@@ -1,0 +1,6 @@
+#include "Mensajes.h"
+
+QString tituloAplicacion()
+{
+    return QStringLiteral("ORBELA");
+}
