@@ -23,7 +23,7 @@ int main(int argc, char **argv)
     AbridorEscritorio abridor;
     DiscoLocal disco;
     LibroXlsx hoja(disco);
-    Entorno entorno {carpeta, mensajes, archivos, reloj, abridor, hoja};
+    Entorno entorno {carpeta, mensajes, archivos, reloj, abridor, hoja, disco};
 
     Sesion sesion;
     ejecutarEstacion(entorno, sesion);

@@ -17,7 +17,7 @@ long memoriaResidenteKiB()
 }
 
 EntornoDeMedicion::EntornoDeMedicion(const QString &carpeta)
-    : entorno {carpeta, mensajes, archivos, reloj, abridor, hoja}
+    : entorno {carpeta, mensajes, archivos, reloj, abridor, hoja, disco}
 {
 }
 

@@ -5,6 +5,7 @@
 #include "Controles.h"
 #include "Geometria.h"
 #include "Module1.h"
+#include "Recuperacion.h"
 #include "Reporte.h"
 
 #include <QFrame>
@@ -192,6 +193,13 @@ void FrmExamen::RegistrarRespuesta()
     }
 }
 
+void FrmExamen::guardarAvance()
+{
+    // A failure here costs nothing yet: the answers are in the record of the run, and the
+    // supervisor was told when the exam opened if the disk refuses writes.
+    guardarRecuperacion(m_entorno, m_sesion);
+}
+
 void FrmExamen::RecargarExamen()
 {
     terminar(m_config.asignatura == Asignatura::Matematica ? Pantalla::ExamenMatematica
@@ -201,6 +209,7 @@ void FrmExamen::RecargarExamen()
 void FrmExamen::CmdSiguiente_Click()
 {
     RegistrarRespuesta();
+    guardarAvance();
     preguntaDe(m_sesion, m_config.asignatura) += 1;
     RecargarExamen();
 }
@@ -208,6 +217,7 @@ void FrmExamen::CmdSiguiente_Click()
 void FrmExamen::CmdAnterior_Click()
 {
     RegistrarRespuesta();
+    guardarAvance();
     preguntaDe(m_sesion, m_config.asignatura) -= 1;
     RecargarExamen();
 }
@@ -215,6 +225,7 @@ void FrmExamen::CmdAnterior_Click()
 void FrmExamen::CmdPreg_Click(int indice)
 {
     RegistrarRespuesta();
+    guardarAvance();
     preguntaDe(m_sesion, m_config.asignatura) = qint16(indice + 1);
     RecargarExamen();
 }
@@ -222,8 +233,10 @@ void FrmExamen::CmdPreg_Click(int indice)
 bool FrmExamen::GuardarRespuestas()
 {
     const Resultado resultado = guardarFilaReporte(m_entorno, m_sesion, m_config.asignatura);
-    if (resultado.ok())
+    if (resultado.ok()) {
+        recuperacionTrasGuardar(m_entorno, m_sesion);
         return true;
+    }
     m_entorno.mensajes.mostrar(textoGuardadoFallido(resultado), estilo::kCritico);
     return false;
 }
@@ -231,6 +244,7 @@ bool FrmExamen::GuardarRespuestas()
 void FrmExamen::CmdFinalizar_Click()
 {
     RegistrarRespuesta();
+    guardarAvance();
     const QString pregunta =
         textoConfirmacion(respuestasDe(m_sesion, m_config.asignatura), m_sesion.Materia);
     const int respuesta = m_entorno.mensajes.mostrar(pregunta, estilo::kConfirmarFinalizacion,

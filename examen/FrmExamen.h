@@ -63,6 +63,8 @@ private:
     void CmdFinalizar_Click();
     void CmdSalir_Click();
     void RegistrarRespuesta();
+    // Writes the record of the run, so that a power cut costs no answer recorded so far.
+    void guardarAvance();
     void RecargarExamen();
     bool GuardarRespuestas();
     void mostrarImagen(int modelo, int pregunta);

@@ -6,6 +6,7 @@
 #include "Geometria.h"
 #include "ModeloExamen.h"
 #include "Module1.h"
+#include "Recuperacion.h"
 #include "Reporte.h"
 
 #include <QComboBox>
@@ -213,6 +214,7 @@ void FrmLogin::CmdAceptar_Click()
     m_sesion.ModeloMat = Modelo_Matematica(m_sesion.DNI, m_entorno.reloj);
     m_sesion.ModeloLeng = Modelo_Lengua(m_sesion.DNI, m_entorno.reloj);
     Crear_Excel(m_entorno, m_sesion);
+    Recuperar_Examen(m_entorno, m_sesion);
     terminar(Pantalla::Menu);
 }
 

@@ -5,6 +5,7 @@
 #include "Entorno.h"
 #include "FrmCodigoAcceso.h"
 #include "Module1.h"
+#include "Recuperacion.h"
 
 #include <QLabel>
 
@@ -31,7 +32,7 @@ FormMnuOrbela::FormMnuOrbela(Entorno &entorno, Sesion &sesion)
     connect(m_cmdLengua, &QPushButton::clicked, this, [this] { abrirExamen(Asignatura::Lengua); });
     connect(m_cmdMatematica, &QPushButton::clicked, this,
             [this] { abrirExamen(Asignatura::Matematica); });
-    connect(m_cmdSalir, &QPushButton::clicked, this, [this] { terminar(Pantalla::Fin); });
+    connect(m_cmdSalir, &QPushButton::clicked, this, &FormMnuOrbela::CmdSalir_Click);
 }
 
 QString FormMnuOrbela::codigoDe(Asignatura asignatura)
@@ -101,5 +102,18 @@ void FormMnuOrbela::abrirExamen(Asignatura asignatura)
     }
     m_sesion.Materia = nombreMateria(asignatura);
     preguntaDe(m_sesion, asignatura) = 1;
+    // The models and the answers so far are on disk before the exam shows.
+    if (const Resultado r = guardarRecuperacion(m_entorno, m_sesion); !r.ok())
+        m_entorno.mensajes.mostrar(QStringLiteral("No se puede guardar la copia de seguridad del examen en esta "
+                                                  "computadora: si se corta la luz, se perderían las respuestas.\r\n"
+                                                  "El examen sigue. Avise al supervisor.\r\n\r\nCausa: %1")
+                                       .arg(r.texto()));
     terminar(asignatura == Asignatura::Lengua ? Pantalla::ExamenLengua : Pantalla::ExamenMatematica);
+}
+
+void FormMnuOrbela::CmdSalir_Click()
+{
+    // An explicit end of the run: nothing of it outlives the run.
+    borrarRecuperacion(m_entorno, m_sesion);
+    terminar(Pantalla::Fin);
 }

@@ -20,6 +20,7 @@ private:
     // The access codes of the two subjects.
     static QString codigoDe(Asignatura asignatura);
     void abrirExamen(Asignatura asignatura);
+    void CmdSalir_Click();
     // Deletes every file of the six model folders of a finished subject whose first
     // picture is still there; returns the files that could not be deleted.
     QStringList borrarContenido(Asignatura asignatura);

@@ -74,7 +74,7 @@ void escribirLibroDePrueba(const QString &ruta, const CeldasHoja &celdas)
 }
 
 Banco::Banco()
-    : entorno {dir.path(), mensajes, archivos, reloj, abridor, hoja}
+    : entorno {dir.path(), mensajes, archivos, reloj, abridor, hoja, disco}
 {
 }
 

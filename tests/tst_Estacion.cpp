@@ -259,7 +259,7 @@ private slots:
         AbridorFalso abridor;
         DiscoLocal disco;
         LibroXlsx hoja(disco);
-        Entorno entorno {carpeta, mensajes, archivos, reloj, abridor, hoja};
+        Entorno entorno {carpeta, mensajes, archivos, reloj, abridor, hoja, disco};
         mensajes.respuestas = {kRespuestaSi};
         bool lenguaCerrada = false;
         Guion guion;

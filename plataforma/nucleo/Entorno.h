@@ -2,6 +2,7 @@
 
 #include "Abridor.h"
 #include "Archivos.h"
+#include "Disco.h"
 #include "HojaCalculo.h"
 #include "Mensajes.h"
 #include "Reloj.h"
@@ -17,4 +18,5 @@ struct Entorno {
     IReloj &reloj;
     IAbridorDocumentos &abridor;
     IHojaCalculo &hoja;
+    IDisco &disco;
 };

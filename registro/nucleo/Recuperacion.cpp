@@ -1,0 +1,210 @@
+#include "Recuperacion.h"
+
+#include "Entorno.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+namespace {
+
+constexpr int kFormato = 1;
+// A record is a few kilobytes; anything far larger is not one.
+constexpr qint64 kMaxBytesRecuperacion = 1024 * 1024;
+
+const Asignatura kAsignaturas[] = {Asignatura::Matematica, Asignatura::Lengua};
+
+bool finalizada(const Sesion &sesion, Asignatura a)
+{
+    return (a == Asignatura::Matematica ? sesion.FinalizadoMat : sesion.FinalizadoLeng) == 1;
+}
+
+QString nombreLibro(const Sesion &sesion)
+{
+    return QFileInfo(sesion.RutaExcel).fileName() + QStringLiteral(".xlsx");
+}
+
+QJsonObject alumno(const Sesion &s)
+{
+    return {{QStringLiteral("CodEmpresa"), s.CodEmpresa}, {QStringLiteral("NombreEscuela"), s.NombreEscuela},
+            {QStringLiteral("Turno"), s.Turno}, {QStringLiteral("Seccion"), s.Seccion},
+            {QStringLiteral("Sexo"), s.Sexo}, {QStringLiteral("DNI"), s.DNI}};
+}
+
+// Everything but the checksum, which is taken over this object's compact form.
+QJsonObject cuerpo(const Sesion &s)
+{
+    QJsonObject o {{QStringLiteral("formato"), kFormato}, {QStringLiteral("libro"), nombreLibro(s)},
+                   {QStringLiteral("alumno"), alumno(s)}};
+    for (Asignatura a : kAsignaturas) {
+        // A subject saved in the workbook keeps no answers here.
+        QJsonArray respuestas;
+        if (!finalizada(s, a)) {
+            for (int q = 1; q <= kPreguntas; ++q)
+                respuestas.append(respuestasDe(s, a)[q]);
+        }
+        o.insert(nombreMateria(a), QJsonObject {{QStringLiteral("modelo"), modeloDe(s, a)},
+                                                {QStringLiteral("finalizada"), finalizada(s, a)},
+                                                {QStringLiteral("respuestas"), respuestas}});
+    }
+    return o;
+}
+
+QString suma(const QJsonObject &cuerpo)
+{
+    return QString::fromLatin1(
+        QCryptographicHash::hash(QJsonDocument(cuerpo).toJson(QJsonDocument::Compact), QCryptographicHash::Sha256).toHex());
+}
+
+bool respuestaValida(const QJsonValue &v)
+{
+    static const QStringList kValidas {QString(), QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
+                                       QStringLiteral("D")};
+    return v.isString() && kValidas.contains(v.toString());
+}
+
+// What a save cut short left: the staged copies of the record, named after it.
+void limpiarRestos(const QString &ruta)
+{
+    const QFileInfo info(ruta);
+    const QRegularExpression resto(QLatin1Char('^') + QRegularExpression::escape(info.fileName())
+                                   + QStringLiteral("\\.[A-Za-z0-9]{6}$"));
+    const QDir carpeta = info.absoluteDir();
+    for (const QString &nombre : carpeta.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (resto.match(nombre).hasMatch())
+            QFile::remove(carpeta.filePath(nombre));
+    }
+}
+
+// A bad record is kept for whoever wants to look at it, under a name nobody reads back.
+void apartar(const QString &ruta)
+{
+    const QString base = ruta + QStringLiteral(".descartada-")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString destino = base;
+    for (int n = 2; QFileInfo::exists(destino); ++n)
+        destino = base + QLatin1Char('-') + QString::number(n);
+    QFile::rename(ruta, destino);
+}
+
+QString lineaMateria(const Sesion &sesion, const Sesion &recuperada, Asignatura a)
+{
+    const QString materia = a == Asignatura::Matematica ? QStringLiteral("Matemática") : QStringLiteral("Lengua");
+    if (finalizada(sesion, a))
+        return QStringLiteral("- %1: ya finalizada").arg(materia);
+    if (finalizada(recuperada, a))
+        return QStringLiteral("- %1: sin respuestas para recuperar").arg(materia);
+    const int n = respuestasDadas(respuestasDe(recuperada, a));
+    return QStringLiteral("- %1: %2 %3").arg(materia).arg(n).arg(n == 1 ? QStringLiteral("respuesta") : QStringLiteral("respuestas"));
+}
+
+} // namespace
+
+QString rutaRecuperacion(const QString &rutaExcel)
+{
+    const QFileInfo libro(rutaExcel);
+    return libro.absoluteDir().filePath(QLatin1Char('.') + libro.fileName() + QStringLiteral(".recuperacion"));
+}
+
+int respuestasDadas(const Sesion::Respuestas &respuestas)
+{
+    return int(std::count_if(respuestas.begin() + 1, respuestas.end(), [](const QString &r) { return !r.isEmpty(); }));
+}
+
+QByteArray contenidoRecuperacion(const Sesion &sesion)
+{
+    QJsonObject o = cuerpo(sesion);
+    o.insert(QStringLiteral("suma"), suma(o));
+    return QJsonDocument(o).toJson(QJsonDocument::Indented);
+}
+
+EstadoRecuperacion interpretarRecuperacion(const QByteArray &contenido, const Sesion &sesion, Sesion *recuperada)
+{
+    QJsonParseError error;
+    const QJsonDocument documento = QJsonDocument::fromJson(contenido, &error);
+    if (error.error != QJsonParseError::NoError || !documento.isObject())
+        return EstadoRecuperacion::Ilegible;
+    QJsonObject o = documento.object();
+    if (o.value(QStringLiteral("formato")).toInt() != kFormato)
+        return EstadoRecuperacion::Ilegible;
+    const QString sumaLeida = o.take(QStringLiteral("suma")).toString();
+    if (sumaLeida != suma(o))
+        return EstadoRecuperacion::SumaIncorrecta;
+    if (o.value(QStringLiteral("libro")).toString() != nombreLibro(sesion)
+        || o.value(QStringLiteral("alumno")).toObject() != alumno(sesion))
+        return EstadoRecuperacion::DeOtroAlumno;
+
+    Sesion r = sesion;
+    for (Asignatura a : kAsignaturas) {
+        const QJsonObject m = o.value(nombreMateria(a)).toObject();
+        const int modelo = m.value(QStringLiteral("modelo")).toInt();
+        const QJsonArray respuestas = m.value(QStringLiteral("respuestas")).toArray();
+        const bool fin = m.value(QStringLiteral("finalizada")).toBool();
+        if (modelo < 1 || modelo > kModelos || respuestas.size() != (fin ? 0 : kPreguntas))
+            return EstadoRecuperacion::Ilegible;
+        modeloDe(r, a) = qint16(modelo);
+        finalizadoDe(r, a) = fin ? 1 : 0;
+        for (int q = 1; q <= kPreguntas; ++q) {
+            if (!fin && !respuestaValida(respuestas.at(q - 1)))
+                return EstadoRecuperacion::Ilegible;
+            respuestasDe(r, a)[q] = fin ? QString() : respuestas.at(q - 1).toString();
+        }
+    }
+    *recuperada = r;
+    return EstadoRecuperacion::Valido;
+}
+
+Resultado guardarRecuperacion(Entorno &entorno, const Sesion &sesion)
+{
+    // Without a registered student there is no run to keep.
+    if (sesion.RutaExcel.isEmpty())
+        return {};
+    return entorno.disco.escribir(rutaRecuperacion(sesion.RutaExcel), contenidoRecuperacion(sesion));
+}
+
+void borrarRecuperacion(Entorno &entorno, const Sesion &sesion)
+{
+    if (!sesion.RutaExcel.isEmpty())
+        entorno.disco.borrar(rutaRecuperacion(sesion.RutaExcel));
+}
+
+void recuperacionTrasGuardar(Entorno &entorno, const Sesion &sesion)
+{
+    if (finalizada(sesion, Asignatura::Matematica) && finalizada(sesion, Asignatura::Lengua))
+        borrarRecuperacion(entorno, sesion);
+    else
+        guardarRecuperacion(entorno, sesion);
+}
+
+bool Recuperar_Examen(Entorno &entorno, Sesion &sesion)
+{
+    const QString ruta = rutaRecuperacion(sesion.RutaExcel);
+    // One station per folder: no other process is writing this student's record now.
+    limpiarRestos(ruta);
+    if (!QFileInfo::exists(ruta))
+        return false;
+    QByteArray contenido;
+    Sesion recuperada;
+    if (!entorno.disco.leer(ruta, kMaxBytesRecuperacion, &contenido).ok()
+        || interpretarRecuperacion(contenido, sesion, &recuperada) != EstadoRecuperacion::Valido) {
+        apartar(ruta);
+        return false;
+    }
+    // An answer belongs to the model it was given on: the fresh draw gives way.
+    sesion.ModeloMat = recuperada.ModeloMat;
+    sesion.ModeloLeng = recuperada.ModeloLeng;
+    for (Asignatura a : kAsignaturas) {
+        if (!finalizada(sesion, a) && !finalizada(recuperada, a))
+            respuestasDe(sesion, a) = respuestasDe(recuperada, a);
+    }
+    entorno.mensajes.mostrar(QStringLiteral("Se recuperó el examen que quedó interrumpido en esta computadora.\r\n")
+                             + lineaMateria(sesion, recuperada, Asignatura::Matematica) + QStringLiteral("\r\n")
+                             + lineaMateria(sesion, recuperada, Asignatura::Lengua)
+                             + QStringLiteral("\r\nElija la materia en el menú para continuar."));
+    return true;
+}
