@@ -51,6 +51,10 @@ FrmExamen::FrmExamen(Entorno &entorno, Sesion &sesion, const ConfigExamen &confi
 
     m_banner = crearControl<QLabel>(this, {QLatin1String(config.nombreBanner), {}, {120, 0, 14055, 855}, {}, {}});
     m_banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // A picture box in the tab order: first of all, it takes the focus when the form shows,
+    // so Enter or Space right after a question opens do nothing.
+    m_banner->setFocusPolicy(Qt::TabFocus);
+    ordenTab(0, m_banner);
     m_label2 = crearControl<QLabel>(m_banner, {QStringLiteral("Label2"), {}, {240, 360, config.anchoLabel2, 255}, {}, 0x00FFFFFF});
 
     const QString nombreBotones = QLatin1String(config.nombreBotones);
@@ -66,7 +70,7 @@ FrmExamen::FrmExamen(Entorno &entorno, Sesion &sesion, const ConfigExamen &confi
                                            QString(30, QLatin1Char('-')) + QStringLiteral("  SELECCIONE LA OPCIÓN CORRECTA  ")
                                                + QString(30, QLatin1Char('-')),
                                            {2640, 7080, config.anchoLabel1, 255}, fuenteSans(9.75, true), {}});
-    m_label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     for (int k = 0; k < 4; ++k) {
         m_opciones[k] = crearControl<QRadioButton>(this, {QLatin1String(config.prefijoOpciones) + QLatin1String(kLetras[k]),

@@ -10,6 +10,8 @@
 #include "Reporte.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,14 +38,33 @@ void etiqueta(QWidget *padre, const char *nombre, const QString &texto, Twips ca
     crearControl<QLabel>(padre, {QLatin1String(nombre), texto, caja, fuenteSans(9.75, true), {}});
 }
 
-// The character a typed key carries, as the key code the key filters work on; keys that
-// carry no printable character (Tab, arrows, shortcuts) are not filtered.
+// The character code a key carries, as the key filters receive it on the desktop the forms
+// were designed for: printable characters, Backspace (8), Enter (13), Escape (27), and Ctrl
+// with a letter as the control codes 1 to 26 (Ctrl+V is 22, Ctrl+X 24, Ctrl+Z 26). Keys that
+// carry no character (Tab, arrows, Delete, Shift+Insert) are not filtered.
 bool codigoDeTecla(const QKeyEvent *tecla, qint16 *codigo)
 {
-    if (tecla->key() == Qt::Key_Backspace) {
+    switch (tecla->key()) {
+    case Qt::Key_Backspace:
         *codigo = 8;
         return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        *codigo = 13;
+        return true;
+    case Qt::Key_Escape:
+        *codigo = 27;
+        return true;
+    default:
+        break;
     }
+    const Qt::KeyboardModifiers modificadores = tecla->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    if (modificadores == Qt::ControlModifier && tecla->key() >= Qt::Key_A && tecla->key() <= Qt::Key_Z) {
+        *codigo = qint16(tecla->key() - Qt::Key_A + 1);
+        return true;
+    }
+    if (modificadores != Qt::NoModifier)
+        return false;
     const QString texto = tecla->text();
     if (texto.size() != 1 || texto.at(0).unicode() < 32 || texto.at(0).unicode() == 127)
         return false;
@@ -118,6 +139,8 @@ bool FrmLogin::eventFilter(QObject *objeto, QEvent *evento)
     if (objeto == m_txtCodEmpresa && evento->type() == QEvent::FocusOut)
         TxtCodEmpresa_LostFocus();
 
+    if (evento->type() == QEvent::InputMethod)
+        return filtrarComposicion(objeto, static_cast<QInputMethodEvent *>(evento));
     if (evento->type() != QEvent::KeyPress)
         return Formulario::eventFilter(objeto, evento);
     auto *tecla = static_cast<QKeyEvent *>(evento);
@@ -129,8 +152,9 @@ bool FrmLogin::eventFilter(QObject *objeto, QEvent *evento)
         FiltrarDigitos(codigo);
         return codigo == 0; // a discarded key never reaches the box
     }
-    if (objeto == m_txtCodEmpresa || objeto == m_txtSeccion) {
-        const QString texto = tecla->text();
+    // The character turned into its capital; control codes (Ctrl+V pastes) pass unchanged.
+    if ((objeto == m_txtCodEmpresa || objeto == m_txtSeccion) && codigo >= 32) {
+        const QString texto = QChar(char16_t(codigo));
         const QString mayusculas = texto.toUpper();
         if (mayusculas != texto) {
             static_cast<QLineEdit *>(objeto)->insert(mayusculas);
@@ -138,6 +162,32 @@ bool FrmLogin::eventFilter(QObject *objeto, QEvent *evento)
         }
     }
     return Formulario::eventFilter(objeto, evento);
+}
+
+// Letters composed with dead keys or an input method are typed letters too: they pass the
+// same filters as keys do.
+bool FrmLogin::filtrarComposicion(QObject *objeto, QInputMethodEvent *evento)
+{
+    const QString llegado = evento->commitString();
+    QString filtrado;
+    if (objeto == m_txtDNI) {
+        for (const QChar c : llegado) {
+            qint16 codigo = qint16(c.unicode());
+            FiltrarDigitos(codigo);
+            if (codigo != 0)
+                filtrado += c;
+        }
+    } else if (objeto == m_txtCodEmpresa || objeto == m_txtSeccion) {
+        filtrado = llegado.toUpper();
+    } else {
+        return false;
+    }
+    if (filtrado == llegado)
+        return false;
+    QInputMethodEvent filtradoEvento(evento->preeditString(), evento->attributes());
+    filtradoEvento.setCommitString(filtrado, evento->replacementStart(), evento->replacementLength());
+    QCoreApplication::sendEvent(objeto, &filtradoEvento);
+    return true;
 }
 
 void FrmLogin::TxtCodEmpresa_LostFocus()

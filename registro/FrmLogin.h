@@ -4,6 +4,7 @@
 
 class Boton;
 class QComboBox;
+class QInputMethodEvent;
 class QLabel;
 class QLineEdit;
 struct Entorno;
@@ -26,6 +27,7 @@ private:
     void CmdAceptar_Click();
     void CmdSalir_Click();
     void TxtCodEmpresa_LostFocus();
+    bool filtrarComposicion(QObject *objeto, QInputMethodEvent *evento);
     void Validar_Empresa();
 
     Entorno &m_entorno;

@@ -21,12 +21,14 @@ FormMnuOrbela::FormMnuOrbela(Entorno &entorno, Sesion &sesion)
                                                  {7320, 3000, 2295, 1335}, fuenteSans(13.5), {}});
     m_picture1 = crearControl<QLabel>(this, {QStringLiteral("Picture1"), {}, {3120, 360, 5895, 1455}, {}, {}});
     m_picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_picture1->setFocusPolicy(Qt::TabFocus);
     m_picture1->setPixmap(dibujarBannerMenu());
     m_cmdSalir = crearControl<Boton>(this, {QStringLiteral("CmdSalir"), QStringLiteral("Salir"),
                                             {8760, 5640, 1935, 1095}, fuenteSans(18), {}});
 
     setTabOrder(m_cmdLengua, m_cmdMatematica);
-    setTabOrder(m_cmdMatematica, m_cmdSalir);
+    setTabOrder(m_cmdMatematica, m_picture1);
+    setTabOrder(m_picture1, m_cmdSalir);
     m_cmdLengua->setFocus();
 
     connect(m_cmdLengua, &QPushButton::clicked, this, [this] { abrirExamen(Asignatura::Lengua); });

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QTest>
 #include <QTimer>
 
 #include <cstdlib>
@@ -171,6 +172,18 @@ void Guion::revisar()
         if (!modal->isVisible())
             modal->setProperty("guionCerrada", true);
     });
+}
+
+QStringList recorridoDeTabulacion(QWidget *inicio, int pasos)
+{
+    QApplication::setActiveWindow(inicio->window());
+    inicio->setFocus();
+    QStringList recorrido;
+    for (int i = 0; i < pasos && QApplication::focusWidget(); ++i) {
+        recorrido << QApplication::focusWidget()->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    return recorrido;
 }
 
 SalidaPython ejecutarPython(const QString &guion, const QStringList &argumentos)

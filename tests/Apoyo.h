@@ -131,6 +131,9 @@ private:
     std::unique_ptr<QTimer> m_temporizador;
 };
 
+// The names of the controls Tab visits from `inicio`, `pasos` times, in an active window.
+QStringList recorridoDeTabulacion(QWidget *inicio, int pasos);
+
 // A script run by Debian's Python, where the dependency script installs openpyxl, with sys and
 // openpyxl imported: programs we did not write must read our workbooks as we do.
 struct SalidaPython {

@@ -82,6 +82,14 @@ struct ExamenDePrueba {
     void ir(int q) { navegar(pregunta(q)); }
     void elegir(char letra) { QTest::mouseClick(opcion(letra), Qt::LeftButton); }
     quint32 color(int q) { return pregunta(q)->property("colorFondo").toUInt(); }
+    // A key pressed right after the form shows, where the focus is; true when the student
+    // is still on the same question.
+    bool teclaAlLlegar(Qt::Key tecla)
+    {
+        const int antes = preguntaDe(banco.sesion, Rasgos::asignatura);
+        QTest::keyClick(form->focusWidget(), tecla);
+        return form->isVisible() && preguntaDe(banco.sesion, Rasgos::asignatura) == antes;
+    }
     // "Guardar y Finalizar", answering the confirmation with `respuesta`.
     void finalizar(int respuesta)
     {

@@ -298,6 +298,15 @@ private slots:
         QCOMPARE(m.form->siguiente(), Pantalla::Fin);
         QVERIFY(!m.form->isVisible());
     }
+
+    // The banner, a picture box, is tab stop 2.
+    void ordenDeTabulacion()
+    {
+        Menu m;
+        m.abrir();
+        QCOMPARE(recorridoDeTabulacion(m.boton("CmdLengua"), 5),
+                 QStringList({"CmdLengua", "CmdMatematica", "Picture1", "CmdSalir", "CmdLengua"}));
+    }
 };
 
 QTEST_MAIN(TstFormMnuOrbela)

@@ -95,6 +95,32 @@ private slots:
         QVERIFY(!e.control<QLabel>("Label3"));
     }
 
+    // After the instruction box, the focus is on the banner: an Enter meant for the box, or
+    // a Space, does not move to the next question.
+    void teclasAlLlegar_data()
+    {
+        QTest::addColumn<int>("tecla");
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("Space") << int(Qt::Key_Space);
+    }
+    void teclasAlLlegar()
+    {
+        QFETCH(int, tecla);
+        Examen e;
+        QCOMPARE(e.form->focusWidget()->objectName(), QStringLiteral("Picture1"));
+        QVERIFY(e.teclaAlLlegar(Qt::Key(tecla)));
+        QCOMPARE(instrucciones(e), 1);
+    }
+
+    void ordenDeTabulacion()
+    {
+        Examen e;
+        e.ir(2); // "Anterior" visible
+        QCOMPARE(recorridoDeTabulacion(e.control<QLabel>("Picture1"), 7),
+                 QStringList({"Picture1", "CmdSiguiente", "CmdAnterior", "CmdFinalizar", "OpLengMod1Preg1OpA", "CmdTexos", "CmdSalir"}));
+        QCOMPARE(e.control<QLabel>("Label1")->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+    }
+
     void imagenCentradaMasArriba()
     {
         Examen e;

@@ -3,6 +3,9 @@
 #include "Reporte.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QKeySequence>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -155,6 +158,64 @@ private slots:
         QCOMPARE(r.caja("TxtDNI")->text(), QStringLiteral("123"));
     }
 
+    // Keys reach the filters as character codes, control keys included (Ctrl+V is 22), and
+    // letters composed with dead keys or an input method are typed letters too.
+    void atajosYLetrasCompuestas_data()
+    {
+        QTest::addColumn<QString>("caja");
+        QTest::addColumn<QString>("antes");        // typed first
+        QTest::addColumn<QString>("accion");       // a shortcut, or "componer"
+        QTest::addColumn<QString>("portapapeles"); // or the composed text
+        QTest::addColumn<QString>("queda");
+        QTest::newRow("Ctrl+V in the student code") << "TxtDNI" << "45" << "Ctrl+V" << "12/3" << "45";
+        QTest::newRow("Ctrl+X in the student code") << "TxtDNI" << "45" << "Ctrl+X" << "" << "45";
+        QTest::newRow("Ctrl+Z in the student code") << "TxtDNI" << "45" << "Ctrl+Z" << "" << "45";
+        QTest::newRow("é composed in the student code") << "TxtDNI" << "4" << "componer" << "5é" << "45";
+        QTest::newRow("á composed in the establishment code") << "TxtCodEmpresa" << "ee" << "componer" << "á" << "EEÁ";
+        QTest::newRow("ñ composed in the section") << "TxtSeccion" << "3" << "componer" << "ñ" << "3Ñ";
+        QTest::newRow("a code pasted stays as pasted") << "TxtCodEmpresa" << "" << "Ctrl+V" << "ee0310002" << "ee0310002";
+        QTest::newRow("Shift+Insert carries no character") << "TxtDNI" << "" << "Shift+Insert" << "12/3" << "12/3";
+    }
+    void atajosYLetrasCompuestas()
+    {
+        QFETCH(QString, caja);
+        QFETCH(QString, antes);
+        QFETCH(QString, accion);
+        QFETCH(QString, portapapeles);
+        Registro r;
+        const QByteArray nombre = caja.toLatin1();
+        r.escribir(nombre.constData(), antes);
+        QLineEdit *c = r.caja(nombre.constData());
+        if (accion == QLatin1String("componer")) {
+            QInputMethodEvent compuesto;
+            compuesto.setCommitString(portapapeles);
+            QApplication::sendEvent(c, &compuesto);
+        } else {
+            QApplication::clipboard()->setText(portapapeles);
+            if (accion == QLatin1String("Ctrl+X"))
+                c->selectAll();
+            const QKeySequence atajo(accion);
+            QTest::keyClick(c, Qt::Key(atajo[0].key()), atajo[0].keyboardModifiers());
+        }
+        QTEST(c->text(), "queda");
+    }
+
+    // A student code that is not all digits, however it got into the box, never registers.
+    void codigoDeAlumnoPegadoNoRegistra()
+    {
+        Registro r;
+        r.completar();
+        QApplication::clipboard()->setText(QStringLiteral("12/3"));
+        r.caja("TxtDNI")->selectAll();
+        QTest::keyClick(r.caja("TxtDNI"), Qt::Key_Insert, Qt::ShiftModifier);
+        QCOMPARE(r.caja("TxtDNI")->text(), QStringLiteral("12/3"));
+        r.aceptar();
+        QCOMPARE(r.banco.mensajes.textos(), QStringList({kMsgAlumno}));
+        QVERIFY(r.form.isVisible());
+        QVERIFY(r.banco.sesion.DNI.isEmpty());
+        QVERIFY(r.banco.sesion.RutaExcel.isEmpty());
+    }
+
     void seccionEnMayusculasSinRecortar()
     {
         Registro r;
@@ -292,13 +353,7 @@ private slots:
     void ordenDeTabulacion()
     {
         Registro r;
-        QStringList recorrido;
-        r.caja("TxtCodEmpresa")->setFocus();
-        for (int i = 0; i < 8; ++i) {
-            recorrido << QApplication::focusWidget()->objectName();
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        }
-        QCOMPARE(recorrido, QStringList({"TxtCodEmpresa", "CmbTurno", "TxtSeccion", "CmbSexo",
+        QCOMPARE(recorridoDeTabulacion(r.caja("TxtCodEmpresa"), 8), QStringList({"TxtCodEmpresa", "CmbTurno", "TxtSeccion", "CmbSexo",
                                          "TxtDNI", "CmdAceptar", "CmdSalir", "TxtCodEmpresa"}));
     }
 };

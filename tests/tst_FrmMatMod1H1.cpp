@@ -2,10 +2,15 @@
 #include "Geometria.h"
 
 #include <QApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QWindow>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+
+#include <cstdio>
 
 namespace {
 
@@ -219,17 +224,107 @@ private slots:
     {
         Examen e;
         e.ir(2); // "Anterior" visible
-        QApplication::setActiveWindow(e.form.get());
-        e.control("CmdSiguiente")->setFocus();
-        QStringList orden;
-        for (int i = 0; i < 10; ++i) {
-            orden << QApplication::focusWidget()->objectName();
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        }
+        const QStringList orden = recorridoDeTabulacion(e.control("CmdSiguiente"), 10);
         QCOMPARE(orden.mid(0, 3), QStringList({"CmdSiguiente", "OpMatMod1Preg1OpA", "CmdAnterior"}));
         QCOMPARE(orden.mid(3, 5), QStringList({"CmdFinalizar", "CmdTabla", "CmdSalir", "CmdPreg_0", "CmdPreg_1"}));
+        // The banner, tab index 0, comes after the last question button.
+        QCOMPARE(recorridoDeTabulacion(e.control("CmdPreg_21"), 3), QStringList({"CmdPreg_21", "Picture3", "CmdSiguiente"}));
+    }
+
+    // The banner takes the focus when a question opens: Enter or Space right away leave the
+    // student on that question.
+    void teclasAlLlegar_data()
+    {
+        QTest::addColumn<int>("tecla");
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("Space") << int(Qt::Key_Space);
+    }
+    void teclasAlLlegar()
+    {
+        QFETCH(int, tecla);
+        Examen e;
+        QCOMPARE(e.form->focusWidget()->objectName(), QStringLiteral("Picture3"));
+        QVERIFY(e.teclaAlLlegar(Qt::Key(tecla)));
+        e.ir(5);
+        QVERIFY(e.teclaAlLlegar(Qt::Key(tecla)));
+        QCOMPARE(e.banco.sesion.PreguntaMat, 5);
+    }
+
+    // Under a real window manager the whole window, frame included, is 14500 × 8650 twips,
+    // as the X server measures it.
+    void tamanoExteriorConGestorDeVentanas()
+    {
+        for (const char *programa : {"xvfb-run", "openbox", "xwininfo", "xprop"}) {
+            if (QStandardPaths::findExecutable(QLatin1String(programa)).isEmpty())
+                QSKIP("falta un programa para abrir un servidor X con un gestor de ventanas");
+        }
+        QProcess x;
+        x.start(QStringLiteral("xvfb-run"),
+                {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x1024x24"), QStringLiteral("sh"),
+                 QStringLiteral("-c"),
+                 QStringLiteral("openbox >/dev/null 2>&1 & for i in $(seq 100); do "
+                                "xprop -root _NET_SUPPORTED 2>/dev/null | grep -q _NET_FRAME_EXTENTS && break; sleep 0.1; done; "
+                                "QT_QPA_PLATFORM=xcb \"$0\" --tamano-con-marco"),
+                 QCoreApplication::applicationFilePath()});
+        QVERIFY(x.waitForFinished(120000));
+        const QString salida = QString::fromUtf8(x.readAllStandardOutput());
+        const int linea = salida.indexOf(QStringLiteral("exterior "));
+        if (linea < 0)
+            QSKIP(qPrintable(QStringLiteral("no se pudo abrir un servidor X: ") + QString::fromUtf8(x.readAllStandardError())));
+        const QStringList medidas = salida.mid(linea).section('\n', 0, 0).split(' ');
+        QCOMPARE(medidas.value(1) + 'x' + medidas.value(2), QStringLiteral("%1x%2").arg(tw(14500)).arg(tw(8650)));
+        QVERIFY2(medidas.value(4).toInt() > 0, qPrintable(salida)); // the frame was there: a title bar
+    }
+
+    void etiquetaAlineadaALaIzquierda()
+    {
+        Examen e;
+        QCOMPARE(e.control<QLabel>("Label1")->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
     }
 };
 
-QTEST_MAIN(TstFrmMatMod1H1)
+namespace {
+// Under a window manager: waits until the frame is known and the window fitted to it, then
+// prints the whole window's size as the X server has it, and the frame as Qt knows it.
+int tamanoConMarco()
+{
+    Examen e;
+    const QString ventana = QString::number(e.form->winId());
+    // The X server's own figures: the client window and the frame the manager put around it.
+    auto medirEnX = [&] {
+        QProcess consulta;
+        consulta.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), ventana});
+        consulta.waitForFinished(10000);
+        QSize tamano;
+        for (const QString &l : QString::fromUtf8(consulta.readAllStandardOutput()).split('\n')) {
+            if (l.trimmed().startsWith(QLatin1String("Width:")))
+                tamano.setWidth(l.section(':', 1).trimmed().toInt());
+            if (l.trimmed().startsWith(QLatin1String("Height:")))
+                tamano.setHeight(l.section(':', 1).trimmed().toInt());
+        }
+        consulta.start(QStringLiteral("xprop"), {QStringLiteral("-id"), ventana, QStringLiteral("_NET_FRAME_EXTENTS")});
+        consulta.waitForFinished(10000);
+        const QStringList marco = QString::fromUtf8(consulta.readAllStandardOutput()).section('=', 1).split(',');
+        if (marco.size() == 4)
+            tamano += QSize(marco[0].toInt() + marco[1].toInt(), marco[2].toInt() + marco[3].toInt());
+        return tamano;
+    };
+    // The frame comes some time after the window shows, and the fitting after it.
+    QSize medido;
+    (void)QTest::qWaitFor([&] { return (medido = medirEnX()) == QSize(tw(14500), tw(8650)); }, 10000);
+    const QMargins marco = e.form->windowHandle()->frameMargins();
+    std::printf("exterior %d %d marco %d %d %d %d\n", medido.width(), medido.height(), marco.left(), marco.top(),
+                marco.right(), marco.bottom());
+    return 0;
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (argc == 2 && qstrcmp(argv[1], "--tamano-con-marco") == 0)
+        return tamanoConMarco();
+    TstFrmMatMod1H1 prueba;
+    return QTest::qExec(&prueba, argc, argv);
+}
 #include "tst_FrmMatMod1H1.moc"

@@ -2,6 +2,8 @@
 #include "MensajesQt.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -47,6 +49,51 @@ private slots:
         QCOMPARE(titulo, QStringLiteral("ORBELA"));
         QCOMPARE(botones, estilo == 276 ? 2 : 1);
         QCOMPARE(icono, estilo == 276 ? QMessageBox::Critical : QMessageBox::NoIcon);
+    }
+
+    // The language exam's instruction box: three lines, each on one line of the box.
+    void instruccionesEnTresRenglones()
+    {
+        const QString texto = QStringLiteral(
+            "- PARA RESPONDER DESDE LA ACTIVIDAD 1 A LA 11, LEÉ EL PRIMER TEXTO.\r\n"
+            "- PARA RESPONDER DESDE LA ACTIVIDAD 12 A LA 22, LEÉ EL SEGUNDO TEXTO.\r\n"
+            "- PARA VISUALIZAR LOS TEXTOS, OPRIMIR EL BOTÓN CELESTE EN EL MARGEN SUPERIOR DERECHO DE LA "
+            "SIGUIENTE PANTALLA.");
+        MensajesQt qt;
+        IMensajes &mensajes = qt;
+        int renglones = 0;
+        int ancho = 0;
+        int anchoMasLargo = 0;
+        bool cabe = false;
+        Guion guion(QStringLiteral("CajaMensaje"), [&](QWidget *caja) {
+            auto *etiqueta = caja->findChild<QLabel *>(QStringLiteral("TextoCaja"));
+            const QFontMetrics medidas(etiqueta->font());
+            const QStringList lineas = etiqueta->text().split('\n');
+            for (const QString &l : lineas)
+                anchoMasLargo = qMax(anchoMasLargo, medidas.horizontalAdvance(l));
+            renglones = etiqueta->wordWrap() ? -1 : int(lineas.size());
+            ancho = etiqueta->width();
+            cabe = caja->rect().contains(etiqueta->geometry()) && etiqueta->height() < 4 * medidas.lineSpacing();
+            QTest::keyClick(caja, Qt::Key_Return);
+        });
+        mensajes.mostrar(texto, 0);
+        QCOMPARE(renglones, 3);
+        QVERIFY2(ancho >= anchoMasLargo, qPrintable(QStringLiteral("%1 < %2").arg(ancho).arg(anchoMasLargo)));
+        QVERIFY(cabe);
+    }
+
+    // A cause that names a file is shown as written, never as markup.
+    void textoSinMarcas()
+    {
+        MensajesQt qt;
+        IMensajes &mensajes = qt;
+        QString mostrado;
+        Guion guion(QStringLiteral("CajaMensaje"), [&](QWidget *caja) {
+            mostrado = caja->findChild<QLabel *>(QStringLiteral("TextoCaja"))->text();
+            QTest::keyClick(caja, Qt::Key_Return);
+        });
+        mensajes.mostrar(QStringLiteral("<b>Apl Examen - x.xlsx</b>"), 0);
+        QCOMPARE(mostrado, QStringLiteral("<b>Apl Examen - x.xlsx</b>"));
     }
 };
 

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QStaticText>
 #include <QTextOption>
+#include <QWindow>
 
 Ventana::Ventana(QWidget *padre)
     : QDialog(padre)
@@ -47,16 +48,36 @@ void Ventana::fijarAreaCliente(int anchoTwips, int altoTwips)
 void Ventana::fijarTamanoExterior(int anchoTwips, int altoTwips)
 {
     m_tamanoExterior = QSize(tw(anchoTwips), tw(altoTwips));
-    const QSize marco = frameGeometry().size() - geometry().size();
-    resize(m_tamanoExterior - marco);
+    ajustarTamanoExterior();
 }
 
-void Ventana::showEvent(QShowEvent *evento)
+void Ventana::ajustarTamanoExterior()
 {
-    QDialog::showEvent(evento);
-    // The frame is only known once the window is on screen.
-    if (!m_tamanoExterior.isEmpty())
-        resize(m_tamanoExterior - (frameGeometry().size() - geometry().size()));
+    if (m_tamanoExterior.isEmpty())
+        return;
+    // Asked of the window itself: the widget's own idea of its frame is only updated when
+    // the window moves, and some window managers frame a window without moving it.
+    const QMargins marco = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QSize interior = m_tamanoExterior - QSize(marco.left() + marco.right(), marco.top() + marco.bottom());
+    if (size() != interior)
+        resize(interior);
+}
+
+bool Ventana::event(QEvent *evento)
+{
+    const bool atendido = QDialog::event(evento);
+    switch (evento->type()) {
+    // Whichever of these comes after the window manager has framed the window.
+    case QEvent::Show:
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::WindowActivate:
+        ajustarTamanoExterior();
+        break;
+    default:
+        break;
+    }
+    return atendido;
 }
 
 void Ventana::closeEvent(QCloseEvent *evento)

@@ -30,12 +30,15 @@ protected:
     virtual void cerrarDesdeMarco() { cerrarVentana(); }
 
     void closeEvent(QCloseEvent *evento) override;
-    void showEvent(QShowEvent *evento) override;
+    bool event(QEvent *evento) override;
     void keyPressEvent(QKeyEvent *evento) override;
 
 private:
     bool m_cierreBloqueado = false;
     bool m_terminando = false;
+    // Keeps the whole window, frame included, at the size asked for: the frame a window
+    // manager adds is only known some time after the window shows.
+    void ajustarTamanoExterior();
     QSize m_tamanoExterior; // pixels, frame included; empty when not set
 };
 

@@ -3,6 +3,8 @@
 #include "Archivos.h"
 #include "Entorno.h"
 
+#include <algorithm>
+
 QString construirRutaExcel(const QString &carpetaPrograma, const Sesion &sesion)
 {
     return unirRuta(carpetaPrograma,
@@ -25,7 +27,8 @@ bool seccionAdmisible(const QString &seccion)
 
 bool dniAdmisible(const QString &dni)
 {
-    return dni.toUtf8().size() <= kMaxBytesCampoDeNombre;
+    return dni.size() <= kMaxBytesCampoDeNombre
+        && std::all_of(dni.begin(), dni.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
 }
 
 namespace {

@@ -17,7 +17,8 @@ constexpr int kMaxBytesCampoDeNombre = 100;
 // A section that can stand in a file name: no path separators, no characters that file
 // names forbid, no control characters, not too long.
 bool seccionAdmisible(const QString &seccion);
-// A student code short enough for the file name.
+// A student code of digits "0" to "9" only, as the key filter lets through, short enough for
+// the file name. Text pasted from the context menu or the mouse never passes for one.
 bool dniAdmisible(const QString &dni);
 
 // Registration's workbook step: builds RutaExcel and creates the empty "Reporte" workbook,
