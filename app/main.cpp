@@ -1,8 +1,8 @@
-#include "AbridorEscritorio.h"
 #include "Entorno.h"
 #include "Estacion.h"
 #include "MensajesQt.h"
 #include "Module1.h"
+#include "VisorPdf.h"
 
 #include <QApplication>
 #include <QLockFile>
@@ -20,7 +20,7 @@ int main(int argc, char **argv)
 
     ArchivosLocales archivos;
     RelojSistema reloj;
-    AbridorEscritorio abridor;
+    VisorPdf abridor;
     DiscoLocal disco;
     LibroXlsx hoja(disco);
     Entorno entorno {carpeta, mensajes, archivos, reloj, abridor, hoja, disco};

@@ -16,7 +16,9 @@ Ventana::Ventana(QWidget *padre)
 {
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
-    setModal(true);
+    // Modal to its own parent only: a window of the station blocks the window it was opened
+    // over, never the reference documents the student reads beside the exam.
+    setWindowModality(Qt::WindowModal);
 }
 
 void Ventana::quitarCerrar()
