@@ -1,10 +1,13 @@
-// libFuzzer target over the results-workbook reader and the row editor. Inputs starting with
+// libFuzzer target over the results-workbook reader and the row editor. Every input is first
+// tokenized as XML whole and in small pieces: the tokens must not depend on where the
+// archive cuts the part. Inputs starting with
 // "xlsx:" are read as whole files; any other input is cut at "\n@@\n" into the XML parts of a
 // package, which is zipped first, so that the mutations reach the XML readers behind the
 // archive checks. A workbook the reader accepts is then saved over as the station does: the
 // editor must either refuse it or give a workbook that reads back with exactly the new row.
 #include "EscritorXlsx.h"
 #include "LectorXlsx.h"
+#include "TokenizadorXml.h"
 
 #include <QByteArray>
 #include <QList>
@@ -58,11 +61,41 @@ QByteArray empaquetar(const QByteArray &entrada)
     return paquete;
 }
 
+// The tokens of `xml` fed in pieces of `pieza` bytes, with what each carries, and how it ended.
+QByteArray tokens(const QByteArray &xml, qsizetype pieza)
+{
+    using Token = TokenizadorXml::Token;
+    TokenizadorXml x(64);
+    QByteArray traza;
+    for (qsizetype desde = 0;; desde += pieza) {
+        if (desde < xml.size())
+            x.agregar(xml.constData() + desde, std::min(pieza, xml.size() - desde));
+        else
+            x.terminar();
+        for (Token t = x.siguiente(); t != Token::Falta; t = x.siguiente()) {
+            traza += char('0' + int(t));
+            if (t == Token::Texto)
+                traza += x.texto().toUtf8();
+            else
+                traza += x.prefijo().toByteArray() + ':' + (x.es("c") ? "c" : x.es("row") ? "row" : "?");
+            if (t == Token::Inicio)
+                traza += x.atributo("r").toUtf8() + '|' + x.atributo("t").toUtf8();
+            traza += '\n';
+        }
+        if (desde >= xml.size() || x.malFormado())
+            break;
+    }
+    traza += x.malFormado() ? "mal" : x.completo() ? "bien" : "corto";
+    return traza;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *datos, size_t tamano)
 {
     QByteArray entrada = QByteArray::fromRawData(reinterpret_cast<const char *>(datos), qsizetype(tamano));
+    if (tamano < 4096 && tokens(entrada, qMax<qsizetype>(1, entrada.size())) != tokens(entrada, 1 + qsizetype(tamano % 7)))
+        __builtin_trap(); // the tokens depend on how the document was cut
     const QByteArray bytes = entrada.startsWith("xlsx:") ? entrada.mid(5) : empaquetar(entrada);
     CeldasHoja celdas;
     const FalloLectura fallo = leerReporteDeBytes(bytes, &celdas);

@@ -33,6 +33,43 @@ void escribirPagina(QPdfWriter &pdf, QPainter &p, const QString &titulo, const Q
 
 } // namespace
 
+char letraCorrectaDemo(Asignatura asignatura, int modelo, int pregunta)
+{
+    const int k = asignatura == Asignatura::Matematica ? (pregunta + modelo) % 4 : (pregunta * 3 + modelo) % 4;
+    return char('A' + k);
+}
+
+Claves clavesDemo()
+{
+    Claves claves;
+    for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua})
+        for (int m = 1; m <= kModelos; ++m)
+            for (int q = 1; q <= kPreguntas; ++q)
+                claves.poner(a, m, q, letraCorrectaDemo(a, m, q));
+    return claves;
+}
+
+QString escribirClavesDemo(const QString &carpetaEstacion, const QString &ruta)
+{
+    const QString estacion = QFileInfo(carpetaEstacion).canonicalFilePath();
+    const QString carpeta = QFileInfo(QFileInfo(ruta).absolutePath()).canonicalFilePath();
+    if (!estacion.isEmpty() && (carpeta == estacion || carpeta.startsWith(estacion + QLatin1Char('/'))))
+        return QStringLiteral("las claves no van en la carpeta de la estación (%1): elija otra").arg(carpetaEstacion);
+    const Claves claves = clavesDemo();
+    QString error;
+    if (!escribirClaves(ruta, claves, &error))
+        return error;
+    const LecturaClaves leidas = leerClaves(ruta);
+    if (!leidas.ok())
+        return leidas.errores.join(QStringLiteral("; "));
+    for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua})
+        for (int m = 1; m <= kModelos; ++m)
+            for (int q = 1; q <= kPreguntas; ++q)
+                if (leidas.claves.letra(a, m, q) != claves.letra(a, m, q))
+                    return QStringLiteral("las claves escritas no coinciden al leerlas");
+    return {};
+}
+
 bool generarPregunta(const QString &ruta, Asignatura asignatura, int modelo, int pregunta,
                      QSize tamano)
 {
@@ -68,10 +105,12 @@ bool generarPregunta(const QString &ruta, Asignatura asignatura, int modelo, int
     p.drawText(QRect(alto / 12, alto / 4, tamano.width() - alto / 6, alto / 6),
                Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, enunciado);
     const int base = modelo * 3 + pregunta + pregunta * modelo;
+    const int correcta = letraCorrectaDemo(asignatura, modelo, pregunta) - 'A';
     for (int k = 0; k < 4; ++k) {
         const QString letra = QString(QChar('A' + k));
-        const QString texto = mat ? QString::number(base + (k - (pregunta + modelo) % 4) * 2)
-                                  : QStringLiteral("Afirmación %1 sobre el texto").arg(letra);
+        const QString texto = mat ? QString::number(base + (k - correcta) * 2)
+                                  : k == correcta ? QStringLiteral("Afirmación %1: lo que dice el texto").arg(letra)
+                                                  : QStringLiteral("Afirmación %1 sobre el texto").arg(letra);
         p.drawText(QRect(alto / 6, alto * (45 + 12 * k) / 100, tamano.width() - alto / 3, alto / 8),
                    Qt::AlignLeft | Qt::AlignVCenter, letra + QStringLiteral(")  ") + texto);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Claves.h"
 #include "Contenido.h"
 
 #include <QSize>
@@ -20,3 +21,11 @@ ResultadoGeneracion generarContenido(const QString &carpetaPrograma, bool reempl
 
 bool generarPregunta(const QString &ruta, Asignatura asignatura, int modelo, int pregunta,
                      QSize tamano = kTamanoPreguntaDemo);
+
+// The right option of a demo question, 'A' to 'D': the demo pictures are drawn so.
+char letraCorrectaDemo(Asignatura asignatura, int modelo, int pregunta);
+// The key of the whole demo content.
+Claves clavesDemo();
+// Writes it as a key workbook at `ruta` and reads it back; never inside the station's folder
+// `carpetaEstacion`, where a student could find it. Returns what went wrong, if anything.
+QString escribirClavesDemo(const QString &carpetaEstacion, const QString &ruta);

@@ -1,16 +1,30 @@
 #include "Recopilacion.h"
 
+#include "Analisis.h"
 #include "ColumnasReporte.h"
 #include "EscritorXlsx.h"
+#include "InformePdf.h"
 #include "LectorXlsx.h"
 #include "PaqueteXlsx.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
+#include <array>
+#include <future>
+#include <thread>
+#include <vector>
+
 namespace {
+
+// Workbooks are read this many at a time, by all the cores, and written in their order.
+constexpr int kLibrosPorTanda = 512;
 
 QStringList encabezados()
 {
@@ -21,35 +35,64 @@ QStringList encabezados()
     return h;
 }
 
-// Report rows of one workbook; false, with the reason, when it does not look like one.
-bool filasDelLibro(const CeldasHoja &celdas, QList<QList<Celda>> *filas, QString *motivo)
-{
-    bool presente[kFilasReporte] = {false, false};
-    for (const auto &[pos, celda] : celdas) {
-        if (pos.first < 1 || pos.first > kFilasReporte || pos.second > columnas::kUltima) {
-            *motivo = QStringLiteral("celda %1%2 fuera del informe").arg(nombreColumna(pos.second)).arg(pos.first);
+// A report row as it goes to the output, with the file's name last, and as the analysis
+// takes it.
+struct FilaLeida {
+    QList<Celda> celdas;
+    RespuestasAlumno alumno;
+    bool puntuable = false; // its model is one the key can know
+};
+
+// One source workbook, made ready for the output on the reading threads: its rows and their
+// CSV lines, or why it was left out.
+struct LibroLeido {
+    QString ruta;
+    std::vector<FilaLeida> filas;
+    QByteArray csv;
+    QString motivo; // empty when read
+};
+
+// The report rows of one workbook's cells, taken as the reader gives them; false, with the
+// reason, when they do not look like a report.
+class FilasDelLibro {
+public:
+    void celda(int fila, int columna, const Celda &c)
+    {
+        if (!m_motivo.isEmpty())
+            return;
+        if (fila < 1 || fila > kFilasReporte || columna > columnas::kUltima) {
+            m_motivo = QStringLiteral("celda %1%2 fuera del informe").arg(nombreColumna(columna)).arg(fila);
+            return;
+        }
+        QList<Celda> &valores = m_filas[size_t(fila - 1)];
+        if (valores.isEmpty())
+            valores.fill(Celda::deTexto(QString()), columnas::kUltima);
+        valores[columna - 1] = c;
+    }
+    bool terminar(std::vector<FilaLeida> *filas, QString *motivo)
+    {
+        if (!m_motivo.isEmpty()) {
+            *motivo = m_motivo;
             return false;
         }
-        presente[pos.first - 1] = true;
-    }
-    for (int fila = 1; fila <= kFilasReporte; ++fila) {
-        if (!presente[fila - 1])
-            continue;
-        const QString materia = nombreMateria(asignaturaDeFila(fila));
-        const auto it = celdas.find({fila, columnas::kMateria});
-        if (it == celdas.end() || it->second.texto != materia) {
-            *motivo = QStringLiteral("la fila %1 no es de %2").arg(fila).arg(materia);
-            return false;
+        for (int fila = 1; fila <= kFilasReporte; ++fila) {
+            QList<Celda> &valores = m_filas[size_t(fila - 1)];
+            if (valores.isEmpty())
+                continue;
+            const QString materia = nombreMateria(asignaturaDeFila(fila));
+            if (valores[columnas::kMateria - 1].texto != materia) {
+                *motivo = QStringLiteral("la fila %1 no es de %2").arg(fila).arg(materia);
+                return false;
+            }
+            filas->push_back({std::move(valores), {}, false});
         }
-        QList<Celda> valores;
-        for (int col = 1; col <= columnas::kUltima; ++col) {
-            const auto c = celdas.find({fila, col});
-            valores << (c == celdas.end() ? Celda::deTexto(QString()) : c->second);
-        }
-        filas->append(valores);
+        return true;
     }
-    return true;
-}
+
+private:
+    std::array<QList<Celda>, kFilasReporte> m_filas;
+    QString m_motivo;
+};
 
 QString textoDe(const Celda &c)
 {
@@ -57,10 +100,6 @@ QString textoDe(const Celda &c)
         return c.texto;
     return QString::number(c.numero, 'g', 15);
 }
-
-} // namespace
-
-namespace {
 
 // One CSV field, quoted when needed.
 QString campoCsv(const QString &valor)
@@ -73,39 +112,188 @@ QString campoCsv(const QString &valor)
     return QLatin1Char('"') + v + QLatin1Char('"');
 }
 
+// A report row as the analysis takes it; false when its model is none the key knows.
+bool respuestasDeFila(const QList<Celda> &fila, RespuestasAlumno *r)
+{
+    r->codEmpresa = fila[columnas::kCodEmpresa - 1].texto;
+    r->nombreEscuela = fila[columnas::kNombreEscuela - 1].texto;
+    r->turno = fila[columnas::kTurno - 1].texto;
+    r->seccion = fila[columnas::kSeccion - 1].texto;
+    r->sexo = int(fila[columnas::kSexo - 1].numero);
+    r->dni = textoDe(fila[columnas::kDNI - 1]);
+    r->asignatura = fila[columnas::kMateria - 1].texto == nombreMateria(Asignatura::Matematica) ? Asignatura::Matematica
+                                                                                                 : Asignatura::Lengua;
+    const Celda &modelo = fila[columnas::kModelo - 1];
+    r->modelo = modelo.tipo == Celda::Tipo::Numero ? int(modelo.numero) : 0;
+    if (modelo.tipo != Celda::Tipo::Numero || modelo.numero != r->modelo || r->modelo < 1 || r->modelo > kModelos)
+        return false;
+    for (int q = 1; q <= kPreguntas; ++q) {
+        const QString &letra = fila[columnas::respuesta(q) - 1].texto;
+        r->respuestas[q - 1] = letra.size() == 1 && letra.at(0) >= QLatin1Char('A') && letra.at(0) <= QLatin1Char('D')
+            ? char(letra.at(0).unicode())
+            : 0;
+    }
+    return true;
+}
+
+LibroLeido leerLibro(const QString &ruta)
+{
+    LibroLeido libro {ruta, {}, {}, {}};
+    QByteArray bytes;
+    FilasDelLibro filas;
+    FalloLectura fallo = leerArchivoLibro(ruta, &bytes);
+    if (fallo.ok()) {
+        const PaqueteXlsx paquete(bytes);
+        fallo = recorrerHoja(paquete, kNombreHojaReporte(),
+                             [&filas](int fila, int columna, const Celda &c) { filas.celda(fila, columna, c); });
+    }
+    if (!fallo.ok())
+        libro.motivo = fallo.texto();
+    else if (!filas.terminar(&libro.filas, &libro.motivo) && libro.motivo.isEmpty())
+        libro.motivo = QStringLiteral("no es un libro de resultados");
+    if (!libro.motivo.isEmpty())
+        return libro;
+    const QString nombre = QFileInfo(ruta).fileName();
+    const QString nombreCsv = campoCsv(nombre);
+    QString lineas;
+    for (FilaLeida &fila : libro.filas) {
+        for (const Celda &c : std::as_const(fila.celdas))
+            lineas += campoCsv(textoDe(c)) + QLatin1Char(',');
+        lineas += nombreCsv + QStringLiteral("\r\n");
+        fila.puntuable = respuestasDeFila(fila.celdas, &fila.alumno);
+        fila.celdas << Celda::deTexto(nombre);
+    }
+    libro.csv = lineas.toUtf8();
+    return libro;
+}
+
+// Reads the workbooks [desde, hasta) on every core.
+std::vector<LibroLeido> leerTanda(const QStringList &rutas, int desde, int hasta)
+{
+    std::vector<LibroLeido> libros(size_t(hasta - desde));
+    const int hilos = int(std::max(1u, std::min(std::thread::hardware_concurrency(), 8u)));
+    std::vector<std::thread> trabajadores;
+    for (int h = 0; h < hilos; ++h) {
+        trabajadores.emplace_back([&, h] {
+            for (int i = desde + h; i < hasta; i += hilos)
+                libros[size_t(i - desde)] = leerLibro(rutas[i]);
+        });
+    }
+    for (std::thread &t : trabajadores)
+        t.join();
+    return libros;
+}
+
 bool nombreDeLibroDeAlumno(const QString &nombre)
 {
     return nombre.startsWith(QLatin1String("Apl Examen - "), Qt::CaseInsensitive)
         && nombre.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive);
 }
 
-// A sheet of the merged workbook whose fingerprint is kept as it is written.
-struct HojaSalida {
-    EscritorLibro &escritor;
-    HuellaCeldas huella;
-    void escribir(int fila, int columna, const Celda &celda)
+// The merged workbook, sheet by sheet, with the fingerprint of what each sheet received.
+class Salida {
+public:
+    Salida(const QString &ruta, const QString &carpeta)
+        : m_escritor(ruta, carpeta, true)
     {
-        escritor.escribir(fila, columna, celda);
-        huella.agregar(fila, columna, celda);
     }
+    int hoja(const QString &nombre, const QStringList &titulos)
+    {
+        const int indice = m_escritor.agregarHoja(nombre);
+        m_hojas.push_back({nombre, {}, 1});
+        for (int col = 0; col < titulos.size(); ++col)
+            escribir(int(m_hojas.size()) - 1, col + 1, Celda::deTexto(titulos[col]));
+        return indice;
+    }
+    // Row after row: each call starts a new row of the sheet.
+    void fila(int hoja, const QList<Celda> &celdas)
+    {
+        ++m_hojas[size_t(hoja)].fila;
+        for (int col = 0; col < celdas.size(); ++col)
+            escribir(hoja, col + 1, celdas[col]);
+    }
+    bool cerrar(QString *error) { return m_escritor.cerrar(error); }
+    bool comprobar(const QString &ruta, QString *error)
+    {
+        // Each sheet read back on its own thread: the large ones take the time.
+        std::vector<std::future<QString>> comprobaciones;
+        for (const Hoja &h : m_hojas) {
+            comprobaciones.push_back(std::async(std::launch::async, [&ruta, &h] {
+                QString e;
+                return comprobarHoja(ruta, h, &e) ? QString() : e;
+            }));
+        }
+        error->clear();
+        for (auto &c : comprobaciones) {
+            const QString e = c.get();
+            if (error->isEmpty())
+                *error = e;
+        }
+        return error->isEmpty();
+    }
+
+private:
+    struct Hoja {
+        QString nombre;
+        HuellaCeldas huella;
+        int fila;
+    };
+    void escribir(int hoja, int columna, const Celda &celda)
+    {
+        Hoja &h = m_hojas[size_t(hoja)];
+        m_escritor.escribir(hoja, h.fila, columna, celda);
+        h.huella.agregar(h.fila, columna, celda);
+    }
+    // Reads the sheet back from the disk: every cell must be there as written.
+    static bool comprobarHoja(const QString &ruta, const Hoja &hoja, QString *error)
+    {
+        const PaqueteXlsx paquete = PaqueteXlsx::deArchivo(ruta);
+        HuellaCeldas leida;
+        const FalloLectura fallo = recorrerHoja(
+            paquete, hoja.nombre, [&leida](int fila, int columna, const Celda &c) { leida.agregar(fila, columna, c); },
+            {std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::max()});
+        if (!fallo.ok()) {
+            *error = QStringLiteral("el libro escrito no se puede leer: %1").arg(fallo.texto());
+            return false;
+        }
+        if (!leida.coincide(hoja.huella)) {
+            *error = QStringLiteral("la hoja %1 escrita no coincide con lo recopilado (%2 de %3 celdas leídas)")
+                         .arg(hoja.nombre)
+                         .arg(leida.celdas())
+                         .arg(hoja.huella.celdas());
+            return false;
+        }
+        return true;
+    }
+
+    EscritorLibro m_escritor;
+    std::vector<Hoja> m_hojas;
 };
 
-// Reads the written workbook back from the disk: every cell must be there as written.
-bool comprobarSalida(const QString &ruta, const QString &hoja, const HuellaCeldas &esperada, QString *error)
+Celda texto(const QString &t)
 {
-    const PaqueteXlsx paquete = PaqueteXlsx::deArchivo(ruta);
-    HuellaCeldas leida;
-    const FalloLectura fallo = recorrerHoja(
-        paquete, hoja, [&leida](int fila, int columna, const Celda &c) { leida.agregar(fila, columna, c); },
-        {std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::max()});
-    if (!fallo.ok()) {
-        *error = QStringLiteral("el libro escrito no se puede leer: %1").arg(fallo.texto());
+    return Celda::deTexto(t);
+}
+
+Celda numeroCelda(double n)
+{
+    return Celda::deNumero(n);
+}
+
+Celda opcional(const std::optional<double> &v)
+{
+    return v ? Celda::deNumero(*v) : Celda::deTexto(QString());
+}
+
+// Writes beside its final place, checks, and only then puts it there.
+bool colocar(const QString &temporal, const QString &destino, QString *error)
+{
+    if (QFileInfo::exists(destino) && !QFile::remove(destino)) {
+        *error = QStringLiteral("no se puede reemplazar %1").arg(destino);
         return false;
     }
-    if (!(leida == esperada)) {
-        *error = QStringLiteral("el libro escrito no coincide con lo recopilado (%1 de %2 celdas leídas)")
-                     .arg(leida.celdas())
-                     .arg(esperada.celdas());
+    if (!QFile::rename(temporal, destino)) {
+        *error = QStringLiteral("no se puede escribir %1").arg(destino);
         return false;
     }
     return true;
@@ -113,13 +301,26 @@ bool comprobarSalida(const QString &ruta, const QString &hoja, const HuellaCelda
 
 } // namespace
 
+void prepararProcesoDeRecopilacion()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+#ifndef Q_OS_WIN
+    if (!qEnvironmentVariableIsSet("TZ"))
+        qputenv("TZ", ":/etc/localtime");
+#endif
+}
+
 InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QStringList &carpetas,
-                                        const std::function<void(int, int)> &progreso)
+                                        const std::function<void(int, int)> &progreso, const Claves *claves)
 {
     InformeRecopilacion informe;
     const QFileInfo salida(salidaXlsx);
     const QString carpetaSalida = salida.absolutePath();
-    informe.salidaCsv = QDir(carpetaSalida).filePath(salida.completeBaseName() + QStringLiteral(".csv"));
+    const QString base = QDir(carpetaSalida).filePath(salida.completeBaseName());
+    informe.salidaCsv = base + QStringLiteral(".csv");
+    if (claves)
+        informe.salidaPdf = base + QStringLiteral(".pdf");
     if (nombreDeLibroDeAlumno(salida.fileName())) {
         informe.error = QStringLiteral("la salida %1 se llama como el libro de un alumno; elija otro nombre").arg(salidaXlsx);
         return informe;
@@ -129,91 +330,176 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
         return informe;
     }
 
+    QElapsedTimer reloj;
+    reloj.start();
+    auto fase = [&](const QString &nombre) { informe.fases.append({nombre, reloj.restart() / 1000.0}); };
     QStringList libros;
     for (const QString &carpeta : carpetas) {
         if (!QFileInfo(carpeta).isDir()) {
             informe.omitidos << QStringLiteral("%1: no es una carpeta").arg(carpeta);
             continue;
         }
+        // Names only, sorted here: a listing that keeps every file's details costs more than a
+        // kilobyte a workbook, and a province sends a hundred thousand. The output is never
+        // among them: it may not be named as a student's workbook.
         const QDir dir(carpeta);
-        for (const QString &nombre : dir.entryList({QStringLiteral("Apl Examen - *.xlsx")}, QDir::Files, QDir::Name)) {
-            const QString ruta = dir.filePath(nombre);
-            if (QFileInfo(ruta).canonicalFilePath() == salida.canonicalFilePath()) {
-                informe.error = QStringLiteral("la salida %1 es uno de los libros a recopilar").arg(salidaXlsx);
-                return informe;
-            }
-            libros << ruta;
+        QStringList nombres;
+        for (QDirIterator it(carpeta, {QStringLiteral("Apl Examen - *.xlsx")}, QDir::Files); it.hasNext();) {
+            it.next();
+            nombres << it.fileName();
         }
+        std::sort(nombres.begin(), nombres.end());
+        for (const QString &nombre : std::as_const(nombres))
+            libros << dir.filePath(nombre);
     }
 
+    fase(QStringLiteral("lista de libros"));
     // Written beside its final place, read back, and only then put there.
     const QString temporal = QDir(carpetaSalida).filePath(
         QStringLiteral(".%1.%2.tmp").arg(salida.fileName()).arg(QCoreApplication::applicationPid()));
-    EscritorLibro escritor(temporal, carpetaSalida, true);
-    escritor.agregarHoja(QStringLiteral("Resultados"));
-    HojaSalida hoja {escritor, {}};
-    const QStringList cabecera = encabezados();
-    for (int col = 0; col < cabecera.size(); ++col)
-        hoja.escribir(1, col + 1, Celda::deTexto(cabecera[col]));
-
-    QSaveFile csv(informe.salidaCsv);
-    if (!csv.open(QIODevice::WriteOnly)) {
-        informe.error = QStringLiteral("no se puede escribir %1: %2").arg(informe.salidaCsv, csv.errorString());
-        return informe;
-    }
-    csv.write((cabecera.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8());
-
-    int fila = 1;
-    for (int i = 0; i < libros.size(); ++i) {
-        if (progreso)
-            progreso(i, int(libros.size()));
-        const QString &ruta = libros[i];
-        const QString nombre = QFileInfo(ruta).fileName();
-        QByteArray bytes;
-        CeldasHoja celdas;
-        QList<QList<Celda>> filas;
-        FalloLectura fallo = leerArchivoLibro(ruta, &bytes);
-        if (fallo.ok())
-            fallo = leerReporteDeBytes(bytes, &celdas);
-        QString motivo = fallo.texto();
-        if (!fallo.ok() || !filasDelLibro(celdas, &filas, &motivo)) {
-            informe.omitidos << QStringLiteral("%1: %2").arg(ruta, motivo);
-            continue;
+    std::optional<Analisis> analisis;
+    if (claves)
+        analisis.emplace(*claves);
+    std::vector<AnalisisModelo> resumenModelos;
+    std::vector<AnalisisEstablecimiento> resumenClases;
+    {
+        Salida libro(temporal, carpetaSalida);
+        const QStringList cabecera = encabezados();
+        const int resultados = libro.hoja(QStringLiteral("Resultados"), cabecera);
+        int puntajes = -1, items = -1, modelos = -1, clases = -1;
+        if (claves) {
+            puntajes = libro.hoja(QStringLiteral("Puntajes"),
+                                  {QStringLiteral("Código de Empresa"), QStringLiteral("Nombre del Establecimiento"),
+                                   QStringLiteral("Turno"), QStringLiteral("Sección"), QStringLiteral("Sexo"),
+                                   QStringLiteral("Código de Alumno/a"), QStringLiteral("Materia"), QStringLiteral("Modelo"),
+                                   QStringLiteral("Correctas"), QStringLiteral("Porcentaje"), QStringLiteral("Archivo")});
+            items = libro.hoja(QStringLiteral("Items"),
+                               {QStringLiteral("Materia"), QStringLiteral("Modelo"), QStringLiteral("Pregunta"),
+                                QStringLiteral("Clave"), QStringLiteral("Alumnos"), QStringLiteral("A"), QStringLiteral("B"),
+                                QStringLiteral("C"), QStringLiteral("D"), QStringLiteral("Sin respuesta"),
+                                QStringLiteral("Facilidad"), QStringLiteral("Discriminación"), QStringLiteral("Observación")});
+            modelos = libro.hoja(QStringLiteral("Modelos"),
+                                 {QStringLiteral("Materia"), QStringLiteral("Modelo"), QStringLiteral("Alumnos"),
+                                  QStringLiteral("Media"), QStringLiteral("Desvío"), QStringLiteral("KR-20"),
+                                  QStringLiteral("Error estándar")});
+            clases = libro.hoja(QStringLiteral("Establecimientos"),
+                                {QStringLiteral("Código de Empresa"), QStringLiteral("Nombre del Establecimiento"),
+                                 QStringLiteral("Turno"), QStringLiteral("Sección"), QStringLiteral("Materia"),
+                                 QStringLiteral("Alumnos"), QStringLiteral("Porcentaje medio")});
         }
-        ++informe.libros;
-        for (const QList<Celda> &valores : std::as_const(filas)) {
-            ++fila;
-            QStringList linea;
-            for (int col = 0; col < valores.size(); ++col) {
-                hoja.escribir(fila, col + 1, valores[col]);
-                linea << campoCsv(textoDe(valores[col]));
+
+        QSaveFile csv(informe.salidaCsv);
+        if (!csv.open(QIODevice::WriteOnly)) {
+            informe.error = QStringLiteral("no se puede escribir %1: %2").arg(informe.salidaCsv, csv.errorString());
+            return informe;
+        }
+        csv.write((cabecera.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8());
+
+        // The next batch is read while this one is written; the one written before goes with
+        // it, to be freed there, where it was allocated.
+        auto leerDesde = [&libros](int desde, std::vector<LibroLeido> anterior) {
+            return std::async(std::launch::async, [&libros, desde, anterior = std::move(anterior)]() mutable {
+                anterior.clear();
+                return leerTanda(libros, desde, std::min(int(libros.size()), desde + kLibrosPorTanda));
+            });
+        };
+        std::future<std::vector<LibroLeido>> siguiente = leerDesde(0, {});
+        std::vector<LibroLeido> tanda;
+        for (int desde = 0; desde < libros.size(); desde += kLibrosPorTanda) {
+            if (progreso)
+                progreso(desde, int(libros.size()));
+            std::vector<LibroLeido> escrita = std::move(tanda);
+            tanda = siguiente.get();
+            if (desde + kLibrosPorTanda < libros.size())
+                siguiente = leerDesde(desde + kLibrosPorTanda, std::move(escrita));
+            for (const LibroLeido &leido : tanda) {
+                if (!leido.motivo.isEmpty()) {
+                    informe.omitidos << QStringLiteral("%1: %2").arg(leido.ruta, leido.motivo);
+                    continue;
+                }
+                ++informe.libros;
+                for (const FilaLeida &fila : leido.filas) {
+                    libro.fila(resultados, fila.celdas);
+                    ++informe.filas;
+                    if (!analisis)
+                        continue;
+                    const RespuestasAlumno &alumno = fila.alumno;
+                    if (!fila.puntuable) {
+                        informe.omitidos << QStringLiteral("%1: la fila de %2 tiene un modelo que no está en las claves; no se puntúa")
+                                                .arg(leido.ruta, nombreMateria(alumno.asignatura));
+                        continue;
+                    }
+                    const int correctas = analisis->agregar(alumno);
+                    libro.fila(puntajes, {texto(alumno.codEmpresa), texto(alumno.nombreEscuela), texto(alumno.turno),
+                                          texto(alumno.seccion), numeroCelda(alumno.sexo), texto(alumno.dni),
+                                          texto(nombreMateria(alumno.asignatura)), numeroCelda(alumno.modelo),
+                                          numeroCelda(correctas), numeroCelda(100.0 * correctas / kPreguntas),
+                                          fila.celdas.last()});
+                    ++informe.puntuadas;
+                }
+                csv.write(leido.csv);
             }
-            hoja.escribir(fila, columnas::kUltima + 1, Celda::deTexto(nombre));
-            linea << campoCsv(nombre);
-            csv.write((linea.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8());
-            ++informe.filas;
+        }
+        if (progreso)
+            progreso(int(libros.size()), int(libros.size()));
+
+        if (analisis) {
+            resumenModelos = analisis->modelos();
+            resumenClases = analisis->establecimientos();
+            for (const AnalisisModelo &m : resumenModelos) {
+                const Celda materia = texto(nombreMateria(m.asignatura));
+                libro.fila(modelos, {materia, numeroCelda(m.modelo), numeroCelda(m.alumnos), numeroCelda(m.media),
+                                     numeroCelda(m.desvio), opcional(m.kr20), opcional(m.errorEstandar)});
+                for (int q = 0; q < kPreguntas; ++q) {
+                    const AnalisisItem &i = m.items[q];
+                    libro.fila(items, {materia, numeroCelda(m.modelo), numeroCelda(q + 1), texto(QString(QChar(i.clave))),
+                                       numeroCelda(m.alumnos), numeroCelda(i.opciones[0]), numeroCelda(i.opciones[1]),
+                                       numeroCelda(i.opciones[2]), numeroCelda(i.opciones[3]), numeroCelda(i.sinRespuesta),
+                                       numeroCelda(i.facilidad), opcional(i.discriminacion), texto(i.observacion)});
+                }
+            }
+            for (const AnalisisEstablecimiento &e : resumenClases)
+                libro.fila(clases, {texto(e.codEmpresa), texto(e.nombreEscuela), texto(e.turno), texto(e.seccion),
+                                    texto(nombreMateria(e.asignatura)), numeroCelda(e.alumnos), numeroCelda(e.porcentajeMedio)});
+        }
+
+        // The report is drawn on its own thread, in memory, while the workbook is closed and
+        // read back; it is written only once the workbook took its place.
+        std::future<QByteArray> informePdf;
+        if (analisis)
+            informePdf = std::async(std::launch::async, [&] { return dibujarInformePdf(resumenModelos, resumenClases); });
+
+        QString error;
+        fase(QStringLiteral("lectura y escritura"));
+        const bool cerrado = libro.cerrar(&error);
+        fase(QStringLiteral("cierre del libro"));
+        const bool comprobado = cerrado && libro.comprobar(temporal, &error);
+        fase(QStringLiteral("relectura"));
+        if (cerrado && !comprobado) {
+            // What the writer could not put on the disk it does not always say: a full disk
+            // shows here, as a workbook that does not read back.
+            error = QStringLiteral("%1; no se guardó nada. Compruebe que haya espacio libre en %2 (mientras trabaja "
+                                   "necesita unos 8 KB por libro) y vuelva a intentarlo")
+                        .arg(error, QDir::toNativeSeparators(carpetaSalida));
+        }
+        if (!comprobado || !colocar(temporal, salidaXlsx, &error)) {
+            QFile::remove(temporal);
+            informe.error = error;
+            return informe;
+        }
+        if (!csv.commit()) {
+            informe.error = QStringLiteral("no se puede escribir %1: %2").arg(informe.salidaCsv, csv.errorString());
+            return informe;
+        }
+        if (analisis) {
+            const QByteArray bytes = informePdf.get();
+            fase(QStringLiteral("espera del informe"));
+            QSaveFile pdf(informe.salidaPdf);
+            if (bytes.isEmpty())
+                informe.error = QStringLiteral("no se pudo dibujar el informe %1").arg(informe.salidaPdf);
+            else if (!pdf.open(QIODevice::WriteOnly) || pdf.write(bytes) != bytes.size() || !pdf.commit())
+                informe.error = QStringLiteral("no se puede escribir %1: %2").arg(informe.salidaPdf, pdf.errorString());
         }
     }
-    if (progreso)
-        progreso(int(libros.size()), int(libros.size()));
-
-    QString error;
-    if (!escritor.cerrar(&error) || !comprobarSalida(temporal, QStringLiteral("Resultados"), hoja.huella, &error)) {
-        QFile::remove(temporal);
-        informe.error = error;
-        return informe;
-    }
-    if (QFileInfo::exists(salidaXlsx) && !QFile::remove(salidaXlsx)) {
-        QFile::remove(temporal);
-        informe.error = QStringLiteral("no se puede reemplazar %1").arg(salidaXlsx);
-        return informe;
-    }
-    if (!QFile::rename(temporal, salidaXlsx)) {
-        QFile::remove(temporal);
-        informe.error = QStringLiteral("no se puede escribir %1").arg(salidaXlsx);
-        return informe;
-    }
-    if (!csv.commit())
-        informe.error = QStringLiteral("no se puede escribir %1: %2").arg(informe.salidaCsv, csv.errorString());
     return informe;
 }

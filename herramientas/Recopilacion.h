@@ -4,17 +4,37 @@
 #include <QStringList>
 
 #include <functional>
+#include <utility>
+
+class Claves;
 
 struct InformeRecopilacion {
     int libros = 0;            // workbooks gathered
     int filas = 0;             // student-and-subject rows written
-    QStringList omitidos;      // "file: reason" for every workbook left out
-    QString error;             // empty when both outputs were written
+    int puntuadas = 0;         // rows scored against the key
+    QStringList omitidos;      // "file: reason" for every workbook or row left out
+    QString error;             // empty when every output was written
     QString salidaCsv;
+    QString salidaPdf;         // with a key only
+    QList<std::pair<QString, double>> fases; // seconds each step took, in their order
 };
 
 // Gathers every "Apl Examen - *.xlsx" of the folders into one workbook (sheet "Resultados":
 // a header, then one row per student and subject with the 32 report columns and the source
-// file's name) and the same rows as UTF-8 CSV beside it. Sources are only read.
+// file's name) and the same rows as UTF-8 CSV beside it. Sources are only read; the workbook
+// is read back before it takes its place.
+//
+// With `claves`, the workbook also gets the sheets "Puntajes" (each student's score),
+// "Items" (facility, discrimination and choices of every question), "Modelos" (mean,
+// deviation, KR-20 of every model) and "Establecimientos" (each class's mean percentage),
+// and a printable report goes beside it as a PDF.
 InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QStringList &carpetas,
-                                        const std::function<void(int hechos, int total)> &progreso = {});
+                                        const std::function<void(int hechos, int total)> &progreso = {},
+                                        const Claves *claves = nullptr);
+
+// Sets up a process that collects, before any thread or the application starts; call it first
+// in main. The report is drawn, so fonts are needed, but never a screen: the offscreen
+// platform unless one is chosen. And the archive library converts the date of every part it
+// opens through the time zone, where with TZ unset the C library reads the zone file again
+// each time, a tenth of the reading: the same zone is named once.
+void prepararProcesoDeRecopilacion();

@@ -1,8 +1,12 @@
 #include "Verificacion.h"
 
+#include "Claves.h"
 #include "Contenido.h"
+#include "LectorXlsx.h"
+#include "PaqueteXlsx.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -73,6 +77,25 @@ void verificarPdf(const QString &ruta, const QString &siFalta, InformeContenido 
         informe.problemas << QStringLiteral("%1: %2").arg(ruta, motivo);
     else
         ++informe.documentosCorrectos;
+}
+
+// An answer key left where a student could open it.
+void buscarClaves(const QString &carpetaPrograma, InformeContenido &informe)
+{
+    QStringList libros;
+    for (const QFileInfo &f : QDir(carpetaPrograma).entryInfoList({QStringLiteral("*.xlsx")}, QDir::Files | QDir::Hidden))
+        libros << f.filePath();
+    QDirIterator enImagenes(carpetaImagenes(carpetaPrograma), {QStringLiteral("*.xlsx")}, QDir::Files | QDir::Hidden,
+                            QDirIterator::Subdirectories);
+    while (enImagenes.hasNext())
+        libros << enImagenes.next();
+    for (const QString &ruta : std::as_const(libros)) {
+        QByteArray bytes;
+        QString hoja, cadenas;
+        if (leerArchivoLibro(ruta, &bytes).ok()
+            && PaqueteXlsx(bytes).buscarHoja(Claves::nombreHoja(), &hoja, &cadenas) == ErrorXlsx::Ninguno)
+            informe.problemas << QStringLiteral("%1: es un libro de claves; no debe estar en la estación").arg(ruta);
+    }
 }
 
 } // namespace
@@ -151,5 +174,6 @@ InformeContenido verificarContenido(const QString &carpetaPrograma)
     }
 
     verificarPdf(rutaTablaFormulas(carpetaPrograma), QStringLiteral("falta la tabla de fórmulas"), informe);
+    buscarClaves(carpetaPrograma, informe);
     return informe;
 }

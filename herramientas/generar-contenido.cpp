@@ -1,4 +1,5 @@
-// Writes the demo exam content beside a station: generar-contenido CARPETA [--reemplazar]
+// Writes the demo exam content beside a station, and on request its answer key somewhere else:
+//   generar-contenido CARPETA [--reemplazar] [--claves ARCHIVO]
 #include "ContenidoDemo.h"
 
 #include <QGuiApplication>
@@ -13,9 +14,23 @@ int main(int argc, char **argv)
     QGuiApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     const bool reemplazar = args.removeAll(QStringLiteral("--reemplazar")) > 0;
-    if (args.size() != 1) {
-        std::fprintf(stderr, "uso: generar-contenido CARPETA [--reemplazar]\n");
+    QString claves;
+    const qsizetype opcion = args.indexOf(QStringLiteral("--claves"));
+    if (opcion >= 0) {
+        claves = args.value(opcion + 1);
+        args.remove(opcion, qMin<qsizetype>(2, args.size() - opcion));
+    }
+    if (args.size() != 1 || (opcion >= 0 && claves.isEmpty())) {
+        std::fprintf(stderr, "uso: generar-contenido CARPETA [--reemplazar] [--claves ARCHIVO]\n");
         return 2;
+    }
+    if (!claves.isEmpty()) {
+        const QString error = escribirClavesDemo(args.first(), claves);
+        if (!error.isEmpty()) {
+            std::fprintf(stderr, "error: %s\n", qPrintable(error));
+            return 1;
+        }
+        std::printf("claves del contenido de demostración escritas en %s\n", qPrintable(claves));
     }
     const ResultadoGeneracion r = generarContenido(args.first(), reemplazar);
     std::printf("%d imágenes y %d documentos escritos en %s/Imagenes\n", r.imagenes, r.documentos,

@@ -1,11 +1,13 @@
-// Gathers the results workbooks of one or more stations:
-//   recopilar-resultados SALIDA.xlsx CARPETA...
+// Gathers the results workbooks of one or more stations, and with an answer key scores them:
+//   recopilar-resultados SALIDA.xlsx CARPETA... [--claves CLAVES.xlsx]
+#include "Claves.h"
 #include "Recopilacion.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QStringList>
 
 #include <cstdio>
+#include <optional>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -26,11 +28,27 @@ bool salidaEsTerminal()
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
-    if (args.size() < 2 || !args.first().endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)) {
-        std::fprintf(stderr, "uso: recopilar-resultados SALIDA.xlsx CARPETA...\n");
+    prepararProcesoDeRecopilacion();
+    QGuiApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    QString rutaClaves;
+    const qsizetype opcion = args.indexOf(QStringLiteral("--claves"));
+    if (opcion >= 0) {
+        rutaClaves = args.value(opcion + 1);
+        args.remove(opcion, qMin<qsizetype>(2, args.size() - opcion));
+    }
+    if (args.size() < 2 || !args.first().endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)
+        || (opcion >= 0 && rutaClaves.isEmpty())) {
+        std::fprintf(stderr, "uso: recopilar-resultados SALIDA.xlsx CARPETA... [--claves CLAVES.xlsx]\n");
         return 2;
+    }
+    std::optional<LecturaClaves> claves;
+    if (!rutaClaves.isEmpty()) {
+        claves = leerClaves(rutaClaves);
+        for (const QString &e : claves->errores)
+            std::fprintf(stderr, "claves: %s\n", qPrintable(e));
+        if (!claves->ok())
+            return 1;
     }
     // The running count only makes sense on a terminal; in a file it would be a heap of
     // carriage returns, so there the summary line below says it all.
@@ -44,7 +62,7 @@ int main(int argc, char **argv)
         if (hechos == total)
             std::fprintf(stderr, "\n");
     };
-    const InformeRecopilacion r = recopilarResultados(args.first(), args.mid(1), progreso);
+    const InformeRecopilacion r = recopilarResultados(args.first(), args.mid(1), progreso, claves ? &claves->claves : nullptr);
     if (mostrado)
         std::fflush(stderr);
     for (const QString &omitido : r.omitidos)
@@ -55,5 +73,7 @@ int main(int argc, char **argv)
     }
     std::printf("%d libro(s), %d fila(s) en %s y %s; %d omitido(s)\n", r.libros, r.filas,
                 qPrintable(args.first()), qPrintable(r.salidaCsv), int(r.omitidos.size()));
+    if (claves)
+        std::printf("%d fila(s) puntuada(s); informe en %s\n", r.puntuadas, qPrintable(r.salidaPdf));
     return r.omitidos.isEmpty() ? 0 : 3;
 }

@@ -66,9 +66,9 @@ Resultado DiscoConFallos::escribir(const QString &ruta, const QByteArray &bytes)
 void escribirLibroDePrueba(const QString &ruta, const CeldasHoja &celdas)
 {
     EscritorLibro escritor(ruta, QFileInfo(ruta).absolutePath());
-    escritor.agregarHoja(kNombreHojaReporte());
+    const int hoja = escritor.agregarHoja(kNombreHojaReporte());
     for (const auto &[pos, celda] : celdas)
-        escritor.escribir(pos.first, pos.second, celda);
+        escritor.escribir(hoja, pos.first, pos.second, celda);
     QString error;
     if (!escritor.cerrar(&error))
         qFatal("no se pudo escribir %s: %s", qPrintable(ruta), qPrintable(error));

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QList>
+#include <QStringEncoder>
 #include <QXmlStreamReader>
 
 #include <xlsxwriter.h>
@@ -359,10 +360,13 @@ bool reemplazarFilaEnLibro(const QByteArray &libro, const QString &nombreHoja, i
 
 struct EscritorLibro::Privado {
     lxw_workbook *libro = nullptr;
-    lxw_worksheet *hoja = nullptr;
+    QList<lxw_worksheet *> hojas;
     QByteArray ruta;
     QByteArray carpetaTemporal;
     QString error;
+    // A text's UTF-8, in a buffer kept from cell to cell: a merge writes millions of them.
+    QStringEncoder utf8 {QStringEncoder::Utf8, QStringConverter::Flag::Stateless};
+    QByteArray texto;
 };
 
 EscritorLibro::EscritorLibro(const QString &ruta, const QString &carpetaTemporal, bool memoriaConstante)
@@ -385,26 +389,34 @@ EscritorLibro::~EscritorLibro()
     delete d;
 }
 
-bool EscritorLibro::agregarHoja(const QString &nombre)
+int EscritorLibro::agregarHoja(const QString &nombre)
 {
-    if (!d->libro)
-        return false;
-    d->hoja = workbook_add_worksheet(d->libro, nombre.toUtf8().constData());
-    if (!d->hoja && d->error.isEmpty())
-        d->error = QStringLiteral("no se pudo agregar la hoja %1").arg(nombre);
-    return d->hoja != nullptr;
+    lxw_worksheet *hoja = d->libro ? workbook_add_worksheet(d->libro, nombre.toUtf8().constData()) : nullptr;
+    if (!hoja) {
+        if (d->error.isEmpty())
+            d->error = QStringLiteral("no se pudo agregar la hoja %1").arg(nombre);
+        return -1;
+    }
+    d->hojas.append(hoja);
+    return int(d->hojas.size()) - 1;
 }
 
-void EscritorLibro::escribir(int fila, int columna, const Celda &celda)
+void EscritorLibro::escribir(int hoja, int fila, int columna, const Celda &celda)
 {
-    if (!d->hoja || !d->error.isEmpty())
+    if (hoja < 0 || hoja >= d->hojas.size() || !d->error.isEmpty())
         return;
+    lxw_worksheet *destino = d->hojas.at(hoja);
     lxw_error e = LXW_NO_ERROR;
     if (celda.tipo == Celda::Tipo::Numero)
-        e = worksheet_write_number(d->hoja, lxw_row_t(fila - 1), lxw_col_t(columna - 1), celda.numero, nullptr);
-    else if (!celda.texto.isEmpty())
-        e = worksheet_write_string(d->hoja, lxw_row_t(fila - 1), lxw_col_t(columna - 1),
-                                   celda.texto.toUtf8().constData(), nullptr);
+        e = worksheet_write_number(destino, lxw_row_t(fila - 1), lxw_col_t(columna - 1), celda.numero, nullptr);
+    else if (!celda.texto.isEmpty()) {
+        const qsizetype necesario = d->utf8.requiredSpace(celda.texto.size()) + 1;
+        if (d->texto.size() < necesario)
+            d->texto.resize(necesario);
+        char *fin = d->utf8.appendToBuffer(d->texto.data(), celda.texto);
+        *fin = '\0';
+        e = worksheet_write_string(destino, lxw_row_t(fila - 1), lxw_col_t(columna - 1), d->texto.constData(), nullptr);
+    }
     if (e != LXW_NO_ERROR)
         d->error = QStringLiteral("celda %1%2: %3").arg(nombreColumna(columna)).arg(fila).arg(QString::fromUtf8(lxw_strerror(e)));
 }

@@ -12,7 +12,8 @@ using CeldasFila = std::map<int, Celda>;
 
 // A new workbook, written sheet by sheet. Whatever the library stages on the way lies in
 // `carpetaTemporal`, never in the system's temporary folder, which may be small or full.
-// With `memoriaConstante` each sheet must be written row after row, and memory stays flat.
+// With `memoriaConstante` each sheet must be written row after row (sheets may take turns),
+// and memory stays flat.
 class EscritorLibro {
 public:
     EscritorLibro(const QString &ruta, const QString &carpetaTemporal, bool memoriaConstante = false);
@@ -20,10 +21,10 @@ public:
     EscritorLibro(const EscritorLibro &) = delete;
     EscritorLibro &operator=(const EscritorLibro &) = delete;
 
-    // The sheet that the next cells go to.
-    bool agregarHoja(const QString &nombre);
+    // A new sheet, after the others; -1 when it cannot be added.
+    int agregarHoja(const QString &nombre);
     // Rows and columns from 1; an empty text leaves the cell empty.
-    void escribir(int fila, int columna, const Celda &celda);
+    void escribir(int hoja, int fila, int columna, const Celda &celda);
     // Writes the file; false, with the reason, when anything on the way failed. The file may
     // then be incomplete and is removed.
     bool cerrar(QString *error);

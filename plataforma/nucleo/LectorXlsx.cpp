@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QStringList>
-#include <QXmlStreamReader>
 
 #include <cmath>
 
@@ -17,10 +16,7 @@ QString FalloLectura::texto() const
 
 namespace {
 
-bool esElemento(const QXmlStreamReader &x, const char *nombre)
-{
-    return x.name() == QLatin1String(nombre);
-}
+using Token = TokenizadorXml::Token;
 
 // The text of the shared strings, phonetic runs aside. A flat walk over the tokens.
 ErrorXlsx leerCadenas(const PaqueteXlsx &paquete, const QString &parte, QStringList *cadenas)
@@ -29,33 +25,33 @@ ErrorXlsx leerCadenas(const PaqueteXlsx &paquete, const QString &parte, QStringL
     bool enTexto = false;
     int fonetica = 0;
     QString actual;
-    return recorrerXml(paquete, parte, limitesXlsx::kMaxBytesParte, [&](const QXmlStreamReader &x) {
-        switch (x.tokenType()) {
-        case QXmlStreamReader::StartElement:
-            if (esElemento(x, "si")) {
+    return recorrerXml(paquete, parte, limitesXlsx::kMaxBytesParte, [&](const TokenizadorXml &x, Token t) {
+        switch (t) {
+        case Token::Inicio:
+            if (x.es("si")) {
                 if (cadenas->size() >= limitesXlsx::kMaxCadenasCompartidas)
                     return ErrorXlsx::DemasiadasCadenas;
                 enCadena = true;
                 actual.clear();
-            } else if (esElemento(x, "rPh")) {
+            } else if (x.es("rPh")) {
                 ++fonetica;
-            } else if (esElemento(x, "t")) {
+            } else if (x.es("t")) {
                 enTexto = enCadena && fonetica == 0;
             }
             break;
-        case QXmlStreamReader::EndElement:
-            if (esElemento(x, "si")) {
+        case Token::Fin:
+            if (x.es("si")) {
                 cadenas->append(actual);
                 enCadena = false;
-            } else if (esElemento(x, "rPh")) {
+            } else if (x.es("rPh")) {
                 fonetica = qMax(0, fonetica - 1);
-            } else if (esElemento(x, "t")) {
+            } else if (x.es("t")) {
                 enTexto = false;
             }
             break;
-        case QXmlStreamReader::Characters:
+        case Token::Texto:
             if (enTexto) {
-                actual += x.text();
+                actual += x.texto();
                 if (actual.size() > limitesXlsx::kMaxCaracteresCelda)
                     return ErrorXlsx::TextoDemasiadoLargo;
             }
@@ -68,12 +64,12 @@ ErrorXlsx leerCadenas(const PaqueteXlsx &paquete, const QString &parte, QStringL
 }
 
 // "AF12" → row 12, column 32.
-bool leerReferencia(QStringView ref, int *fila, int *columna)
+bool leerReferencia(QByteArrayView ref, int *fila, int *columna)
 {
-    int i = 0;
+    qsizetype i = 0;
     qint64 col = 0;
-    while (i < ref.size() && ref[i] >= QLatin1Char('A') && ref[i] <= QLatin1Char('Z')) {
-        col = col * 26 + (ref[i].unicode() - 'A' + 1);
+    while (i < ref.size() && ref[i] >= 'A' && ref[i] <= 'Z') {
+        col = col * 26 + (ref[i] - 'A' + 1);
         if (col > limitesXlsx::kMaxColumna)
             return false;
         ++i;
@@ -82,9 +78,9 @@ bool leerReferencia(QStringView ref, int *fila, int *columna)
         return false;
     qint64 fil = 0;
     for (; i < ref.size(); ++i) {
-        if (ref[i] < QLatin1Char('0') || ref[i] > QLatin1Char('9'))
+        if (ref[i] < '0' || ref[i] > '9')
             return false;
-        fil = fil * 10 + (ref[i].unicode() - '0');
+        fil = fil * 10 + (ref[i] - '0');
         if (fil > limitesXlsx::kMaxFila)
             return false;
     }
@@ -95,9 +91,32 @@ bool leerReferencia(QStringView ref, int *fila, int *columna)
     return true;
 }
 
+// An attribute of plain ASCII as bytes: raw when it holds no entity, decoded otherwise.
+QByteArray atributoAscii(const TokenizadorXml &x, QByteArrayView nombre)
+{
+    const QByteArrayView crudo = x.atributoCrudo(nombre);
+    if (!crudo.contains('&'))
+        return QByteArray::fromRawData(crudo.data(), crudo.size());
+    return x.atributo(nombre).toUtf8();
+}
+
 // The cells of a sheet, walked token by token: rows strictly ascending, cells strictly
 // ascending within their row, as every spreadsheet program writes them.
 class LectorHoja {
+    // What the t attribute of a cell says its value is.
+    enum class Tipo { Numero, Compartida, EnLinea, Texto };
+    static Tipo tipoDeCelda(QByteArrayView t)
+    {
+        const auto es = [t](QByteArrayView nombre) { return TokenizadorXml::iguales(t, nombre); };
+        if (es("s"))
+            return Tipo::Compartida;
+        if (es("inlineStr"))
+            return Tipo::EnLinea;
+        if (es("str") || es("e") || es("d"))
+            return Tipo::Texto;
+        return Tipo::Numero;
+    }
+
 public:
     LectorHoja(const QStringList &cadenas, const VisitanteCeldas &visitante, qint64 maxCeldas)
         : m_cadenas(cadenas)
@@ -106,16 +125,20 @@ public:
     {
     }
 
-    ErrorXlsx token(const QXmlStreamReader &x)
+    ErrorXlsx token(const TokenizadorXml &x, Token t)
     {
-        switch (x.tokenType()) {
-        case QXmlStreamReader::StartElement:
+        switch (t) {
+        case Token::Inicio:
             return inicio(x);
-        case QXmlStreamReader::EndElement:
+        case Token::Fin:
             return fin(x);
-        case QXmlStreamReader::Characters:
+        case Token::Texto:
             if (m_captura) {
-                m_captura->append(x.text());
+                // Mostly one piece of text: shared, not copied.
+                if (m_captura->isEmpty())
+                    *m_captura = x.texto();
+                else
+                    m_captura->append(x.texto());
                 if (m_captura->size() > limitesXlsx::kMaxCaracteresCelda)
                     return ErrorXlsx::TextoDemasiadoLargo;
             }
@@ -126,10 +149,10 @@ public:
     }
 
 private:
-    ErrorXlsx inicio(const QXmlStreamReader &x)
+    ErrorXlsx inicio(const TokenizadorXml &x)
     {
-        if (esElemento(x, "row")) {
-            const QStringView r = x.attributes().value(QLatin1String("r"));
+        if (x.es("row")) {
+            const QByteArray r = atributoAscii(x, "r");
             int fila = m_fila + 1;
             if (!r.isEmpty()) {
                 bool ok = false;
@@ -144,20 +167,19 @@ private:
             m_enFila = true;
             return ErrorXlsx::Ninguno;
         }
-        if (esElemento(x, "c")) {
+        if (x.es("c")) {
             if (!m_enFila)
                 return ErrorXlsx::ReferenciaInvalida;
-            const auto atributos = x.attributes();
             int fila = m_fila;
             int columna = m_columna + 1;
-            const QStringView r = atributos.value(QLatin1String("r"));
+            const QByteArray r = atributoAscii(x, "r");
             if (!r.isEmpty() && (!leerReferencia(r, &fila, &columna) || fila != m_fila))
                 return ErrorXlsx::ReferenciaInvalida;
             if (columna <= m_columna || columna > limitesXlsx::kMaxColumna)
                 return ErrorXlsx::CeldasDesordenadas;
             m_columna = columna;
             m_enCelda = true;
-            m_tipo = atributos.value(QLatin1String("t")).toString();
+            m_tipo = tipoDeCelda(atributoAscii(x, "t"));
             m_valor.clear();
             m_enLinea.clear();
             m_tieneValor = m_tieneEnLinea = false;
@@ -165,31 +187,31 @@ private:
         }
         if (!m_enCelda)
             return ErrorXlsx::Ninguno;
-        if (esElemento(x, "v")) {
+        if (x.es("v")) {
             m_tieneValor = true;
             m_captura = &m_valor;
-        } else if (esElemento(x, "is")) {
+        } else if (x.es("is")) {
             m_tieneEnLinea = true;
-        } else if (esElemento(x, "rPh")) {
+        } else if (x.es("rPh")) {
             ++m_fonetica;
-        } else if (esElemento(x, "t") && m_tieneEnLinea && m_fonetica == 0) {
+        } else if (x.es("t") && m_tieneEnLinea && m_fonetica == 0) {
             m_captura = &m_enLinea;
         }
         return ErrorXlsx::Ninguno;
     }
 
-    ErrorXlsx fin(const QXmlStreamReader &x)
+    ErrorXlsx fin(const TokenizadorXml &x)
     {
-        if (esElemento(x, "row")) {
+        if (x.es("row")) {
             m_enFila = false;
-        } else if (esElemento(x, "c")) {
+        } else if (x.es("c")) {
             m_enCelda = false;
             m_captura = nullptr;
             m_fonetica = 0;
             return celda();
-        } else if (esElemento(x, "rPh")) {
+        } else if (x.es("rPh")) {
             m_fonetica = qMax(0, m_fonetica - 1);
-        } else if (esElemento(x, "v") || esElemento(x, "t")) {
+        } else if (x.es("v") || x.es("t")) {
             m_captura = nullptr;
         }
         return ErrorXlsx::Ninguno;
@@ -198,7 +220,7 @@ private:
     ErrorXlsx celda()
     {
         Celda c;
-        if (m_tipo == QLatin1String("s")) {
+        if (m_tipo == Tipo::Compartida) {
             if (!m_tieneValor)
                 return ErrorXlsx::Ninguno;
             bool ok = false;
@@ -206,12 +228,11 @@ private:
             if (!ok || indice < 0 || indice >= m_cadenas.size())
                 return ErrorXlsx::IndiceDeCadenaInvalido;
             c = Celda::deTexto(m_cadenas.at(indice));
-        } else if (m_tipo == QLatin1String("inlineStr")) {
+        } else if (m_tipo == Tipo::EnLinea) {
             if (!m_tieneEnLinea)
                 return ErrorXlsx::Ninguno;
             c = Celda::deTexto(m_enLinea);
-        } else if (m_tipo == QLatin1String("str") || m_tipo == QLatin1String("e")
-                   || m_tipo == QLatin1String("d")) {
+        } else if (m_tipo == Tipo::Texto) {
             if (!m_tieneValor)
                 return ErrorXlsx::Ninguno;
             c = Celda::deTexto(m_valor);
@@ -239,7 +260,7 @@ private:
     bool m_enFila = false;
     bool m_enCelda = false;
     int m_fonetica = 0;
-    QString m_tipo;
+    Tipo m_tipo = Tipo::Numero;
     QString m_valor;
     QString m_enLinea;
     bool m_tieneValor = false;
@@ -263,7 +284,7 @@ FalloLectura recorrerHoja(const PaqueteXlsx &paquete, const QString &nombreHoja,
     }
     LectorHoja lector(cadenas, visitante, limites.maxCeldas);
     const ErrorXlsx e = recorrerXml(paquete, parteHoja, limites.maxBytes,
-                                    [&lector](const QXmlStreamReader &x) { return lector.token(x); });
+                                    [&lector](const TokenizadorXml &x, Token t) { return lector.token(x, t); });
     if (e != ErrorXlsx::Ninguno)
         return {e, parteHoja};
     return {};
@@ -294,7 +315,12 @@ FalloLectura leerArchivoLibro(const QString &ruta, QByteArray *bytes)
         return {ErrorXlsx::NoSePuedeAbrir, archivo.errorString()};
     if (archivo.size() > limitesXlsx::kMaxBytesLibro)
         return {ErrorXlsx::ArchivoDemasiadoGrande, {}};
-    *bytes = archivo.read(limitesXlsx::kMaxBytesLibro + 1);
+    // Read for the size it has, not for the largest allowed: a buffer of the limit for every
+    // workbook would cost far more than the workbook. A file that grows meanwhile is read on.
+    *bytes = archivo.read(archivo.size() + 1);
+    while (archivo.error() == QFileDevice::NoError && bytes->size() <= limitesXlsx::kMaxBytesLibro
+           && !archivo.atEnd())
+        bytes->append(archivo.read(65536));
     if (archivo.error() != QFileDevice::NoError)
         return {ErrorXlsx::NoSePuedeAbrir, archivo.errorString()};
     if (bytes->size() > limitesXlsx::kMaxBytesLibro)

@@ -5,9 +5,16 @@
 #include <iterator>
 #include <QHash>
 #include <QStringList>
-#include <QXmlStreamReader>
 
 #include <zip.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <limits>
+#include <mutex>
+#include <thread>
+#include <cmath>
 
 QString nombreColumna(int columna)
 {
@@ -161,48 +168,112 @@ ErrorXlsx PaqueteXlsx::leerParte(const QString &nombre, QByteArray *contenido) c
     });
 }
 
-ErrorXlsx recorrerXml(const PaqueteXlsx &paquete, const QString &parte, qint64 maxBytes,
-                      const std::function<ErrorXlsx(const QXmlStreamReader &)> &alToken)
+qint64 PaqueteXlsx::tamanoDeclarado(const QString &nombre) const
 {
-    QXmlStreamReader lector;
-    int profundidad = 0;
-    bool terminado = false;
+    if (m_estado != ErrorXlsx::Ninguno)
+        return -1;
+    const zip_int64_t indice = zip_name_locate(m_zip, nombre.toUtf8().constData(), 0);
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (indice < 0 || zip_stat_index(m_zip, zip_uint64_t(indice), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
+        return -1;
+    return qint64(std::min<zip_uint64_t>(st.size, std::numeric_limits<qint64>::max()));
+}
+
+namespace {
+
+// Parts from this size on are inflated on a thread of their own while the caller takes the
+// pieces: a merged workbook's large sheets are read back in little more than the XML's time.
+constexpr qint64 kParteGrande = 4 * 1024 * 1024;
+
+ErrorXlsx leerParteEnParalelo(const PaqueteXlsx &paquete, const QString &nombre, qint64 maxBytes,
+                              const std::function<bool(const char *, qint64)> &alBloque)
+{
+    std::mutex mutex;
+    std::condition_variable cambio;
+    std::deque<QByteArray> bloques;
+    bool terminada = false;
+    bool parar = false;
+    ErrorXlsx lectura = ErrorXlsx::Ninguno;
+    std::thread inflador([&] {
+        const ErrorXlsx e = paquete.leerParte(nombre, maxBytes, [&](const char *datos, qint64 largo) {
+            std::unique_lock bloqueo(mutex);
+            cambio.wait(bloqueo, [&] { return bloques.size() < 8 || parar; });
+            if (parar)
+                return false;
+            bloques.emplace_back(datos, qsizetype(largo));
+            cambio.notify_all();
+            return true;
+        });
+        std::lock_guard bloqueo(mutex);
+        lectura = e;
+        terminada = true;
+        cambio.notify_all();
+    });
+    for (;;) {
+        QByteArray bloque;
+        {
+            std::unique_lock bloqueo(mutex);
+            cambio.wait(bloqueo, [&] { return !bloques.empty() || terminada; });
+            if (bloques.empty())
+                break;
+            bloque = std::move(bloques.front());
+            bloques.pop_front();
+            cambio.notify_all();
+        }
+        if (!alBloque(bloque.constData(), bloque.size())) {
+            std::lock_guard bloqueo(mutex);
+            parar = true;
+            cambio.notify_all();
+            break;
+        }
+    }
+    inflador.join();
+    return lectura;
+}
+
+} // namespace
+
+ErrorXlsx recorrerXml(const PaqueteXlsx &paquete, const QString &parte, qint64 maxBytes,
+                      const std::function<ErrorXlsx(const TokenizadorXml &, TokenizadorXml::Token)> &alToken)
+{
+    TokenizadorXml lector(limitesXlsx::kMaxProfundidad);
     ErrorXlsx resultado = ErrorXlsx::Ninguno;
     // Tokens are taken as the pieces arrive; a token cut between two pieces waits for the
     // next one.
     auto consumir = [&]() {
-        while (resultado == ErrorXlsx::Ninguno && !terminado) {
-            const auto token = lector.readNext();
-            if (lector.hasError())
+        while (resultado == ErrorXlsx::Ninguno && !lector.completo()) {
+            const TokenizadorXml::Token token = lector.siguiente();
+            if (token == TokenizadorXml::Token::Falta)
                 return;
-            if (token == QXmlStreamReader::StartElement) {
-                if (++profundidad > limitesXlsx::kMaxProfundidad) {
-                    resultado = ErrorXlsx::AnidamientoExcesivo;
-                    return;
-                }
-            } else if (token == QXmlStreamReader::EndElement) {
-                --profundidad;
-            }
-            resultado = alToken(lector);
-            terminado = token == QXmlStreamReader::EndDocument;
+            resultado = alToken(lector, token);
         }
     };
     // The part is read to its end even when the document ends early: only there does the
     // archive check its checksum.
-    const ErrorXlsx lectura = paquete.leerParte(parte, maxBytes, [&](const char *datos, qint64 largo) {
-        if (terminado)
+    const auto alBloque = [&](const char *datos, qint64 largo) {
+        if (lector.completo())
             return true;
-        lector.addData(QByteArray(datos, largo));
+        lector.agregar(datos, largo);
         consumir();
-        if (lector.hasError() && lector.error() != QXmlStreamReader::PrematureEndOfDocumentError)
-            return false;
-        return resultado == ErrorXlsx::Ninguno;
-    });
+        return resultado == ErrorXlsx::Ninguno && !lector.malFormado();
+    };
+    const ErrorXlsx lectura = paquete.tamanoDeclarado(parte) >= kParteGrande
+        ? leerParteEnParalelo(paquete, parte, maxBytes, alBloque)
+        : paquete.leerParte(parte, maxBytes, alBloque);
     if (lectura != ErrorXlsx::Ninguno)
         return lectura;
     if (resultado != ErrorXlsx::Ninguno)
         return resultado;
-    return terminado ? ErrorXlsx::Ninguno : ErrorXlsx::XmlMalFormado;
+    if (!lector.completo() && !lector.malFormado()) {
+        lector.terminar();
+        consumir();
+        if (resultado != ErrorXlsx::Ninguno)
+            return resultado;
+    }
+    if (lector.demasiadoProfundo())
+        return ErrorXlsx::AnidamientoExcesivo;
+    return lector.completo() && !lector.malFormado() ? ErrorXlsx::Ninguno : ErrorXlsx::XmlMalFormado;
 }
 
 namespace {
@@ -255,14 +326,11 @@ struct Relacion {
 ErrorXlsx leerRelaciones(const PaqueteXlsx &paquete, const QString &parte,
                          QHash<QString, Relacion> *relaciones)
 {
-    return recorrerXml(paquete, parte, limitesXlsx::kMaxBytesParte, [&](const QXmlStreamReader &x) {
-        if (x.isStartElement() && x.name() == QLatin1String("Relationship")
-            && x.attributes().value(QLatin1String("TargetMode")) != QLatin1String("External")) {
-            const auto a = x.attributes();
-            relaciones->insert(a.value(QLatin1String("Id")).toString(),
-                               {a.value(QLatin1String("Type")).toString(),
-                                a.value(QLatin1String("Target")).toString()});
-        }
+    using Token = TokenizadorXml::Token;
+    return recorrerXml(paquete, parte, limitesXlsx::kMaxBytesParte, [&](const TokenizadorXml &x, Token t) {
+        if (t == Token::Inicio && x.es("Relationship")
+            && x.atributo("TargetMode") != QLatin1String("External"))
+            relaciones->insert(x.atributo("Id"), {x.atributo("Type"), x.atributo("Target")});
         return ErrorXlsx::Ninguno;
     });
 }
@@ -294,14 +362,11 @@ ErrorXlsx PaqueteXlsx::buscarHoja(const QString &nombreHoja, QString *parteHoja,
         e != ErrorXlsx::Ninguno)
         return e;
     QString idHoja;
-    const ErrorXlsx e = recorrerXml(*this, parteLibro, limitesXlsx::kMaxBytesParte, [&](const QXmlStreamReader &x) {
-        if (idHoja.isEmpty() && x.isStartElement() && x.name() == QLatin1String("sheet")
-            && x.attributes().value(QLatin1String("name")) == nombreHoja) {
-            for (const auto &a : x.attributes()) {
-                if (a.name() == QLatin1String("id"))
-                    idHoja = a.value().toString();
-            }
-        }
+    using Token = TokenizadorXml::Token;
+    const ErrorXlsx e = recorrerXml(*this, parteLibro, limitesXlsx::kMaxBytesParte, [&](const TokenizadorXml &x, Token t) {
+        // The sheet's relationship is its "id" attribute, whatever prefix it carries.
+        if (idHoja.isEmpty() && t == Token::Inicio && x.es("sheet") && x.atributo("name") == nombreHoja)
+            idHoja = x.atributo("id");
         return ErrorXlsx::Ninguno;
     });
     if (e != ErrorXlsx::Ninguno)
@@ -327,17 +392,33 @@ void HuellaCeldas::agregar(int fila, int columna, const Celda &celda)
 {
     if (celda.tipo == Celda::Tipo::Texto && celda.texto.isEmpty())
         return;
-    // Numbers at 15 significant digits: the writer keeps at least that many.
-    const QString valor = celda.tipo == Celda::Tipo::Numero
-        ? QStringLiteral("%1,%2,N,%3").arg(fila).arg(columna).arg(QString::number(celda.numero, 'g', 15))
-        : QStringLiteral("%1,%2,T,").arg(fila).arg(columna) + celda.texto;
-    // FNV-1a over the UTF-16 text.
+    const bool esNumero = celda.tipo == Celda::Tipo::Numero;
+    // FNV-1a over the position, the kind and, for a text, its UTF-16 units.
     quint64 h = 14695981039346656037ull;
-    for (const QChar c : valor) {
-        h ^= c.unicode();
+    auto mezclar = [&h](quint64 v) {
+        h ^= v;
         h *= 1099511628211ull;
+    };
+    mezclar(quint64(quint32(fila)));
+    mezclar(quint64(quint32(columna)));
+    mezclar(esNumero ? 'N' : 'T');
+    if (!esNumero) {
+        for (const QChar c : celda.texto)
+            mezclar(c.unicode());
     }
     m_suma += h;
     m_mezcla += h * h + (h >> 29);
     ++m_celdas;
+    if (esNumero) {
+        const double peso = 1.0 + double(h >> 11) / double(1ull << 53);
+        m_numeros += celda.numero * peso;
+        m_magnitud += std::fabs(celda.numero) * peso;
+    }
+}
+
+bool HuellaCeldas::coincide(const HuellaCeldas &otra) const
+{
+    return m_suma == otra.m_suma && m_mezcla == otra.m_mezcla && m_celdas == otra.m_celdas
+        && std::fabs(m_numeros - otra.m_numeros) <= 1e-12 * (1 + std::max(m_magnitud, otra.m_magnitud))
+        && std::fabs(m_magnitud - otra.m_magnitud) <= 1e-12 * (1 + std::max(m_magnitud, otra.m_magnitud));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TokenizadorXml.h"
 #include "Xlsx.h"
 
 #include <QByteArray>
@@ -7,7 +8,6 @@
 
 #include <functional>
 
-class QXmlStreamReader;
 typedef struct zip zip_t;
 typedef struct zip_source zip_source_t;
 
@@ -33,6 +33,9 @@ public:
     ErrorXlsx leerParte(const QString &nombre, qint64 maxBytes,
                         const std::function<bool(const char *datos, qint64 largo)> &alBloque) const;
     ErrorXlsx leerParte(const QString &nombre, QByteArray *contenido) const;
+    // The size the archive declares for a part, -1 when there is none; only a hint, as the
+    // limits hold on what really comes out.
+    qint64 tamanoDeclarado(const QString &nombre) const;
 
     // The parts behind the sheet called `nombreHoja`: the sheet itself and the shared strings
     // (empty when the workbook has none).
@@ -47,8 +50,8 @@ private:
     ErrorXlsx m_estado = ErrorXlsx::NoEsZip;
 };
 
-// Feeds a part to an XML reader in pieces and calls `alToken` for every token, refusing
+// Feeds a part to the tokenizer in pieces and calls `alToken` for every token, refusing
 // malformed XML and nesting deeper than the limit. No recursion: hostile depth cannot
 // exhaust the stack. `alToken` returns Ninguno to go on.
 ErrorXlsx recorrerXml(const PaqueteXlsx &paquete, const QString &parte, qint64 maxBytes,
-                      const std::function<ErrorXlsx(const QXmlStreamReader &)> &alToken);
+                      const std::function<ErrorXlsx(const TokenizadorXml &, TokenizadorXml::Token)> &alToken);

@@ -71,15 +71,19 @@ enum class ErrorXlsx {
 QString textoErrorXlsx(ErrorXlsx error);
 
 // A fingerprint of a sheet's cells that does not depend on the order they are met in: what
-// was written and what is read back must give the same one. Empty cells do not count.
+// was written and what is read back must give matching ones. Empty cells do not count. Texts
+// and the places of numbers count exactly; numbers themselves within the precision a written
+// number keeps (the writer keeps 16 significant digits).
 class HuellaCeldas {
 public:
     void agregar(int fila, int columna, const Celda &celda);
     qint64 celdas() const { return m_celdas; }
-    bool operator==(const HuellaCeldas &otra) const = default;
+    bool coincide(const HuellaCeldas &otra) const;
 
 private:
     quint64 m_suma = 0;
     quint64 m_mezcla = 0;
     qint64 m_celdas = 0;
+    double m_numeros = 0;   // Σ value × a weight of its place
+    double m_magnitud = 0;  // Σ |value| × that weight, the scale of the sum's rounding
 };

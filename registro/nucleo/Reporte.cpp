@@ -5,6 +5,31 @@
 
 #include <algorithm>
 
+CeldasFila celdasFilaReporte(const Sesion &sesion, Asignatura asignatura)
+{
+    CeldasFila fila;
+    auto texto = [&](int col, const QString &valor) {
+        // An empty text leaves the cell empty.
+        if (!valor.isEmpty())
+            fila[col] = Celda::deTexto(valor);
+    };
+    auto numero = [&](int col, qint16 valor) { fila[col] = Celda::deNumero(valor); };
+    texto(columnas::kCodEmpresa, sesion.CodEmpresa);
+    texto(columnas::kNombreEscuela, sesion.NombreEscuela);
+    numero(columnas::kSexo, sesion.Sexo);
+    texto(columnas::kDNI, sesion.DNI);
+    texto(columnas::kCampoE, sesion.CampoE);
+    texto(columnas::kCampoF, sesion.CampoF);
+    texto(columnas::kTurno, sesion.Turno);
+    texto(columnas::kSeccion, sesion.Seccion);
+    texto(columnas::kMateria, sesion.Materia);
+    numero(columnas::kModelo, modeloDe(sesion, asignatura));
+    const Sesion::Respuestas &respuestas = respuestasDe(sesion, asignatura);
+    for (int q = 1; q <= kPreguntas; ++q)
+        texto(columnas::respuesta(q), respuestas[q]);
+    return fila;
+}
+
 QString construirRutaExcel(const QString &carpetaPrograma, const Sesion &sesion)
 {
     return unirRuta(carpetaPrograma,
@@ -32,32 +57,6 @@ bool dniAdmisible(const QString &dni)
 }
 
 namespace {
-
-// The subject's report row, columns 1 to 32, from the record; empty texts are left out.
-CeldasFila celdasFilaReporte(const Sesion &sesion, Asignatura asignatura)
-{
-    CeldasFila fila;
-    auto texto = [&](int col, const QString &valor) {
-        // An empty text leaves the cell empty.
-        if (!valor.isEmpty())
-            fila[col] = Celda::deTexto(valor);
-    };
-    auto numero = [&](int col, qint16 valor) { fila[col] = Celda::deNumero(valor); };
-    texto(columnas::kCodEmpresa, sesion.CodEmpresa);
-    texto(columnas::kNombreEscuela, sesion.NombreEscuela);
-    numero(columnas::kSexo, sesion.Sexo);
-    texto(columnas::kDNI, sesion.DNI);
-    texto(columnas::kCampoE, sesion.CampoE);
-    texto(columnas::kCampoF, sesion.CampoF);
-    texto(columnas::kTurno, sesion.Turno);
-    texto(columnas::kSeccion, sesion.Seccion);
-    texto(columnas::kMateria, sesion.Materia);
-    numero(columnas::kModelo, modeloDe(sesion, asignatura));
-    const Sesion::Respuestas &respuestas = respuestasDe(sesion, asignatura);
-    for (int q = 1; q <= kPreguntas; ++q)
-        texto(columnas::respuesta(q), respuestas[q]);
-    return fila;
-}
 
 bool textoEn(const CeldasHoja &celdas, int fila, int col, const QString &esperado)
 {

@@ -21,6 +21,9 @@ bool seccionAdmisible(const QString &seccion);
 // the file name. Text pasted from the context menu or the mouse never passes for one.
 bool dniAdmisible(const QString &dni);
 
+// The subject's report row, columns 1 to 32, from the record; empty texts are left out.
+CeldasFila celdasFilaReporte(const Sesion &sesion, Asignatura asignatura);
+
 // Registration's workbook step: builds RutaExcel and creates the empty "Reporte" workbook,
 // or reads from the existing one which subjects are finished. A failure is shown to the
 // student ("Error al generar excel...") and registration goes on.

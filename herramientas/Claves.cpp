@@ -1,0 +1,163 @@
+#include "Claves.h"
+
+#include "EscritorXlsx.h"
+#include "LectorXlsx.h"
+
+#include <QFileInfo>
+
+#include <cmath>
+#include <map>
+
+namespace {
+
+constexpr int kColumnaMateria = 1;
+constexpr int kColumnaModelo = 2;
+constexpr int kPrimeraLetra = 3; // question q in column 2 + q
+constexpr int kUltimaColumna = kPrimeraLetra + kPreguntas - 1;
+
+QString celda(int fila, int columna)
+{
+    return nombreColumna(columna) + QString::number(fila);
+}
+
+QString textoDe(const Celda &c)
+{
+    return c.tipo == Celda::Tipo::Texto ? c.texto : QString::number(c.numero, 'g', 15);
+}
+
+QString titulo(int columna)
+{
+    if (columna == kColumnaMateria)
+        return QStringLiteral("Materia");
+    if (columna == kColumnaModelo)
+        return QStringLiteral("Modelo");
+    return QStringLiteral("P%1").arg(columna - kPrimeraLetra + 1);
+}
+
+int indice(Asignatura a)
+{
+    return a == Asignatura::Matematica ? 0 : 1;
+}
+
+} // namespace
+
+char Claves::letra(Asignatura asignatura, int modelo, int pregunta) const
+{
+    if (modelo < 1 || modelo > kModelos || pregunta < 1 || pregunta > kPreguntas)
+        return 0;
+    return m_letras[indice(asignatura)][modelo - 1][pregunta - 1];
+}
+
+void Claves::poner(Asignatura asignatura, int modelo, int pregunta, char letra)
+{
+    m_letras[indice(asignatura)][modelo - 1][pregunta - 1] = letra;
+}
+
+LecturaClaves interpretarClaves(const CeldasHoja &celdas)
+{
+    LecturaClaves lectura;
+    QStringList &errores = lectura.errores;
+    std::map<int, std::map<int, const Celda *>> filas;
+    for (const auto &[pos, c] : celdas) {
+        if (pos.second > kUltimaColumna)
+            errores << QStringLiteral("%1: celda fuera de la tabla de claves").arg(celda(pos.first, pos.second));
+        else
+            filas[pos.first][pos.second] = &c;
+    }
+    for (int col = 1; col <= kUltimaColumna; ++col) {
+        const auto it = filas[1].find(col);
+        if (it == filas[1].end() || textoDe(*it->second).trimmed() != titulo(col))
+            errores << QStringLiteral("%1: se esperaba el título \"%2\"").arg(celda(1, col), titulo(col));
+    }
+    std::map<std::pair<int, int>, int> vistas; // (subject, model) → row
+    for (const auto &[fila, columnas] : filas) {
+        if (fila == 1)
+            continue;
+        auto valor = [&](int col) -> const Celda * {
+            const auto it = columnas.find(col);
+            return it == columnas.end() ? nullptr : it->second;
+        };
+        const Celda *materia = valor(kColumnaMateria);
+        const QString nombre = materia ? textoDe(*materia).trimmed() : QString();
+        int asignatura = -1;
+        for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua}) {
+            if (nombre == nombreMateria(a))
+                asignatura = indice(a);
+        }
+        if (asignatura < 0) {
+            errores << QStringLiteral("%1: materia desconocida \"%2\"").arg(celda(fila, kColumnaMateria), nombre);
+            continue;
+        }
+        const Celda *modeloCelda = valor(kColumnaModelo);
+        const double numero = modeloCelda ? (modeloCelda->tipo == Celda::Tipo::Numero ? modeloCelda->numero
+                                                                                       : modeloCelda->texto.trimmed().toDouble())
+                                          : 0;
+        const int modelo = int(numero);
+        if (numero != std::trunc(numero) || modelo < 1 || modelo > kModelos) {
+            errores << QStringLiteral("%1: modelo \"%2\" fuera de 1 a 6")
+                           .arg(celda(fila, kColumnaModelo), modeloCelda ? textoDe(*modeloCelda) : QString());
+            continue;
+        }
+        const auto repetida = vistas.find({asignatura, modelo});
+        if (repetida != vistas.end()) {
+            errores << QStringLiteral("%1: fila repetida de %2, modelo %3 (ya está en la fila %4)")
+                           .arg(celda(fila, kColumnaMateria), nombre)
+                           .arg(modelo)
+                           .arg(repetida->second);
+            continue;
+        }
+        vistas[{asignatura, modelo}] = fila;
+        const Asignatura a = asignatura == 0 ? Asignatura::Matematica : Asignatura::Lengua;
+        for (int q = 1; q <= kPreguntas; ++q) {
+            const Celda *c = valor(kPrimeraLetra + q - 1);
+            const QString letra = c ? textoDe(*c).trimmed().toUpper() : QString();
+            if (letra.size() != 1 || letra.at(0) < QLatin1Char('A') || letra.at(0) > QLatin1Char('D')) {
+                errores << QStringLiteral("%1: \"%2\" no es una letra de A a D")
+                               .arg(celda(fila, kPrimeraLetra + q - 1), c ? textoDe(*c) : QString());
+                continue;
+            }
+            lectura.claves.poner(a, modelo, q, char(letra.at(0).unicode()));
+        }
+    }
+    for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua}) {
+        for (int m = 1; m <= kModelos; ++m) {
+            if (!vistas.count({indice(a), m}))
+                errores << QStringLiteral("falta la fila de %1, modelo %2").arg(nombreMateria(a)).arg(m);
+        }
+    }
+    return lectura;
+}
+
+LecturaClaves leerClaves(const QString &ruta)
+{
+    QByteArray bytes;
+    CeldasHoja celdas;
+    FalloLectura fallo = leerArchivoLibro(ruta, &bytes);
+    if (fallo.ok())
+        fallo = leerHojaDeBytes(bytes, Claves::nombreHoja(), &celdas);
+    if (!fallo.ok()) {
+        LecturaClaves lectura;
+        lectura.errores << QStringLiteral("%1: %2").arg(ruta, fallo.texto());
+        return lectura;
+    }
+    return interpretarClaves(celdas);
+}
+
+bool escribirClaves(const QString &ruta, const Claves &claves, QString *error)
+{
+    EscritorLibro escritor(ruta, QFileInfo(ruta).absolutePath());
+    const int hoja = escritor.agregarHoja(Claves::nombreHoja());
+    for (int col = 1; col <= kUltimaColumna; ++col)
+        escritor.escribir(hoja, 1, col, Celda::deTexto(titulo(col)));
+    int fila = 1;
+    for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua}) {
+        for (int m = 1; m <= kModelos; ++m) {
+            ++fila;
+            escritor.escribir(hoja, fila, kColumnaMateria, Celda::deTexto(nombreMateria(a)));
+            escritor.escribir(hoja, fila, kColumnaModelo, Celda::deNumero(m));
+            for (int q = 1; q <= kPreguntas; ++q)
+                escritor.escribir(hoja, fila, kPrimeraLetra + q - 1, Celda::deTexto(QString(QLatin1Char(claves.letra(a, m, q)))));
+        }
+    }
+    return escritor.cerrar(error);
+}

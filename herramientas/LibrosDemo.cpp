@@ -1,0 +1,132 @@
+#include "LibrosDemo.h"
+
+#include "Directorio.h"
+#include "EscritorXlsx.h"
+#include "Reporte.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kPreguntaAlAzar = 7;
+constexpr int kPreguntaEnganosa = 13;
+
+// The empty workbook the station creates at registration.
+QByteArray libroVacio(const QString &carpeta, QString *error)
+{
+    const QString ruta = QDir(carpeta).filePath(QStringLiteral(".vacio.%1.tmp").arg(QCoreApplication::applicationPid()));
+    EscritorLibro escritor(ruta, carpeta);
+    escritor.agregarHoja(kNombreHojaReporte());
+    if (!escritor.cerrar(error))
+        return {};
+    QFile f(ruta);
+    QByteArray bytes;
+    if (f.open(QIODevice::ReadOnly))
+        bytes = f.readAll();
+    QFile::remove(ruta);
+    return bytes;
+}
+
+double normal(QRandomGenerator &azar)
+{
+    const double u = std::max(1e-12, azar.generateDouble());
+    return std::sqrt(-2 * std::log(u)) * std::cos(2 * M_PI * azar.generateDouble());
+}
+
+// The answers of a student of ability `habilidad` to one subject and model.
+Sesion::Respuestas responder(QRandomGenerator &azar, const Claves &claves, Asignatura a, int modelo, double habilidad)
+{
+    Sesion::Respuestas r;
+    for (int q = 1; q <= kPreguntas; ++q) {
+        if (azar.generateDouble() < 0.03)
+            continue; // left unanswered
+        const char clave = claves.letra(a, modelo, q);
+        const char distractor = char('A' + (clave - 'A' + 1 + (q + modelo) % 3) % 4);
+        const double dificultad = ((q * 7 + modelo * 3) % 11 - 5) / 3.0;
+        double acierto = 0.2 + 0.8 / (1 + std::exp(-1.3 * (habilidad - dificultad)));
+        if (q == kPreguntaAlAzar)
+            acierto = 0.5;
+        char letra;
+        if (q == kPreguntaEnganosa)
+            letra = azar.generateDouble() < 1 / (1 + std::exp(-2 * habilidad)) ? distractor : clave;
+        else if (azar.generateDouble() < acierto)
+            letra = clave;
+        else
+            letra = azar.generateDouble() < 0.6 ? distractor : char('A' + azar.bounded(4));
+        r[q] = QString(QLatin1Char(letra));
+    }
+    return r;
+}
+
+} // namespace
+
+ResultadoLibrosDemo generarLibrosDemo(const QString &carpeta, const Claves &claves, int alumnos, quint32 semilla)
+{
+    ResultadoLibrosDemo resultado;
+    if (!QDir().mkpath(carpeta)) {
+        resultado.error = QStringLiteral("no se puede crear %1").arg(carpeta);
+        return resultado;
+    }
+    const QByteArray vacio = libroVacio(carpeta, &resultado.error);
+    if (vacio.isEmpty())
+        return resultado;
+    const auto directorio = directorioEstablecimientos();
+    std::atomic<int> escritos {0};
+    std::mutex cerrojo;
+    auto trabajar = [&](int desde, int paso) {
+        for (int i = desde; i < alumnos; i += paso) {
+            QRandomGenerator azar(semilla * 2654435761u + quint32(i));
+            const Establecimiento &e = directorio[azar.bounded(int(directorio.size()))];
+            Sesion s;
+            s.CodEmpresa = QLatin1String(e.codigo);
+            s.NombreEscuela = QString::fromUtf8(e.nombre);
+            s.Turno = QString(QLatin1Char("MTN"[azar.bounded(3)]));
+            s.Seccion = QStringLiteral("%1%2").arg(1 + azar.bounded(5)).arg(QChar('A' + azar.bounded(3)));
+            s.Sexo = qint16(1 + azar.bounded(3));
+            s.DNI = QString::number(40000000 + i);
+            s.ModeloMat = qint16(1 + azar.bounded(kModelos));
+            s.ModeloLeng = qint16(1 + azar.bounded(kModelos));
+            const double habilidad = normal(azar);
+            const int materias = azar.bounded(20); // 0: mathematics only, 1: language only
+            QByteArray libro = vacio;
+            QString error;
+            for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua}) {
+                if ((a == Asignatura::Matematica && materias == 1) || (a == Asignatura::Lengua && materias == 0))
+                    continue;
+                s.Materia = nombreMateria(a);
+                respuestasDe(s, a) = responder(azar, claves, a, modeloDe(s, a), habilidad + normal(azar) * 0.3);
+                QByteArray nuevo;
+                if (!reemplazarFilaEnLibro(libro, kNombreHojaReporte(), filaReporte(a), columnas::kUltima,
+                                           celdasFilaReporte(s, a), &nuevo, &error))
+                    break;
+                libro = nuevo;
+            }
+            QFile f(construirRutaExcel(carpeta, s) + QStringLiteral(".xlsx"));
+            if (!error.isEmpty() || !f.open(QIODevice::WriteOnly) || f.write(libro) != libro.size()) {
+                const std::lock_guard<std::mutex> bloqueo(cerrojo);
+                if (resultado.error.isEmpty())
+                    resultado.error = error.isEmpty() ? QStringLiteral("no se puede escribir %1").arg(f.fileName()) : error;
+                continue;
+            }
+            ++escritos;
+        }
+    };
+    const int hilos = int(std::max(1u, std::min(std::thread::hardware_concurrency(), 8u)));
+    std::vector<std::thread> trabajadores;
+    for (int h = 0; h < hilos; ++h)
+        trabajadores.emplace_back(trabajar, h, hilos);
+    for (std::thread &t : trabajadores)
+        t.join();
+    resultado.libros = escritos;
+    return resultado;
+}

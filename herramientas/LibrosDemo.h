@@ -1,0 +1,16 @@
+#pragma once
+
+#include "Claves.h"
+
+#include <QString>
+
+// Results workbooks of made-up students, written as the station writes them, for trying the
+// collector and measuring it. Each student's answers follow a simple ability model against
+// the key, so scores and questions behave like real ones: question 7 of every model answers
+// to luck alone, and on question 13 the best students prefer another option than the key.
+struct ResultadoLibrosDemo {
+    int libros = 0;
+    QString error; // empty when all were written
+};
+
+ResultadoLibrosDemo generarLibrosDemo(const QString &carpeta, const Claves &claves, int alumnos, quint32 semilla);

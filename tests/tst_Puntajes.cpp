@@ -1,0 +1,298 @@
+// Collecting against a key: the scores, the item analysis and the report, checked against a
+// computation of their own made by a program we did not write.
+#include "Apoyo.h"
+#include "ColumnasReporte.h"
+#include "ContenidoDemo.h"
+#include "InformePdf.h"
+#include "LectorXlsx.h"
+#include "LibrosDemo.h"
+#include "PaqueteXlsx.h"
+#include "Recopilacion.h"
+#include "Verificacion.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPdfDocument>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+
+// Reads the source workbooks and the key with openpyxl, computes every score, facility,
+// discrimination (Pearson with the rest of the score), mean, deviation, KR-20 and standard
+// error by the definitions, and compares them with the collector's sheets. Prints "ok" and
+// the number of values compared, or every difference.
+const char *const kCalculoAparte = R"(
+import glob, math, os
+carpeta, claves_ruta, salida_ruta = sys.argv[1:4]
+MATERIAS = ['Matematica', 'Lengua']
+claves = {}
+for fila in openpyxl.load_workbook(claves_ruta, read_only=True)['Claves'].iter_rows(min_row=2, values_only=True):
+    claves[(fila[0], int(fila[1]))] = list(fila[2:24])
+alumnos = []  # (row values of Puntajes, answers)
+for ruta in sorted(glob.glob(os.path.join(carpeta, 'Apl Examen - *.xlsx'))):
+    hoja = openpyxl.load_workbook(ruta, read_only=True)['Reporte']
+    for fila in hoja.iter_rows(min_row=1, max_row=2, max_col=32, values_only=True):
+        if all(v is None for v in fila):
+            continue
+        materia, modelo = fila[8], int(fila[9])
+        respuestas = [v if v in ('A', 'B', 'C', 'D') else None for v in fila[10:32]]
+        clave = claves[(materia, modelo)]
+        correctas = sum(1 for r, k in zip(respuestas, clave) if r == k)
+        alumnos.append(([fila[0], fila[1], fila[6], fila[7], fila[2], str(fila[3]), materia, modelo,
+                         correctas, 100.0 * correctas / 22, os.path.basename(ruta)], respuestas))
+
+libro = openpyxl.load_workbook(salida_ruta, read_only=True)
+def filas(nombre):
+    return [list(f) for f in libro[nombre].iter_rows(min_row=2, values_only=True)]
+diferencias = []
+comparados = 0
+def igual(donde, esperado, obtenido):
+    global comparados
+    comparados += 1
+    if isinstance(esperado, float) or isinstance(obtenido, float):
+        if esperado is None or obtenido is None or abs(esperado - obtenido) > 1e-6:
+            diferencias.append('%s: %r en vez de %r' % (donde, obtenido, esperado))
+    elif esperado != obtenido:
+        diferencias.append('%s: %r en vez de %r' % (donde, obtenido, esperado))
+
+puntajes = filas('Puntajes')
+igual('Puntajes, filas', len(alumnos), len(puntajes))
+for i, ((esperada, _), obtenida) in enumerate(zip(alumnos, puntajes)):
+    for j, (e, o) in enumerate(zip(esperada, obtenida)):
+        igual('Puntajes fila %d columna %d' % (i + 2, j + 1), e, o)
+
+def pearson(x, y):
+    n = len(x); mx = sum(x) / n; my = sum(y) / n
+    sxy = sum((a - mx) * (b - my) for a, b in zip(x, y))
+    sxx = sum((a - mx) ** 2 for a in x); syy = sum((b - my) ** 2 for b in y)
+    return None if sxx == 0 or syy == 0 else sxy / math.sqrt(sxx * syy)
+
+items = iter(filas('Items'))
+modelos = iter(filas('Modelos'))
+for materia in MATERIAS:
+    for modelo in range(1, 7):
+        grupo = [a for a in alumnos if a[0][6] == materia and a[0][7] == modelo]
+        if not grupo:
+            continue
+        n = len(grupo)
+        clave = claves[(materia, modelo)]
+        total = [a[0][8] for a in grupo]
+        media = sum(total) / n
+        varianza = sum((t - media) ** 2 for t in total) / n
+        spq = 0.0
+        for q in range(22):
+            x = [1 if a[1][q] == clave[q] else 0 for a in grupo]
+            p = sum(x) / n
+            spq += p * (1 - p)
+            resto = [t - xi for t, xi in zip(total, x)]
+            esperado = [materia, modelo, q + 1, clave[q], n] + \
+                [sum(1 for a in grupo if a[1][q] == o) for o in 'ABCD'] + \
+                [sum(1 for a in grupo if a[1][q] is None), p, pearson(x, resto)]
+            obtenido = next(items)
+            for j, e in enumerate(esperado):
+                o = obtenido[j]
+                if e is None:
+                    igual('Items %s %d P%d discriminación vacía' % (materia, modelo, q + 1), None, o)
+                else:
+                    igual('Items %s %d P%d columna %d' % (materia, modelo, q + 1, j + 1), e, o)
+        kr20 = 22 / 21 * (1 - spq / varianza) if n >= 2 and varianza > 0 else None
+        se = math.sqrt(varianza) * math.sqrt(1 - kr20) if kr20 is not None else None
+        esperado = [materia, modelo, n, media, math.sqrt(varianza), kr20, se]
+        obtenido = next(modelos)
+        for j, e in enumerate(esperado):
+            igual('Modelos %s %d columna %d' % (materia, modelo, j + 1), e, obtenido[j])
+
+clases = {}
+for a, _ in alumnos:
+    k = (a[0], a[1], a[2], a[3], MATERIAS.index(a[6]))
+    clases.setdefault(k, []).append(a[9])
+obtenidas = filas('Establecimientos')
+igual('Establecimientos, filas', len(clases), len(obtenidas))
+for (k, porcentajes), o in zip(sorted(clases.items()), obtenidas):
+    for j, e in enumerate([k[0], k[1], k[2], k[3], MATERIAS[k[4]], len(porcentajes), sum(porcentajes) / len(porcentajes)]):
+        igual('Establecimientos %s columna %d' % (k, j + 1), e, o[j])
+print('\n'.join(diferencias[:20]) if diferencias else 'ok %d' % comparados)
+)";
+
+QStringList hojasDe(const QString &ruta)
+{
+    const SalidaPython r = ejecutarPython(QStringLiteral("print('|'.join(openpyxl.load_workbook(sys.argv[1]).sheetnames))"), {ruta});
+    return r.salida.trimmed().split(QLatin1Char('|'));
+}
+
+} // namespace
+
+class TstPuntajes : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_libros = m_dir.filePath(QStringLiteral("libros"));
+        m_claves = m_dir.filePath(QStringLiteral("claves.xlsx"));
+        const ResultadoLibrosDemo r = generarLibrosDemo(m_libros, clavesDemo(), 160, 11);
+        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QCOMPARE(r.libros, 160);
+        QString error;
+        QVERIFY2(escribirClaves(m_claves, clavesDemo(), &error), qPrintable(error));
+    }
+
+    // Every number of "Puntajes", "Items", "Modelos" and "Establecimientos" as computed apart.
+    void numerosComoUnCalculoAparte()
+    {
+        const LecturaClaves claves = leerClaves(m_claves);
+        QVERIFY(claves.ok());
+        const QString salida = m_dir.filePath(QStringLiteral("resultados.xlsx"));
+        const InformeRecopilacion r = recopilarResultados(salida, {m_libros}, {}, &claves.claves);
+        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QCOMPARE(r.libros, 160);
+        QCOMPARE(r.puntuadas, r.filas);
+        QVERIFY(r.omitidos.isEmpty());
+        QCOMPARE(hojasDe(salida), QStringList({"Resultados", "Puntajes", "Items", "Modelos", "Establecimientos"}));
+        const SalidaPython py = ejecutarPython(QLatin1String(kCalculoAparte), {m_libros, m_claves, salida});
+        QVERIFY2(py.ok, qPrintable(py.error));
+        QVERIFY2(py.salida.startsWith(QStringLiteral("ok ")), qPrintable(py.salida));
+        qInfo("%s valores comparados", qPrintable(py.salida.mid(3).trimmed()));
+        // Every model of both subjects has students: 12 × (22 items × 12 columns + 7) at least.
+        QVERIFY(py.salida.mid(3).trimmed().toInt() > 12 * (22 * 12 + 7));
+    }
+
+    // The report opens, every page has something drawn, the charts are there with their flagged
+    // questions, and the texts keep their accents.
+    void informeConGraficos()
+    {
+        const LecturaClaves claves = leerClaves(m_claves);
+        const QString salida = m_dir.filePath(QStringLiteral("informe.xlsx"));
+        const InformeRecopilacion r = recopilarResultados(salida, {m_libros}, {}, &claves.claves);
+        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QCOMPARE(r.salidaPdf, m_dir.filePath(QStringLiteral("informe.pdf")));
+        QPdfDocument pdf;
+        QCOMPARE(pdf.load(r.salidaPdf), QPdfDocument::Error::None);
+        // The table of models, one page per subject and model, the classes.
+        QVERIFY2(pdf.pageCount() >= 14, qPrintable(QString::number(pdf.pageCount())));
+        int paginasConMarcadas = 0;
+        for (int p = 0; p < pdf.pageCount(); ++p) {
+            const QImage pagina = pdf.render(p, QSize(595, 842)).convertToFormat(QImage::Format_RGB32);
+            int dibujados = 0;
+            int marcados = 0;
+            for (int y = 0; y < pagina.height(); ++y) {
+                for (int x = 0; x < pagina.width(); ++x) {
+                    const QRgb c = pagina.pixel(x, y);
+                    dibujados += c != qRgb(255, 255, 255);
+                    marcados += qAbs(qRed(c) - colorMarcada().red()) < 8 && qAbs(qGreen(c) - colorMarcada().green()) < 8
+                        && qAbs(qBlue(c) - colorMarcada().blue()) < 8;
+                }
+            }
+            QVERIFY2(dibujados > 2000, qPrintable(QStringLiteral("página %1 en blanco").arg(p + 1)));
+            paginasConMarcadas += marcados > 20;
+            QVERIFY(pdf.getAllText(p).text().contains(QStringLiteral("Página %1 de %2").arg(p + 1).arg(pdf.pageCount())));
+        }
+        // Questions 7 (luck) and 13 (the best prefer another option) are flagged in every model.
+        QVERIFY2(paginasConMarcadas >= 12, qPrintable(QString::number(paginasConMarcadas)));
+        const QString primera = pdf.getAllText(0).text() + pdf.getAllText(1).text();
+        QVERIFY2(primera.contains(QStringLiteral("Matemática")) && primera.contains(QStringLiteral("Desvío")), qPrintable(primera));
+    }
+
+    // A report that cannot be written is said, and costs neither the workbook nor the CSV.
+    void informeQueNoSePuedeEscribir()
+    {
+        QTemporaryDir carpeta;
+        const QDir dir(carpeta.path());
+        QVERIFY(dir.mkdir(QStringLiteral("r.pdf"))); // a folder where the report should go
+        const LecturaClaves claves = leerClaves(m_claves);
+        const InformeRecopilacion r = recopilarResultados(dir.filePath(QStringLiteral("r.xlsx")), {m_libros}, {}, &claves.claves);
+        QVERIFY2(r.error.startsWith(QStringLiteral("no se puede escribir ") + dir.filePath(QStringLiteral("r.pdf"))),
+                 qPrintable(r.error));
+        QCOMPARE(hojasDe(dir.filePath(QStringLiteral("r.xlsx"))).size(), 5);
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("r.csv"))).size() > 0);
+        QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden), QStringList({"r.csv", "r.xlsx"}));
+    }
+
+    // Without a key the collector writes what it always wrote: one sheet, no report.
+    void sinClavesComoSiempre()
+    {
+        const QString salida = m_dir.filePath(QStringLiteral("sin-claves.xlsx"));
+        const InformeRecopilacion r = recopilarResultados(salida, {m_libros});
+        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QCOMPARE(r.puntuadas, 0);
+        QVERIFY(r.salidaPdf.isEmpty());
+        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("sin-claves.pdf"))));
+        QCOMPARE(hojasDe(salida), QStringList({"Resultados"}));
+    }
+
+    // A row whose model the key cannot know is gathered, not scored, and said so.
+    void modeloFueraDeLasClaves()
+    {
+        QTemporaryDir carpeta;
+        CeldasHoja celdas;
+        celdas[{1, columnas::kCodEmpresa}] = Celda::deTexto(QStringLiteral("EE0000001"));
+        celdas[{1, columnas::kMateria}] = Celda::deTexto(QStringLiteral("Matematica"));
+        celdas[{1, columnas::kModelo}] = Celda::deNumero(9);
+        const QString libro = QDir(carpeta.path()).filePath(QStringLiteral("Apl Examen - EE0000001_M_1A_1_1.xlsx"));
+        escribirLibroDePrueba(libro, celdas);
+        const LecturaClaves claves = leerClaves(m_claves);
+        const InformeRecopilacion r =
+            recopilarResultados(QDir(carpeta.path()).filePath(QStringLiteral("r.xlsx")), {carpeta.path()}, {}, &claves.claves);
+        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QCOMPARE(r.filas, 1);
+        QCOMPARE(r.puntuadas, 0);
+        QCOMPARE(r.omitidos, QStringList {libro + ": la fila de Matematica tiene un modelo que no está en las claves; no se puntúa"});
+    }
+
+    // The command line refuses a key with errors, names them, and writes nothing.
+    void clavesConErroresDetienenLaRecopilacion()
+    {
+        QTemporaryDir carpeta;
+        Claves incompletas = clavesDemo();
+        incompletas.poner(Asignatura::Lengua, 2, 5, 'X');
+        const QString ruta = QDir(carpeta.path()).filePath(QStringLiteral("claves.xlsx"));
+        QString error;
+        QVERIFY(escribirClaves(ruta, incompletas, &error));
+        QProcess p;
+        const QString salida = QDir(carpeta.path()).filePath(QStringLiteral("r.xlsx"));
+        p.start(QStringLiteral(RECOPILAR_RESULTADOS), {salida, m_libros, QStringLiteral("--claves"), ruta});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 1);
+        const QStringList lineas = QString::fromUtf8(p.readAllStandardError()).split(QLatin1Char('\n'));
+        QCOMPARE(lineas.filter(QRegularExpression(QStringLiteral("^claves: "))),
+                 QStringList {QStringLiteral("claves: G9: \"X\" no es una letra de A a D")});
+        QVERIFY(!QFile::exists(salida));
+    }
+
+    // The demo key is the right option of every demo picture, and never lands in a station.
+    void clavesDeLaDemostracion()
+    {
+        const QString estacion = m_dir.filePath(QStringLiteral("estacion"));
+        QVERIFY(generarContenido(estacion).error.isEmpty());
+        const QString fuera = m_dir.filePath(QStringLiteral("claves-demo.xlsx"));
+        QCOMPARE(escribirClavesDemo(estacion, fuera), QString());
+        const LecturaClaves leidas = leerClaves(fuera);
+        QVERIFY(leidas.ok());
+        for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua}) {
+            for (int m = 1; m <= kModelos; ++m) {
+                for (int q = 1; q <= kPreguntas; ++q)
+                    QCOMPARE(leidas.claves.letra(a, m, q), letraCorrectaDemo(a, m, q));
+            }
+        }
+        const QString dentro = QDir(estacion).filePath(QStringLiteral("Imagenes/claves.xlsx"));
+        QVERIFY(!escribirClavesDemo(estacion, dentro).isEmpty());
+        QVERIFY(!QFile::exists(dentro));
+
+        // One put there by hand is found by the content check.
+        QVERIFY(QFile::copy(fuera, QDir(estacion).filePath(QStringLiteral("respuestas.xlsx"))));
+        const InformeContenido informe = verificarContenido(estacion);
+        QVERIFY2(informe.problemas.join('\n').contains(QStringLiteral("respuestas.xlsx: es un libro de claves; no debe estar en la estación")),
+                 qPrintable(informe.problemas.join('\n')));
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_libros;
+    QString m_claves;
+};
+
+QTEST_MAIN(TstPuntajes)
+#include "tst_Puntajes.moc"
