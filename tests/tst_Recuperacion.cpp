@@ -77,24 +77,41 @@ QString respuestasEnTexto(const Sesion::Respuestas &r)
     return t;
 }
 
+// A child's station: the real screens, files and disk, and the clock at `segundos`; a script
+// that registers student 0987 and opens mathematics with its code.
+struct EstacionDelHijo {
+    EstacionDelHijo(const QString &carpeta, int segundos)
+        : entorno {carpeta, mensajes, archivos, reloj, abridor, hoja, disco}
+    {
+        reloj.lecturas = {segundos};
+        guion.paso("FrmLogin", registrar(QStringLiteral("0987")));
+        guion.paso("FormMnuOrbela", clic("CmdMatematica"));
+        guion.paso("FrmCodigoAcceso", codigo("4592"));
+    }
+    void ejecutar()
+    {
+        guion.iniciar();
+        ejecutarEstacion(entorno, sesion);
+    }
+    MensajesFalsos mensajes;
+    ArchivosLocales archivos;
+    RelojFalso reloj;
+    AbridorFalso abridor;
+    DiscoLocal disco;
+    LibroXlsx hoja {disco};
+    Entorno entorno;
+    Sesion sesion;
+    Guion guion;
+};
+
 // The child of the kill test: the real screens and the real disk; registers, opens
 // mathematics and answers question after question, printing each answer once its handler
 // has returned, until it is killed.
 int examenHastaSerMatado(const QString &carpeta, int segundos)
 {
-    MensajesFalsos mensajes;
-    ArchivosLocales archivos;
-    RelojFalso reloj;
-    reloj.lecturas = {segundos};
-    AbridorFalso abridor;
-    DiscoLocal disco;
-    LibroXlsx hoja(disco);
-    Entorno entorno {carpeta, mensajes, archivos, reloj, abridor, hoja, disco};
-    Sesion sesion;
-    Guion guion;
-    guion.paso("FrmLogin", registrar(QStringLiteral("0987")));
-    guion.paso("FormMnuOrbela", clic("CmdMatematica"));
-    guion.paso("FrmCodigoAcceso", codigo("4592"));
+    EstacionDelHijo estacion(carpeta, segundos);
+    Sesion &sesion = estacion.sesion;
+    Guion &guion = estacion.guion;
     guion.paso("FrmMatMod1H1", [&](QWidget *) {
         std::printf("modelo %d\nrestauradas %s\n", sesion.ModeloMat, qPrintable(respuestasEnTexto(sesion.RespMat)));
         std::fflush(stdout);
@@ -109,8 +126,7 @@ int examenHastaSerMatado(const QString &carpeta, int segundos)
             std::fflush(stdout);
         });
     }
-    guion.iniciar();
-    ejecutarEstacion(entorno, sesion);
+    estacion.ejecutar();
     return 1; // only a kill ends it
 }
 
@@ -118,19 +134,9 @@ int examenHastaSerMatado(const QString &carpeta, int segundos)
 // when question 15 is on screen, and waits there for its end.
 int catorceYEsperar(const QString &carpeta)
 {
-    MensajesFalsos mensajes;
-    ArchivosLocales archivos;
-    RelojFalso reloj;
-    reloj.lecturas = {25};
-    AbridorFalso abridor;
-    DiscoLocal disco;
-    LibroXlsx hoja(disco);
-    Entorno entorno {carpeta, mensajes, archivos, reloj, abridor, hoja, disco};
-    Sesion sesion;
-    Guion guion;
-    guion.paso("FrmLogin", registrar(QStringLiteral("0987")));
-    guion.paso("FormMnuOrbela", clic("CmdMatematica"));
-    guion.paso("FrmCodigoAcceso", codigo("4592"));
+    EstacionDelHijo estacion(carpeta, 25);
+    Sesion &sesion = estacion.sesion;
+    Guion &guion = estacion.guion;
     for (int q = 1; q <= 14; ++q) {
         guion.paso("FrmMatMod1H1", [q](QWidget *w) {
             QTest::mouseClick(hijo<QRadioButton>(w, QStringLiteral("OpMatMod1Preg1Op") + letraDe(q)), Qt::LeftButton);
@@ -141,8 +147,7 @@ int catorceYEsperar(const QString &carpeta)
         std::printf("pregunta %d modelo %d\n", sesion.PreguntaMat, sesion.ModeloMat);
         std::fflush(stdout);
     });
-    guion.iniciar();
-    ejecutarEstacion(entorno, sesion);
+    estacion.ejecutar();
     return 1;
 }
 

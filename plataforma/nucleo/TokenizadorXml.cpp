@@ -68,13 +68,13 @@ bool TokenizadorXml::leerNombre(qsizetype &i, qsizetype fin, QByteArrayView *nom
             dosPuntos = i;
         ++i;
     }
-    const QByteArrayView todo(m_datos.constData() + inicio, i - inicio);
+    const QByteArrayView entero(m_datos.constData() + inicio, i - inicio);
     if (dosPuntos < 0) {
-        *nombre = todo;
+        *nombre = entero;
         *prefijo = {};
     } else {
-        *prefijo = todo.first(dosPuntos - inicio);
-        *nombre = todo.sliced(dosPuntos - inicio + 1);
+        *prefijo = entero.first(dosPuntos - inicio);
+        *nombre = entero.sliced(dosPuntos - inicio + 1);
         if (nombre->isEmpty() || prefijo->isEmpty())
             return false;
     }
