@@ -51,9 +51,15 @@ Claves clavesDemo()
 
 QString escribirClavesDemo(const QString &carpetaEstacion, const QString &ruta)
 {
-    const QString estacion = QFileInfo(carpetaEstacion).canonicalFilePath();
-    const QString carpeta = QFileInfo(QFileInfo(ruta).absolutePath()).canonicalFilePath();
-    if (!estacion.isEmpty() && (carpeta == estacion || carpeta.startsWith(estacion + QLatin1Char('/'))))
+    // Links resolved where the folders exist; a station folder still to be made is compared
+    // by its path.
+    auto real = [](const QString &carpeta) {
+        const QString canonica = QFileInfo(carpeta).canonicalFilePath();
+        return canonica.isEmpty() ? QDir::cleanPath(QFileInfo(carpeta).absoluteFilePath()) : canonica;
+    };
+    const QString estacion = real(carpetaEstacion);
+    const QString carpeta = real(QFileInfo(ruta).absolutePath());
+    if (carpeta == estacion || carpeta.startsWith(estacion + QLatin1Char('/')))
         return QStringLiteral("las claves no van en la carpeta de la estación (%1): elija otra").arg(carpetaEstacion);
     const Claves claves = clavesDemo();
     QString error;

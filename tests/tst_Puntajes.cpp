@@ -280,6 +280,9 @@ private slots:
         const QString dentro = QDir(estacion).filePath(QStringLiteral("Imagenes/claves.xlsx"));
         QVERIFY(!escribirClavesDemo(estacion, dentro).isEmpty());
         QVERIFY(!QFile::exists(dentro));
+        // Nor in a station folder not made yet.
+        const QString nueva = m_dir.filePath(QStringLiteral("otra-estacion"));
+        QVERIFY(!escribirClavesDemo(nueva, nueva + QStringLiteral("/claves.xlsx")).isEmpty());
 
         // One put there by hand is found by the content check.
         QVERIFY(QFile::copy(fuera, QDir(estacion).filePath(QStringLiteral("respuestas.xlsx"))));
