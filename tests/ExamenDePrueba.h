@@ -103,3 +103,11 @@ struct ExamenDePrueba {
         return c;
     }
 };
+
+// The keys a student may press the moment a question opens: a column "tecla".
+inline void filasTeclasAlLlegar()
+{
+    QTest::addColumn<int>("tecla");
+    QTest::newRow("Enter") << int(Qt::Key_Return);
+    QTest::newRow("Space") << int(Qt::Key_Space);
+}

@@ -97,12 +97,7 @@ private slots:
 
     // After the instruction box, the focus is on the banner: an Enter meant for the box, or
     // a Space, does not move to the next question.
-    void teclasAlLlegar_data()
-    {
-        QTest::addColumn<int>("tecla");
-        QTest::newRow("Enter") << int(Qt::Key_Return);
-        QTest::newRow("Space") << int(Qt::Key_Space);
-    }
+    void teclasAlLlegar_data() { filasTeclasAlLlegar(); }
     void teclasAlLlegar()
     {
         QFETCH(int, tecla);

@@ -233,12 +233,7 @@ private slots:
 
     // The banner takes the focus when a question opens: Enter or Space right away leave the
     // student on that question.
-    void teclasAlLlegar_data()
-    {
-        QTest::addColumn<int>("tecla");
-        QTest::newRow("Enter") << int(Qt::Key_Return);
-        QTest::newRow("Space") << int(Qt::Key_Space);
-    }
+    void teclasAlLlegar_data() { filasTeclasAlLlegar(); }
     void teclasAlLlegar()
     {
         QFETCH(int, tecla);
