@@ -9,11 +9,6 @@
 #include <zip.h>
 
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
-#include <limits>
-#include <mutex>
-#include <thread>
 #include <cmath>
 
 QString nombreColumna(int columna)
@@ -168,72 +163,6 @@ ErrorXlsx PaqueteXlsx::leerParte(const QString &nombre, QByteArray *contenido) c
     });
 }
 
-qint64 PaqueteXlsx::tamanoDeclarado(const QString &nombre) const
-{
-    if (m_estado != ErrorXlsx::Ninguno)
-        return -1;
-    const zip_int64_t indice = zip_name_locate(m_zip, nombre.toUtf8().constData(), 0);
-    zip_stat_t st;
-    zip_stat_init(&st);
-    if (indice < 0 || zip_stat_index(m_zip, zip_uint64_t(indice), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
-        return -1;
-    return qint64(std::min<zip_uint64_t>(st.size, std::numeric_limits<qint64>::max()));
-}
-
-namespace {
-
-// Parts from this size on are inflated on a thread of their own while the caller takes the
-// pieces: a merged workbook's large sheets are read back in little more than the XML's time.
-constexpr qint64 kParteGrande = 4 * 1024 * 1024;
-
-ErrorXlsx leerParteEnParalelo(const PaqueteXlsx &paquete, const QString &nombre, qint64 maxBytes,
-                              const std::function<bool(const char *, qint64)> &alBloque)
-{
-    std::mutex mutex;
-    std::condition_variable cambio;
-    std::deque<QByteArray> bloques;
-    bool terminada = false;
-    bool parar = false;
-    ErrorXlsx lectura = ErrorXlsx::Ninguno;
-    std::thread inflador([&] {
-        const ErrorXlsx e = paquete.leerParte(nombre, maxBytes, [&](const char *datos, qint64 largo) {
-            std::unique_lock bloqueo(mutex);
-            cambio.wait(bloqueo, [&] { return bloques.size() < 8 || parar; });
-            if (parar)
-                return false;
-            bloques.emplace_back(datos, qsizetype(largo));
-            cambio.notify_all();
-            return true;
-        });
-        std::lock_guard bloqueo(mutex);
-        lectura = e;
-        terminada = true;
-        cambio.notify_all();
-    });
-    for (;;) {
-        QByteArray bloque;
-        {
-            std::unique_lock bloqueo(mutex);
-            cambio.wait(bloqueo, [&] { return !bloques.empty() || terminada; });
-            if (bloques.empty())
-                break;
-            bloque = std::move(bloques.front());
-            bloques.pop_front();
-            cambio.notify_all();
-        }
-        if (!alBloque(bloque.constData(), bloque.size())) {
-            std::lock_guard bloqueo(mutex);
-            parar = true;
-            cambio.notify_all();
-            break;
-        }
-    }
-    inflador.join();
-    return lectura;
-}
-
-} // namespace
-
 ErrorXlsx recorrerXml(const PaqueteXlsx &paquete, const QString &parte, qint64 maxBytes,
                       const std::function<ErrorXlsx(const TokenizadorXml &, TokenizadorXml::Token)> &alToken)
 {
@@ -258,9 +187,7 @@ ErrorXlsx recorrerXml(const PaqueteXlsx &paquete, const QString &parte, qint64 m
         consumir();
         return resultado == ErrorXlsx::Ninguno && !lector.malFormado();
     };
-    const ErrorXlsx lectura = paquete.tamanoDeclarado(parte) >= kParteGrande
-        ? leerParteEnParalelo(paquete, parte, maxBytes, alBloque)
-        : paquete.leerParte(parte, maxBytes, alBloque);
+    const ErrorXlsx lectura = paquete.leerParte(parte, maxBytes, alBloque);
     if (lectura != ErrorXlsx::Ninguno)
         return lectura;
     if (resultado != ErrorXlsx::Ninguno)

@@ -33,9 +33,6 @@ public:
     ErrorXlsx leerParte(const QString &nombre, qint64 maxBytes,
                         const std::function<bool(const char *datos, qint64 largo)> &alBloque) const;
     ErrorXlsx leerParte(const QString &nombre, QByteArray *contenido) const;
-    // The size the archive declares for a part, -1 when there is none; only a hint, as the
-    // limits hold on what really comes out.
-    qint64 tamanoDeclarado(const QString &nombre) const;
 
     // The parts behind the sheet called `nombreHoja`: the sheet itself and the shared strings
     // (empty when the workbook has none).
