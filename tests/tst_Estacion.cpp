@@ -166,8 +166,14 @@ private slots:
         MensajesFalsos mensajes;
         QLockFile segunda(rutaCerrojoEstacion(dir.path()));
         QVERIFY(!ocuparCarpeta(segunda, mensajes));
-        QCOMPARE(mensajes.textos(), QStringList({"La estación de examen ya está abierta en esta computadora.\r\n"
-                                                 "Siga en la ventana que ya está abierta; si no la encuentra, avise al supervisor."}));
+        QCOMPARE(mensajes.llamadas.size(), 1);
+        // The student reads where to go on; the supervisor which file and which process.
+        const QString texto = mensajes.textos().constFirst();
+        QVERIFY(texto.startsWith("La estación de examen ya está abierta en esta computadora.\r\n"
+                                 "Siga en la ventana que ya está abierta; si no la encuentra, avise al supervisor."));
+        QVERIFY2(texto.contains(QFileInfo(rutaCerrojoEstacion(dir.path())).absoluteFilePath())
+                     && texto.contains(QStringLiteral("proceso %1").arg(primera.processId())),
+                 qPrintable(texto));
         QCOMPARE(primera.state(), QProcess::Running);
 
         primera.closeWriteChannel(); // the first one ends its run

@@ -12,10 +12,14 @@
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
+#include <QProcess>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <zip.h>
+
+#include <sys/stat.h>
 
 Q_DECLARE_METATYPE(ErrorXlsx)
 Q_DECLARE_METATYPE(CausaFallo)
@@ -542,26 +546,56 @@ private slots:
         QVERIFY(libro.escribirFila(ruta, 1, 32, filaDePrueba("A")).ok());
     }
 
-    // A process killed as it created the lock leaves it empty: once that is clearly old it no
-    // longer blocks saves; a fresh one still does.
-    void cerrojoVacioAbandonado_data()
+    // A lock whose owner cannot be proven to be a live station on this machine never blocks a
+    // save for good: whatever it holds, the save takes it over after a short check.
+    void cerrojoSinDuenoVivo_data()
     {
+        QTest::addColumn<QByteArray>("contenido");
         QTest::addColumn<int>("edadSegundos");
-        QTest::addColumn<CausaFallo>("causa");
-        QTest::newRow("left by a killed save") << 60 << CausaFallo::Ninguna;
-        QTest::newRow("just being written") << 0 << CausaFallo::EnUso;
+        const QByteArray maquina = QSysInfo::machineHostName().toUtf8();
+        const QByteArray propio = QByteArray::number(QCoreApplication::applicationPid());
+        QTest::newRow("empty, left by a killed save") << QByteArray() << 60;
+        QTest::newRow("empty and fresh") << QByteArray() << 0;
+        QTest::newRow("another machine") << propio + "\nestacion\notra-maquina\n" << 0;
+        QTest::newRow("garbage") << QByteArray("\x01\xff basura sin fin") << 0;
+        QTest::newRow("zeros") << QByteArray(512, '\0') << 0;
+        QTest::newRow("pid 0") << "0\nestacion\n" + maquina + "\n" << 0;
+        QTest::newRow("pid -1") << "-1\nestacion\n" + maquina + "\n" << 0;
+        QTest::newRow("a process that is gone") << "999999999\nestacion\n" + maquina + "\n" << 0;
+        QTest::newRow("a live process of another program") << QByteArray("AJENO\nestacion\n") + maquina + "\n" << 0;
+        QTest::newRow("a folder") << QByteArray("CARPETA") << 0;
+        QTest::newRow("a pipe") << QByteArray("TUBERIA") << 0;
     }
-    void cerrojoVacioAbandonado()
+    void cerrojoSinDuenoVivo()
     {
+        QFETCH(QByteArray, contenido);
         QFETCH(int, edadSegundos);
         LibroNuevo l(300);
         QVERIFY(l.ok);
         auto &[dir, ruta, disco, libro, ok] = l;
-        QFile cerrojo(LibroXlsx::rutaCerrojo(ruta));
-        QVERIFY(cerrojo.open(QIODevice::WriteOnly));
-        QVERIFY(cerrojo.setFileTime(QDateTime::currentDateTime().addSecs(-edadSegundos), QFileDevice::FileModificationTime));
-        cerrojo.close();
-        QTEST(libro.escribirFila(ruta, 1, 32, filaDePrueba("A")).causa, "causa");
+        const QString rutaCerrojo = LibroXlsx::rutaCerrojo(ruta);
+        QProcess ajeno;
+        if (contenido == "CARPETA") {
+            QVERIFY(QDir().mkpath(rutaCerrojo + "/dentro"));
+        } else if (contenido == "TUBERIA") {
+            QCOMPARE(::mkfifo(QFile::encodeName(rutaCerrojo).constData(), 0644), 0);
+        } else {
+            if (contenido.startsWith("AJENO")) {
+                ajeno.start("sleep", {"30"});
+                QVERIFY(ajeno.waitForStarted());
+                contenido.replace("AJENO", QByteArray::number(ajeno.processId()));
+            }
+            QFile cerrojo(rutaCerrojo);
+            QVERIFY(cerrojo.open(QIODevice::WriteOnly));
+            QCOMPARE(cerrojo.write(contenido), contenido.size());
+            QVERIFY(cerrojo.setFileTime(QDateTime::currentDateTime().addSecs(-edadSegundos), QFileDevice::FileModificationTime));
+        }
+        const Resultado r = libro.escribirFila(ruta, 1, 32, filaDePrueba("A"));
+        ajeno.kill();
+        ajeno.waitForFinished();
+        QVERIFY2(r.ok(), qPrintable(r.detalle));
+        const Celda esperada = Celda::deTexto("A");
+        QCOMPARE(celdasDeLibro(ruta)[std::make_pair(1, 32)], esperada);
     }
 
     // Staged files that a killed save left behind are cleared by the next save; nothing of
@@ -584,7 +618,7 @@ private slots:
         QTest::addColumn<QString>("destino");
         QTest::addColumn<CausaFallo>("causa");
         QTest::newRow("folder missing") << "no/existe/l.xlsx" << CausaFallo::SinCarpeta;
-        QTest::newRow("a folder in the way") << "carpeta.xlsx" << CausaFallo::Escritura;
+        QTest::newRow("a folder in the way") << "carpeta.xlsx" << CausaFallo::NoEsArchivo;
     }
     void escrituraImposible()
     {

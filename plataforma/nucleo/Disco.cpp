@@ -1,13 +1,18 @@
 #include "Disco.h"
 
+#include "Entradas.h"
+
 #include <QDir>
 #include <QFile>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QCoreApplication>
 #include <QLockFile>
+#include <QRandomGenerator>
 #include <QSaveFile>
 #include <QStorageInfo>
+#include <QSysInfo>
 #include <QThread>
 
 #ifdef Q_OS_WIN
@@ -17,33 +22,94 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 #endif
 
 namespace {
 // Below this much free space a failed write is put down to a full disk.
 constexpr qint64 kEspacioMinimo = 256 * 1024;
-// A lock file is written the moment it is created; empty for this long, its maker is gone.
-constexpr qint64 kCerrojoVacioAbandonadoMs = 1000;
+// A lock whose owner cannot be proven alive is given up on once it has stood still this long:
+// its maker writes it the moment it creates it.
+constexpr qint64 kCerrojoQuietoMs = 1000;
+// A lock file is a few short lines; more than this is not one.
+constexpr qint64 kMaxBytesCerrojo = 4096;
 
-bool cerrojoVacioAbandonado(const QString &ruta)
+QByteArray leerCerrojo(const QString &ruta)
 {
-    const QFileInfo info(ruta);
-    return info.isFile() && info.size() == 0
-        && info.lastModified().msecsTo(QDateTime::currentDateTime()) > kCerrojoVacioAbandonadoMs;
+    QFile archivo;
+    if (!abrirArchivoOrdinario(archivo, ruta))
+        return {};
+    return archivo.read(kMaxBytesCerrojo);
 }
-// What the portable file classes do not offer, one small function each: force a written
-// file to the disk, replace a file by another in one step, and force a folder's entries.
-bool asegurarEnDisco(QFileDevice &archivo)
+
+// What a lock file says of its owner: its process number, program and machine, one a line.
+struct DuenoCerrojo {
+    qint64 pid = 0;
+    QString programa;
+    QString maquina;
+    bool legible() const { return pid > 0; }
+};
+
+DuenoCerrojo duenoDe(const QByteArray &contenido)
 {
-    if (!archivo.flush())
+    const QList<QByteArray> lineas = contenido.split('\n');
+    DuenoCerrojo dueno;
+    bool ok = false;
+    const qint64 pid = lineas.value(0).toLongLong(&ok);
+    if (!ok || pid <= 0 || lineas.size() < 3)
+        return dueno;
+    dueno.pid = pid;
+    dueno.programa = QString::fromUtf8(lineas.at(1));
+    dueno.maquina = QString::fromUtf8(lineas.at(2));
+    return dueno;
+}
+
+#ifdef Q_OS_LINUX
+QString ejecutableDe(const QString &proc)
+{
+    QString destino = QFileInfo(proc + QStringLiteral("/exe")).symLinkTarget();
+    // A program rebuilt while it runs still is that program.
+    if (destino.endsWith(QLatin1String(" (deleted)")))
+        destino.chop(10);
+    return destino;
+}
+#endif
+
+// True only when the owner is proven alive: a process of this machine running this same
+// program (a station of another folder, or another program that reuses the number, is not).
+bool duenoVivo(const DuenoCerrojo &dueno)
+{
+    if (!dueno.legible())
         return false;
+    if (!dueno.maquina.isEmpty() && dueno.maquina != QSysInfo::machineHostName())
+        return false;
+    if (dueno.pid == QCoreApplication::applicationPid())
+        return true;
 #ifdef Q_OS_WIN
-    return ::_commit(archivo.handle()) == 0;
+    // The lock's own check has already given up the locks of processes that are gone.
+    return true;
 #else
-    return ::fsync(archivo.handle()) == 0;
+    if (::kill(pid_t(dueno.pid), 0) != 0 && errno != EPERM)
+        return false;
+#ifdef Q_OS_LINUX
+    const QString suyo = ejecutableDe(QStringLiteral("/proc/%1").arg(dueno.pid));
+    if (!suyo.isEmpty())
+        return suyo == ejecutableDe(QStringLiteral("/proc/self"));
+#endif
+    // Not ours to look at: alive, and so taken as the owner.
+    return true;
 #endif
 }
+
+// What the portable file classes do not offer, one small function each: force a written
+// file to the disk, replace a file by another in one step, and force a folder's entries.
+#ifdef Q_OS_WIN
+bool asegurarEnDisco(QFileDevice &archivo)
+{
+    return archivo.flush() && ::_commit(archivo.handle()) == 0;
+}
+#endif
 
 bool reemplazarArchivo(const QString &origen, const QString &destino, QString *error)
 {
@@ -77,6 +143,47 @@ bool asegurarCarpeta(const QString &carpeta)
 #endif
 }
 
+#ifndef Q_OS_WIN
+// Six letters or digits, as the staged copies of a file are named.
+QString sufijoAlAzar()
+{
+    static const char kLetras[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QString sufijo;
+    for (int i = 0; i < 6; ++i)
+        sufijo += QLatin1Char(kLetras[QRandomGenerator::global()->bounded(int(sizeof kLetras) - 1)]);
+    return sufijo;
+}
+
+// What a failed call of the system says, as a cause a supervisor can act on and its text.
+Resultado falloDeSistema(const QString &carpeta, int numero)
+{
+    CausaFallo causa;
+    switch (numero) {
+    case ENOSPC:
+    case EDQUOT:
+        causa = CausaFallo::SinEspacio;
+        break;
+    case EROFS:
+    case EACCES:
+    case EPERM:
+        causa = CausaFallo::SinPermiso;
+        break;
+    case ETXTBSY:
+    case EBUSY:
+        causa = CausaFallo::ArchivoAbierto;
+        break;
+    case ELOOP:
+    case EISDIR:
+        causa = CausaFallo::NoEsArchivo;
+        break;
+    default:
+        causa = QFileInfo(carpeta).isDir() ? CausaFallo::Escritura : CausaFallo::SinCarpeta;
+        break;
+    }
+    return Resultado::fallo(causa, textoErrorSistema(numero));
+}
+#endif
+
 } // namespace
 
 QString textoCausa(CausaFallo causa)
@@ -98,6 +205,10 @@ QString textoCausa(CausaFallo causa)
         return QStringLiteral("el libro de resultados del alumno está dañado; no se lo reemplazó");
     case CausaFallo::NoCoincide:
         return QStringLiteral("lo escrito en el disco no coincide con las respuestas");
+    case CausaFallo::NoEsArchivo:
+        return QStringLiteral("en lugar del archivo hay una carpeta, una tubería o un enlace");
+    case CausaFallo::Lectura:
+        return QStringLiteral("falla al leer el disco");
     case CausaFallo::Escritura:
         return QStringLiteral("falla al escribir en el disco");
     }
@@ -129,14 +240,22 @@ CausaFallo causaDeEscritura(const QString &carpeta, int errorArchivo)
 Resultado DiscoLocal::leer(const QString &ruta, qint64 maxBytes, QByteArray *bytes)
 {
     bytes->clear();
-    QFile archivo(ruta);
-    if (!archivo.open(QIODevice::ReadOnly))
-        return Resultado::fallo(archivo.error() == QFileDevice::PermissionsError ? CausaFallo::SinPermiso
-                                                                               : CausaFallo::Escritura,
-                                archivo.errorString());
-    *bytes = archivo.read(maxBytes + 1);
+    QFile archivo;
+    QString error;
+    bool noEsOrdinario = false;
+    if (!abrirArchivoOrdinario(archivo, ruta, &error, &noEsOrdinario))
+        return Resultado::fallo(noEsOrdinario ? CausaFallo::NoEsArchivo
+                                : archivo.error() == QFileDevice::PermissionsError || error.contains(QLatin1String("EACCES"))
+                                    ? CausaFallo::SinPermiso
+                                    : CausaFallo::Lectura,
+                                error);
+    // Read for the size it has: a buffer of the largest size allowed would cost far more.
+    const qint64 tamano = archivo.size();
+    if (tamano > maxBytes)
+        return Resultado::fallo(CausaFallo::LibroIlegible, QStringLiteral("archivo demasiado grande"));
+    *bytes = archivo.read(tamano + 1);
     if (archivo.error() != QFileDevice::NoError)
-        return Resultado::fallo(CausaFallo::Escritura, archivo.errorString());
+        return Resultado::fallo(CausaFallo::Lectura, archivo.errorString());
     if (bytes->size() > maxBytes)
         return Resultado::fallo(CausaFallo::LibroIlegible, QStringLiteral("archivo demasiado grande"));
     return {};
@@ -145,39 +264,81 @@ Resultado DiscoLocal::leer(const QString &ruta, qint64 maxBytes, QByteArray *byt
 Resultado DiscoLocal::escribir(const QString &ruta, const QByteArray &bytes)
 {
     const QString carpeta = QFileInfo(ruta).absolutePath();
+    if (const TipoEntrada tipo = tipoEntrada(ruta); tipo != TipoEntrada::Ninguna && tipo != TipoEntrada::Archivo)
+        return Resultado::fallo(CausaFallo::NoEsArchivo,
+                                QStringLiteral("en su lugar hay %1: no se escribe a través de él").arg(nombreTipoEntrada(tipo)));
     auto simulado = [](const char *paso) {
         return Resultado::fallo(CausaFallo::SinEspacio, QStringLiteral("disco lleno al %1 (simulado)").arg(QLatin1String(paso)));
     };
+    if (fallaAntesDe(PasoEscritura::Abrir))
+        return simulado("abrir");
+#ifdef Q_OS_WIN
     QSaveFile archivo(ruta);
     // Never written in place: a failure leaves no file of that name.
     archivo.setDirectWriteFallback(false);
-    if (fallaAntesDe(PasoEscritura::Abrir))
-        return simulado("abrir");
     if (!archivo.open(QIODevice::WriteOnly))
         return Resultado::fallo(causaDeEscritura(carpeta, archivo.error()), archivo.errorString());
-    auto fallar = [&](int error, const QString &detalle) {
+    auto fallar = [&](const Resultado &r) {
         archivo.cancelWriting();
-        return Resultado::fallo(causaDeEscritura(carpeta, error), detalle);
+        return r;
     };
-    if (fallaAntesDe(PasoEscritura::Escribir)) {
-        archivo.cancelWriting();
-        return simulado("escribir");
-    }
+    if (fallaAntesDe(PasoEscritura::Escribir))
+        return fallar(simulado("escribir"));
     if (archivo.write(bytes) != bytes.size() || !archivo.flush())
-        return fallar(archivo.error(), archivo.errorString());
-    if (fallaAntesDe(PasoEscritura::AsegurarDatos)) {
-        archivo.cancelWriting();
-        return simulado("asegurar los datos");
-    }
+        return fallar(Resultado::fallo(causaDeEscritura(carpeta, archivo.error()), archivo.errorString()));
+    if (fallaAntesDe(PasoEscritura::AsegurarDatos))
+        return fallar(simulado("asegurar los datos"));
     if (!asegurarEnDisco(archivo))
-        return fallar(QFileDevice::WriteError, QStringLiteral("no se pudo asegurar el archivo en el disco"));
-    if (fallaAntesDe(PasoEscritura::Cerrar)) {
-        archivo.cancelWriting();
-        return simulado("cerrar");
-    }
+        return fallar(Resultado::fallo(causaDeEscritura(carpeta, QFileDevice::WriteError),
+                                       QStringLiteral("no se pudo asegurar el archivo en el disco")));
+    if (fallaAntesDe(PasoEscritura::Cerrar))
+        return fallar(simulado("cerrar"));
     if (!archivo.commit())
         return Resultado::fallo(causaDeEscritura(carpeta, archivo.error()), archivo.errorString());
     return {};
+#else
+    // Staged beside the file under a name of its own, never through a link (O_NOFOLLOW,
+    // O_EXCL), so nothing but the rename below ever touches the name.
+    const QByteArray temporal = QFile::encodeName(ruta + QLatin1Char('.') + sufijoAlAzar());
+    const int fd = ::open(temporal.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0)
+        return falloDeSistema(carpeta, errno);
+    auto fallar = [&](const Resultado &r) {
+        ::close(fd);
+        ::unlink(temporal.constData());
+        return r;
+    };
+    if (fallaAntesDe(PasoEscritura::Escribir))
+        return fallar(simulado("escribir"));
+    for (qsizetype escritos = 0; escritos < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + escritos, size_t(bytes.size() - escritos));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return fallar(falloDeSistema(carpeta, n < 0 ? errno : ENOSPC));
+        escritos += n;
+    }
+    if (fallaAntesDe(PasoEscritura::AsegurarDatos))
+        return fallar(simulado("asegurar los datos"));
+    if (::fsync(fd) != 0)
+        return fallar(falloDeSistema(carpeta, errno));
+    if (fallaAntesDe(PasoEscritura::Cerrar))
+        return fallar(simulado("cerrar"));
+    if (::close(fd) != 0) {
+        const Resultado r = falloDeSistema(carpeta, errno);
+        ::unlink(temporal.constData());
+        return r;
+    }
+    if (::rename(temporal.constData(), QFile::encodeName(ruta).constData()) != 0) {
+        const Resultado r = falloDeSistema(carpeta, errno);
+        ::unlink(temporal.constData());
+        return r;
+    }
+    // The rename is only kept through a power cut once the folder's entries are on the disk.
+    if (!asegurarCarpeta(carpeta))
+        return falloDeSistema(carpeta, errno);
+    return {};
+#endif
 }
 
 Resultado DiscoLocal::reemplazar(const QString &origen, const QString &destino)
@@ -205,19 +366,59 @@ bool DiscoLocal::borrar(const QString &ruta)
 bool tomarCerrojo(QLockFile &cerrojo, int esperaMs)
 {
     cerrojo.setStaleLockTime(0);
+    const QString ruta = cerrojo.fileName();
     QElapsedTimer espera;
     espera.start();
-    // Polled briefly: the holder is a save of a few milliseconds.
-    for (;;) {
+    QByteArray visto;
+    QElapsedTimer quieto;
+    for (int apartados = 0;;) {
+        const TipoEntrada tipo = tipoEntrada(ruta);
+        if (tipo != TipoEntrada::Ninguna && tipo != TipoEntrada::Archivo) {
+            // Never opened, since a pipe would be waited on for ever: set aside for whoever
+            // wants to look at it, and the lock is made anew.
+            if (++apartados > 3 || (apartarEntrada(ruta, QStringLiteral(".descartado-")).isEmpty() && !QFile::remove(ruta)))
+                return false;
+            continue;
+        }
+        // Polled briefly: the holder is a save of a few milliseconds.
         if (cerrojo.tryLock(0))
             return true;
         if (cerrojo.error() != QLockFile::LockFailedError)
             return false;
-        if (cerrojoVacioAbandonado(cerrojo.fileName()))
-            QFile::remove(cerrojo.fileName());
-        else if (espera.elapsed() >= esperaMs)
+        const QByteArray contenido = leerCerrojo(ruta);
+        if (!quieto.isValid() || contenido != visto) {
+            visto = contenido;
+            quieto.start();
+        }
+        const DuenoCerrojo dueno = duenoDe(contenido);
+        if (!duenoVivo(dueno)) {
+            const qint64 edad = QFileInfo(ruta).lastModified().msecsTo(QDateTime::currentDateTime());
+            // A process that is gone is given up on at once; a lock that names nobody once it
+            // has stood still, however long the caller meant to wait.
+            const bool abandonado = dueno.legible() || quieto.elapsed() >= kCerrojoQuietoMs || edad > kCerrojoQuietoMs;
+            if (abandonado && leerCerrojo(ruta) == contenido) {
+                QFile::remove(ruta);
+                continue;
+            }
+            if (!abandonado) {
+                QThread::msleep(10);
+                continue;
+            }
+        }
+        if (espera.elapsed() >= esperaMs)
             return false;
-        else
-            QThread::msleep(2);
+        QThread::msleep(2);
     }
+}
+
+QString describirCerrojo(const QLockFile &cerrojo)
+{
+    const QString ruta = QFileInfo(cerrojo.fileName()).absoluteFilePath();
+    const DuenoCerrojo dueno = duenoDe(leerCerrojo(ruta));
+    if (!dueno.legible())
+        return QStringLiteral("el bloqueo es el archivo \"%1\"").arg(ruta);
+    return QStringLiteral("el bloqueo es el archivo \"%1\", del proceso %2 (%3)")
+        .arg(ruta)
+        .arg(dueno.pid)
+        .arg(dueno.programa);
 }

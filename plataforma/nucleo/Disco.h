@@ -15,7 +15,9 @@ enum class CausaFallo {
     ArchivoAbierto,  // another program keeps the file open and it cannot be replaced
     LibroIlegible,   // the existing workbook cannot be read; it is never replaced
     NoCoincide,      // what was written does not read back as it must
-    Escritura,       // any other failure of the disk
+    NoEsArchivo,     // a folder, a pipe, a device or a link stands where a file is expected
+    Lectura,         // the disk failed while a file was read
+    Escritura,       // any other failure of the disk while writing
 };
 
 QString textoCausa(CausaFallo causa);
@@ -38,9 +40,13 @@ enum class PasoEscritura { Abrir, Escribir, AsegurarDatos, Cerrar, Reemplazar, A
 class IDisco {
 public:
     virtual ~IDisco() = default;
+    // Reads an ordinary file whole; anything else at that name is refused (NoEsArchivo) without
+    // waiting on it, and so is a file larger than `maxBytes`.
     virtual Resultado leer(const QString &ruta, qint64 maxBytes, QByteArray *bytes) = 0;
-    // Writes `bytes` as the file `ruta`, forced to the disk. A file cut short by a failure
-    // never carries the name.
+    // Writes `bytes` as the file `ruta`: staged beside it, forced to the disk, renamed over it,
+    // and the folder forced too, so that a power cut leaves the old file or the new one. A file
+    // cut short by a failure never carries the name. A link, a folder or a pipe at `ruta` is
+    // refused (NoEsArchivo), never written through.
     virtual Resultado escribir(const QString &ruta, const QByteArray &bytes) = 0;
     // Puts `origen` in the place of `destino` in one step, then forces the folder to the
     // disk; `destino` is either the old file or the new one, never anything else.
@@ -64,7 +70,14 @@ protected:
 // the folder looks like now.
 CausaFallo causaDeEscritura(const QString &carpeta, int errorArchivo);
 
-// Takes a lock that only a process that is gone gives up: the lock of a live process is never
-// taken over, however old. A lock file left empty by a process killed as it created it (it
-// names no process) is cleared once it is clearly abandoned.
+// Takes a lock that only a process that is gone gives up: the lock of a live program of the same
+// kind on this machine is never taken over, however old. A lock whose owner cannot be proven
+// alive is taken over once it has stood still for a moment: left empty or half written by a
+// process killed as it made it, unreadable, made on another machine, naming no process or a
+// process of another program. Anything but a file at the lock's name (a folder, a pipe) is set
+// aside first, never opened.
 bool tomarCerrojo(QLockFile &cerrojo, int esperaMs);
+
+// For a supervisor: which lock stops the station and who holds it ("el archivo …, del proceso
+// 1234"), read from the lock file without waiting on it.
+QString describirCerrojo(const QLockFile &cerrojo);

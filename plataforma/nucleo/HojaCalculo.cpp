@@ -113,7 +113,10 @@ public:
             return {};
         switch (m_cerrojo.error()) {
         case QLockFile::LockFailedError:
-            return Resultado::fallo(CausaFallo::EnUso, QStringLiteral("el libro sigue bloqueado"));
+            return Resultado::fallo(CausaFallo::EnUso,
+                                    QStringLiteral("%1; si no hay otra estación abierta en esta computadora, "
+                                                   "el supervisor puede borrar ese archivo")
+                                        .arg(describirCerrojo(m_cerrojo)));
         case QLockFile::PermissionError:
             return Resultado::fallo(causaDeEscritura(m_carpeta, QFileDevice::PermissionsError),
                                     QStringLiteral("no se puede crear el bloqueo del libro"));

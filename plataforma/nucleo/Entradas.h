@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+class QFile;
+
+// What stands at a path, the path itself and not what a link there points at.
+enum class TipoEntrada {
+    Ninguna, // nothing
+    Archivo, // an ordinary file
+    Enlace,  // a symbolic link (or a junction), whatever it points at
+    Carpeta,
+    Otro,    // a named pipe, a device, a socket: never opened, since opening one can wait for ever
+};
+
+TipoEntrada tipoEntrada(const QString &ruta);
+// "una carpeta", "un enlace", …: what a refusal names.
+QString nombreTipoEntrada(TipoEntrada tipo);
+
+// Opens `ruta` for reading only when it is an ordinary file (a link to one is followed), and
+// without ever waiting: a pipe or a device at that name is refused, not opened. On failure
+// `archivo` stays closed, `error` (when given) receives why, in Spanish, and `noEsOrdinario`
+// whether the refusal was for what stands there (a folder, a pipe) rather than for the disk.
+bool abrirArchivoOrdinario(QFile &archivo, const QString &ruta, QString *error = nullptr,
+                           bool *noEsOrdinario = nullptr);
+
+// The text of an operating-system error number, in Spanish, with its symbolic name:
+// "el archivo supera el tamaño máximo que admite el sistema (EFBIG)".
+QString textoErrorSistema(int numero);
+
+// Renames what stands at `ruta` aside as `ruta` + `sufijo` + a date (and a number when that
+// name is taken), without following a link at either name. Returns the new path, or an empty
+// string when the rename failed.
+QString apartarEntrada(const QString &ruta, const QString &sufijo);
