@@ -199,9 +199,9 @@ void FrmExamen::RegistrarRespuesta()
 
 void FrmExamen::guardarAvance()
 {
-    // A failure here costs nothing yet: the answers are in the record of the run, and the
-    // supervisor was told when the exam opened if the disk refuses writes.
-    guardarRecuperacion(m_entorno, m_sesion);
+    // The answer is in memory whatever the disk does; the student hears once when the
+    // record stops being kept, and once when it is kept again.
+    resguardarRespuestas(m_entorno, m_sesion);
 }
 
 void FrmExamen::RecargarExamen()

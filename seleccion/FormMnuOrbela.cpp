@@ -105,11 +105,7 @@ void FormMnuOrbela::abrirExamen(Asignatura asignatura)
     m_sesion.Materia = nombreMateria(asignatura);
     preguntaDe(m_sesion, asignatura) = 1;
     // The models and the answers so far are on disk before the exam shows.
-    if (const Resultado r = guardarRecuperacion(m_entorno, m_sesion); !r.ok())
-        m_entorno.mensajes.mostrar(QStringLiteral("No se puede guardar la copia de seguridad del examen en esta "
-                                                  "computadora: si se corta la luz, se perderían las respuestas.\r\n"
-                                                  "El examen sigue. Avise al supervisor.\r\n\r\nCausa: %1")
-                                       .arg(r.texto()));
+    resguardarRespuestas(m_entorno, m_sesion);
     terminar(asignatura == Asignatura::Lengua ? Pantalla::ExamenLengua : Pantalla::ExamenMatematica);
 }
 

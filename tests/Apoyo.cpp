@@ -218,15 +218,35 @@ int ejecutarConLanzador(const QString &programa, const QStringList &lanzador, co
     QProcess hijo;
     hijo.setProcessChannelMode(QProcess::MergedChannels);
     hijo.start(programa, lanzador + QStringList {QCoreApplication::applicationFilePath()} + argumentos);
-    if (!hijo.waitForStarted() || !hijo.waitForFinished(240000))
-        return -1;
+    if (!hijo.waitForStarted())
+        return kSinLanzador;
+    // A child that hangs or crashes is a failure of the test, never a reason to skip it.
+    const bool termino = hijo.waitForFinished(240000);
+    if (!termino) {
+        hijo.kill();
+        hijo.waitForFinished();
+    }
     *salida = hijo.readAll();
     // The launcher itself refuses when the machine does not allow it.
-    if (hijo.exitCode() != 0 && salida->startsWith(programa.toUtf8() + ':'))
-        return -1;
-    return hijo.exitStatus() == QProcess::NormalExit ? hijo.exitCode() : -1;
+    if (termino && hijo.exitCode() != 0 && salida->startsWith(programa.toUtf8() + ':'))
+        return kSinLanzador;
+    if (!termino || hijo.exitStatus() != QProcess::NormalExit) {
+        salida->append(termino ? "\n(el proceso hijo terminó de forma anormal)" : "\n(el proceso hijo no terminó en 240 s)");
+        return kHijoFallido;
+    }
+    return hijo.exitCode();
 }
 } // namespace
+
+QRandomGenerator azarSembrado()
+{
+    bool dada = false;
+    quint32 semilla = qEnvironmentVariable("SEMILLA").toUInt(&dada);
+    if (!dada)
+        semilla = QRandomGenerator::global()->generate();
+    qInfo("semilla %u (SEMILLA=%u repite estos momentos)", semilla, semilla);
+    return QRandomGenerator(semilla);
+}
 
 int ejecutarAislado(const QStringList &argumentos, QByteArray *salida)
 {

@@ -10,6 +10,7 @@
 #include "Reloj.h"
 
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QList>
 #include <QSet>
 #include <QSize>
@@ -148,13 +149,21 @@ struct SalidaPython {
 SalidaPython ejecutarPython(const QString &guion, const QStringList &argumentos);
 
 // Runs this test program again with `argumentos` inside a mount namespace of its own, where it
-// may mount small file systems that vanish with it. Returns the child's exit status, or -1
-// when the machine does not allow it (not root, no unshare); the child returns
-// kSinMontaje when it cannot mount.
+// may mount small file systems that vanish with it. Returns the child's exit status,
+// kSinLanzador when the machine does not allow it (not root, no unshare) and kHijoFallido when
+// the child crashed or hung; the child returns kSinMontaje when it cannot mount.
 constexpr int kSinMontaje = 77;
+// The launcher is missing or the machine refuses it: the test cannot run here.
+constexpr int kSinLanzador = -1;
+// The child crashed or hung: the test failed.
+constexpr int kHijoFallido = -2;
 int ejecutarAislado(const QStringList &argumentos, QByteArray *salida);
+
+// The random moments of a kill test, drawn from a seed that is printed so that a failure can
+// be replayed: SEMILLA=<n> in the environment draws the same moments again.
+QRandomGenerator azarSembrado();
 // Runs this test program again with `argumentos` as a user without privileges (nobody when
-// the tests run as root, who ignores permissions). -1 when that cannot be done.
+// the tests run as root, who ignores permissions). The same codes as above.
 int ejecutarSinPrivilegios(const QStringList &argumentos, QByteArray *salida);
 // Inside such a namespace: a file system of `kib` KiB at `carpeta`.
 bool montarDiscoChico(const QString &carpeta, int kib);

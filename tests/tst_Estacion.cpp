@@ -227,7 +227,7 @@ private slots:
 
         QByteArray salida;
         const int codigo = ejecutarAislado({QStringLiteral("--temporal-lleno"), estacion.path()}, &salida);
-        if (codigo == -1 || codigo == kSinMontaje)
+        if (codigo == kSinLanzador || codigo == kSinMontaje)
             QSKIP("este equipo no permite llenar una carpeta temporal propia para la prueba");
         QVERIFY2(codigo == 0, salida.constData());
 

@@ -126,7 +126,10 @@ private slots:
         e.banco.disco.fallarEn = paso;
         e.banco.disco.alterarRelectura = !paso;
         e.finalizar(kRespuestaSi);
-        QCOMPARE(e.banco.mensajes.llamadas.size(), 2);
+        // A disk that refuses the workbook refuses the record as the exam is left, and says so.
+        const qsizetype avisosDeCopia = e.banco.mensajes.textos().filter(QStringLiteral("copia de seguridad del examen")).size();
+        QCOMPARE(avisosDeCopia, paso && *paso != PasoEscritura::Reemplazar ? 1 : 0);
+        QCOMPARE(e.banco.mensajes.llamadas.size(), 2 + avisosDeCopia);
         const LlamadaMensaje &aviso = e.banco.mensajes.llamadas.last();
         QVERIFY(aviso.texto.startsWith(QStringLiteral("ATENCIÓN: las respuestas NO se guardaron.")));
         QVERIFY2(aviso.texto.contains(QStringLiteral("Causa: ") + causa), qPrintable(aviso.texto));

@@ -21,6 +21,8 @@
 
 #include <csignal>
 #include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(EstadoRecuperacion)
 
@@ -253,10 +255,83 @@ private slots:
         QVERIFY(!Recuperar_Examen(b.entorno, b.sesion));
         QCOMPARE(b.sesion.ModeloMat, 1);
         QCOMPARE(respuestasDadas(b.sesion.RespMat), 0);
-        QVERIFY(b.mensajes.llamadas.isEmpty());
         QVERIFY(!QFileInfo::exists(ruta));
         const QStringList apartados = QDir(b.carpeta()).entryList({QStringLiteral(".*.recuperacion.descartada-*")}, QDir::Files | QDir::Hidden);
         QCOMPARE(apartados.size(), 1);
+        // The student and the supervisor are told, with the name it was kept under.
+        QCOMPARE(b.mensajes.llamadas.size(), 1);
+        QVERIFY2(b.mensajes.textos().first().contains(apartados.first()), qPrintable(b.mensajes.textos().first()));
+        QVERIFY(b.mensajes.textos().first().contains(QStringLiteral("Avise al supervisor")));
+    }
+
+    // Whatever stands at the record's name that is not a file is never opened nor written
+    // through: it is set aside at registration, told, and the record is written in its place.
+    // A file a link points at stays as it was.
+    // A record that stops being kept mid-exam is told once, where it starts, and once when it
+    // is kept again; the answers given meanwhile are in the record from then on.
+    void fallosDelRegistroSeAvisanUnaVez()
+    {
+        Banco b;
+        b.sesion = registrado(b.carpeta());
+        const QString ruta = rutaRecuperacion(b.sesion.RutaExcel);
+        for (int q = 1; q <= 8; ++q) {
+            b.disco.fallarEn = q >= 3 && q <= 5 ? std::optional(PasoEscritura::Escribir) : std::nullopt;
+            b.sesion.RespMat[q] = letraDe(q);
+            resguardarRespuestas(b.entorno, b.sesion);
+            QCOMPARE(b.mensajes.llamadas.size(), q < 3 ? 0 : q < 6 ? 1 : 2);
+        }
+        QVERIFY(b.mensajes.textos().at(0).startsWith("No se puede guardar la copia de seguridad del examen"));
+        QVERIFY(b.mensajes.textos().at(0).contains("Causa: "));
+        QCOMPARE(b.mensajes.textos().at(1), QStringLiteral("La copia de seguridad del examen vuelve a guardarse en esta computadora."));
+        QByteArray contenido;
+        QVERIFY(b.disco.leer(ruta, 1 << 20, &contenido).ok());
+        Sesion leida;
+        QCOMPARE(interpretarRecuperacion(contenido, b.sesion, &leida), EstadoRecuperacion::Valido);
+        QCOMPARE(respuestasDadas(leida.RespMat), 8);
+    }
+
+    void entradasQueNoSonRegistros_data()
+    {
+        QTest::addColumn<QString>("forma");
+        QTest::newRow("link to a file outside") << "enlace";
+        QTest::newRow("dangling link") << "colgante";
+        QTest::newRow("link to itself") << "circular";
+        QTest::newRow("pipe") << "tuberia";
+        QTest::newRow("folder") << "carpeta";
+    }
+    void entradasQueNoSonRegistros()
+    {
+        QFETCH(QString, forma);
+        Banco b;
+        b.sesion = registrado(b.carpeta());
+        const QString ruta = rutaRecuperacion(b.sesion.RutaExcel);
+        QTemporaryDir fuera;
+        const QString ajeno = fuera.filePath("ajeno.txt");
+        crearArchivo(ajeno, "de otro");
+        const QByteArray r = QFile::encodeName(ruta);
+        if (forma == "enlace")
+            QVERIFY(QFile::link(ajeno, ruta));
+        else if (forma == "colgante")
+            QVERIFY(QFile::link(fuera.filePath("no-existe"), ruta));
+        else if (forma == "circular")
+            QCOMPARE(::symlink(r.constData(), r.constData()), 0);
+        else if (forma == "tuberia")
+            QCOMPARE(::mkfifo(r.constData(), 0644), 0);
+        else
+            QVERIFY(QDir().mkpath(ruta + "/dentro"));
+
+        QVERIFY(!Recuperar_Examen(b.entorno, b.sesion));
+        QCOMPARE(b.mensajes.llamadas.size(), 1);
+        QVERIFY(b.mensajes.textos().first().contains(".descartada-"));
+        for (int q = 1; q <= 3; ++q) {
+            b.sesion.RespMat[q] = QStringLiteral("C");
+            QVERIFY(guardarRecuperacion(b.entorno, b.sesion).ok());
+        }
+        QVERIFY(QFileInfo(ruta).isFile() && !QFileInfo(ruta).isSymLink());
+        QFile copia(ajeno);
+        QVERIFY(copia.open(QIODevice::ReadOnly));
+        QCOMPARE(copia.readAll(), QByteArray("de otro"));
+        QCOMPARE(QDir(fuera.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"ajeno.txt"}));
     }
 
     // A valid record restores the models and the answers of what the workbook does not show
@@ -445,7 +520,8 @@ private slots:
     {
         QTemporaryDir dir;
         crearContenidoAsignatura(dir.path(), Asignatura::Matematica);
-        auto *azar = QRandomGenerator::global();
+        QRandomGenerator generador = azarSembrado();
+        QRandomGenerator *azar = &generador;
         QMap<int, QString> dadas; // answers some run said it recorded
         int modelo = 0;
         for (int ronda = 0; ronda < 20; ++ronda) {

@@ -276,7 +276,7 @@ private slots:
         QTemporaryDir dir;
         QByteArray salida;
         const int codigo = ejecutarAislado({QStringLiteral("--disco-lleno"), dir.filePath("disco")}, &salida);
-        if (codigo == -1 || codigo == kSinMontaje)
+        if (codigo == kSinLanzador || codigo == kSinMontaje)
             QSKIP("este equipo no permite montar un disco pequeño para la prueba");
         QVERIFY2(codigo == 0, salida.constData());
     }
@@ -286,7 +286,7 @@ private slots:
     {
         QByteArray salida;
         const int codigo = ejecutarSinPrivilegios({QStringLiteral("--solo-lectura")}, &salida);
-        if (codigo == -1)
+        if (codigo == kSinLanzador)
             QSKIP("no se puede correr la prueba sin privilegios en este equipo");
         QVERIFY2(codigo == 0, salida.constData());
     }

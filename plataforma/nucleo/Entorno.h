@@ -19,4 +19,6 @@ struct Entorno {
     IAbridorDocumentos &abridor;
     IHojaCalculo &hoja;
     IDisco &disco;
+    // The run's record could not be written at the last try, and the student was told.
+    bool resguardoFallido = false;
 };

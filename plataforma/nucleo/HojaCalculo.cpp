@@ -1,5 +1,7 @@
 #include "HojaCalculo.h"
 
+#include "Entradas.h"
+
 #include "LectorXlsx.h"
 #include "PaqueteXlsx.h"
 
@@ -163,9 +165,17 @@ Resultado LibroXlsx::crearLibro(const QString &ruta)
         return r;
     limpiarRestos(m_disco, ruta);
     // Another process may have made it while this one waited for the lock.
-    if (QFileInfo::exists(ruta)) {
+    switch (const TipoEntrada tipo = tipoEntrada(ruta)) {
+    case TipoEntrada::Ninguna:
+        break;
+    case TipoEntrada::Archivo: {
         CeldasHoja celdas;
         return leerReporte(ruta, &celdas);
+    }
+    default:
+        // Never written through nor replaced: what stands there is not the station's.
+        return Resultado::fallo(CausaFallo::NoEsArchivo,
+                                QStringLiteral("en \"%1\" hay %2 en lugar del libro").arg(ruta, nombreTipoEntrada(tipo)));
     }
 
     const QString carpeta = QFileInfo(ruta).absolutePath();

@@ -1,5 +1,6 @@
 #include "LectorXlsx.h"
 
+#include "Entradas.h"
 #include "PaqueteXlsx.h"
 
 #include <QFile>
@@ -310,9 +311,11 @@ FalloLectura leerReporteDeBytes(const QByteArray &bytes, CeldasHoja *celdas)
 FalloLectura leerArchivoLibro(const QString &ruta, QByteArray *bytes)
 {
     bytes->clear();
-    QFile archivo(ruta);
-    if (!archivo.open(QIODevice::ReadOnly))
-        return {ErrorXlsx::NoSePuedeAbrir, archivo.errorString()};
+    QFile archivo;
+    QString error;
+    // A pipe or a device at the name is refused by name, never opened and waited on.
+    if (!abrirArchivoOrdinario(archivo, ruta, &error))
+        return {ErrorXlsx::NoSePuedeAbrir, error};
     if (archivo.size() > limitesXlsx::kMaxBytesLibro)
         return {ErrorXlsx::ArchivoDemasiadoGrande, {}};
     // Read for the size it has, not for the largest allowed: a buffer of the limit for every

@@ -1,6 +1,7 @@
 #include "Recuperacion.h"
 
 #include "Entorno.h"
+#include "Entradas.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -69,7 +70,7 @@ bool respuestaValida(const QJsonValue &v)
 }
 
 // What a save cut short left: the staged copies of the record, named after it.
-void limpiarRestos(const QString &ruta)
+void limpiarRestos(IDisco &disco, const QString &ruta)
 {
     const QFileInfo info(ruta);
     const QRegularExpression resto(QLatin1Char('^') + QRegularExpression::escape(info.fileName())
@@ -77,19 +78,35 @@ void limpiarRestos(const QString &ruta)
     const QDir carpeta = info.absoluteDir();
     for (const QString &nombre : carpeta.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
         if (resto.match(nombre).hasMatch())
-            QFile::remove(carpeta.filePath(nombre));
+            disco.borrar(carpeta.filePath(nombre));
     }
 }
 
-// A bad record is kept for whoever wants to look at it, under a name nobody reads back.
-void apartar(const QString &ruta)
+// A bad record is kept for whoever wants to look at it, under a name nobody reads back; a
+// link is moved as the link, never followed. Returns the new name, empty when it stays.
+QString apartar(IDisco &disco, const QString &ruta)
 {
     const QString base = ruta + QStringLiteral(".descartada-")
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString destino = base;
-    for (int n = 2; QFileInfo::exists(destino); ++n)
+    for (int n = 2; tipoEntrada(destino) != TipoEntrada::Ninguna; ++n)
         destino = base + QLatin1Char('-') + QString::number(n);
-    QFile::rename(ruta, destino);
+    return disco.reemplazar(ruta, destino).ok() ? destino : QString();
+}
+
+// Why a record found at registration is not used, as the student and the supervisor read it.
+QString porQueNoSirve(EstadoRecuperacion estado)
+{
+    switch (estado) {
+    case EstadoRecuperacion::DeOtroAlumno:
+        return QStringLiteral("es de otros datos de inscripción");
+    case EstadoRecuperacion::SinRegistro:
+    case EstadoRecuperacion::Valido:
+    case EstadoRecuperacion::Ilegible:
+    case EstadoRecuperacion::SumaIncorrecta:
+        break;
+    }
+    return QStringLiteral("está dañado");
 }
 
 QString lineaMateria(const Sesion &sesion, const Sesion &recuperada, Asignatura a)
@@ -164,7 +181,29 @@ Resultado guardarRecuperacion(Entorno &entorno, const Sesion &sesion)
     // Without a registered student there is no run to keep.
     if (sesion.RutaExcel.isEmpty())
         return {};
-    return entorno.disco.escribir(rutaRecuperacion(sesion.RutaExcel), contenidoRecuperacion(sesion));
+    const QString ruta = rutaRecuperacion(sesion.RutaExcel);
+    const QByteArray contenido = contenidoRecuperacion(sesion);
+    Resultado r = entorno.disco.escribir(ruta, contenido);
+    // A link, a folder or a pipe at the record's name is a bad record: set aside, never
+    // written through, and the record is written anew in its place.
+    if (r.causa == CausaFallo::NoEsArchivo && !apartar(entorno.disco, ruta).isEmpty())
+        r = entorno.disco.escribir(ruta, contenido);
+    return r;
+}
+
+void resguardarRespuestas(Entorno &entorno, const Sesion &sesion)
+{
+    const Resultado r = guardarRecuperacion(entorno, sesion);
+    if (r.ok() == !entorno.resguardoFallido)
+        return;
+    entorno.resguardoFallido = !r.ok();
+    if (r.ok())
+        entorno.mensajes.mostrar(QStringLiteral("La copia de seguridad del examen vuelve a guardarse en esta computadora."));
+    else
+        entorno.mensajes.mostrar(QStringLiteral("No se puede guardar la copia de seguridad del examen en esta "
+                                                "computadora: si se corta la luz, se perderían las respuestas.\r\n"
+                                                "El examen sigue. Avise al supervisor.\r\n\r\nCausa: %1")
+                                     .arg(r.texto()));
 }
 
 void borrarRecuperacion(Entorno &entorno, const Sesion &sesion)
@@ -185,14 +224,29 @@ bool Recuperar_Examen(Entorno &entorno, Sesion &sesion)
 {
     const QString ruta = rutaRecuperacion(sesion.RutaExcel);
     // One station per folder: no other process is writing this student's record now.
-    limpiarRestos(ruta);
-    if (!QFileInfo::exists(ruta))
+    limpiarRestos(entorno.disco, ruta);
+    const TipoEntrada tipo = tipoEntrada(ruta);
+    if (tipo == TipoEntrada::Ninguna)
         return false;
     QByteArray contenido;
     Sesion recuperada;
-    if (!entorno.disco.leer(ruta, kMaxBytesRecuperacion, &contenido).ok()
-        || interpretarRecuperacion(contenido, sesion, &recuperada) != EstadoRecuperacion::Valido) {
-        apartar(ruta);
+    QString motivo;
+    if (tipo != TipoEntrada::Archivo) {
+        motivo = QStringLiteral("en su lugar hay %1").arg(nombreTipoEntrada(tipo));
+    } else if (const Resultado leido = entorno.disco.leer(ruta, kMaxBytesRecuperacion, &contenido); !leido.ok()) {
+        motivo = QStringLiteral("no se puede leer: %1").arg(leido.detalle);
+    } else if (const EstadoRecuperacion estado = interpretarRecuperacion(contenido, sesion, &recuperada);
+               estado != EstadoRecuperacion::Valido) {
+        motivo = porQueNoSirve(estado);
+    }
+    if (!motivo.isEmpty()) {
+        const QString apartado = apartar(entorno.disco, ruta);
+        const QString donde = apartado.isEmpty()
+            ? QStringLiteral("quedó en \"%1\"").arg(QDir::toNativeSeparators(ruta))
+            : QStringLiteral("se guardó aparte como \"%1\"").arg(QDir::toNativeSeparators(apartado));
+        entorno.mensajes.mostrar(QStringLiteral("No se recuperaron respuestas: el registro del examen interrumpido %1 y %2.\r\n"
+                                                "Avise al supervisor. Puede rendir el examen desde el principio.")
+                                     .arg(motivo, donde));
         return false;
     }
     // An answer belongs to the model it was given on: the fresh draw gives way.

@@ -31,6 +31,9 @@ EstadoRecuperacion interpretarRecuperacion(const QByteArray &contenido, const Se
 
 // Writes the record of the run, whole or not at all.
 Resultado guardarRecuperacion(Entorno &entorno, const Sesion &sesion);
+// Writes it as the exam opens and at every change of question. The first failure is told
+// (the exam goes on), and so is the first write that works again after one.
+void resguardarRespuestas(Entorno &entorno, const Sesion &sesion);
 // Removes it: an explicit end of the run, or both subjects saved.
 void borrarRecuperacion(Entorno &entorno, const Sesion &sesion);
 
