@@ -11,6 +11,9 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     prepararAparienciaEstacion();
+    // Started by the station itself to show a document apart from the exam.
+    if (const int codigo = atenderDocumentoAparte(app.arguments()); codigo >= 0)
+        return codigo;
 
     const QString carpeta = QCoreApplication::applicationDirPath();
     MensajesQt mensajes;

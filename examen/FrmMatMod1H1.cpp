@@ -3,6 +3,7 @@
 #include "Controles.h"
 #include "Dibujos.h"
 #include "Entorno.h"
+#include "Entradas.h"
 #include "Geometria.h"
 
 #include <QLabel>
@@ -40,6 +41,11 @@ void FrmMatMod1H1::paintEvent(QPaintEvent *evento)
 void FrmMatMod1H1::CmdTabla_Click()
 {
     const QString ruta = rutaTablaFormulas(entorno().carpetaPrograma);
-    if (entorno().archivos.existeArchivoOrdinario(ruta))
-        entorno().abridor.abrir(ruta);
+    // No table, or a folder of its name, is a station without one: the button does nothing.
+    // Anything else at that name goes to the viewer, which says when it cannot be read.
+    const TipoEntrada tipo = tipoEntrada(ruta);
+    if (tipo == TipoEntrada::Ninguna || tipo == TipoEntrada::Carpeta
+        || (tipo == TipoEntrada::Archivo && !entorno().archivos.existeArchivoOrdinario(ruta)))
+        return;
+    entorno().abridor.abrir(ruta);
 }

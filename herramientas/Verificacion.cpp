@@ -2,6 +2,7 @@
 
 #include "Claves.h"
 #include "Contenido.h"
+#include "Entradas.h"
 #include "LectorXlsx.h"
 #include "PaqueteXlsx.h"
 
@@ -51,9 +52,10 @@ QStringList nombresIlegibles(const QString &carpeta)
 
 bool esPdf(const QString &ruta, QString *motivo)
 {
-    QFile f(ruta);
-    if (!f.open(QIODevice::ReadOnly)) {
-        *motivo = QStringLiteral("no se puede leer");
+    QFile f;
+    QString error;
+    if (!abrirArchivoOrdinario(f, ruta, &error)) {
+        *motivo = QStringLiteral("no se puede leer: %1").arg(error);
         return false;
     }
     if (f.size() == 0) {
@@ -68,12 +70,12 @@ bool esPdf(const QString &ruta, QString *motivo)
 }
 
 // Counts a good document, or names what is wrong with it.
-void verificarPdf(const QString &ruta, const QString &siFalta, InformeContenido &informe)
+void verificarPdf(const QString &ruta, const QString &siFalta, const ProbarDocumento &probar, InformeContenido &informe)
 {
     QString motivo;
-    if (!QFileInfo(ruta).isFile())
+    if (tipoEntrada(ruta) == TipoEntrada::Ninguna)
         informe.problemas << QStringLiteral("%1: %2").arg(ruta, siFalta);
-    else if (!esPdf(ruta, &motivo))
+    else if (!esPdf(ruta, &motivo) || (probar && !(motivo = probar(ruta)).isEmpty()))
         informe.problemas << QStringLiteral("%1: %2").arg(ruta, motivo);
     else
         ++informe.documentosCorrectos;
@@ -109,7 +111,7 @@ QString InformeContenido::resumen() const
         .arg(problemas.size());
 }
 
-InformeContenido verificarContenido(const QString &carpetaPrograma)
+InformeContenido verificarContenido(const QString &carpetaPrograma, const ProbarDocumento &probar)
 {
     InformeContenido informe;
     const QString imagenes = carpetaImagenes(carpetaPrograma);
@@ -155,7 +157,7 @@ InformeContenido verificarContenido(const QString &carpetaPrograma)
             if (a == Asignatura::Lengua) {
                 const QString textos = rutaTextosLengua(carpetaPrograma, m);
                 esperados << QFileInfo(textos).fileName();
-                verificarPdf(textos, QStringLiteral("falta el documento de textos"), informe);
+                verificarPdf(textos, QStringLiteral("falta el documento de textos"), probar, informe);
             }
             for (const QString &nombre : nombresIlegibles(carpeta))
                 informe.problemas << QStringLiteral("%1/%2: nombre de archivo ilegible; la estación no lo ve ni lo puede borrar")
@@ -173,7 +175,7 @@ InformeContenido verificarContenido(const QString &carpetaPrograma)
         }
     }
 
-    verificarPdf(rutaTablaFormulas(carpetaPrograma), QStringLiteral("falta la tabla de fórmulas"), informe);
+    verificarPdf(rutaTablaFormulas(carpetaPrograma), QStringLiteral("falta la tabla de fórmulas"), probar, informe);
     buscarClaves(carpetaPrograma, informe);
     return informe;
 }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // The check of a content folder before an exam day.
 struct InformeContenido {
     QStringList problemas; // one line per problem, each naming its path
@@ -12,7 +14,10 @@ struct InformeContenido {
     QString resumen() const;
 };
 
+// Opens a document as the station would and says why it does not open (empty when it does).
+using ProbarDocumento = std::function<QString(const QString &ruta)>;
+
 // Checks `carpetaPrograma`/Imagenes: the 264 question pictures present and decodable, the six
-// reading-texts documents and the formula table present and non-empty PDFs, and nothing
-// unexpected in the model folders.
-InformeContenido verificarContenido(const QString &carpetaPrograma);
+// reading-texts documents and the formula table present and non-empty PDFs that `probar`
+// opens (when given), and nothing unexpected in the model folders.
+InformeContenido verificarContenido(const QString &carpetaPrograma, const ProbarDocumento &probar = {});

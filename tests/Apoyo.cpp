@@ -288,3 +288,43 @@ QString llenarDisco(const QString &carpeta)
     }
     return ruta;
 }
+
+QByteArray pdfDeObjetos(const QList<QByteArray> &objetos, const QByteArray &trailer)
+{
+    QByteArray pdf = "%PDF-1.4\n";
+    QList<qsizetype> posiciones;
+    for (qsizetype i = 0; i < objetos.size(); ++i) {
+        posiciones << pdf.size();
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objetos.at(i) + "\nendobj\n";
+    }
+    const qsizetype tabla = pdf.size();
+    pdf += "xref\n0 " + QByteArray::number(objetos.size() + 1) + "\n0000000000 65535 f \n";
+    for (qsizetype p : posiciones)
+        pdf += QByteArray::number(p).rightJustified(10, '0') + " 00000 n \n";
+    pdf += "trailer\n<< /Size " + QByteArray::number(objetos.size() + 1) + " /Root 1 0 R " + trailer + " >>\nstartxref\n"
+        + QByteArray::number(tabla) + "\n%%EOF\n";
+    return pdf;
+}
+
+QByteArray pdfDePrueba(const QByteArray &tipo)
+{
+    const QByteArray catalogo = "<< /Type /Catalog /Pages 2 0 R >>";
+    if (tipo == "ciclo")
+        return pdfDeObjetos({catalogo, "<< /Type /Pages /Kids [2 0 R] /Count 1 >>"});
+    const QByteArray pagina = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>";
+    if (tipo == "cifrado") {
+        const QByteArray clave = "<" + QByteArray(64, 'a') + ">";
+        return pdfDeObjetos({catalogo, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>", pagina,
+                             "<< /Filter /Standard /V 1 /R 2 /O " + clave + " /U " + clave + " /P -4 >>"},
+                            "/Encrypt 4 0 R /ID [<0123456789abcdef0123456789abcdef> <0123456789abcdef0123456789abcdef>]");
+    }
+    constexpr int kPaginas = 10000;
+    QByteArray hijos;
+    QList<QByteArray> objetos {catalogo, {}};
+    for (int i = 0; i < kPaginas; ++i) {
+        hijos += QByteArray::number(i + 3) + " 0 R ";
+        objetos << pagina;
+    }
+    objetos[1] = "<< /Type /Pages /Kids [" + hijos + "] /Count " + QByteArray::number(kPaginas) + " >>";
+    return pdfDeObjetos(objetos);
+}

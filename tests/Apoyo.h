@@ -104,6 +104,12 @@ Sesion alumnoDePrueba();
 // Small pictures for the content folder (a real JPEG, any size).
 void crearImagen(const QString &ruta, QSize tamano = QSize(60, 30));
 void crearArchivo(const QString &ruta, const QByteArray &contenido = "x");
+// A PDF made of `objetos` (object 1 is the catalogue) with a cross-reference table that finds
+// them, and `trailer` added to its trailer: the hostile documents are made with it.
+QByteArray pdfDeObjetos(const QList<QByteArray> &objetos, const QByteArray &trailer = {});
+// The kinds of document a viewer meets: "ciclo" (a page tree that holds itself), "paginas"
+// (10,000 empty pages), "cifrado" (asks for a password it never gets).
+QByteArray pdfDePrueba(const QByteArray &tipo);
 // Every picture of every model of the subject, plus `extra` files per model folder.
 void crearContenidoAsignatura(const QString &carpeta, Asignatura asignatura, int preguntas = 22);
 

@@ -5,6 +5,8 @@
 #include "VisorPdf.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
@@ -13,6 +15,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QWheelEvent>
+
+#include <csignal>
+#include <sys/stat.h>
 
 namespace {
 
@@ -46,7 +51,8 @@ double diferencia(const QImage &a, const QImage &b, QPoint desde)
     return n ? double(suma) / double(n) : 255;
 }
 
-// The mathematics exam with the real viewer as the document opener.
+// The mathematics exam with the real viewer as the document opener; its readers are this
+// test program started again.
 struct ExamenConVisor {
     ExamenDePrueba<FrmMatMod1H1> examen {2};
     VisorPdf visor;
@@ -68,31 +74,53 @@ struct ExamenConVisor {
         form->show();
     }
     QPushButton *boton(const char *nombre) { return hijo<QPushButton>(form.get(), QLatin1String(nombre)); }
-    VentanaDocumento *tabla() { return visor.ventana(rutaTablaFormulas(examen.carpeta)); }
+    QString tabla() const { return rutaTablaFormulas(examen.carpeta); }
 };
+
+// Waits, with the events running, for the viewer to reach `estado`; a reader never needs this
+// long, however loaded the machine.
+bool esperar(const VisorPdf &visor, const QString &ruta, VisorPdf::Estado estado)
+{
+    return QTest::qWaitFor([&] { return visor.estado(ruta) == estado; }, 20000);
+}
+
+bool procesoVivo(qint64 pid)
+{
+    return pid > 0 && ::kill(pid_t(pid), 0) == 0;
+}
+
+// A document window of this process, as a reader shows it.
+std::unique_ptr<VentanaDocumento> ventanaDe(const QString &ruta)
+{
+    auto ventana = std::make_unique<VentanaDocumento>(ruta);
+    ventana->showMaximized();
+    QApplication::setActiveWindow(ventana.get());
+    return ventana;
+}
 
 } // namespace
 
 class TstVisorPdf : public QObject {
     Q_OBJECT
 private slots:
-    // "Tabla de fórmulas" opens the document in the station's own window, fitted to its
-    // width and maximised, and page 1 is drawn as the document renders it.
+    // "Tabla de fórmulas" shows the document through a reader of its own; the window fits the
+    // page to its width, and page 1 is drawn as the document renders it.
     void tablaDeFormulasDibujada()
     {
         ExamenConVisor e;
         QTest::mouseClick(e.boton("CmdTabla"), Qt::LeftButton);
-        VentanaDocumento *ventana = e.tabla();
-        QVERIFY(ventana);
-        QVERIFY(ventana->isVisible());
-        QVERIFY(ventana->windowState() & Qt::WindowMaximized);
+        QVERIFY(esperar(e.visor, e.tabla(), VisorPdf::Estado::Abierto));
+        QVERIFY(procesoVivo(e.visor.proceso(e.tabla())));
+        QVERIFY(e.visor.proceso(e.tabla()) != QCoreApplication::applicationPid());
+
+        const auto ventana = ventanaDe(e.tabla());
         QVERIFY(ventana->cargado());
         QCOMPARE(ventana->vista()->zoomMode(), QPdfView::ZoomMode::FitToWidth);
-        QCOMPARE(hijo<QLabel>(ventana, "Pagina")->text(), QStringLiteral("página 1 de 1"));
+        QCOMPARE(hijo<QLabel>(ventana.get(), "Pagina")->text(), QStringLiteral("página 1 de 1"));
 
-        const QImage pantalla = paginaEnPantalla(ventana);
+        const QImage pantalla = paginaEnPantalla(ventana.get());
         QPdfDocument documento;
-        QCOMPARE(documento.load(rutaTablaFormulas(e.examen.carpeta)), QPdfDocument::Error::None);
+        QCOMPARE(documento.load(e.tabla()), QPdfDocument::Error::None);
         const QMargins margenes = ventana->vista()->documentMargins();
         const int ancho = pantalla.width() - margenes.left() - margenes.right();
         const QSizeF puntos = documento.pagePointSize(0);
@@ -112,61 +140,123 @@ private slots:
         QVERIFY(diferencia(pantalla, enBlanco, QPoint(margenes.left(), margenes.top())) > 10 * mejor);
     }
 
-    // The window lives apart from the forms: 50 changes of question and the end of the exam
-    // leave it open, and a second press brings the same window. With the exam form on
-    // screen, clicks that come through the window system reach the viewer, and the exam too.
+    // The reader lives apart from the forms: 50 changes of question and the end of the exam
+    // leave it open and answering, and a second press brings the same window to the front.
     void ventanaQueSobreviveAlExamen()
     {
         ExamenConVisor e;
         QTest::mouseClick(e.boton("CmdTabla"), Qt::LeftButton);
-        QPointer<VentanaDocumento> ventana = e.tabla();
-        QVERIFY(ventana);
+        QVERIFY(esperar(e.visor, e.tabla(), VisorPdf::Estado::Abierto));
+        const qint64 lector = e.visor.proceso(e.tabla());
         for (int i = 0; i < 50; ++i) {
             QTest::mouseClick(e.boton(i % 21 == 20 ? "CmdPreg_0" : "CmdSiguiente"), Qt::LeftButton);
             QVERIFY(!e.form->isVisible());
             e.abrir();
+            QTest::qWait(20);
         }
-        QVERIFY(ventana && ventana->isVisible());
-
-        const qreal antes = ventana->zoom();
-        const auto botones = ventana->findChildren<QPushButton *>();
-        QPushButton *acercar = *std::find_if(botones.begin(), botones.end(), [](QPushButton *b) { return b->text() == "+"; });
-        clicComoElSistema(acercar);
-        QVERIFY(ventana->zoom() > antes * 1.2);
-        const int pregunta = e.examen.banco.sesion.PreguntaMat;
-        clicComoElSistema(e.boton("CmdSiguiente"));
-        QCOMPARE(e.examen.banco.sesion.PreguntaMat, pregunta + 1);
-        e.abrir();
-
         QTest::mouseClick(e.boton("CmdTabla"), Qt::LeftButton);
-        QCOMPARE(e.tabla(), ventana.data());
-        QCOMPARE(QApplication::topLevelWidgets().count(ventana.data()), 1);
-
         QTest::mouseClick(e.boton("CmdSalir"), Qt::LeftButton); // "Salir sin guardar"
         e.form.reset();
-        QVERIFY(ventana && ventana->isVisible());
+        QTest::qWait(3000); // longer than a reader may stay silent
+        QCOMPARE(e.visor.estado(e.tabla()), VisorPdf::Estado::Abierto);
+        QCOMPARE(e.visor.proceso(e.tabla()), lector);
     }
 
-    // The station ends: its document windows go with it.
+    // The station ends: its readers go with it.
     void ventanasSeCierranConLaEstacion()
     {
-        QPointer<VentanaDocumento> ventana;
+        qint64 lector = 0;
         {
             ExamenConVisor e;
             QTest::mouseClick(e.boton("CmdTabla"), Qt::LeftButton);
-            ventana = e.tabla();
-            QVERIFY(ventana);
+            QVERIFY(esperar(e.visor, e.tabla(), VisorPdf::Estado::Abierto));
+            lector = e.visor.proceso(e.tabla());
+            QVERIFY(procesoVivo(lector));
         }
-        QVERIFY(!ventana);
+        QVERIFY(!procesoVivo(lector));
     }
 
-    // A texts document that is missing or cannot be read: the window says so.
+    // Whatever stands at the formula table's name, the exam goes on at once: the next question
+    // answers while the reader works, and the student gets the page or the notice. No table, or
+    // a folder of its name, is a station without one: nothing happens.
+    void documentosHostiles_data()
+    {
+        QTest::addColumn<QByteArray>("forma");
+        QTest::addColumn<QString>("esperado");
+        QTest::newRow("missing") << QByteArray("borrar") << "cerrado";
+        QTest::newRow("folder") << QByteArray("carpeta") << "cerrado";
+        QTest::newRow("0 bytes") << QByteArray("vacio") << "aviso";
+        QTest::newRow("not a PDF") << QByteArray("texto") << "aviso";
+        QTest::newRow("truncated") << QByteArray("cortado") << "aviso o abierto";
+        QTest::newRow("page tree that holds itself") << QByteArray("ciclo") << "aviso";
+        QTest::newRow("encrypted") << QByteArray("cifrado") << "aviso";
+        QTest::newRow("pipe") << QByteArray("tuberia") << "aviso";
+        QTest::newRow("dangling link") << QByteArray("colgante") << "aviso";
+        QTest::newRow("link to a good table") << QByteArray("enlace") << "abierto";
+        QTest::newRow("10,000 pages") << QByteArray("paginas") << "abierto";
+    }
+    void documentosHostiles()
+    {
+        QFETCH(QByteArray, forma);
+        QFETCH(QString, esperado);
+        ExamenConVisor e;
+        const QString ruta = e.tabla();
+        QFile demo(ruta);
+        QVERIFY(demo.open(QIODevice::ReadOnly));
+        const QByteArray buena = demo.readAll();
+        demo.close();
+        QVERIFY(QFile::remove(ruta));
+        QTemporaryDir fuera;
+        const QByteArray r = QFile::encodeName(ruta);
+        if (forma == "carpeta")
+            QVERIFY(QDir().mkpath(ruta));
+        else if (forma == "tuberia")
+            QCOMPARE(::mkfifo(r.constData(), 0644), 0);
+        else if (forma == "colgante")
+            QVERIFY(QFile::link(fuera.filePath("no-existe.pdf"), ruta));
+        else if (forma == "enlace") {
+            crearArchivo(fuera.filePath("tabla.pdf"), buena);
+            QVERIFY(QFile::link(fuera.filePath("tabla.pdf"), ruta));
+        } else if (forma != "borrar")
+            crearArchivo(ruta, forma == "vacio" ? QByteArray() : forma == "texto" ? QByteArray("no es un PDF")
+                               : forma == "cortado"                           ? buena.left(buena.size() / 2)
+                                                                              : pdfDePrueba(forma));
+
+        const int pregunta = e.examen.banco.sesion.PreguntaMat;
+        QTest::mouseClick(e.boton("CmdTabla"), Qt::LeftButton);
+        QTest::mouseClick(e.boton("CmdSiguiente"), Qt::LeftButton);
+        QCOMPARE(e.examen.banco.sesion.PreguntaMat, pregunta + 1);
+        QVERIFY(!e.form->isVisible());
+
+        if (esperado == "cerrado") {
+            QTest::qWait(500);
+            QCOMPARE(e.visor.estado(ruta), VisorPdf::Estado::Cerrado);
+            QVERIFY(!e.visor.ventanaAviso(ruta));
+            return;
+        }
+        QVERIFY(QTest::qWaitFor([&] {
+            const VisorPdf::Estado estado = e.visor.estado(ruta);
+            return estado == VisorPdf::Estado::Aviso || estado == VisorPdf::Estado::Abierto;
+        }, 20000));
+        const bool aviso = e.visor.estado(ruta) == VisorPdf::Estado::Aviso;
+        QVERIFY2(esperado.contains(aviso ? "aviso" : "abierto"), aviso ? "aviso" : "abierto");
+        if (aviso) {
+            VentanaDocumento *ventana = e.visor.ventanaAviso(ruta);
+            QVERIFY(ventana && ventana->isVisible());
+            QCOMPARE(ventana->aviso(), QStringLiteral("No se puede leer el documento \"Tabla de formulas.pdf\".\nAvise al supervisor."));
+            QCOMPARE(e.visor.proceso(ruta), 0);
+        }
+    }
+
+    // A texts document that is missing or cannot be read: the station's window says so.
     void textosQueFaltan_data()
     {
         QTest::addColumn<QByteArray>("contenido"); // empty: no file at all
         QTest::addColumn<QString>("aviso");
         QTest::newRow("missing") << QByteArray() << "No se encuentra el documento \"Leng_Mod3_Textos.pdf\".\nAvise al supervisor.";
         QTest::newRow("not a PDF") << QByteArray("no es un PDF") << "No se puede leer el documento \"Leng_Mod3_Textos.pdf\".\nAvise al supervisor.";
+        QTest::newRow("page tree that holds itself") << pdfDePrueba("ciclo")
+                                                     << "No se puede leer el documento \"Leng_Mod3_Textos.pdf\".\nAvise al supervisor.";
     }
     void textosQueFaltan()
     {
@@ -178,11 +268,43 @@ private slots:
             crearArchivo(ruta, contenido);
         VisorPdf visor;
         visor.abrir(ruta);
-        VentanaDocumento *ventana = visor.ventana(ruta);
+        QVERIFY(esperar(visor, ruta, VisorPdf::Estado::Aviso));
+        VentanaDocumento *ventana = visor.ventanaAviso(ruta);
         QVERIFY(ventana && ventana->isVisible());
         QVERIFY(!ventana->cargado());
         QCOMPARE(ventana->aviso(), aviso);
         QVERIFY(!ventana->vista()->isVisible());
+        // The supervisor mends the file and the student presses again: the document shows.
+        QVERIFY(generarContenido(e.carpeta, true).error.isEmpty());
+        visor.abrir(ruta);
+        QVERIFY(esperar(visor, ruta, VisorPdf::Estado::Abierto));
+        QVERIFY(!visor.ventanaAviso(ruta));
+    }
+
+    // The staff's check opens each document the same way, and a reader that hangs is killed
+    // and named.
+    void documentosProbadosAparte_data()
+    {
+        QTest::addColumn<QByteArray>("contenido");
+        QTest::addColumn<QString>("motivo");
+        QTest::newRow("10,000 pages") << pdfDePrueba("paginas") << "";
+        QTest::newRow("page tree that holds itself") << pdfDePrueba("ciclo") << "no se abre: el lector no terminó de leerlo en 3 s";
+        QTest::newRow("encrypted") << pdfDePrueba("cifrado") << "no se abre: pide contraseña";
+        QTest::newRow("not a PDF") << QByteArray("texto") << "no se abre: no se puede leer";
+        QTest::newRow("pipe") << QByteArray() << "no es un archivo común";
+    }
+    void documentosProbadosAparte()
+    {
+        QFETCH(QByteArray, contenido);
+        QFETCH(QString, motivo);
+        QTemporaryDir dir;
+        const QString ruta = dir.filePath("d.pdf");
+        if (contenido.isEmpty())
+            QCOMPARE(::mkfifo(QFile::encodeName(ruta).constData(), 0644), 0);
+        else
+            crearArchivo(ruta, contenido);
+        const QString dicho = probarDocumentoAparte(QCoreApplication::applicationFilePath(), ruta, 3000);
+        QVERIFY2(motivo.isEmpty() ? dicho.isEmpty() : dicho.startsWith(motivo), qPrintable(dicho));
     }
 
     // The keys of a viewer: pages down and up, zoom with Ctrl and "+" or "−" or the wheel.
@@ -191,10 +313,8 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(generarContenido(dir.path()).error.isEmpty());
         const QString ruta = rutaTextosLengua(dir.path(), 2);
-        VisorPdf visor;
-        visor.abrir(ruta);
-        VentanaDocumento *ventana = visor.ventana(ruta);
-        QApplication::setActiveWindow(ventana);
+        const auto propia = ventanaDe(ruta);
+        VentanaDocumento *ventana = propia.get();
         QVERIFY(ventana->cargado());
         QCOMPARE(ventana->paginas(), 2);
         QCOMPARE(ventana->pagina(), 1);
@@ -219,5 +339,13 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstVisorPdf)
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    // The readers the tests start are this program.
+    if (const int codigo = atenderDocumentoAparte(app.arguments()); codigo >= 0)
+        return codigo;
+    TstVisorPdf prueba;
+    return QTest::qExec(&prueba, argc, argv);
+}
 #include "tst_VisorPdf.moc"

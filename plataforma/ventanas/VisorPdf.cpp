@@ -1,5 +1,13 @@
 #include "VisorPdf.h"
 
+#include "Entradas.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTimer>
+
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -13,6 +21,15 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/prctl.h>
+#endif
 
 namespace {
 constexpr qreal kPaso = 1.25;
@@ -30,6 +47,16 @@ QPushButton *botonBarra(QWidget *padre, const QString &texto, const QString &ayu
 } // namespace
 
 VentanaDocumento::VentanaDocumento(const QString &ruta)
+    : VentanaDocumento(ruta, QString())
+{
+}
+
+VentanaDocumento *VentanaDocumento::conAviso(const QString &ruta, const QString &aviso)
+{
+    return new VentanaDocumento(ruta, aviso);
+}
+
+VentanaDocumento::VentanaDocumento(const QString &ruta, const QString &aviso)
     : m_documento(new QPdfDocument(this))
     , m_vista(new QPdfView(this))
     , m_pagina(new QLabel(this))
@@ -63,11 +90,12 @@ VentanaDocumento::VentanaDocumento(const QString &ruta)
     columna->addWidget(m_vista, 1);
     columna->addWidget(m_aviso, 1);
 
-    const QString nombre = QFileInfo(ruta).fileName();
-    if (!QFileInfo(ruta).isFile()) {
-        m_aviso->setText(QStringLiteral("No se encuentra el documento \"%1\".\nAvise al supervisor.").arg(nombre));
+    if (!aviso.isEmpty()) {
+        m_aviso->setText(aviso);
+    } else if (!QFileInfo(ruta).isFile()) {
+        m_aviso->setText(avisoDocumentoAusente(ruta));
     } else if (m_documento->load(ruta) != QPdfDocument::Error::None || m_documento->pageCount() < 1) {
-        m_aviso->setText(QStringLiteral("No se puede leer el documento \"%1\".\nAvise al supervisor.").arg(nombre));
+        m_aviso->setText(avisoDocumentoIlegible(ruta));
     } else {
         m_cargado = true;
     }
@@ -173,25 +201,320 @@ void VentanaDocumento::resizeEvent(QResizeEvent *evento)
         mostrarPagina();
 }
 
-VisorPdf::~VisorPdf()
+QString avisoDocumentoAusente(const QString &ruta)
 {
-    for (const QPointer<VentanaDocumento> &ventana : std::as_const(m_ventanas))
-        delete ventana.data();
+    return QStringLiteral("No se encuentra el documento \"%1\".\nAvise al supervisor.").arg(QFileInfo(ruta).fileName());
 }
 
-VentanaDocumento *VisorPdf::ventana(const QString &ruta) const
+QString avisoDocumentoIlegible(const QString &ruta)
 {
-    return m_ventanas.value(QFileInfo(ruta).absoluteFilePath()).data();
+    return QStringLiteral("No se puede leer el documento \"%1\".\nAvise al supervisor.").arg(QFileInfo(ruta).fileName());
 }
 
-void VisorPdf::abrir(const QString &ruta)
+// The reader of a document speaks one word a line on its output: "vivo" once it runs,
+// "listo" once the document is on screen or "aviso" when it cannot be read, and "!" to every
+// "?" of the station. The station also sends "frente" to bring the window to the front; when
+// the station goes, the reader goes with it.
+namespace {
+constexpr int kPlazoArranqueMs = 15000;  // for the program itself to start, on a slow machine
+constexpr int kPlazoRespuestaMs = 2000;  // to read the document, then to answer each "?"
+constexpr int kIntervaloPreguntaMs = 500;
+constexpr int kIntervaloVigilanciaMs = 100;
+
+QString clave(const QString &ruta)
 {
-    const QString clave = QFileInfo(ruta).absoluteFilePath();
-    QPointer<VentanaDocumento> &ventana = m_ventanas[clave];
-    if (!ventana)
-        ventana = new VentanaDocumento(ruta);
+    return QFileInfo(ruta).absoluteFilePath();
+}
+
+void decir(const char *palabra)
+{
+    std::fputs(palabra, stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+// What the station can tell before any reader starts: nothing there, or nothing that can be
+// opened without waiting (a folder, a pipe, a link to nowhere).
+QString avisoPrevio(const QString &ruta)
+{
+    if (tipoEntrada(ruta) == TipoEntrada::Ninguna)
+        return avisoDocumentoAusente(ruta);
+    QFile archivo;
+    if (!abrirArchivoOrdinario(archivo, ruta))
+        return avisoDocumentoIlegible(ruta);
+    return {};
+}
+
+void alFrente(QWidget *ventana)
+{
     ventana->setWindowState((ventana->windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
     ventana->show();
     ventana->raise();
     ventana->activateWindow();
+}
+
+int mostrarDocumento(const QString &ruta)
+{
+#ifdef Q_OS_LINUX
+    // A reader left alone when the station dies unexpectedly goes with it.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
+    static QPointer<VentanaDocumento> ventana;
+    // The station's words, read apart: the window answers them from its own thread, so an
+    // answer proves that the window is alive. When the station is gone, so is the reader,
+    // even in the middle of a document that never ends.
+    std::thread([] {
+        char linea[64];
+        while (std::fgets(linea, sizeof linea, stdin)) {
+            const QByteArray palabra = QByteArray(linea).trimmed();
+            QMetaObject::invokeMethod(qApp, [palabra] {
+                if (palabra == "?")
+                    decir("!");
+                else if (palabra == "frente" && ventana)
+                    alFrente(ventana);
+            }, Qt::QueuedConnection);
+        }
+        std::fflush(stdout);
+        std::_Exit(0);
+    }).detach();
+    decir("vivo");
+    ventana = new VentanaDocumento(ruta);
+    if (!ventana->cargado()) {
+        decir("aviso");
+        std::_Exit(0);
+    }
+    alFrente(ventana);
+    decir("listo");
+    const int codigo = QCoreApplication::exec();
+    std::fflush(stdout);
+    std::_Exit(codigo);
+}
+
+int probarDocumento(const QString &ruta)
+{
+    QPdfDocument documento;
+    const QPdfDocument::Error error = documento.load(ruta);
+    if (error != QPdfDocument::Error::None || documento.pageCount() < 1) {
+        std::printf("aviso %s\n", error == QPdfDocument::Error::IncorrectPassword ? "pide contraseña" : "no se puede leer");
+        return 1;
+    }
+    // The first page drawn too: a page that never ends drawing is as bad as a document.
+    const QSizeF puntos = documento.pagePointSize(0);
+    (void)documento.render(0, puntos.toSize().boundedTo(QSize(600, 800)).expandedTo(QSize(1, 1)));
+    std::printf("paginas %d\n", documento.pageCount());
+    return 0;
+}
+} // namespace
+
+QString opcionMostrarDocumento()
+{
+    return QStringLiteral("--mostrar-documento");
+}
+
+QString opcionProbarDocumento()
+{
+    return QStringLiteral("--probar-documento");
+}
+
+int atenderDocumentoAparte(const QStringList &argumentos)
+{
+    for (const QString &opcion : {opcionMostrarDocumento(), opcionProbarDocumento()}) {
+        const qsizetype i = argumentos.indexOf(opcion);
+        if (i < 1 || i + 1 >= argumentos.size())
+            continue;
+        return opcion == opcionMostrarDocumento() ? mostrarDocumento(argumentos.at(i + 1))
+                                                  : probarDocumento(argumentos.at(i + 1));
+    }
+    return -1;
+}
+
+QString probarDocumentoAparte(const QString &programa, const QString &ruta, int plazoMs)
+{
+    if (tipoEntrada(ruta) == TipoEntrada::Ninguna)
+        return QStringLiteral("no existe");
+    QFile archivo;
+    QString error;
+    if (!abrirArchivoOrdinario(archivo, ruta, &error))
+        return error;
+    archivo.close();
+    QProcess lector;
+    lector.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    lector.start(programa, {opcionProbarDocumento(), ruta});
+    if (!lector.waitForStarted(plazoMs))
+        return QStringLiteral("no se pudo iniciar el lector de documentos (%1)").arg(lector.errorString());
+    if (!lector.waitForFinished(plazoMs)) {
+        lector.kill();
+        lector.waitForFinished();
+        return QStringLiteral("no se abre: el lector no terminó de leerlo en %1 s (documento dañado)").arg(plazoMs / 1000);
+    }
+    const QString salida = QString::fromUtf8(lector.readAllStandardOutput()).trimmed();
+    if (lector.exitStatus() != QProcess::NormalExit)
+        return QStringLiteral("no se abre: el lector se detuvo al leerlo (documento dañado)");
+    if (salida.startsWith(QLatin1String("aviso ")))
+        return QStringLiteral("no se abre: %1").arg(salida.mid(6));
+    if (!salida.startsWith(QLatin1String("paginas ")))
+        return QStringLiteral("no se abre: el lector no dio respuesta");
+    return {};
+}
+
+struct VisorPdf::Lector {
+    QProcess proceso;
+    QByteArray pendiente;    // the part of a line not yet complete
+    QElapsedTimer silencio;  // since the start, then since its last word
+    QElapsedTimer pregunta;  // since the "?" that waits for its answer; invalid when none does
+    bool vivo = false;
+    bool listo = false;
+};
+
+VisorPdf::VisorPdf(const QString &programa)
+    : m_programa(programa.isEmpty() ? QCoreApplication::applicationFilePath() : programa)
+    , m_vigilancia(new QTimer(this))
+{
+    m_vigilancia->setInterval(kIntervaloVigilanciaMs);
+    connect(m_vigilancia, &QTimer::timeout, this, &VisorPdf::vigilar);
+}
+
+VisorPdf::~VisorPdf()
+{
+    for (Lector *lector : std::as_const(m_lectores)) {
+        lector->proceso.disconnect();
+        lector->proceso.kill();
+        lector->proceso.waitForFinished(1000);
+        delete lector;
+    }
+    for (const QPointer<VentanaDocumento> &ventana : std::as_const(m_avisos))
+        delete ventana.data();
+}
+
+VisorPdf::Estado VisorPdf::estado(const QString &ruta) const
+{
+    if (const Lector *lector = m_lectores.value(clave(ruta)))
+        return lector->listo ? Estado::Abierto : Estado::Abriendo;
+    return m_avisos.value(clave(ruta)) ? Estado::Aviso : Estado::Cerrado;
+}
+
+VentanaDocumento *VisorPdf::ventanaAviso(const QString &ruta) const
+{
+    return m_avisos.value(clave(ruta)).data();
+}
+
+qint64 VisorPdf::proceso(const QString &ruta) const
+{
+    const Lector *lector = m_lectores.value(clave(ruta));
+    return lector ? lector->proceso.processId() : 0;
+}
+
+void VisorPdf::abrir(const QString &ruta)
+{
+    const QString k = clave(ruta);
+    if (Lector *lector = m_lectores.value(k)) {
+        // Still reading: the click is answered when the window shows.
+        if (lector->listo)
+            lector->proceso.write("frente\n");
+        return;
+    }
+    // A notice shown before gives way to a new try: the supervisor may have mended the file.
+    delete m_avisos.take(k).data();
+    if (const QString aviso = avisoPrevio(ruta); !aviso.isEmpty()) {
+        mostrarAviso(k, aviso);
+        return;
+    }
+    auto *lector = new Lector;
+    m_lectores.insert(k, lector);
+    lector->proceso.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    connect(&lector->proceso, &QProcess::readyReadStandardOutput, this, [this, k] { leerRespuestas(k); });
+    connect(&lector->proceso, &QProcess::finished, this, [this, k](int codigo, QProcess::ExitStatus estado) {
+        leerRespuestas(k);
+        Lector *l = m_lectores.take(k);
+        if (!l)
+            return;
+        l->proceso.disconnect();
+        // A window the student closed ends the reader with 0; anything else is a reader
+        // that failed, and the student is told.
+        if (!l->listo || estado != QProcess::NormalExit || codigo != 0)
+            mostrarAviso(k, avisoDocumentoIlegible(k));
+        // Not from inside the signal of its own process.
+        QTimer::singleShot(0, this, [l] { delete l; });
+    });
+    connect(&lector->proceso, &QProcess::errorOccurred, this, [this, k](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        Lector *l = m_lectores.take(k);
+        if (!l)
+            return;
+        l->proceso.disconnect();
+        QTimer::singleShot(0, this, [l] { delete l; });
+        mostrarAviso(k, avisoDocumentoIlegible(k));
+    });
+    lector->silencio.start();
+    lector->proceso.start(m_programa, {opcionMostrarDocumento(), ruta});
+    m_vigilancia->start();
+}
+
+void VisorPdf::leerRespuestas(const QString &k)
+{
+    Lector *lector = m_lectores.value(k);
+    if (!lector)
+        return;
+    lector->pendiente += lector->proceso.readAllStandardOutput();
+    for (qsizetype fin; (fin = lector->pendiente.indexOf('\n')) >= 0;) {
+        const QByteArray palabra = lector->pendiente.left(fin).trimmed();
+        lector->pendiente.remove(0, fin + 1);
+        lector->silencio.restart();
+        if (palabra == "vivo") {
+            lector->vivo = true;
+        } else if (palabra == "listo") {
+            lector->listo = true;
+        } else if (palabra == "!") {
+            lector->pregunta.invalidate();
+        } else if (palabra == "aviso") {
+            // The reader ends by itself; the notice is the station's.
+            lector->listo = false;
+        }
+    }
+}
+
+void VisorPdf::vigilar()
+{
+    const QStringList claves = m_lectores.keys();
+    for (const QString &k : claves) {
+        // What the reader said while the station was busy counts before any judgement (and
+        // a reader that ended meanwhile is gone from the list after this).
+        if (Lector *lector = m_lectores.value(k))
+            lector->proceso.waitForReadyRead(0);
+        Lector *lector = m_lectores.value(k);
+        if (!lector)
+            continue;
+        leerRespuestas(k);
+        // Reading the document, the reader cannot answer; once it shows it, it must answer
+        // every "?". Only a question unanswered is silence: a station that was busy itself
+        // has not asked.
+        const bool callado = lector->listo
+            ? lector->pregunta.isValid() && lector->pregunta.elapsed() > kPlazoRespuestaMs
+            : lector->silencio.elapsed() > (lector->vivo ? kPlazoRespuestaMs : kPlazoArranqueMs);
+        if (callado) {
+            // Stuck in its document: it goes, and the student is told at once.
+            m_lectores.remove(k);
+            lector->proceso.disconnect();
+            lector->proceso.kill();
+            lector->proceso.waitForFinished(1000);
+            delete lector;
+            mostrarAviso(k, avisoDocumentoIlegible(k));
+            continue;
+        }
+        if (lector->listo && !lector->pregunta.isValid() && lector->silencio.elapsed() >= kIntervaloPreguntaMs) {
+            lector->proceso.write("?\n");
+            lector->pregunta.start();
+        }
+    }
+    if (m_lectores.isEmpty())
+        m_vigilancia->stop();
+}
+
+void VisorPdf::mostrarAviso(const QString &k, const QString &texto)
+{
+    delete m_avisos.take(k).data();
+    VentanaDocumento *ventana = VentanaDocumento::conAviso(k, texto);
+    m_avisos.insert(k, ventana);
+    alFrente(ventana);
 }
