@@ -99,14 +99,14 @@ QString porQueNoSirve(EstadoRecuperacion estado)
 {
     switch (estado) {
     case EstadoRecuperacion::DeOtroAlumno:
-        return QStringLiteral("es de otros datos de inscripción");
+        return QStringLiteral("El registro del examen interrumpido es de otros datos de inscripción y no se usó.");
     case EstadoRecuperacion::SinRegistro:
     case EstadoRecuperacion::Valido:
     case EstadoRecuperacion::Ilegible:
     case EstadoRecuperacion::SumaIncorrecta:
         break;
     }
-    return QStringLiteral("está dañado");
+    return QStringLiteral("El registro del examen interrumpido está dañado y no se usó.");
 }
 
 QString lineaMateria(const Sesion &sesion, const Sesion &recuperada, Asignatura a)
@@ -232,9 +232,9 @@ bool Recuperar_Examen(Entorno &entorno, Sesion &sesion)
     Sesion recuperada;
     QString motivo;
     if (tipo != TipoEntrada::Archivo) {
-        motivo = QStringLiteral("en su lugar hay %1").arg(nombreTipoEntrada(tipo));
+        motivo = QStringLiteral("En lugar del registro del examen interrumpido hay %1, que no se usó.").arg(nombreTipoEntrada(tipo));
     } else if (const Resultado leido = entorno.disco.leer(ruta, kMaxBytesRecuperacion, &contenido); !leido.ok()) {
-        motivo = QStringLiteral("no se puede leer: %1").arg(leido.detalle);
+        motivo = QStringLiteral("El registro del examen interrumpido no se puede leer (%1) y no se usó.").arg(leido.texto());
     } else if (const EstadoRecuperacion estado = interpretarRecuperacion(contenido, sesion, &recuperada);
                estado != EstadoRecuperacion::Valido) {
         motivo = porQueNoSirve(estado);
@@ -242,11 +242,10 @@ bool Recuperar_Examen(Entorno &entorno, Sesion &sesion)
     if (!motivo.isEmpty()) {
         const QString apartado = apartar(entorno.disco, ruta);
         const QString donde = apartado.isEmpty()
-            ? QStringLiteral("quedó en \"%1\"").arg(QDir::toNativeSeparators(ruta))
-            : QStringLiteral("se guardó aparte como \"%1\"").arg(QDir::toNativeSeparators(apartado));
-        entorno.mensajes.mostrar(QStringLiteral("No se recuperaron respuestas: el registro del examen interrumpido %1 y %2.\r\n"
-                                                "Avise al supervisor. Puede rendir el examen desde el principio.")
-                                     .arg(motivo, donde));
+            ? QStringLiteral("Quedó como \"%1\"").arg(QFileInfo(ruta).fileName())
+            : QStringLiteral("Se guardó aparte como \"%1\"").arg(QFileInfo(apartado).fileName());
+        entorno.mensajes.mostrar(QStringLiteral("%1\r\n%2, en la carpeta %3.\r\nAvise al supervisor.")
+                                     .arg(motivo, donde, QDir::toNativeSeparators(QFileInfo(ruta).absolutePath())));
         return false;
     }
     // An answer belongs to the model it was given on: the fresh draw gives way.
