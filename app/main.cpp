@@ -1,3 +1,4 @@
+#include "Disco.h"
 #include "Entorno.h"
 #include "Estacion.h"
 #include "MensajesQt.h"
@@ -9,6 +10,7 @@
 
 int main(int argc, char **argv)
 {
+    ignorarLimiteDeTamano();
     QApplication app(argc, argv);
     prepararAparienciaEstacion();
     // Started by the station itself to show a document apart from the exam.

@@ -2,18 +2,20 @@
 
 #include "Analisis.h"
 #include "ColumnasReporte.h"
+#include "Disco.h"
+#include "Entradas.h"
 #include "EscritorXlsx.h"
 #include "InformePdf.h"
 #include "LectorXlsx.h"
 #include "PaqueteXlsx.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <array>
@@ -101,9 +103,13 @@ QString textoDe(const Celda &c)
     return QString::number(c.numero, 'g', 15);
 }
 
-// One CSV field, quoted when needed.
-QString campoCsv(const QString &valor)
+// One CSV field, quoted when needed. A text that a spreadsheet would take for a formula
+// (=, +, -, @, a tab or a carriage return first) gets a leading apostrophe, which spreadsheets
+// read as "this is text": a section typed as a formula never runs on the staff's computer.
+QString campoCsv(const QString &texto, bool esTexto = true)
 {
+    static const QString kInicios = QStringLiteral("=+-@\t\r");
+    const QString valor = esTexto && !texto.isEmpty() && kInicios.contains(texto.front()) ? QLatin1Char('\'') + texto : texto;
     if (!valor.contains(QLatin1Char(',')) && !valor.contains(QLatin1Char('"'))
         && !valor.contains(QLatin1Char('\n')) && !valor.contains(QLatin1Char('\r')))
         return valor;
@@ -158,7 +164,7 @@ LibroLeido leerLibro(const QString &ruta)
     QString lineas;
     for (FilaLeida &fila : libro.filas) {
         for (const Celda &c : std::as_const(fila.celdas))
-            lineas += campoCsv(textoDe(c)) + QLatin1Char(',');
+            lineas += campoCsv(textoDe(c), c.tipo == Celda::Tipo::Texto) + QLatin1Char(',');
         lineas += nombreCsv + QStringLiteral("\r\n");
         fila.puntuable = respuestasDeFila(fila.celdas, &fila.alumno);
         fila.celdas << Celda::deTexto(nombre);
@@ -285,24 +291,77 @@ Celda opcional(const std::optional<double> &v)
     return v ? Celda::deNumero(*v) : Celda::deTexto(QString());
 }
 
-// Writes beside its final place, checks, and only then puts it there.
-bool colocar(const QString &temporal, const QString &destino, QString *error)
+// An output file, staged beside its place under a name of its own until the whole set is
+// written and proven.
+struct Etapa {
+    QString temporal;
+    QString destino;
+};
+
+QString temporalDe(const QString &destino)
 {
-    if (QFileInfo::exists(destino) && !QFile::remove(destino)) {
-        *error = QStringLiteral("no se puede reemplazar %1").arg(destino);
-        return false;
+    const QFileInfo f(destino);
+    return f.absoluteDir().filePath(QStringLiteral(".%1.%2.tmp").arg(f.fileName()).arg(QCoreApplication::applicationPid()));
+}
+
+// The path a file has or would have once made, links and ".." resolved.
+QString rutaReal(const QString &ruta)
+{
+    const QFileInfo f(ruta);
+    if (f.exists())
+        return f.canonicalFilePath();
+    const QString carpeta = QFileInfo(f.absolutePath()).canonicalFilePath();
+    return carpeta.isEmpty() ? f.absoluteFilePath() : QDir(carpeta).filePath(f.fileName());
+}
+
+bool dentroDe(const QString &ruta, const QString &carpeta)
+{
+#ifdef Q_OS_WIN
+    const Qt::CaseSensitivity mayusculas = Qt::CaseInsensitive;
+#else
+    const Qt::CaseSensitivity mayusculas = Qt::CaseSensitive;
+#endif
+    return ruta.startsWith(carpeta + QLatin1Char('/'), mayusculas) || ruta.compare(carpeta, mayusculas) == 0;
+}
+
+// Why an output may not go where it is asked: it would replace an input, or lie in a folder
+// being read (a station's content among them). Empty when it may.
+QString salidaQueEsEntrada(const QStringList &salidas, const QStringList &carpetas, const QString &rutaClaves)
+{
+    const QString claves = rutaClaves.isEmpty() ? QString() : rutaReal(rutaClaves);
+    for (const QString &salida : salidas) {
+        const TipoEntrada tipo = tipoEntrada(salida);
+        if (tipo == TipoEntrada::Carpeta || tipo == TipoEntrada::Otro)
+            return QStringLiteral("no se puede escribir %1: en su lugar hay %2; no se guardó nada")
+                .arg(QDir::toNativeSeparators(salida), nombreTipoEntrada(tipo));
+        const QString real = rutaReal(salida);
+        if (!claves.isEmpty() && dentroDe(real, claves))
+            return QStringLiteral("la salida %1 es el libro de claves; elija otro nombre").arg(QDir::toNativeSeparators(salida));
+        for (const QString &carpeta : carpetas) {
+            const QString leida = QFileInfo(carpeta).canonicalFilePath();
+            if (!leida.isEmpty() && dentroDe(real, leida))
+                return QStringLiteral("la salida %1 queda dentro de la carpeta que se lee, %2; guárdela en otra carpeta")
+                    .arg(QDir::toNativeSeparators(salida), QDir::toNativeSeparators(carpeta));
+        }
     }
-    if (!QFile::rename(temporal, destino)) {
-        *error = QStringLiteral("no se puede escribir %1").arg(destino);
-        return false;
-    }
-    return true;
+    return {};
+}
+
+// The hash of a file as it is on the disk now.
+QByteArray huellaDeArchivo(const QString &ruta)
+{
+    QFile archivo(ruta);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!archivo.open(QIODevice::ReadOnly) || !hash.addData(&archivo))
+        return {};
+    return hash.result();
 }
 
 } // namespace
 
 void prepararProcesoDeRecopilacion()
 {
+    ignorarLimiteDeTamano();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 #ifndef Q_OS_WIN
@@ -312,7 +371,8 @@ void prepararProcesoDeRecopilacion()
 }
 
 InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QStringList &carpetas,
-                                        const std::function<void(int, int)> &progreso, const Claves *claves)
+                                        const std::function<void(int, int)> &progreso, const Claves *claves,
+                                        const QString &rutaClaves)
 {
     InformeRecopilacion informe;
     const QFileInfo salida(salidaXlsx);
@@ -327,6 +387,13 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
     }
     if (!QFileInfo(carpetaSalida).isDir()) {
         informe.error = QStringLiteral("no existe la carpeta de la salida %1").arg(carpetaSalida);
+        return informe;
+    }
+    QStringList salidas {salidaXlsx, informe.salidaCsv};
+    if (claves)
+        salidas << informe.salidaPdf;
+    if (const QString e = salidaQueEsEntrada(salidas, carpetas, rutaClaves); !e.isEmpty()) {
+        informe.error = e;
         return informe;
     }
 
@@ -354,9 +421,19 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
     }
 
     fase(QStringLiteral("lista de libros"));
-    // Written beside its final place, read back, and only then put there.
-    const QString temporal = QDir(carpetaSalida).filePath(
-        QStringLiteral(".%1.%2.tmp").arg(salida.fileName()).arg(QCoreApplication::applicationPid()));
+    // Every output is written beside its final place and read back; only once all three are
+    // proven does any of them take its place, so a failure leaves the old set as it was.
+    std::vector<Etapa> etapas;
+    for (const QString &destino : std::as_const(salidas))
+        etapas.push_back({temporalDe(destino), destino});
+    const QString temporal = etapas[0].temporal;
+    DiscoLocal disco;
+    auto fallar = [&](const QString &error) {
+        for (const Etapa &e : etapas)
+            QFile::remove(e.temporal);
+        informe.error = error;
+        return informe;
+    };
     std::optional<Analisis> analisis;
     if (claves)
         analisis.emplace(*claves);
@@ -388,12 +465,16 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
                                  QStringLiteral("Alumnos"), QStringLiteral("Porcentaje medio")});
         }
 
-        QSaveFile csv(informe.salidaCsv);
-        if (!csv.open(QIODevice::WriteOnly)) {
-            informe.error = QStringLiteral("no se puede escribir %1: %2").arg(informe.salidaCsv, csv.errorString());
-            return informe;
-        }
-        csv.write((cabecera.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8());
+        QFile csv(etapas[1].temporal);
+        if (!csv.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return fallar(QStringLiteral("no se puede escribir %1: %2").arg(informe.salidaCsv, csv.errorString()));
+        QCryptographicHash huellaCsv(QCryptographicHash::Sha256);
+        bool csvEscrito = true;
+        auto escribirCsv = [&](const QByteArray &bytes) {
+            csvEscrito = csv.write(bytes) == bytes.size() && csvEscrito;
+            huellaCsv.addData(bytes);
+        };
+        escribirCsv((cabecera.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8());
 
         // The next batch is read while this one is written; the one written before goes with
         // it, to be freed there, where it was allocated.
@@ -437,7 +518,7 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
                                           fila.celdas.last()});
                     ++informe.puntuadas;
                 }
-                csv.write(leido.csv);
+                escribirCsv(leido.csv);
             }
         }
         if (progreso)
@@ -482,23 +563,39 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
                                    "necesita unos 8 KB por libro) y vuelva a intentarlo")
                         .arg(error, QDir::toNativeSeparators(carpetaSalida));
         }
-        if (!comprobado || !colocar(temporal, salidaXlsx, &error)) {
-            QFile::remove(temporal);
-            informe.error = error;
-            return informe;
-        }
-        if (!csv.commit()) {
-            informe.error = QStringLiteral("no se puede escribir %1: %2").arg(informe.salidaCsv, csv.errorString());
-            return informe;
-        }
+        if (!comprobado)
+            return fallar(error);
+        csvEscrito = csvEscrito && asegurarArchivo(csv);
+        const QString errorCsv = csv.errorString();
+        csv.close();
+        if (!csvEscrito || huellaDeArchivo(etapas[1].temporal) != huellaCsv.result())
+            return fallar(QStringLiteral("no se puede escribir %1: %2; no se guardó nada")
+                              .arg(informe.salidaCsv, csvEscrito ? QStringLiteral("lo escrito no coincide al releerlo") : errorCsv));
+        fase(QStringLiteral("texto separado por comas"));
         if (analisis) {
             const QByteArray bytes = informePdf.get();
             fase(QStringLiteral("espera del informe"));
-            QSaveFile pdf(informe.salidaPdf);
             if (bytes.isEmpty())
-                informe.error = QStringLiteral("no se pudo dibujar el informe %1").arg(informe.salidaPdf);
-            else if (!pdf.open(QIODevice::WriteOnly) || pdf.write(bytes) != bytes.size() || !pdf.commit())
-                informe.error = QStringLiteral("no se puede escribir %1: %2").arg(informe.salidaPdf, pdf.errorString());
+                return fallar(QStringLiteral("no se pudo dibujar el informe %1; no se guardó nada").arg(informe.salidaPdf));
+            QByteArray releido;
+            if (const Resultado r = disco.escribir(etapas[2].temporal, bytes); !r.ok())
+                return fallar(QStringLiteral("no se puede escribir %1: %2; no se guardó nada").arg(informe.salidaPdf, r.texto()));
+            if (!disco.leer(etapas[2].temporal, bytes.size() + 1, &releido).ok() || releido != bytes)
+                return fallar(QStringLiteral("no se puede escribir %1: lo escrito no coincide al releerlo; no se guardó nada")
+                                  .arg(informe.salidaPdf));
+        }
+        // Each one replaces its old file in one step: whoever opens it sees the old or the new.
+        for (std::size_t i = 0; i < etapas.size(); ++i) {
+            if (const Resultado r = disco.reemplazar(etapas[i].temporal, etapas[i].destino); !r.ok()) {
+                QStringList colocadas;
+                for (std::size_t j = 0; j < i; ++j)
+                    colocadas << QDir::toNativeSeparators(etapas[j].destino);
+                const QString destino = etapas[i].destino;
+                fallar(QStringLiteral("no se puede reemplazar %1: %2").arg(QDir::toNativeSeparators(destino), r.texto()));
+                if (!colocadas.isEmpty())
+                    informe.error += QStringLiteral("; ya son nuevos: %1").arg(colocadas.join(QStringLiteral(", ")));
+                return informe;
+            }
         }
     }
     return informe;

@@ -28,9 +28,13 @@ struct InformeRecopilacion {
 // "Items" (facility, discrimination and choices of every question), "Modelos" (mean,
 // deviation, KR-20 of every model) and "Establecimientos" (each class's mean percentage),
 // and a printable report goes beside it as a PDF.
+//
+// No output may be an input: one that would replace the key (`rutaClaves`) or lie inside a
+// folder being read is refused. The three files are written beside their places and read
+// back, and only then does each replace its old one; a failure leaves the old set whole.
 InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QStringList &carpetas,
                                         const std::function<void(int hechos, int total)> &progreso = {},
-                                        const Claves *claves = nullptr);
+                                        const Claves *claves = nullptr, const QString &rutaClaves = {});
 
 // Sets up a process that collects, before any thread or the application starts; call it first
 // in main. The report is drawn, so fonts are needed, but never a screen: the offscreen

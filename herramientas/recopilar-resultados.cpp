@@ -62,7 +62,7 @@ int main(int argc, char **argv)
         if (hechos == total)
             std::fprintf(stderr, "\n");
     };
-    const InformeRecopilacion r = recopilarResultados(args.first(), args.mid(1), progreso, claves ? &claves->claves : nullptr);
+    const InformeRecopilacion r = recopilarResultados(args.first(), args.mid(1), progreso, claves ? &claves->claves : nullptr, rutaClaves);
     if (mostrado)
         std::fflush(stderr);
     for (const QString &omitido : r.omitidos)

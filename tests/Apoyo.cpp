@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -327,4 +328,12 @@ QByteArray pdfDePrueba(const QByteArray &tipo)
     }
     objetos[1] = "<< /Type /Pages /Kids [" + hijos + "] /Count " + QByteArray::number(kPaginas) + " >>";
     return pdfDeObjetos(objetos);
+}
+
+QByteArray huella(const QString &ruta)
+{
+    QFile f(ruta);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }

@@ -104,6 +104,8 @@ Sesion alumnoDePrueba();
 // Small pictures for the content folder (a real JPEG, any size).
 void crearImagen(const QString &ruta, QSize tamano = QSize(60, 30));
 void crearArchivo(const QString &ruta, const QByteArray &contenido = "x");
+// The SHA-256 of a file's bytes, empty when it cannot be read: "byte for byte the same".
+QByteArray huella(const QString &ruta);
 // A PDF made of `objetos` (object 1 is the catalogue) with a cross-reference table that finds
 // them, and `trailer` added to its trailer: the hostile documents are made with it.
 QByteArray pdfDeObjetos(const QList<QByteArray> &objetos, const QByteArray &trailer = {});

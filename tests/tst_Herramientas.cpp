@@ -13,21 +13,18 @@
 #include <QScopeGuard>
 #include <QTest>
 
+#include <functional>
+
 #include <zip.h>
 
 #include <cstdio>
 
 namespace {
 
-QByteArray huella(const QString &ruta)
-{
-    QFile f(ruta);
-    f.open(QIODevice::ReadOnly);
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
-
-// A workbook as the station writes it, for the student `dni`, with the given subjects saved.
-QString libroDeAlumno(const QString &carpeta, const QString &dni, bool mat, bool leng)
+// A workbook as the station writes it, for the student `dni`, with the given subjects saved;
+// `ajustar` may change the registration data first.
+QString libroDeAlumno(const QString &carpeta, const QString &dni, bool mat, bool leng,
+                      const std::function<void(Sesion &)> &ajustar = {})
 {
     Banco banco;
     Entorno &e = banco.entorno;
@@ -40,6 +37,8 @@ QString libroDeAlumno(const QString &carpeta, const QString &dni, bool mat, bool
     s.DNI = dni;
     s.ModeloMat = 3;
     s.ModeloLeng = 4;
+    if (ajustar)
+        ajustar(s);
     Crear_Excel(e, s);
     for (int q = 1; q <= kPreguntas; ++q) {
         s.RespMat[q] = q % 3 ? QStringLiteral("A") : QString();
@@ -199,6 +198,27 @@ private slots:
         QVERIFY(lineas[2].contains(",Lengua,4,D,D,D,"));
         QVERIFY(lineas[3].endsWith("_0202.xlsx") && lineas[3].contains(",Lengua,"));
         QVERIFY(lineas[4].endsWith("_0404.xlsx") && lineas[4].contains(",Matematica,"));
+    }
+
+    // Text that a spreadsheet would run as a formula reaches the CSV as text, with a leading
+    // apostrophe; numbers and ordinary text are left as they are.
+    void csvQueNoSeEjecuta()
+    {
+        QTemporaryDir estacion;
+        QTemporaryDir salida;
+        libroDeAlumno(estacion.path(), "-0101", true, false, [](Sesion &s) {
+            s.NombreEscuela = QStringLiteral("+SUMA(A1)");
+            s.Seccion = QStringLiteral("=HYPERLINK(\"x\")");
+            s.Turno = QStringLiteral("@M");
+        });
+        const InformeRecopilacion r = recopilarResultados(salida.filePath("r.xlsx"), {estacion.path()});
+        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QFile csv(r.salidaCsv);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QStringList lineas = QString::fromUtf8(csv.readAll()).split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(lineas.size(), 2);
+        QVERIFY2(lineas[1].startsWith("EE1111111,'+SUMA(A1),2,'-0101,,,'@M,\"'=HYPERLINK(\"\"x\"\")\",Matematica,3,A,"),
+                 qPrintable(lineas[1]));
     }
 
     // Workbooks crafted to break the collector are skipped and named; the others are gathered.

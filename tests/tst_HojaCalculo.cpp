@@ -100,14 +100,6 @@ QByteArray anidado(const QByteArray &abre, const QByteArray &cierra, int niveles
     return abre.repeated(niveles) + cierra.repeated(niveles);
 }
 
-QByteArray huella(const QString &ruta)
-{
-    QFile f(ruta);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
-
 QStringList archivosDe(const QString &carpeta)
 {
     return QDir(carpeta).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);

@@ -196,19 +196,63 @@ private slots:
         QVERIFY2(primera.contains(QStringLiteral("Matemática")) && primera.contains(QStringLiteral("Desvío")), qPrintable(primera));
     }
 
-    // A report that cannot be written is said, and costs neither the workbook nor the CSV.
-    void informeQueNoSePuedeEscribir()
+    // No output takes the place of an input: the key, under any spelling of its path, or a file
+    // inside a folder being read (a station's formula table, say). Nothing changes.
+    void salidaQueEsUnaEntrada_data()
     {
+        QTest::addColumn<QString>("salida"); // relative to the folder of the key and the station
+        QTest::addColumn<QString>("motivo");
+        QTest::newRow("the key") << "claves.xlsx" << "es el libro de claves";
+        QTest::newRow("the key, another spelling") << "estacion/../claves.xlsx" << "es el libro de claves";
+        QTest::newRow("the station's formula table") << "estacion/Imagenes/Tabla de formulas.xlsx" << "queda dentro de la carpeta que se lee";
+        QTest::newRow("beside the workbooks read") << "estacion/r.xlsx" << "queda dentro de la carpeta que se lee";
+    }
+    void salidaQueEsUnaEntrada()
+    {
+        QFETCH(QString, salida);
+        QFETCH(QString, motivo);
         QTemporaryDir carpeta;
         const QDir dir(carpeta.path());
-        QVERIFY(dir.mkdir(QStringLiteral("r.pdf"))); // a folder where the report should go
+        const QString claves = dir.filePath("claves.xlsx");
+        QVERIFY(QFile::copy(m_claves, claves));
+        const QString tabla = dir.filePath("estacion/Imagenes/Tabla de formulas.pdf");
+        QVERIFY(dir.mkpath("estacion/Imagenes"));
+        crearArchivo(tabla, "%PDF-1.4 la tabla");
+        const QByteArray antesClaves = huella(claves);
+        const QByteArray antesTabla = huella(tabla);
+        const LecturaClaves leidas = leerClaves(claves);
+        const InformeRecopilacion r = recopilarResultados(dir.filePath(salida), {dir.filePath("estacion")}, {}, &leidas.claves, claves);
+        QVERIFY2(r.error.contains(motivo), qPrintable(r.error));
+        QCOMPARE(huella(claves), antesClaves);
+        QCOMPARE(huella(tabla), antesTabla);
+        QCOMPARE(QDir(dir.filePath("estacion/Imagenes")).entryList(QDir::Files | QDir::Hidden), QStringList({"Tabla de formulas.pdf"}));
+    }
+
+    // The outputs are one set: when any of them cannot be written, the run says so and the
+    // set of the run before stays as it was, byte for byte, with nothing staged left beside it.
+    void salidaQueNoSePuedeEscribir_data()
+    {
+        QTest::addColumn<QString>("estorbo");
+        QTest::newRow("a folder where the report goes") << "r.pdf";
+        QTest::newRow("a folder where the CSV goes") << "r.csv";
+    }
+    void salidaQueNoSePuedeEscribir()
+    {
+        QFETCH(QString, estorbo);
+        QTemporaryDir carpeta;
+        const QDir dir(carpeta.path());
         const LecturaClaves claves = leerClaves(m_claves);
+        QVERIFY(recopilarResultados(dir.filePath(QStringLiteral("r.xlsx")), {m_libros}, {}, &claves.claves).error.isEmpty());
+        QVERIFY(QFile::remove(dir.filePath(estorbo)));
+        QVERIFY(dir.mkdir(estorbo));
+        QMap<QString, QByteArray> antes;
+        for (const QString &nombre : dir.entryList(QDir::Files | QDir::Hidden))
+            antes[nombre] = huella(dir.filePath(nombre));
         const InformeRecopilacion r = recopilarResultados(dir.filePath(QStringLiteral("r.xlsx")), {m_libros}, {}, &claves.claves);
-        QVERIFY2(r.error.startsWith(QStringLiteral("no se puede escribir ") + dir.filePath(QStringLiteral("r.pdf"))),
-                 qPrintable(r.error));
-        QCOMPARE(hojasDe(dir.filePath(QStringLiteral("r.xlsx"))).size(), 5);
-        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("r.csv"))).size() > 0);
-        QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden), QStringList({"r.csv", "r.xlsx"}));
+        QVERIFY2(r.error.startsWith(QStringLiteral("no se puede escribir ") + dir.filePath(estorbo)), qPrintable(r.error));
+        QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden), antes.keys());
+        for (auto it = antes.begin(); it != antes.end(); ++it)
+            QCOMPARE(huella(dir.filePath(it.key())), it.value());
     }
 
     // Without a key the collector writes what it always wrote: one sheet, no report.
@@ -234,8 +278,9 @@ private slots:
         const QString libro = QDir(carpeta.path()).filePath(QStringLiteral("Apl Examen - EE0000001_M_1A_1_1.xlsx"));
         escribirLibroDePrueba(libro, celdas);
         const LecturaClaves claves = leerClaves(m_claves);
+        QTemporaryDir salida;
         const InformeRecopilacion r =
-            recopilarResultados(QDir(carpeta.path()).filePath(QStringLiteral("r.xlsx")), {carpeta.path()}, {}, &claves.claves);
+            recopilarResultados(QDir(salida.path()).filePath(QStringLiteral("r.xlsx")), {carpeta.path()}, {}, &claves.claves);
         QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
         QCOMPARE(r.filas, 1);
         QCOMPARE(r.puntuadas, 0);

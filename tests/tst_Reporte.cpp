@@ -9,14 +9,6 @@
 
 namespace {
 
-QByteArray huella(const QString &ruta)
-{
-    QFile f(ruta);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
-
 CeldasHoja leer(const QString &ruta)
 {
     DiscoLocal disco;

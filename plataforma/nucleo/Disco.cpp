@@ -104,13 +104,6 @@ bool duenoVivo(const DuenoCerrojo &dueno)
 
 // What the portable file classes do not offer, one small function each: force a written
 // file to the disk, replace a file by another in one step, and force a folder's entries.
-#ifdef Q_OS_WIN
-bool asegurarEnDisco(QFileDevice &archivo)
-{
-    return archivo.flush() && ::_commit(archivo.handle()) == 0;
-}
-#endif
-
 bool reemplazarArchivo(const QString &origen, const QString &destino, QString *error)
 {
 #ifdef Q_OS_WIN
@@ -288,7 +281,7 @@ Resultado DiscoLocal::escribir(const QString &ruta, const QByteArray &bytes)
         return fallar(Resultado::fallo(causaDeEscritura(carpeta, archivo.error()), archivo.errorString()));
     if (fallaAntesDe(PasoEscritura::AsegurarDatos))
         return fallar(simulado("asegurar los datos"));
-    if (!asegurarEnDisco(archivo))
+    if (!asegurarArchivo(archivo))
         return fallar(Resultado::fallo(causaDeEscritura(carpeta, QFileDevice::WriteError),
                                        QStringLiteral("no se pudo asegurar el archivo en el disco")));
     if (fallaAntesDe(PasoEscritura::Cerrar))
@@ -338,6 +331,22 @@ Resultado DiscoLocal::escribir(const QString &ruta, const QByteArray &bytes)
     if (!asegurarCarpeta(carpeta))
         return falloDeSistema(carpeta, errno);
     return {};
+#endif
+}
+
+void ignorarLimiteDeTamano()
+{
+#ifndef Q_OS_WIN
+    ::signal(SIGXFSZ, SIG_IGN);
+#endif
+}
+
+bool asegurarArchivo(QFileDevice &archivo)
+{
+#ifdef Q_OS_WIN
+    return archivo.flush() && ::_commit(archivo.handle()) == 0;
+#else
+    return archivo.flush() && ::fsync(archivo.handle()) == 0;
 #endif
 }
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+class QFileDevice;
 class QLockFile;
 
 // Why a file operation failed, in words a supervisor can act on.
@@ -65,6 +66,13 @@ protected:
     // Tests make a step fail as a full disk would; the real disk never does.
     virtual bool fallaAntesDe(PasoEscritura) { return false; }
 };
+
+// A write past the file-size limit of the process then fails with its cause (EFBIG) instead of
+// killing the process: call it first in main.
+void ignorarLimiteDeTamano();
+
+// Forces what was written to an open file onto the disk.
+bool asegurarArchivo(QFileDevice &archivo);
 
 // Names the cause of a failed write in `carpeta` from what the file layer reported and what
 // the folder looks like now.
