@@ -1,6 +1,7 @@
 #include "FrmExamen.h"
 
 #include "Entorno.h"
+#include "Entradas.h"
 #include "Finalizacion.h"
 #include "Controles.h"
 #include "Geometria.h"
@@ -9,6 +10,7 @@
 #include "Reporte.h"
 
 #include <QFrame>
+#include <QFile>
 #include <QImageReader>
 #include <QLabel>
 #include <QRadioButton>
@@ -166,8 +168,13 @@ void FrmExamen::cargar()
 void FrmExamen::mostrarImagen(int modelo, int pregunta)
 {
     const QString ruta = rutaPregunta(m_entorno.carpetaPrograma, m_config.asignatura, modelo, pregunta);
-    QImageReader lector(ruta);
-    QImage imagen = lector.read();
+    // A pipe or a device at the picture's name is never opened: it would wait for ever.
+    QFile archivo;
+    QImage imagen;
+    if (abrirArchivoOrdinario(archivo, ruta)) {
+        QImageReader lector(&archivo);
+        imagen = lector.read();
+    }
     if (!imagen.isNull()) {
         const QSize tamano = imagen.size();
         m_image1->setPixmap(QPixmap::fromImage(std::move(imagen)));

@@ -142,12 +142,17 @@ InformeContenido verificarContenido(const QString &carpetaPrograma, const Probar
             for (int q = 1; q <= kPreguntas; ++q) {
                 const QString ruta = rutaPregunta(carpetaPrograma, a, m, q);
                 esperados << QFileInfo(ruta).fileName();
-                const QFileInfo info(ruta);
-                if (!info.isFile()) {
+                if (tipoEntrada(ruta) == TipoEntrada::Ninguna) {
                     informe.problemas << QStringLiteral("%1: falta la imagen").arg(ruta);
                     continue;
                 }
-                QImageReader lector(ruta);
+                QFile archivo;
+                QString error;
+                if (!abrirArchivoOrdinario(archivo, ruta, &error)) {
+                    informe.problemas << QStringLiteral("%1: imagen ilegible (%2)").arg(ruta, error);
+                    continue;
+                }
+                QImageReader lector(&archivo);
                 if (lector.read().isNull()) {
                     informe.problemas << QStringLiteral("%1: imagen ilegible (%2)").arg(ruta, lector.errorString());
                     continue;

@@ -10,6 +10,8 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 namespace {
@@ -163,10 +165,25 @@ private slots:
         QCOMPARE(e.form->children().indexOf(imagen), 0);
     }
 
+    // A picture that cannot be shown, whatever stands at its name, never stops the exam: a pipe
+    // is not waited on.
+    void imagenIlegibleNoImpideSeguir_data()
+    {
+        QTest::addColumn<bool>("tuberia");
+        QTest::newRow("not a JPEG") << false;
+        QTest::newRow("a pipe") << true;
+    }
     void imagenIlegibleNoImpideSeguir()
     {
+        QFETCH(bool, tuberia);
         Examen e;
-        crearArchivo(rutaPregunta(e.banco.carpeta(), Asignatura::Matematica, 3, 2), "no es un jpeg");
+        const QString ruta = rutaPregunta(e.banco.carpeta(), Asignatura::Matematica, 3, 2);
+        if (tuberia) {
+            QFile::remove(ruta);
+            QCOMPARE(::mkfifo(QFile::encodeName(ruta).constData(), 0644), 0);
+        } else {
+            crearArchivo(ruta, "no es un jpeg");
+        }
         e.ir(2);
         auto *imagen = e.control<QLabel>("Image1");
         QVERIFY(imagen->pixmap().isNull());
