@@ -30,6 +30,16 @@ struct AnalisisItem {
     int sinRespuesta = 0;
     double facilidad = 0;
     std::optional<double> discriminacion; // empty when the question or the rest has no variance
+    // Pearson between choosing each option (0/1) and the rest score; empty without variance.
+    std::array<std::optional<double>, 4> correlacionOpcion;
+    // The share of the best and of the worst 27 % who chose each option.
+    std::array<double, 4> entreMejores {};
+    std::array<double, 4> entrePeores {};
+    // Mantel–Haenszel by sex (reference Sexo 1, focal Sexo 2), strata the scores; all empty
+    // when either group is too small or the odds ratio is 0 or undefined.
+    std::optional<double> difDelta;
+    std::optional<double> difChi2;
+    QString difCategoria; // "A", "B" or "C"
     QString observacion;
 };
 
@@ -43,6 +53,11 @@ struct AnalisisModelo {
     std::optional<double> errorEstandar;
     std::array<int, kPreguntas + 1> histograma {}; // students per count of correct answers
     std::array<AnalisisItem, kPreguntas> items;
+    // The equated score of each raw score 0 … 22 on the scale of every student of the subject;
+    // the raw score itself when the model has too few students to equate.
+    std::array<double, kPreguntas + 1> equiparacion {};
+    bool equiparado = false;
+    double mediaEquiparada = 0;
 };
 
 struct AnalisisEstablecimiento {
@@ -53,7 +68,29 @@ struct AnalisisEstablecimiento {
     Asignatura asignatura = Asignatura::Matematica;
     int alumnos = 0;
     double porcentajeMedio = 0;
+    double porcentajeEquiparadoMedio = 0;
 };
+
+// Equipercentile equating of random groups with no smoothing: for each score x = 0 … 22 of
+// the model's distribution `modelo`, the score of the same percentile rank in `referencia`.
+// Both are students per score; neither may be empty.
+std::array<double, kPreguntas + 1> equiparar(const std::array<int, kPreguntas + 1> &modelo,
+                                             const std::array<qint64, kPreguntas + 1> &referencia);
+
+// The students of the best (or worst) 27 % of `alumnos`: ⌈27 N / 100⌉, in integers.
+qint64 alumnosDelGrupoExtremo(qint64 alumnos);
+// Mantel–Haenszel DIF over strata {A, B, C, D}: the reference group's right and wrong
+// answers, then the focal group's. Only strata where both groups are present count; all empty
+// when the odds ratio is 0 or undefined.
+struct EstadisticoDif {
+    std::optional<double> delta; // −2.35 ln α: negative when the question favours the reference
+    std::optional<double> chi2;  // with continuity correction
+    QString categoria;           // "A", "B" or "C"
+};
+EstadisticoDif mantelHaenszel(const std::vector<std::array<int, 4>> &estratos);
+
+// A score's percentage of the 22 questions, kept within 0 … 100.
+double porcentajeEquiparado(double puntaje);
 
 // Scores and item analysis of the students of each subject and model against the key:
 // facility and discrimination of every question, the mean, deviation and KR-20 reliability of
@@ -65,20 +102,44 @@ public:
 
     // Scores a student's subject and counts it; returns the correct answers, 0 to 22.
     int agregar(const RespuestasAlumno &alumno);
+    // Takes back a student counted before, as if never added.
+    void quitar(const RespuestasAlumno &alumno);
+    // The equated score of a raw score, once modelos() has been called.
+    double equiparado(Asignatura asignatura, int modelo, int correctas) const;
 
-    // Every subject and model that has students, mathematics first.
-    std::vector<AnalisisModelo> modelos() const;
-    // Every establishment, shift, section and subject, in that order.
+    // Every subject and model that has students, mathematics first; equates them too.
+    std::vector<AnalisisModelo> modelos();
+    // Every establishment, shift, section and subject, in that order; after modelos().
     std::vector<AnalisisEstablecimiento> establecimientos() const;
 
-    // A question is worth a teacher's look below this discrimination.
+    // The thresholds of the flags, each with its usual source, written here once.
+    // A question is worth a teacher's look below this discrimination (Ebel).
     static constexpr double kDiscriminacionBaja = 0.20;
-    // The share of best students whose choices are compared with the key. Students tied at
-    // the score where that share ends count for the part of them that fits.
-    static constexpr double kFraccionMejores = 0.27;
+    // Facility outside this range: too hard or too easy to tell students apart.
+    static constexpr double kFacilidadMinima = 0.10;
+    static constexpr double kFacilidadMaxima = 0.95;
+    // KR-20 below the first is unsatisfactory, from the second on satisfactory.
+    static constexpr double kKr20Insatisfactoria = 0.64;
+    static constexpr double kKr20Satisfactoria = 0.75;
+    // The best and the worst 27 % (Kelley), in whole students; students tied at the score
+    // where a group ends count for the part of them that fits.
+    static constexpr int kPorcientoExtremos = 27;
+    // Models with fewer students keep their raw scores.
+    static constexpr int kMinimoParaEquiparar = 200;
+    // Mantel–Haenszel DIF: each sex needs this many students of the model; the ETS categories
+    // A, B and C by |delta| 1 and 1.5 and the chi-square of one degree at 5 %.
+    static constexpr int kMinimoPorSexoDif = 100;
+    static constexpr double kDifDeltaB = 1.0;
+    static constexpr double kDifDeltaC = 1.5;
+    static constexpr double kChi2Significativo = 3.841;
 
 private:
+    void sumar(const RespuestasAlumno &alumno, int signo, int *correctas);
+
     struct Acumulado {
+        // Per score, question, sex (1, 2) and right or wrong: what Mantel–Haenszel reads.
+        std::array<std::array<std::array<std::array<int, 2>, 2>, kPreguntas>, kPreguntas + 1> porSexo {};
+        std::array<qint64, 2> alumnosPorSexo {};
         qint64 alumnos = 0;
         qint64 sumaCorrectas = 0;
         qint64 sumaCuadrados = 0;
@@ -93,5 +154,8 @@ private:
 
     const Claves &m_claves;
     std::array<std::array<Acumulado, kModelos>, 2> m_acumulados;
-    std::map<std::tuple<QString, QString, QString, QString, int>, std::pair<qint64, double>> m_clases;
+    // Students per model and score of every class, so that its means come raw and equated.
+    std::map<std::tuple<QString, QString, QString, QString, int>, std::array<std::array<qint64, kPreguntas + 1>, kModelos>>
+        m_clases;
+    std::array<std::array<std::array<double, kPreguntas + 1>, kModelos>, 2> m_equiparacion {};
 };

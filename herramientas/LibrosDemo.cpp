@@ -20,6 +20,7 @@ namespace {
 
 constexpr int kPreguntaAlAzar = 7;
 constexpr int kPreguntaEnganosa = 13;
+constexpr int kPreguntaConSesgo = 5;
 
 // The empty workbook the station creates at registration.
 QByteArray libroVacio(const QString &carpeta, QString *error)
@@ -43,8 +44,9 @@ double normal(QRandomGenerator &azar)
     return std::sqrt(-2 * std::log(u)) * std::cos(2 * M_PI * azar.generateDouble());
 }
 
-// The answers of a student of ability `habilidad` to one subject and model.
-Sesion::Respuestas responder(QRandomGenerator &azar, const Claves &claves, Asignatura a, int modelo, double habilidad)
+// The answers of a student of ability `habilidad` and sex `sexo` to one subject and model.
+Sesion::Respuestas responder(QRandomGenerator &azar, const Claves &claves, Asignatura a, int modelo, double habilidad,
+                             int sexo)
 {
     Sesion::Respuestas r;
     for (int q = 1; q <= kPreguntas; ++q) {
@@ -52,7 +54,10 @@ Sesion::Respuestas responder(QRandomGenerator &azar, const Claves &claves, Asign
             continue; // left unanswered
         const char clave = claves.letra(a, modelo, q);
         const char distractor = char('A' + (clave - 'A' + 1 + (q + modelo) % 3) % 4);
-        const double dificultad = ((q * 7 + modelo * 3) % 11 - 5) / 3.0;
+        // The models are not equally hard, and one question of each is harder for Sexo 2.
+        double dificultad = ((q * 7 + modelo * 3) % 11 - 5) / 3.0 + (modelo - 3.5) * 0.2;
+        if (q == kPreguntaConSesgo && sexo == 2)
+            dificultad += 1.5;
         double acierto = 0.2 + 0.8 / (1 + std::exp(-1.3 * (habilidad - dificultad)));
         if (q == kPreguntaAlAzar)
             acierto = 0.5;
@@ -104,7 +109,7 @@ ResultadoLibrosDemo generarLibrosDemo(const QString &carpeta, const Claves &clav
                 if ((a == Asignatura::Matematica && materias == 1) || (a == Asignatura::Lengua && materias == 0))
                     continue;
                 s.Materia = nombreMateria(a);
-                respuestasDe(s, a) = responder(azar, claves, a, modeloDe(s, a), habilidad + normal(azar) * 0.3);
+                respuestasDe(s, a) = responder(azar, claves, a, modeloDe(s, a), habilidad + normal(azar) * 0.3, s.Sexo);
                 QByteArray nuevo;
                 if (!reemplazarFilaEnLibro(libro, kNombreHojaReporte(), filaReporte(a), columnas::kUltima,
                                            celdasFilaReporte(s, a), &nuevo, &error))

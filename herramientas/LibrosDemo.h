@@ -7,7 +7,8 @@
 // Results workbooks of made-up students, written as the station writes them, for trying the
 // collector and measuring it. Each student's answers follow a simple ability model against
 // the key, so scores and questions behave like real ones: question 7 of every model answers
-// to luck alone, and on question 13 the best students prefer another option than the key.
+// to luck alone, on question 13 the best students prefer another option than the key, the
+// models run from easier to harder, and question 5 of every model is harder for Sexo 2.
 struct ResultadoLibrosDemo {
     int libros = 0;
     QString error; // empty when all were written

@@ -16,6 +16,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <array>
@@ -43,6 +45,8 @@ struct FilaLeida {
     QList<Celda> celdas;
     RespuestasAlumno alumno;
     bool puntuable = false; // its model is one the key can know
+    QByteArray csv;         // its CSV line
+    QByteArray huella;      // of its 32 report cells: equal rows are copies of one another
 };
 
 // One source workbook, made ready for the output on the reading threads: its rows and their
@@ -50,7 +54,6 @@ struct FilaLeida {
 struct LibroLeido {
     QString ruta;
     std::vector<FilaLeida> filas;
-    QByteArray csv;
     QString motivo; // empty when read
 };
 
@@ -62,10 +65,10 @@ public:
     {
         if (!m_motivo.isEmpty())
             return;
-        if (fila < 1 || fila > kFilasReporte || columna > columnas::kUltima) {
-            m_motivo = QStringLiteral("celda %1%2 fuera del informe").arg(nombreColumna(columna)).arg(fila);
+        // A note the staff wrote beside the report is theirs: it is not read, and it never
+        // costs the student's answers.
+        if (fila < 1 || fila > kFilasReporte || columna < 1 || columna > columnas::kUltima)
             return;
-        }
         QList<Celda> &valores = m_filas[size_t(fila - 1)];
         if (valores.isEmpty())
             valores.fill(Celda::deTexto(QString()), columnas::kUltima);
@@ -118,6 +121,19 @@ QString campoCsv(const QString &texto, bool esTexto = true)
     return QLatin1Char('"') + v + QLatin1Char('"');
 }
 
+// Who a row is of: the registration data (establishment, shift, section, sex, student code)
+// and the subject.
+QByteArray claveDeAlumno(const QList<Celda> &fila)
+{
+    QByteArray clave;
+    for (int columna : {columnas::kCodEmpresa, columnas::kTurno, columnas::kSeccion, columnas::kSexo, columnas::kDNI,
+                        columnas::kMateria}) {
+        clave += textoDe(fila[columna - 1]).toUtf8();
+        clave += '\0';
+    }
+    return clave;
+}
+
 // A report row as the analysis takes it; false when its model is none the key knows.
 bool respuestasDeFila(const QList<Celda> &fila, RespuestasAlumno *r)
 {
@@ -144,7 +160,7 @@ bool respuestasDeFila(const QList<Celda> &fila, RespuestasAlumno *r)
 
 LibroLeido leerLibro(const QString &ruta)
 {
-    LibroLeido libro {ruta, {}, {}, {}};
+    LibroLeido libro {ruta, {}, {}};
     QByteArray bytes;
     FilasDelLibro filas;
     FalloLectura fallo = leerArchivoLibro(ruta, &bytes);
@@ -161,15 +177,22 @@ LibroLeido leerLibro(const QString &ruta)
         return libro;
     const QString nombre = QFileInfo(ruta).fileName();
     const QString nombreCsv = campoCsv(nombre);
-    QString lineas;
     for (FilaLeida &fila : libro.filas) {
-        for (const Celda &c : std::as_const(fila.celdas))
-            lineas += campoCsv(textoDe(c), c.tipo == Celda::Tipo::Texto) + QLatin1Char(',');
-        lineas += nombreCsv + QStringLiteral("\r\n");
+        QString linea;
+        QCryptographicHash huella(QCryptographicHash::Sha1);
+        for (const Celda &c : std::as_const(fila.celdas)) {
+            const QString t = campoCsv(textoDe(c), c.tipo == Celda::Tipo::Texto);
+            linea += t + QLatin1Char(',');
+            // The type and the value of each cell, apart, so that "1" and 1 differ.
+            huella.addData(QByteArrayView(c.tipo == Celda::Tipo::Texto ? "t" : "n", 1));
+            huella.addData(textoDe(c).toUtf8());
+            huella.addData(QByteArrayView("\0", 1));
+        }
+        fila.csv = (linea + nombreCsv + QStringLiteral("\r\n")).toUtf8();
+        fila.huella = huella.result();
         fila.puntuable = respuestasDeFila(fila.celdas, &fila.alumno);
         fila.celdas << Celda::deTexto(nombre);
     }
-    libro.csv = lineas.toUtf8();
     return libro;
 }
 
@@ -443,18 +466,23 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
         Salida libro(temporal, carpetaSalida);
         const QStringList cabecera = encabezados();
         const int resultados = libro.hoja(QStringLiteral("Resultados"), cabecera);
-        int puntajes = -1, items = -1, modelos = -1, clases = -1;
+        int puntajes = -1, items = -1, modelos = -1, clases = -1, equiparacion = -1;
         if (claves) {
             puntajes = libro.hoja(QStringLiteral("Puntajes"),
                                   {QStringLiteral("Código de Empresa"), QStringLiteral("Nombre del Establecimiento"),
                                    QStringLiteral("Turno"), QStringLiteral("Sección"), QStringLiteral("Sexo"),
                                    QStringLiteral("Código de Alumno/a"), QStringLiteral("Materia"), QStringLiteral("Modelo"),
-                                   QStringLiteral("Correctas"), QStringLiteral("Porcentaje"), QStringLiteral("Archivo")});
-            items = libro.hoja(QStringLiteral("Items"),
-                               {QStringLiteral("Materia"), QStringLiteral("Modelo"), QStringLiteral("Pregunta"),
-                                QStringLiteral("Clave"), QStringLiteral("Alumnos"), QStringLiteral("A"), QStringLiteral("B"),
-                                QStringLiteral("C"), QStringLiteral("D"), QStringLiteral("Sin respuesta"),
-                                QStringLiteral("Facilidad"), QStringLiteral("Discriminación"), QStringLiteral("Observación")});
+                                   QStringLiteral("Correctas"), QStringLiteral("Porcentaje"), QStringLiteral("Archivo"),
+                                   QStringLiteral("Puntaje equiparado"), QStringLiteral("Porcentaje equiparado")});
+            QStringList titulosItems {QStringLiteral("Materia"), QStringLiteral("Modelo"), QStringLiteral("Pregunta"),
+                                      QStringLiteral("Clave"), QStringLiteral("Alumnos"), QStringLiteral("A"), QStringLiteral("B"),
+                                      QStringLiteral("C"), QStringLiteral("D"), QStringLiteral("Sin respuesta"),
+                                      QStringLiteral("Facilidad"), QStringLiteral("Discriminación"), QStringLiteral("Observación")};
+            for (const char *grupo : {"r ", "Mejores ", "Peores "})
+                for (const char *opcion : {"A", "B", "C", "D"})
+                    titulosItems << QLatin1String(grupo) + QLatin1String(opcion);
+            titulosItems << QStringLiteral("DIF delta") << QStringLiteral("DIF chi2") << QStringLiteral("DIF categoría");
+            items = libro.hoja(QStringLiteral("Items"), titulosItems);
             modelos = libro.hoja(QStringLiteral("Modelos"),
                                  {QStringLiteral("Materia"), QStringLiteral("Modelo"), QStringLiteral("Alumnos"),
                                   QStringLiteral("Media"), QStringLiteral("Desvío"), QStringLiteral("KR-20"),
@@ -462,7 +490,13 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
             clases = libro.hoja(QStringLiteral("Establecimientos"),
                                 {QStringLiteral("Código de Empresa"), QStringLiteral("Nombre del Establecimiento"),
                                  QStringLiteral("Turno"), QStringLiteral("Sección"), QStringLiteral("Materia"),
-                                 QStringLiteral("Alumnos"), QStringLiteral("Porcentaje medio")});
+                                 QStringLiteral("Alumnos"), QStringLiteral("Porcentaje medio"),
+                                 QStringLiteral("Porcentaje equiparado medio")});
+            QStringList titulosEquiparacion {QStringLiteral("Materia"), QStringLiteral("Modelo"), QStringLiteral("Alumnos"),
+                                             QStringLiteral("Método")};
+            for (int x = 0; x <= kPreguntas; ++x)
+                titulosEquiparacion << QString::number(x);
+            equiparacion = libro.hoja(QStringLiteral("Equiparación"), titulosEquiparacion);
         }
 
         QFile csv(etapas[1].temporal);
@@ -486,6 +520,28 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
         };
         std::future<std::vector<LibroLeido>> siguiente = leerDesde(0, {});
         std::vector<LibroLeido> tanda;
+        // Each student and subject, once: who was seen, with which row, and where.
+        struct Visto {
+            QByteArray huella;
+            QString ruta;
+            int puntaje; // index in `diferidos`, or -1
+        };
+        QHash<QByteArray, Visto> vistos;
+        // The scores, written once every student is known: the equated score needs them all,
+        // and a later copy that differs takes a student out.
+        struct Diferido {
+            RespuestasAlumno alumno;
+            int correctas;
+            QString archivo;
+            bool fuera;
+        };
+        std::vector<Diferido> diferidos;
+        QSet<QString> textos; // the names of schools, shifts and sections, each kept once
+        auto compartido = [&textos](RespuestasAlumno a) {
+            for (QString *t : {&a.codEmpresa, &a.nombreEscuela, &a.turno, &a.seccion})
+                *t = *textos.insert(*t);
+            return a;
+        };
         for (int desde = 0; desde < libros.size(); desde += kLibrosPorTanda) {
             if (progreso)
                 progreso(desde, int(libros.size()));
@@ -499,9 +555,31 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
                     continue;
                 }
                 ++informe.libros;
+                const QString archivo = QFileInfo(leido.ruta).fileName();
                 for (const FilaLeida &fila : leido.filas) {
+                    const QByteArray quien = claveDeAlumno(fila.celdas);
+                    auto visto = vistos.find(quien);
+                    if (visto != vistos.end() && visto->huella == fila.huella) {
+                        // The same row again (a folder given twice, a workbook copied): once.
+                        informe.omitidos << QStringLiteral("%1: copia repetida de %2; se cuenta una vez").arg(leido.ruta, visto->ruta);
+                        continue;
+                    }
                     libro.fila(resultados, fila.celdas);
+                    escribirCsv(fila.csv);
                     ++informe.filas;
+                    if (visto != vistos.end()) {
+                        // Two different rows for one student and subject: neither can be
+                        // trusted, both stay in "Resultados" and neither counts.
+                        informe.omitidos << QStringLiteral("%1: respuestas distintas para el mismo alumno en %2; no se puntúa ninguna")
+                                                .arg(leido.ruta, visto->ruta);
+                        if (visto->puntaje >= 0 && !diferidos[size_t(visto->puntaje)].fuera) {
+                            diferidos[size_t(visto->puntaje)].fuera = true;
+                            analisis->quitar(diferidos[size_t(visto->puntaje)].alumno);
+                            --informe.puntuadas;
+                        }
+                        continue;
+                    }
+                    visto = vistos.insert(quien, {fila.huella, leido.ruta, -1});
                     if (!analisis)
                         continue;
                     const RespuestasAlumno &alumno = fila.alumno;
@@ -511,14 +589,10 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
                         continue;
                     }
                     const int correctas = analisis->agregar(alumno);
-                    libro.fila(puntajes, {texto(alumno.codEmpresa), texto(alumno.nombreEscuela), texto(alumno.turno),
-                                          texto(alumno.seccion), numeroCelda(alumno.sexo), texto(alumno.dni),
-                                          texto(nombreMateria(alumno.asignatura)), numeroCelda(alumno.modelo),
-                                          numeroCelda(correctas), numeroCelda(100.0 * correctas / kPreguntas),
-                                          fila.celdas.last()});
+                    visto->puntaje = int(diferidos.size());
+                    diferidos.push_back({compartido(alumno), correctas, archivo, false});
                     ++informe.puntuadas;
                 }
-                escribirCsv(leido.csv);
             }
         }
         if (progreso)
@@ -527,21 +601,49 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
         if (analisis) {
             resumenModelos = analisis->modelos();
             resumenClases = analisis->establecimientos();
+            for (const Diferido &d : diferidos) {
+                if (d.fuera)
+                    continue;
+                const RespuestasAlumno &a = d.alumno;
+                const double equiparado = analisis->equiparado(a.asignatura, a.modelo, d.correctas);
+                libro.fila(puntajes, {texto(a.codEmpresa), texto(a.nombreEscuela), texto(a.turno), texto(a.seccion),
+                                      numeroCelda(a.sexo), texto(a.dni), texto(nombreMateria(a.asignatura)),
+                                      numeroCelda(a.modelo), numeroCelda(d.correctas),
+                                      numeroCelda(100.0 * d.correctas / kPreguntas), texto(d.archivo),
+                                      numeroCelda(equiparado), numeroCelda(porcentajeEquiparado(equiparado))});
+            }
+            std::vector<Diferido>().swap(diferidos);
             for (const AnalisisModelo &m : resumenModelos) {
                 const Celda materia = texto(nombreMateria(m.asignatura));
                 libro.fila(modelos, {materia, numeroCelda(m.modelo), numeroCelda(m.alumnos), numeroCelda(m.media),
                                      numeroCelda(m.desvio), opcional(m.kr20), opcional(m.errorEstandar)});
                 for (int q = 0; q < kPreguntas; ++q) {
                     const AnalisisItem &i = m.items[q];
-                    libro.fila(items, {materia, numeroCelda(m.modelo), numeroCelda(q + 1), texto(QString(QChar(i.clave))),
+                    QList<Celda> fila {materia, numeroCelda(m.modelo), numeroCelda(q + 1), texto(QString(QChar(i.clave))),
                                        numeroCelda(m.alumnos), numeroCelda(i.opciones[0]), numeroCelda(i.opciones[1]),
                                        numeroCelda(i.opciones[2]), numeroCelda(i.opciones[3]), numeroCelda(i.sinRespuesta),
-                                       numeroCelda(i.facilidad), opcional(i.discriminacion), texto(i.observacion)});
+                                       numeroCelda(i.facilidad), opcional(i.discriminacion), texto(i.observacion)};
+                    for (int o = 0; o < 4; ++o)
+                        fila << opcional(i.correlacionOpcion[o]);
+                    for (int o = 0; o < 4; ++o)
+                        fila << numeroCelda(i.entreMejores[o]);
+                    for (int o = 0; o < 4; ++o)
+                        fila << numeroCelda(i.entrePeores[o]);
+                    fila << opcional(i.difDelta) << opcional(i.difChi2) << texto(i.difCategoria);
+                    libro.fila(items, fila);
                 }
+                QList<Celda> curva {materia, numeroCelda(m.modelo), numeroCelda(m.alumnos),
+                                    texto(m.equiparado ? QStringLiteral("equipercentil")
+                                                       : QStringLiteral("sin equiparar (menos de %1 alumnos)")
+                                                             .arg(Analisis::kMinimoParaEquiparar))};
+                for (int x = 0; x <= kPreguntas; ++x)
+                    curva << numeroCelda(m.equiparacion[x]);
+                libro.fila(equiparacion, curva);
             }
             for (const AnalisisEstablecimiento &e : resumenClases)
                 libro.fila(clases, {texto(e.codEmpresa), texto(e.nombreEscuela), texto(e.turno), texto(e.seccion),
-                                    texto(nombreMateria(e.asignatura)), numeroCelda(e.alumnos), numeroCelda(e.porcentajeMedio)});
+                                    texto(nombreMateria(e.asignatura)), numeroCelda(e.alumnos), numeroCelda(e.porcentajeMedio),
+                                    numeroCelda(e.porcentajeEquiparadoMedio)});
         }
 
         // The report is drawn on its own thread, in memory, while the workbook is closed and

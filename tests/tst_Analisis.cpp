@@ -256,6 +256,79 @@ private slots:
         }
     }
 
+    // Equipercentile equating worked by hand. The model's scores 1, 2, 2, 3 against the pooled
+    // 0, 1, 2, 2, 3, 3, 4, 4: F_ref = 1/8, 2/8, 4/8, 6/8, 1. Ranks P(x) = 0, 12.5, 50, 87.5,
+    // then 100; 12.5 and 50 fall exactly on F_ref(0) and F_ref(2), so the next score is taken:
+    //   e(0) = 0/(1/8) + 0 − 0.5 = −0.5;   e(1) = (1/8 − 1/8)/(1/8) + 1 − 0.5 = 0.5;
+    //   e(2) = (4/8 − 4/8)/(2/8) + 3 − 0.5 = 2.5;   e(3) = (7/8 − 6/8)/(2/8) + 4 − 0.5 = 4;
+    //   P = 100 from 4 on: 22.5.
+    void equiparacionCalculadaAMano()
+    {
+        std::array<int, kPreguntas + 1> modelo {};
+        std::array<qint64, kPreguntas + 1> referencia {};
+        for (int x : {1, 2, 2, 3})
+            ++modelo[x];
+        for (int x : {0, 1, 2, 2, 3, 3, 4, 4})
+            ++referencia[x];
+        const std::array<double, kPreguntas + 1> e = equiparar(modelo, referencia);
+        const QList<double> esperado {-0.5, 0.5, 2.5, 4.0};
+        for (int x = 0; x <= kPreguntas; ++x)
+            QCOMPARE(e[x], x < 4 ? esperado[x] : 22.5);
+    }
+
+    // Mantel–Haenszel worked by hand, over two strata {A, B, C, D}: (10, 10, 5, 15), T = 40,
+    // and (20, 5, 10, 10), T = 45. α = (150/40 + 200/45) / (50/40 + 50/45) = 3.470588,
+    // delta = −2.35 ln α = −2.924162; ΣA = 30, ΣE(A) = 300/40 + 750/45 = 24.166667,
+    // ΣVar = 150000/62400 + 225000/89100 = 4.929099, chi2 = (5.833333 − 0.5)² / 4.929099
+    // = 5.770719: category C, favouring the reference. A stratum with one group only adds
+    // nothing; no wrong answer in the reference leaves α undefined.
+    void difCalculadoAMano_data()
+    {
+        QTest::addColumn<QList<int>>("estratos"); // four numbers a stratum
+        QTest::addColumn<double>("delta");        // 0: empty
+        QTest::addColumn<double>("chi2");
+        QTest::addColumn<QString>("categoria");
+        QTest::newRow("two strata") << QList<int>({10, 10, 5, 15, 20, 5, 10, 10}) << -2.924162 << 5.770719 << "C";
+        QTest::newRow("and one of a single group") << QList<int>({10, 10, 5, 15, 20, 5, 10, 10, 7, 3, 0, 0}) << -2.924162
+                                                   << 5.770719 << "C";
+        QTest::newRow("the reference never wrong") << QList<int>({10, 0, 5, 15, 20, 0, 10, 10}) << 0.0 << 0.0 << "";
+    }
+    void difCalculadoAMano()
+    {
+        QFETCH(QList<int>, estratos);
+        QFETCH(double, delta);
+        QFETCH(double, chi2);
+        QFETCH(QString, categoria);
+        std::vector<std::array<int, 4>> tablas;
+        for (qsizetype i = 0; i + 3 < estratos.size(); i += 4)
+            tablas.push_back({estratos[i], estratos[i + 1], estratos[i + 2], estratos[i + 3]});
+        const EstadisticoDif dif = mantelHaenszel(tablas);
+        QCOMPARE(dif.delta.has_value(), delta != 0);
+        if (dif.delta) {
+            QVERIFY(std::fabs(*dif.delta - delta) < 1e-6);
+            QVERIFY(std::fabs(*dif.chi2 - chi2) < 1e-6);
+        }
+        QCOMPARE(dif.categoria, categoria);
+    }
+
+    // The best and the worst 27 % in whole students, ⌈27 N / 100⌉: in floating point 0.27 × 900
+    // and 0.27 × 1,700 come out a hair above 243 and 459.
+    void grupoExtremoEnEnteros_data()
+    {
+        QTest::addColumn<int>("alumnos");
+        QTest::addColumn<int>("grupo");
+        QTest::newRow("1") << 1 << 1;
+        QTest::newRow("100") << 100 << 27;
+        QTest::newRow("900") << 900 << 243;
+        QTest::newRow("1700") << 1700 << 459;
+        QTest::newRow("1701") << 1701 << 460;
+    }
+    void grupoExtremoEnEnteros()
+    {
+        QFETCH(int, alumnos);
+        QTEST(int(alumnosDelGrupoExtremo(alumnos)), "grupo");
+    }
+
     void clavesSinEncabezado()
     {
         CeldasHoja celdas;

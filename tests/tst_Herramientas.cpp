@@ -200,6 +200,49 @@ private slots:
         QVERIFY(lineas[4].endsWith("_0404.xlsx") && lineas[4].contains(",Matematica,"));
     }
 
+    // Each student and subject counts once: a workbook read twice (a folder given twice, a
+    // copy in a second folder) adds nothing; a copy with an answer changed takes the student
+    // out, both named; a note the staff wrote beside the report costs nothing.
+    void cadaAlumnoUnaVez_data()
+    {
+        QTest::addColumn<QString>("copia");
+        QTest::addColumn<int>("filas");
+        QTest::addColumn<QString>("motivo");
+        QTest::newRow("the same folder twice") << "misma carpeta" << 2 << "copia repetida de ";
+        QTest::newRow("a copy in another folder") << "igual" << 2 << "copia repetida de ";
+        QTest::newRow("a copy with an answer changed") << "distinta" << 3 << "respuestas distintas para el mismo alumno en ";
+        QTest::newRow("a note beside the report") << "nota" << 2 << "";
+    }
+    void cadaAlumnoUnaVez()
+    {
+        QFETCH(QString, copia);
+        QFETCH(int, filas);
+        QFETCH(QString, motivo);
+        QTemporaryDir estacion, otra, salida;
+        const QString libro = libroDeAlumno(estacion.path(), "0101", true, true);
+        const QString copiado = QDir(otra.path()).filePath(QFileInfo(libro).fileName());
+        QVERIFY(QFile::copy(libro, copiado));
+        QStringList carpetas {estacion.path(), copia == "misma carpeta" ? estacion.path() : otra.path()};
+        if (copia == "distinta" || copia == "nota") {
+            const SalidaPython editado = ejecutarPython(copia == "nota" ? QStringLiteral("wb = openpyxl.load_workbook(sys.argv[1]); wb['Reporte']['A4'] = 'revisado'; wb['Reporte']['AH1'] = 'ok'; wb.save(sys.argv[1])")
+                                                                        : QStringLiteral("wb = openpyxl.load_workbook(sys.argv[1]); wb['Reporte']['K1'] = 'D'; wb.save(sys.argv[1])"),
+                                                        {copiado});
+            QVERIFY2(editado.ok, qPrintable(editado.error));
+            if (copia == "nota")
+                carpetas = {otra.path()};
+        }
+        const InformeRecopilacion r = recopilarResultados(salida.filePath("r.xlsx"), carpetas);
+        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QCOMPARE(r.filas, filas);
+        if (motivo.isEmpty()) {
+            QCOMPARE(r.omitidos, QStringList());
+            return;
+        }
+        QVERIFY(!r.omitidos.isEmpty());
+        QVERIFY2(r.omitidos.first().contains(motivo + libro) || r.omitidos.first().contains(motivo + copiado),
+                 qPrintable(r.omitidos.first()));
+    }
+
     // Text that a spreadsheet would run as a formula reaches the CSV as text, with a leading
     // apostrophe; numbers and ordinary text are left as they are.
     void csvQueNoSeEjecuta()

@@ -22,10 +22,13 @@ namespace {
 
 // Reads the source workbooks and the key with openpyxl, computes every score, facility,
 // discrimination (Pearson with the rest of the score), mean, deviation, KR-20 and standard
-// error by the definitions, and compares them with the collector's sheets. Prints "ok" and
-// the number of values compared, or every difference.
+// error, the equipercentile equating (in exact fractions), the option correlations, the shares
+// of the best and worst 27 % and the Mantel–Haenszel DIF by the definitions, and compares them
+// with the collector's sheets. Prints "ok", the number of values compared and of questions of
+// DIF category C, or every difference.
 const char *const kCalculoAparte = R"(
 import glob, math, os
+from fractions import Fraction
 carpeta, claves_ruta, salida_ruta = sys.argv[1:4]
 MATERIAS = ['Matematica', 'Lengua']
 claves = {}
@@ -43,6 +46,36 @@ for ruta in sorted(glob.glob(os.path.join(carpeta, 'Apl Examen - *.xlsx'))):
         correctas = sum(1 for r, k in zip(respuestas, clave) if r == k)
         alumnos.append(([fila[0], fila[1], fila[6], fila[7], fila[2], str(fila[3]), materia, modelo,
                          correctas, 100.0 * correctas / 22, os.path.basename(ruta)], respuestas))
+
+def histograma(grupo):
+    h = [0] * 23
+    for a in grupo:
+        h[a[0][8]] += 1
+    return h
+
+def equiparar(hm, hr):
+    nm, nr = sum(hm), sum(hr)
+    Fr = [Fraction(sum(hr[:u + 1]), nr) for u in range(23)]
+    e, debajo = [], Fraction(0)
+    for x in range(23):
+        P = 100 * (debajo + Fraction(hm[x], 2 * nm))
+        debajo += Fraction(hm[x], nm)
+        if P == 100:
+            e.append(22.5)
+            continue
+        u = next(u for u in range(23) if 100 * Fr[u] > P)
+        e.append(float((P / 100 - (Fr[u - 1] if u else 0)) / Fraction(hr[u], nr) + u) - 0.5)
+    return e
+
+curvas = {}
+for materia in MATERIAS:
+    todos = [a for a in alumnos if a[0][6] == materia]
+    for modelo in range(1, 7):
+        grupo = [a for a in todos if a[0][7] == modelo]
+        curvas[(materia, modelo)] = equiparar(histograma(grupo), histograma(todos)) if len(grupo) >= 200 else list(range(23))
+for a, _ in alumnos:
+    eq = curvas[(a[6], a[7])][a[8]]
+    a.extend([eq, min(100.0, max(0.0, 100.0 * eq / 22))])
 
 libro = openpyxl.load_workbook(salida_ruta, read_only=True)
 def filas(nombre):
@@ -70,8 +103,41 @@ def pearson(x, y):
     sxx = sum((a - mx) ** 2 for a in x); syy = sum((b - my) ** 2 for b in y)
     return None if sxx == 0 or syy == 0 else sxy / math.sqrt(sxx * syy)
 
+def mantel_haenszel(grupo, clave, q):
+    ref = [a for a in grupo if a[0][4] == 1]
+    foc = [a for a in grupo if a[0][4] == 2]
+    if len(ref) < 100 or len(foc) < 100:
+        return [None, None, None]
+    num = den = suma = esperada = var = 0.0
+    for k in range(23):
+        A = sum(1 for a in ref if a[0][8] == k and a[1][q] == clave[q]); B = sum(1 for a in ref if a[0][8] == k) - A
+        C = sum(1 for a in foc if a[0][8] == k and a[1][q] == clave[q]); D = sum(1 for a in foc if a[0][8] == k) - C
+        T = A + B + C + D
+        if A + B == 0 or C + D == 0:
+            continue
+        num += A * D / T; den += B * C / T; suma += A; esperada += (A + B) * (A + C) / T
+        var += (A + B) * (C + D) * (A + C) * (B + D) / (T * T * (T - 1))
+    if num <= 0 or den <= 0 or var <= 0:
+        return [None, None, None]
+    delta = -2.35 * math.log(num / den)
+    chi2 = (abs(suma - esperada) - 0.5) ** 2 / var
+    categoria = 'A' if abs(delta) < 1 or chi2 < 3.841 else ('C' if abs(delta) >= 1.5 else 'B')
+    return [delta, chi2, categoria]
+
+def extremos(hist, arriba):
+    n = sum(hist); g = (27 * n + 99) // 100
+    peso, tomados = [Fraction(0)] * 23, 0
+    for c in (range(22, -1, -1) if arriba else range(23)):
+        if tomados >= g:
+            break
+        if hist[c]:
+            k = min(hist[c], g - tomados); peso[c] = Fraction(k, hist[c]); tomados += k
+    return peso, g
+
+categorias_c = 0
 items = iter(filas('Items'))
 modelos = iter(filas('Modelos'))
+curvas_obtenidas = iter(filas('Equiparación'))
 for materia in MATERIAS:
     for modelo in range(1, 7):
         grupo = [a for a in alumnos if a[0][6] == materia and a[0][7] == modelo]
@@ -91,30 +157,54 @@ for materia in MATERIAS:
             esperado = [materia, modelo, q + 1, clave[q], n] + \
                 [sum(1 for a in grupo if a[1][q] == o) for o in 'ABCD'] + \
                 [sum(1 for a in grupo if a[1][q] is None), p, pearson(x, resto)]
+            correlaciones = [pearson([1 if a[1][q] == o else 0 for a in grupo], resto) for o in 'ABCD']
+            mejores, g = extremos(histograma(grupo), True)
+            peores, _ = extremos(histograma(grupo), False)
+            esperado += [None] + correlaciones
+            esperado += [float(sum(mejores[a[0][8]] for a in grupo if a[1][q] == o) / g) for o in 'ABCD']
+            esperado += [float(sum(peores[a[0][8]] for a in grupo if a[1][q] == o) / g) for o in 'ABCD']
+            esperado += mantel_haenszel(grupo, clave, q)
             obtenido = next(items)
             for j, e in enumerate(esperado):
-                o = obtenido[j]
-                if e is None:
-                    igual('Items %s %d P%d discriminación vacía' % (materia, modelo, q + 1), None, o)
-                else:
-                    igual('Items %s %d P%d columna %d' % (materia, modelo, q + 1, j + 1), e, o)
+                if j == 12:
+                    continue  # the observation, checked below
+                o = obtenido[j] if obtenido[j] != '' else None
+                igual('Items %s %d P%d columna %d' % (materia, modelo, q + 1, j + 1), e, o)
+            observacion = obtenido[12] or ''
+            for o, r in zip('ABCD', correlaciones):
+                y = [1 if a[1][q] == o else 0 for a in grupo]
+                # The sign in integers: a correlation of exactly 0 names nothing.
+                positiva = n * sum(a * b for a, b in zip(y, resto)) - sum(y) * sum(resto) > 0
+                if o != clave[q] and r is not None and positiva:
+                    igual('Items %s %d P%d: la opción %s nombrada' % (materia, modelo, q + 1, o), True,
+                          ('la opción %s atrae' % o) in observacion)
+            if esperado[-1] == 'C':
+                categorias_c += 1
+                igual('Items %s %d P%d: el DIF C nombrado' % (materia, modelo, q + 1), True, 'DIF de categoría C' in observacion)
         kr20 = 22 / 21 * (1 - spq / varianza) if n >= 2 and varianza > 0 else None
         se = math.sqrt(varianza) * math.sqrt(1 - kr20) if kr20 is not None else None
         esperado = [materia, modelo, n, media, math.sqrt(varianza), kr20, se]
         obtenido = next(modelos)
         for j, e in enumerate(esperado):
             igual('Modelos %s %d columna %d' % (materia, modelo, j + 1), e, obtenido[j])
+        metodo = 'equipercentil' if n >= 200 else 'sin equiparar (menos de 200 alumnos)'
+        esperado = [materia, modelo, n, metodo] + [float(v) for v in curvas[(materia, modelo)]]
+        obtenido = next(curvas_obtenidas)
+        for j, e in enumerate(esperado):
+            igual('Equiparación %s %d columna %d' % (materia, modelo, j + 1), e, obtenido[j])
 
 clases = {}
 for a, _ in alumnos:
     k = (a[0], a[1], a[2], a[3], MATERIAS.index(a[6]))
-    clases.setdefault(k, []).append(a[9])
+    clases.setdefault(k, []).append((a[9], a[12]))
 obtenidas = filas('Establecimientos')
 igual('Establecimientos, filas', len(clases), len(obtenidas))
 for (k, porcentajes), o in zip(sorted(clases.items()), obtenidas):
-    for j, e in enumerate([k[0], k[1], k[2], k[3], MATERIAS[k[4]], len(porcentajes), sum(porcentajes) / len(porcentajes)]):
+    n = len(porcentajes)
+    for j, e in enumerate([k[0], k[1], k[2], k[3], MATERIAS[k[4]], n, sum(p for p, _ in porcentajes) / n,
+                           sum(p for _, p in porcentajes) / n]):
         igual('Establecimientos %s columna %d' % (k, j + 1), e, o[j])
-print('\n'.join(diferencias[:20]) if diferencias else 'ok %d' % comparados)
+print('\n'.join(diferencias[:20]) if diferencias else 'ok %d %d' % (comparados, categorias_c))
 )";
 
 QStringList hojasDe(const QString &ruta)
@@ -151,13 +241,13 @@ private slots:
         QCOMPARE(r.libros, 160);
         QCOMPARE(r.puntuadas, r.filas);
         QVERIFY(r.omitidos.isEmpty());
-        QCOMPARE(hojasDe(salida), QStringList({"Resultados", "Puntajes", "Items", "Modelos", "Establecimientos"}));
-        const SalidaPython py = ejecutarPython(QLatin1String(kCalculoAparte), {m_libros, m_claves, salida});
+        QCOMPARE(hojasDe(salida), QStringList({"Resultados", "Puntajes", "Items", "Modelos", "Establecimientos", "Equiparación"}));
+        const SalidaPython py = ejecutarPython(QString::fromUtf8(kCalculoAparte), {m_libros, m_claves, salida});
         QVERIFY2(py.ok, qPrintable(py.error));
         QVERIFY2(py.salida.startsWith(QStringLiteral("ok ")), qPrintable(py.salida));
-        qInfo("%s valores comparados", qPrintable(py.salida.mid(3).trimmed()));
-        // Every model of both subjects has students: 12 × (22 items × 12 columns + 7) at least.
-        QVERIFY(py.salida.mid(3).trimmed().toInt() > 12 * (22 * 12 + 7));
+        qInfo("%s valores comparados", qPrintable(py.salida.mid(3).trimmed().section(' ', 0, 0)));
+        // Every model of both subjects has students: 12 × (22 items × 27 columns + 7 + 27) at least.
+        QVERIFY(py.salida.mid(3).trimmed().section(' ', 0, 0).toInt() > 12 * (22 * 27 + 7 + 27));
     }
 
     // The report opens, every page has something drawn, the charts are there with their flagged
