@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <future>
 #include <thread>
 #include <vector>
@@ -39,6 +40,26 @@ QStringList encabezados()
     return h;
 }
 
+// 128 bits of a SHA-1: what tells rows and students apart, kept without an allocation each.
+struct Huella128 {
+    quint64 alta = 0;
+    quint64 baja = 0;
+    bool operator==(const Huella128 &otra) const = default;
+};
+
+size_t qHash(const Huella128 &h, size_t semilla = 0)
+{
+    return qHashMulti(semilla, h.alta, h.baja);
+}
+
+Huella128 huella128(const QByteArray &sha)
+{
+    Huella128 h;
+    std::memcpy(&h.alta, sha.constData(), 8);
+    std::memcpy(&h.baja, sha.constData() + 8, 8);
+    return h;
+}
+
 // A report row as it goes to the output, with the file's name last, and as the analysis
 // takes it.
 struct FilaLeida {
@@ -46,13 +67,14 @@ struct FilaLeida {
     RespuestasAlumno alumno;
     bool puntuable = false; // its model is one the key can know
     QByteArray csv;         // its CSV line
-    QByteArray huella;      // of its 32 report cells: equal rows are copies of one another
+    Huella128 huella;       // of its 32 report cells: equal rows are copies of one another
 };
 
 // One source workbook, made ready for the output on the reading threads: its rows and their
 // CSV lines, or why it was left out.
 struct LibroLeido {
     QString ruta;
+    int indice = 0; // in the list of workbooks
     std::vector<FilaLeida> filas;
     QString motivo; // empty when read
 };
@@ -123,15 +145,15 @@ QString campoCsv(const QString &texto, bool esTexto = true)
 
 // Who a row is of: the registration data (establishment, shift, section, sex, student code)
 // and the subject.
-QByteArray claveDeAlumno(const QList<Celda> &fila)
+Huella128 claveDeAlumno(const QList<Celda> &fila)
 {
-    QByteArray clave;
+    QCryptographicHash clave(QCryptographicHash::Sha1);
     for (int columna : {columnas::kCodEmpresa, columnas::kTurno, columnas::kSeccion, columnas::kSexo, columnas::kDNI,
                         columnas::kMateria}) {
-        clave += textoDe(fila[columna - 1]).toUtf8();
-        clave += '\0';
+        clave.addData(textoDe(fila[columna - 1]).toUtf8());
+        clave.addData(QByteArrayView("\0", 1));
     }
-    return clave;
+    return huella128(clave.result());
 }
 
 // A report row as the analysis takes it; false when its model is none the key knows.
@@ -158,9 +180,9 @@ bool respuestasDeFila(const QList<Celda> &fila, RespuestasAlumno *r)
     return true;
 }
 
-LibroLeido leerLibro(const QString &ruta)
+LibroLeido leerLibro(const QString &ruta, int indice)
 {
-    LibroLeido libro {ruta, {}, {}};
+    LibroLeido libro {ruta, indice, {}, {}};
     QByteArray bytes;
     FilasDelLibro filas;
     FalloLectura fallo = leerArchivoLibro(ruta, &bytes);
@@ -189,7 +211,7 @@ LibroLeido leerLibro(const QString &ruta)
             huella.addData(QByteArrayView("\0", 1));
         }
         fila.csv = (linea + nombreCsv + QStringLiteral("\r\n")).toUtf8();
-        fila.huella = huella.result();
+        fila.huella = huella128(huella.result());
         fila.puntuable = respuestasDeFila(fila.celdas, &fila.alumno);
         fila.celdas << Celda::deTexto(nombre);
     }
@@ -205,7 +227,7 @@ std::vector<LibroLeido> leerTanda(const QStringList &rutas, int desde, int hasta
     for (int h = 0; h < hilos; ++h) {
         trabajadores.emplace_back([&, h] {
             for (int i = desde + h; i < hasta; i += hilos)
-                libros[size_t(i - desde)] = leerLibro(rutas[i]);
+                libros[size_t(i - desde)] = leerLibro(rutas[i], i);
         });
     }
     for (std::thread &t : trabajadores)
@@ -522,17 +544,17 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
         std::vector<LibroLeido> tanda;
         // Each student and subject, once: who was seen, with which row, and where.
         struct Visto {
-            QByteArray huella;
-            QString ruta;
+            Huella128 huella;
+            int libro;   // index in `libros`
             int puntaje; // index in `diferidos`, or -1
         };
-        QHash<QByteArray, Visto> vistos;
+        QHash<Huella128, Visto> vistos;
         // The scores, written once every student is known: the equated score needs them all,
         // and a later copy that differs takes a student out.
         struct Diferido {
             RespuestasAlumno alumno;
             int correctas;
-            QString archivo;
+            int libro; // index in `libros`
             bool fuera;
         };
         std::vector<Diferido> diferidos;
@@ -555,13 +577,12 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
                     continue;
                 }
                 ++informe.libros;
-                const QString archivo = QFileInfo(leido.ruta).fileName();
                 for (const FilaLeida &fila : leido.filas) {
-                    const QByteArray quien = claveDeAlumno(fila.celdas);
+                    const Huella128 quien = claveDeAlumno(fila.celdas);
                     auto visto = vistos.find(quien);
                     if (visto != vistos.end() && visto->huella == fila.huella) {
                         // The same row again (a folder given twice, a workbook copied): once.
-                        informe.omitidos << QStringLiteral("%1: copia repetida de %2; se cuenta una vez").arg(leido.ruta, visto->ruta);
+                        informe.omitidos << QStringLiteral("%1: copia repetida de %2; se cuenta una vez").arg(leido.ruta, libros[visto->libro]);
                         continue;
                     }
                     libro.fila(resultados, fila.celdas);
@@ -571,7 +592,7 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
                         // Two different rows for one student and subject: neither can be
                         // trusted, both stay in "Resultados" and neither counts.
                         informe.omitidos << QStringLiteral("%1: respuestas distintas para el mismo alumno en %2; no se puntúa ninguna")
-                                                .arg(leido.ruta, visto->ruta);
+                                                .arg(leido.ruta, libros[visto->libro]);
                         if (visto->puntaje >= 0 && !diferidos[size_t(visto->puntaje)].fuera) {
                             diferidos[size_t(visto->puntaje)].fuera = true;
                             analisis->quitar(diferidos[size_t(visto->puntaje)].alumno);
@@ -579,7 +600,7 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
                         }
                         continue;
                     }
-                    visto = vistos.insert(quien, {fila.huella, leido.ruta, -1});
+                    visto = vistos.insert(quien, {fila.huella, leido.indice, -1});
                     if (!analisis)
                         continue;
                     const RespuestasAlumno &alumno = fila.alumno;
@@ -590,7 +611,7 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
                     }
                     const int correctas = analisis->agregar(alumno);
                     visto->puntaje = int(diferidos.size());
-                    diferidos.push_back({compartido(alumno), correctas, archivo, false});
+                    diferidos.push_back({compartido(alumno), correctas, leido.indice, false});
                     ++informe.puntuadas;
                 }
             }
@@ -609,7 +630,8 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
                 libro.fila(puntajes, {texto(a.codEmpresa), texto(a.nombreEscuela), texto(a.turno), texto(a.seccion),
                                       numeroCelda(a.sexo), texto(a.dni), texto(nombreMateria(a.asignatura)),
                                       numeroCelda(a.modelo), numeroCelda(d.correctas),
-                                      numeroCelda(100.0 * d.correctas / kPreguntas), texto(d.archivo),
+                                      numeroCelda(100.0 * d.correctas / kPreguntas),
+                                      texto(QFileInfo(libros[d.libro]).fileName()),
                                       numeroCelda(equiparado), numeroCelda(porcentajeEquiparado(equiparado))});
             }
             std::vector<Diferido>().swap(diferidos);
