@@ -417,7 +417,7 @@ void prepararProcesoDeRecopilacion()
 
 InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QStringList &carpetas,
                                         const std::function<void(int, int)> &progreso, const Claves *claves,
-                                        const QString &rutaClaves)
+                                        const QString &rutaClaves, const std::atomic<bool> *cancelar)
 {
     InformeRecopilacion informe;
     const QFileInfo salida(salidaXlsx);
@@ -567,6 +567,11 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
         for (int desde = 0; desde < libros.size(); desde += kLibrosPorTanda) {
             if (progreso)
                 progreso(desde, int(libros.size()));
+            if (cancelar && cancelar->load()) {
+                siguiente.wait();
+                csv.close();
+                return fallar(QStringLiteral("recopilación cancelada; no se guardó nada"));
+            }
             std::vector<LibroLeido> escrita = std::move(tanda);
             tanda = siguiente.get();
             if (desde + kLibrosPorTanda < libros.size())

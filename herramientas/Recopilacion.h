@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 #include <utility>
 
@@ -32,9 +33,11 @@ struct InformeRecopilacion {
 // No output may be an input: one that would replace the key (`rutaClaves`) or lie inside a
 // folder being read is refused. The three files are written beside their places and read
 // back, and only then does each replace its old one; a failure leaves the old set whole.
+// When `cancelar` turns true the run stops at the next batch, and nothing is placed.
 InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QStringList &carpetas,
                                         const std::function<void(int hechos, int total)> &progreso = {},
-                                        const Claves *claves = nullptr, const QString &rutaClaves = {});
+                                        const Claves *claves = nullptr, const QString &rutaClaves = {},
+                                        const std::atomic<bool> *cancelar = nullptr);
 
 // Sets up a process that collects, before any thread or the application starts; call it first
 // in main. The report is drawn, so fonts are needed, but never a screen: the offscreen

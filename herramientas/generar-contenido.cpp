@@ -1,6 +1,9 @@
 // Writes the demo exam content beside a station, and on request its answer key somewhere else:
-//   generar-contenido CARPETA [--reemplazar] [--claves ARCHIVO]
+//   generar-contenido CARPETA [--reemplazar] [--claves ARCHIVO] [--libros N]
+// With --libros, N made-up students' results workbooks go into CARPETA as well, answered
+// against the demo key: something to gather and score.
 #include "ContenidoDemo.h"
+#include "LibrosDemo.h"
 
 #include <QGuiApplication>
 #include <QStringList>
@@ -20,9 +23,23 @@ int main(int argc, char **argv)
         claves = args.value(opcion + 1);
         args.remove(opcion, qMin<qsizetype>(2, args.size() - opcion));
     }
-    if (args.size() != 1 || (opcion >= 0 && claves.isEmpty())) {
-        std::fprintf(stderr, "uso: generar-contenido CARPETA [--reemplazar] [--claves ARCHIVO]\n");
+    int libros = 0;
+    const qsizetype opcionLibros = args.indexOf(QStringLiteral("--libros"));
+    if (opcionLibros >= 0) {
+        libros = args.value(opcionLibros + 1).toInt();
+        args.remove(opcionLibros, qMin<qsizetype>(2, args.size() - opcionLibros));
+    }
+    if (args.size() != 1 || (opcion >= 0 && claves.isEmpty()) || (opcionLibros >= 0 && libros <= 0)) {
+        std::fprintf(stderr, "uso: generar-contenido CARPETA [--reemplazar] [--claves ARCHIVO] [--libros N]\n");
         return 2;
+    }
+    if (libros > 0) {
+        const ResultadoLibrosDemo r = generarLibrosDemo(args.first(), clavesDemo(), libros, quint32(libros));
+        if (!r.error.isEmpty()) {
+            std::fprintf(stderr, "error: %s\n", qPrintable(r.error));
+            return 1;
+        }
+        std::printf("%d libros de alumnos escritos en %s\n", r.libros, qPrintable(args.first()));
     }
     if (!claves.isEmpty()) {
         const QString error = escribirClavesDemo(args.first(), claves);

@@ -1,0 +1,617 @@
+#include "VentanaPersonal.h"
+
+#include "Claves.h"
+#include "Disco.h"
+#include "Recopilacion.h"
+#include "Verificacion.h"
+#include "VisorPdf.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QThread>
+#include <QVBoxLayout>
+
+#include <optional>
+
+namespace {
+
+const QLocale kLocal(QLocale::Spanish, QLocale::Argentina);
+
+QSettings preferencias()
+{
+    return QSettings(QStringLiteral("ORBELA"), QStringLiteral("personal"));
+}
+
+QString nativa(const QString &ruta)
+{
+    return QDir::toNativeSeparators(ruta);
+}
+
+// A path field with its label (whose letter reaches the field) and an "Elegir…" button.
+QLineEdit *campoDeRuta(QGridLayout *grilla, int fila, const QString &etiqueta, QWidget *padre,
+                       std::function<QString(QWidget *)> elegir)
+{
+    auto *titulo = new QLabel(etiqueta, padre);
+    auto *campo = new QLineEdit(padre);
+    titulo->setBuddy(campo);
+    auto *boton = new QPushButton(QStringLiteral("Elegir…"), padre);
+    QObject::connect(boton, &QPushButton::clicked, padre, [campo, elegir, padre] {
+        const QString elegida = elegir(padre);
+        if (!elegida.isEmpty())
+            campo->setText(nativa(elegida));
+    });
+    grilla->addWidget(titulo, fila, 0);
+    grilla->addWidget(campo, fila, 1);
+    grilla->addWidget(boton, fila, 2);
+    return campo;
+}
+
+std::function<QString(QWidget *)> elegirCarpeta(const QString &titulo)
+{
+    return [titulo](QWidget *padre) { return QFileDialog::getExistingDirectory(padre, titulo); };
+}
+
+QLabel *etiquetaDeError(QWidget *padre)
+{
+    auto *error = new QLabel(padre);
+    error->setWordWrap(true);
+    error->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    error->setStyleSheet(QStringLiteral("color: #a40000;"));
+    error->hide();
+    return error;
+}
+
+// "…/Mat_Mod1_P3.jpg: falta la imagen" → the path and the reason.
+std::pair<QString, QString> rutaYMotivo(const QString &linea)
+{
+    const qsizetype barra = std::max(linea.lastIndexOf(QLatin1Char('/')), linea.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype separador = linea.indexOf(QStringLiteral(": "), std::max<qsizetype>(barra, 0));
+    if (separador < 0)
+        return {QString(), linea};
+    return {linea.left(separador), linea.mid(separador + 2)};
+}
+
+QTableWidget *tabla(const QStringList &titulos, QWidget *padre)
+{
+    auto *t = new QTableWidget(0, int(titulos.size()), padre);
+    t->setHorizontalHeaderLabels(titulos);
+    t->horizontalHeader()->setStretchLastSection(true);
+    t->horizontalHeader()->setDefaultSectionSize(420);
+    t->verticalHeader()->hide();
+    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    t->setSelectionBehavior(QAbstractItemView::SelectRows);
+    t->setSortingEnabled(true);
+    return t;
+}
+
+void llenar(QTableWidget *t, const QList<std::pair<QString, QString>> &filas)
+{
+    t->setSortingEnabled(false);
+    t->setRowCount(int(filas.size()));
+    for (int i = 0; i < filas.size(); ++i) {
+        t->setItem(i, 0, new QTableWidgetItem(filas[i].first));
+        t->setItem(i, 1, new QTableWidgetItem(filas[i].second));
+    }
+    t->setSortingEnabled(true);
+}
+
+bool dentroDe(const QString &ruta, const QString &carpeta)
+{
+    return !carpeta.isEmpty() && (ruta == carpeta || ruta.startsWith(carpeta + QLatin1Char('/')));
+}
+
+QString nombreDelPrograma()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("estacion.exe");
+#else
+    return QStringLiteral("estacion");
+#endif
+}
+
+// Copies the master's `Imagenes` over the station's, file by file, each replaced in one step
+// and never through a link; the station's own files (workbooks, records) are outside it and
+// never touched. Returns the files copied; `errores` gets each file that could not be.
+int copiarContenido(const QString &maestra, const QString &estacion, QStringList *errores)
+{
+    DiscoLocal disco;
+    const QDir origen(QDir(maestra).filePath(QStringLiteral("Imagenes")));
+    const QDir destino(QDir(estacion).filePath(QStringLiteral("Imagenes")));
+    int copiados = 0;
+    for (QDirIterator it(origen.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
+        const QString ruta = it.next();
+        const QString relativa = origen.relativeFilePath(ruta);
+        const QString nueva = destino.filePath(relativa);
+        QByteArray bytes;
+        Resultado r = disco.leer(ruta, 256 * 1024 * 1024, &bytes);
+        if (r.ok() && !QDir().mkpath(QFileInfo(nueva).absolutePath()))
+            r = Resultado::fallo(CausaFallo::SinPermiso, QStringLiteral("no se puede crear la carpeta %1").arg(QFileInfo(nueva).absolutePath()));
+        if (r.ok())
+            r = disco.escribir(nueva, bytes);
+        if (r.ok())
+            ++copiados;
+        else
+            *errores << QStringLiteral("%1: %2").arg(nativa(nueva), r.texto());
+    }
+    return copiados;
+}
+
+QString probarConEstePrograma(const QString &ruta)
+{
+    return probarDocumentoAparte(QCoreApplication::applicationFilePath(), ruta);
+}
+
+} // namespace
+
+VentanaPersonal::VentanaPersonal(const QString &carpetaPrograma, QWidget *padre)
+    : QWidget(padre)
+    , m_carpetaPrograma(carpetaPrograma)
+    , m_pestanas(new QTabWidget(this))
+    , m_visor(std::make_unique<VisorPdf>())
+{
+    setObjectName(QStringLiteral("VentanaPersonal"));
+    setWindowTitle(QStringLiteral("Herramientas del personal"));
+    QFont letra = font();
+    letra.setPointSizeF(11);
+    setFont(letra);
+    m_pestanas->addTab(paginaPreparar(), QStringLiteral("&Preparar"));
+    m_pestanas->addTab(paginaVerificar(), QStringLiteral("&Verificar"));
+    m_pestanas->addTab(paginaRecopilar(), QStringLiteral("Rec&opilar"));
+    // Only the page on screen answers its letters: two pages may use the same one.
+    auto soloLaVisible = [this](int actual) {
+        for (int i = 0; i < m_pestanas->count(); ++i)
+            m_pestanas->widget(i)->setEnabled(i == actual);
+    };
+    connect(m_pestanas, &QTabWidget::currentChanged, this, soloLaVisible);
+    soloLaVisible(0);
+    auto *columna = new QVBoxLayout(this);
+    columna->addWidget(m_pestanas);
+    resize(980, 700);
+
+    QSettings ajustes = preferencias();
+    m_maestra->setText(ajustes.value(QStringLiteral("maestra")).toString());
+    m_estacion->setText(ajustes.value(QStringLiteral("estacion")).toString());
+    m_carpetaVerificar->setText(ajustes.value(QStringLiteral("verificar")).toString());
+    for (const QString &carpeta : ajustes.value(QStringLiteral("estaciones")).toStringList())
+        agregarEstacion(carpeta);
+    m_claves->setText(ajustes.value(QStringLiteral("claves")).toString());
+    const QString documentos = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    m_salida->setText(ajustes.value(QStringLiteral("salida"), nativa(QDir(documentos).filePath(QStringLiteral("resultados.xlsx"))))
+                          .toString());
+}
+
+VentanaPersonal::~VentanaPersonal()
+{
+    m_cancelar = true;
+    if (m_hilo)
+        m_hilo->wait();
+}
+
+bool VentanaPersonal::ocupada() const
+{
+    return m_hilo != nullptr;
+}
+
+QWidget *VentanaPersonal::paginaPreparar()
+{
+    auto *pagina = new QWidget;
+    auto *grilla = new QGridLayout;
+    auto *explicacion = new QLabel(QStringLiteral("Copia el contenido de la carpeta maestra a la estación (vuelven las imágenes "
+                                                  "que borró una materia terminada), pone el programa de la estación si falta "
+                                                  "y verifica el resultado. Los libros de los alumnos no se tocan."),
+                                   pagina);
+    explicacion->setWordWrap(true);
+    m_maestra = campoDeRuta(grilla, 0, QStringLiteral("Carpeta &maestra"), pagina, elegirCarpeta(QStringLiteral("Carpeta maestra")));
+    m_estacion = campoDeRuta(grilla, 1, QStringLiteral("Carpeta de la es&tación"), pagina,
+                             elegirCarpeta(QStringLiteral("Carpeta de la estación")));
+    m_copiar = new QPushButton(QStringLiteral("&Copiar y verificar"), pagina);
+    m_errorPreparar = etiquetaDeError(pagina);
+    m_resultadoPreparar = new QPlainTextEdit(pagina);
+    m_resultadoPreparar->setObjectName(QStringLiteral("ResultadoPreparar"));
+    m_resultadoPreparar->setReadOnly(true);
+    auto *columna = new QVBoxLayout(pagina);
+    columna->addWidget(explicacion);
+    columna->addLayout(grilla);
+    columna->addWidget(m_copiar, 0, Qt::AlignLeft);
+    columna->addWidget(m_errorPreparar);
+    columna->addWidget(m_resultadoPreparar, 1);
+    connect(m_copiar, &QPushButton::clicked, this, &VentanaPersonal::preparar);
+    return pagina;
+}
+
+QWidget *VentanaPersonal::paginaVerificar()
+{
+    auto *pagina = new QWidget;
+    auto *grilla = new QGridLayout;
+    m_carpetaVerificar = campoDeRuta(grilla, 0, QStringLiteral("Carpeta de la est&ación"), pagina,
+                                     elegirCarpeta(QStringLiteral("Carpeta de la estación")));
+    m_comprobar = new QPushButton(QStringLiteral("Co&mprobar"), pagina);
+    auto *copiarLista = new QPushButton(QStringLiteral("Copiar"), pagina);
+    m_resumenVerificar = new QLabel(pagina);
+    m_resumenVerificar->setObjectName(QStringLiteral("ResumenVerificar"));
+    m_resumenVerificar->setWordWrap(true);
+    m_problemas = tabla({QStringLiteral("Problema"), QStringLiteral("Ruta")}, pagina);
+    m_problemas->setObjectName(QStringLiteral("Problemas"));
+    auto *botones = new QHBoxLayout;
+    botones->addWidget(m_comprobar);
+    botones->addWidget(copiarLista);
+    botones->addStretch();
+    auto *columna = new QVBoxLayout(pagina);
+    columna->addLayout(grilla);
+    columna->addLayout(botones);
+    columna->addWidget(m_resumenVerificar);
+    columna->addWidget(m_problemas, 1);
+    connect(m_comprobar, &QPushButton::clicked, this, &VentanaPersonal::verificar);
+    connect(m_carpetaVerificar, &QLineEdit::returnPressed, this, &VentanaPersonal::verificar);
+    connect(copiarLista, &QPushButton::clicked, this, [this] {
+        QStringList lineas;
+        for (int i = 0; i < m_problemas->rowCount(); ++i)
+            lineas << m_problemas->item(i, 0)->text() + QLatin1Char('\t') + m_problemas->item(i, 1)->text();
+        lineas << m_resumenVerificar->text();
+        QGuiApplication::clipboard()->setText(lineas.join(QLatin1Char('\n')));
+    });
+    return pagina;
+}
+
+QWidget *VentanaPersonal::paginaRecopilar()
+{
+    auto *pagina = new QWidget;
+    auto *grilla = new QGridLayout;
+    auto *tituloEstacion = new QLabel(QStringLiteral("Carpeta de una &estación"), pagina);
+    m_nuevaEstacion = new QLineEdit(pagina);
+    m_nuevaEstacion->setPlaceholderText(QStringLiteral("escriba la carpeta y pulse Intro, o arrástrela a la lista"));
+    tituloEstacion->setBuddy(m_nuevaEstacion);
+    auto *agregar = new QPushButton(QStringLiteral("Agregar…"), pagina);
+    grilla->addWidget(tituloEstacion, 0, 0);
+    grilla->addWidget(m_nuevaEstacion, 0, 1);
+    grilla->addWidget(agregar, 0, 2);
+    m_estaciones = new QListWidget(pagina);
+    m_estaciones->setObjectName(QStringLiteral("Estaciones"));
+    m_estaciones->setAcceptDrops(true);
+    m_estaciones->viewport()->installEventFilter(this);
+    m_estaciones->setMaximumHeight(120);
+    auto *quitar = new QPushButton(QStringLiteral("&Quitar"), pagina);
+    grilla->addWidget(m_estaciones, 1, 1);
+    grilla->addWidget(quitar, 1, 2, Qt::AlignTop);
+    m_claves = campoDeRuta(grilla, 2, QStringLiteral("&Clave de respuestas"), pagina, [](QWidget *padre) {
+        return QFileDialog::getOpenFileName(padre, QStringLiteral("Clave de respuestas"), {}, QStringLiteral("Libros (*.xlsx)"));
+    });
+    m_claves->setPlaceholderText(QStringLiteral("optativa: sin ella no hay puntajes ni informe"));
+    m_salida = campoDeRuta(grilla, 3, QStringLiteral("Libro de &salida"), pagina, [this](QWidget *padre) {
+        return QFileDialog::getSaveFileName(padre, QStringLiteral("Libro de salida"), m_salida->text(),
+                                            QStringLiteral("Libros (*.xlsx)"));
+    });
+    m_recopilar = new QPushButton(QStringLiteral("&Recopilar"), pagina);
+    m_botonCancelar = new QPushButton(QStringLiteral("Ca&ncelar"), pagina);
+    m_botonCancelar->setEnabled(false);
+    m_progreso = new QProgressBar(pagina);
+    m_progreso->setObjectName(QStringLiteral("Progreso"));
+    m_progreso->setFormat(QString());
+    m_progreso->setTextVisible(true);
+    m_tiempo = new QLabel(pagina);
+    m_resumenRecopilar = etiquetaDeError(pagina);
+    m_resumenRecopilar->setObjectName(QStringLiteral("ResumenRecopilar"));
+    m_omitidos = tabla({QStringLiteral("Libro"), QStringLiteral("Motivo")}, pagina);
+    m_omitidos->setObjectName(QStringLiteral("Omitidos"));
+    m_abrirInforme = new QPushButton(QStringLiteral("Abrir el &informe"), pagina);
+    m_abrirInforme->hide();
+    auto *botones = new QHBoxLayout;
+    botones->addWidget(m_recopilar);
+    botones->addWidget(m_botonCancelar);
+    botones->addWidget(m_progreso, 1);
+    botones->addWidget(m_tiempo);
+    auto *columna = new QVBoxLayout(pagina);
+    columna->addLayout(grilla);
+    columna->addLayout(botones);
+    columna->addWidget(m_resumenRecopilar);
+    columna->addWidget(m_omitidos, 1);
+    columna->addWidget(m_abrirInforme, 0, Qt::AlignLeft);
+
+    connect(m_nuevaEstacion, &QLineEdit::returnPressed, this, [this] {
+        agregarEstacion(m_nuevaEstacion->text().trimmed());
+        m_nuevaEstacion->clear();
+    });
+    connect(agregar, &QPushButton::clicked, this, [this] {
+        agregarEstacion(QFileDialog::getExistingDirectory(this, QStringLiteral("Carpeta de una estación")));
+    });
+    connect(quitar, &QPushButton::clicked, this, [this] { qDeleteAll(m_estaciones->selectedItems()); });
+    connect(m_recopilar, &QPushButton::clicked, this, &VentanaPersonal::recopilar);
+    connect(m_botonCancelar, &QPushButton::clicked, this, [this] {
+        m_cancelar = true;
+        m_tiempo->setText(QStringLiteral("cancelando…"));
+    });
+    connect(m_abrirInforme, &QPushButton::clicked, this, [this] { m_visor->abrir(m_informe); });
+    return pagina;
+}
+
+void VentanaPersonal::agregarEstacion(const QString &carpeta)
+{
+    if (carpeta.isEmpty())
+        return;
+    const QString nueva = nativa(carpeta);
+    if (m_estaciones->findItems(nueva, Qt::MatchExactly).isEmpty())
+        m_estaciones->addItem(nueva);
+}
+
+bool VentanaPersonal::eventFilter(QObject *objeto, QEvent *evento)
+{
+    // Folders dropped onto the list of stations.
+    if (objeto == m_estaciones->viewport() && (evento->type() == QEvent::DragEnter || evento->type() == QEvent::DragMove)) {
+        auto *arrastre = static_cast<QDragMoveEvent *>(evento);
+        if (arrastre->mimeData()->hasUrls())
+            arrastre->acceptProposedAction();
+        return true;
+    }
+    if (objeto == m_estaciones->viewport() && evento->type() == QEvent::Drop) {
+        auto *soltado = static_cast<QDropEvent *>(evento);
+        for (const QUrl &url : soltado->mimeData()->urls()) {
+            if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isDir())
+                agregarEstacion(url.toLocalFile());
+        }
+        soltado->acceptProposedAction();
+        return true;
+    }
+    return QWidget::eventFilter(objeto, evento);
+}
+
+void VentanaPersonal::enSegundoPlano(std::function<void()> trabajo, std::function<void()> alTerminar)
+{
+    guardarPreferencias();
+    for (QPushButton *boton : {m_copiar, m_comprobar, m_recopilar})
+        boton->setEnabled(false);
+    m_cancelar = false;
+    m_hilo = QThread::create(std::move(trabajo));
+    connect(m_hilo, &QThread::finished, this, [this, alTerminar] {
+        m_hilo->deleteLater();
+        m_hilo = nullptr;
+        for (QPushButton *boton : {m_copiar, m_comprobar, m_recopilar})
+            boton->setEnabled(true);
+        m_botonCancelar->setEnabled(false);
+        alTerminar();
+    });
+    m_hilo->start();
+}
+
+void VentanaPersonal::mostrarError(QLabel *donde, const QString &frase, const QString &detalle)
+{
+    donde->setStyleSheet(QStringLiteral("color: #a40000;"));
+    donde->setText(detalle.isEmpty() ? frase : frase + QStringLiteral("\n\nDetalle técnico: ") + detalle);
+    donde->show();
+}
+
+void VentanaPersonal::guardarPreferencias() const
+{
+    QSettings ajustes = preferencias();
+    ajustes.setValue(QStringLiteral("maestra"), m_maestra->text());
+    ajustes.setValue(QStringLiteral("estacion"), m_estacion->text());
+    ajustes.setValue(QStringLiteral("verificar"), m_carpetaVerificar->text());
+    QStringList estaciones;
+    for (int i = 0; i < m_estaciones->count(); ++i)
+        estaciones << m_estaciones->item(i)->text();
+    ajustes.setValue(QStringLiteral("estaciones"), estaciones);
+    ajustes.setValue(QStringLiteral("claves"), m_claves->text());
+    ajustes.setValue(QStringLiteral("salida"), m_salida->text());
+}
+
+void VentanaPersonal::preparar()
+{
+    m_errorPreparar->hide();
+    const QString maestra = QDir::fromNativeSeparators(m_maestra->text().trimmed());
+    const QString estacion = QDir::fromNativeSeparators(m_estacion->text().trimmed());
+    if (maestra.isEmpty() || estacion.isEmpty())
+        return mostrarError(m_errorPreparar, QStringLiteral("Escriba la carpeta maestra y la carpeta de la estación."), {});
+    if (!QFileInfo(QDir(maestra).filePath(QStringLiteral("Imagenes"))).isDir())
+        return mostrarError(m_errorPreparar, QStringLiteral("La carpeta maestra no tiene la carpeta \"Imagenes\" con el contenido."),
+                            nativa(maestra));
+    if (!QFileInfo(estacion).isDir())
+        return mostrarError(m_errorPreparar, QStringLiteral("No se encuentra la carpeta de la estación."), nativa(estacion));
+    const QString maestraReal = QFileInfo(maestra).canonicalFilePath();
+    const QString estacionReal = QFileInfo(estacion).canonicalFilePath();
+    if (dentroDe(maestraReal, estacionReal))
+        return mostrarError(m_errorPreparar,
+                            QStringLiteral("La carpeta maestra no puede ser la de la estación ni estar dentro de ella: "
+                                           "al terminar una materia la estación borra sus imágenes."),
+                            nativa(maestraReal));
+    QStringList claves;
+    for (const QString &problema : verificarContenido(maestra).problemas) {
+        if (problema.contains(QStringLiteral("libro de claves")))
+            claves << problema;
+    }
+    if (!claves.isEmpty())
+        return mostrarError(m_errorPreparar,
+                            QStringLiteral("La carpeta maestra contiene una clave de respuestas: quítela antes de copiar, "
+                                           "para que no llegue a la estación."),
+                            claves.join(QLatin1Char('\n')));
+    const int libros = int(QDir(estacion).entryList({QStringLiteral("Apl Examen - *.xlsx")}, QDir::Files).size());
+    if (libros > 0) {
+        QMessageBox pregunta(QMessageBox::Question, windowTitle(),
+                             QStringLiteral("La estación tiene %1 %2 de alumnos. La copia no borra ni cambia ningún libro, "
+                                            "pero ¿ya los recopiló? ¿Sigue con la copia?")
+                                 .arg(libros)
+                                 .arg(libros == 1 ? QStringLiteral("libro") : QStringLiteral("libros")),
+                             QMessageBox::NoButton, this);
+        QPushButton *si = pregunta.addButton(QStringLiteral("&Sí"), QMessageBox::YesRole);
+        QPushButton *no = pregunta.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+        pregunta.setDefaultButton(no);
+        pregunta.exec();
+        if (pregunta.clickedButton() != si)
+            return;
+    }
+    m_resultadoPreparar->setPlainText(QStringLiteral("Copiando…"));
+    auto resultado = std::make_shared<QString>();
+    const QString programa = m_carpetaPrograma;
+    enSegundoPlano(
+        [maestra, estacion, programa, resultado] {
+            QStringList errores;
+            const int copiados = copiarContenido(maestra, estacion, &errores);
+            QStringList lineas {QStringLiteral("%1 archivos copiados de %2.").arg(copiados).arg(nativa(maestra))};
+            const QString destinoPrograma = QDir(estacion).filePath(nombreDelPrograma());
+            const QString origenPrograma = QDir(programa).filePath(nombreDelPrograma());
+            if (!QFileInfo::exists(destinoPrograma)) {
+                if (QFile::copy(origenPrograma, destinoPrograma))
+                    lineas << QStringLiteral("Se puso el programa de la estación en %1.").arg(nativa(destinoPrograma));
+                else
+                    errores << QStringLiteral("%1: no se pudo poner el programa de la estación (desde %2)")
+                                   .arg(nativa(destinoPrograma), nativa(origenPrograma));
+            }
+            for (const QString &e : errores)
+                lineas << QStringLiteral("No se pudo copiar: %1").arg(e);
+            const InformeContenido informe = verificarContenido(estacion, probarConEstePrograma);
+            lineas << QString() << QStringLiteral("Verificación: %1").arg(informe.resumen());
+            lineas << informe.problemas;
+            lineas << (informe.correcto() && errores.isEmpty() ? QStringLiteral("La estación está lista.")
+                                                               : QStringLiteral("La estación NO está lista: vea los problemas."));
+            *resultado = lineas.join(QLatin1Char('\n'));
+        },
+        [this, resultado] { m_resultadoPreparar->setPlainText(*resultado); });
+}
+
+void VentanaPersonal::verificar()
+{
+    if (ocupada())
+        return;
+    const QString carpeta = QDir::fromNativeSeparators(m_carpetaVerificar->text().trimmed());
+    if (carpeta.isEmpty() || !QFileInfo(carpeta).isDir()) {
+        m_resumenVerificar->setText(QStringLiteral("No se encuentra la carpeta de la estación."));
+        return;
+    }
+    m_resumenVerificar->setText(QStringLiteral("Verificando…"));
+    auto informe = std::make_shared<InformeContenido>();
+    enSegundoPlano([carpeta, informe] { *informe = verificarContenido(carpeta, probarConEstePrograma); },
+                   [this, informe] {
+                       QList<std::pair<QString, QString>> filas;
+                       for (const QString &problema : std::as_const(informe->problemas)) {
+                           const auto [ruta, motivo] = rutaYMotivo(problema);
+                           filas.append({motivo, nativa(ruta)});
+                       }
+                       llenar(m_problemas, filas);
+                       m_resumenVerificar->setText((informe->correcto() ? QStringLiteral("Todo en orden: ")
+                                                                        : QStringLiteral("Hay problemas: "))
+                                                   + informe->resumen());
+                   });
+}
+
+void VentanaPersonal::recopilar()
+{
+    if (ocupada())
+        return;
+    m_resumenRecopilar->hide();
+    m_abrirInforme->hide();
+    llenar(m_omitidos, {});
+    QStringList carpetas;
+    for (int i = 0; i < m_estaciones->count(); ++i)
+        carpetas << QDir::fromNativeSeparators(m_estaciones->item(i)->text());
+    const QString salida = QDir::fromNativeSeparators(m_salida->text().trimmed());
+    const QString rutaClaves = QDir::fromNativeSeparators(m_claves->text().trimmed());
+    if (carpetas.isEmpty())
+        return mostrarError(m_resumenRecopilar, QStringLiteral("Agregue al menos la carpeta de una estación."), {});
+    if (!salida.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive))
+        return mostrarError(m_resumenRecopilar, QStringLiteral("El libro de salida debe terminar en .xlsx."), nativa(salida));
+
+    m_recopilar->setEnabled(false);
+    m_botonCancelar->setEnabled(true);
+    m_progreso->setRange(0, 1);
+    m_progreso->setValue(0);
+    m_progreso->setFormat(QStringLiteral("leyendo…"));
+    m_tiempo->clear();
+    struct Resultado {
+        std::optional<LecturaClaves> claves;
+        InformeRecopilacion informe;
+    };
+    auto resultado = std::make_shared<Resultado>();
+    auto reloj = std::make_shared<QElapsedTimer>();
+    reloj->start();
+    const auto progreso = [this, reloj](int hechos, int total) {
+        const qint64 ms = reloj->elapsed();
+        QMetaObject::invokeMethod(this, [this, hechos, total, ms] {
+            m_progreso->setRange(0, std::max(total, 1));
+            m_progreso->setValue(hechos);
+            m_progreso->setFormat(QStringLiteral("%1 de %2 libros").arg(kLocal.toString(hechos), kLocal.toString(total)));
+            if (hechos > 0 && hechos < total) {
+                const qint64 faltan = ms * (total - hechos) / hechos / 1000;
+                m_tiempo->setText(faltan < 60 ? QStringLiteral("faltan unos %1 s").arg(std::max<qint64>(faltan, 1))
+                                              : QStringLiteral("faltan unos %1 min").arg((faltan + 59) / 60));
+            } else {
+                m_tiempo->clear();
+            }
+        });
+    };
+    enSegundoPlano(
+        [this, resultado, carpetas, salida, rutaClaves, progreso] {
+            if (!rutaClaves.isEmpty()) {
+                resultado->claves = leerClaves(rutaClaves);
+                if (!resultado->claves->ok())
+                    return;
+            }
+            resultado->informe = recopilarResultados(salida, carpetas, progreso,
+                                                     resultado->claves ? &resultado->claves->claves : nullptr, rutaClaves,
+                                                     &m_cancelar);
+        },
+        [this, resultado, rutaClaves] {
+            m_tiempo->clear();
+            if (resultado->claves && !resultado->claves->ok()) {
+                m_progreso->setFormat(QString());
+                return mostrarError(m_resumenRecopilar,
+                                    QStringLiteral("La clave de respuestas tiene errores; no se recopiló nada. Corríjala y vuelva a intentar."),
+                                    resultado->claves->errores.join(QLatin1Char('\n')));
+            }
+            const InformeRecopilacion &r = resultado->informe;
+            QList<std::pair<QString, QString>> filas;
+            for (const QString &omitido : r.omitidos) {
+                const auto [ruta, motivo] = rutaYMotivo(omitido);
+                filas.append({nativa(ruta), motivo});
+            }
+            llenar(m_omitidos, filas);
+            if (!r.error.isEmpty()) {
+                m_progreso->setFormat(QString());
+                return mostrarError(m_resumenRecopilar,
+                                    m_cancelar ? QStringLiteral("Recopilación cancelada: no se guardó nada y los resultados "
+                                                                "anteriores quedan como estaban.")
+                                               : QStringLiteral("No se pudo guardar la recopilación: no se guardó nada y los "
+                                                                "resultados anteriores quedan como estaban."),
+                                    r.error);
+            }
+            m_resumenRecopilar->setStyleSheet(QString());
+            QString resumen = QStringLiteral("%1 libros, %2 filas en %3 y %4.")
+                                  .arg(kLocal.toString(r.libros), kLocal.toString(r.filas),
+                                       nativa(m_salida->text().trimmed()), nativa(r.salidaCsv));
+            if (!rutaClaves.isEmpty())
+                resumen += QStringLiteral(" %1 filas puntuadas; informe en %2.").arg(kLocal.toString(r.puntuadas), nativa(r.salidaPdf));
+            if (!r.omitidos.isEmpty())
+                resumen += QStringLiteral(" %1 omitidos o repetidos: vea la lista.").arg(kLocal.toString(qsizetype(r.omitidos.size())));
+            m_resumenRecopilar->setText(resumen);
+            m_resumenRecopilar->show();
+            m_informe = r.salidaPdf;
+            m_abrirInforme->setVisible(!rutaClaves.isEmpty() && QFileInfo::exists(r.salidaPdf));
+        });
+}
+
+void VentanaPersonal::closeEvent(QCloseEvent *evento)
+{
+    guardarPreferencias();
+    m_cancelar = true;
+    if (m_hilo)
+        m_hilo->wait();
+    QWidget::closeEvent(evento);
+}
