@@ -506,7 +506,7 @@ void VentanaPersonal::verificar()
                            filas.append({motivo, nativa(ruta)});
                        }
                        llenar(m_problemas, filas);
-                       m_resumenVerificar->setText((informe->correcto() ? QStringLiteral("Todo en orden: ")
+                       m_resumenVerificar->setText((informe->correcto() ? QStringLiteral("Sin problemas: ")
                                                                         : QStringLiteral("Hay problemas: "))
                                                    + informe->resumen());
                    });
