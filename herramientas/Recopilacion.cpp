@@ -404,10 +404,10 @@ QByteArray huellaDeArchivo(const QString &ruta)
 
 } // namespace
 
-void prepararProcesoDeRecopilacion()
+void prepararProcesoDeRecopilacion(bool conVentanas)
 {
     ignorarLimiteDeTamano();
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (!conVentanas && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 #ifndef Q_OS_WIN
     if (!qEnvironmentVariableIsSet("TZ"))

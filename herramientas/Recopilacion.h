@@ -41,7 +41,8 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
 
 // Sets up a process that collects, before any thread or the application starts; call it first
 // in main. The report is drawn, so fonts are needed, but never a screen: the offscreen
-// platform unless one is chosen. And the archive library converts the date of every part it
-// opens through the time zone, where with TZ unset the C library reads the zone file again
-// each time, a tenth of the reading: the same zone is named once.
-void prepararProcesoDeRecopilacion();
+// platform unless one is chosen (a program with windows of its own passes `conVentanas`). And
+// the archive library converts the date of every part it opens through the time zone, where
+// with TZ unset the C library reads the zone file again each time, a tenth of the reading:
+// the same zone is named once.
+void prepararProcesoDeRecopilacion(bool conVentanas = false);

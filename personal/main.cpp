@@ -9,7 +9,7 @@
 
 int main(int argc, char **argv)
 {
-    prepararProcesoDeRecopilacion();
+    prepararProcesoDeRecopilacion(true);
     QApplication app(argc, argv);
     // Started again by itself to show a report or to check a document apart.
     if (const int codigo = atenderDocumentoAparte(app.arguments()); codigo >= 0)
