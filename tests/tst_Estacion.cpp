@@ -305,7 +305,19 @@ int main(int argc, char **argv)
         return 0;
     }
     if (argc == 3 && qstrcmp(argv[1], "--temporal-lleno") == 0) {
+        // A station that lives under /tmp itself (a clone built there) is kept in sight: the
+        // real /tmp is bound aside first, and the station's top folder bound back over the
+        // small disk, at the same path.
+        const QString carpeta = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
+        const QString arriba = carpeta.startsWith(QLatin1String("/tmp/")) ? carpeta.section(QLatin1Char('/'), 0, 2) : QString();
+        const QString aparte = QStringLiteral("/run/tst-estacion-tmp");
+        auto montar = [](const QStringList &argumentos) { return QProcess::execute(QStringLiteral("mount"), argumentos) == 0; };
+        if (!arriba.isEmpty() && !(QDir().mkpath(aparte) && montar({QStringLiteral("--bind"), QStringLiteral("/tmp"), aparte})))
+            return kSinMontaje;
         if (!montarDiscoChico(QStringLiteral("/tmp"), 64))
+            return kSinMontaje;
+        if (!arriba.isEmpty()
+            && !(QDir().mkpath(arriba) && montar({QStringLiteral("--bind"), aparte + arriba.mid(4), arriba})))
             return kSinMontaje;
         llenarDisco(QStringLiteral("/tmp"));
         TstTemporalLleno prueba;
