@@ -80,6 +80,7 @@ FrmExamen::FrmExamen(Entorno &entorno, Sesion &sesion, const ConfigExamen &confi
                                                           {kIzquierdaOpciones[k], 7440, config.anchoOpciones[k], config.altoOpciones},
                                                           fuenteSans(13.5, true), {}});
         ordenTab(config.tab.primeraOpcion + k, m_opciones[k]);
+        m_opciones[k]->setAccessibleName(QStringLiteral("Opción ") + QLatin1String(kLetras[k]));
     }
 
     const QFont grande = fuenteSans(13.5);
@@ -150,9 +151,18 @@ void FrmExamen::cargar()
             m_cmdSiguiente->setVisible(false);
     }
 
-    for (int i = 0; i < kPreguntas; ++i)
+    // The light yellow of an unanswered question, said in words too for a screen reader.
+    for (int i = 0; i < kPreguntas; ++i) {
         m_botones[i]->setColorFondo(respuestas[i + 1].isEmpty() ? kAmarilloSinResponder
                                                                 : kColorCaraBoton);
+        m_botones[i]->setAccessibleName(respuestas[i + 1].isEmpty()
+                                            ? QStringLiteral("Pregunta %1, sin responder").arg(i + 1)
+                                            : QStringLiteral("Pregunta %1, respuesta %2").arg(i + 1).arg(respuestas[i + 1]));
+    }
+    if (preguntaValida)
+        m_image1->setAccessibleName(QStringLiteral("Pregunta %1 de %2").arg(pregunta).arg(kPreguntas));
+    m_banner->setAccessibleName(m_config.asignatura == Asignatura::Matematica ? QStringLiteral("Matemática")
+                                                                             : QStringLiteral("Lengua"));
 
     // The picture's centre stays at (7200, centre) twips whatever its size.
     const double ancho = m_image1->width() * double(kTwipsPorPixel);

@@ -33,9 +33,11 @@ QComboBox *lista(QWidget *padre, const char *nombre, Twips caja, const QStringLi
     return combo;
 }
 
-void etiqueta(QWidget *padre, const char *nombre, const QString &texto, Twips caja)
+// A label, and for a screen reader the label of `control`.
+void etiqueta(QWidget *padre, const char *nombre, const QString &texto, Twips caja, QWidget *control)
 {
-    crearControl<QLabel>(padre, {QLatin1String(nombre), texto, caja, fuenteSans(9.75, true), {}});
+    auto *label = crearControl<QLabel>(padre, {QLatin1String(nombre), texto, caja, fuenteSans(9.75, true), {}});
+    label->setBuddy(control);
 }
 
 // The character code a key carries, as the key filters receive it on the desktop the forms
@@ -94,7 +96,15 @@ FrmLogin::FrmLogin(Entorno &entorno, Sesion &sesion)
     m_cmdSalir = crearControl<Boton>(this, {QStringLiteral("CmdSalir"), QStringLiteral("Salir"),
                                             {7320, 2640, 1815, 615}, fuenteSans(12), 0x0080C0FF});
 
+    // A screen reader names each box after the label beside it.
+    const std::pair<QWidget *, const char *> nombres[] = {
+        {m_txtCodEmpresa, "Código de Empresa"}, {m_cmbTurno, "Turno"}, {m_txtSeccion, "Sección"},
+        {m_cmbSexo, "Sexo"}, {m_txtDNI, "Código de Alumno/a"}};
+    for (const auto &[control, nombre] : nombres)
+        control->setAccessibleName(QString::fromUtf8(nombre));
+
     m_txtEscuela = cajaTexto(this, "TxtEscuela", {2400, 480, 9855, 480});
+    m_txtEscuela->setAccessibleName(QStringLiteral("Nombre del Establecimiento"));
     m_txtEscuela->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_txtEscuela->setEnabled(false);
     m_txtEscuela->setFocusPolicy(Qt::NoFocus);
@@ -105,12 +115,12 @@ FrmLogin::FrmLogin(Entorno &entorno, Sesion &sesion)
         m_txtEscuela->setPalette(paleta);
     }
 
-    etiqueta(this, "Label1", QStringLiteral("Código de Empresa"), {120, 240, 2295, 255});
-    etiqueta(this, "Label2", QStringLiteral("Nombre del Establecimiento"), {2520, 240, 3135, 255});
-    etiqueta(this, "Label6", QStringLiteral("Turno"), {1920, 1200, 735, 255});
-    etiqueta(this, "Label7", QStringLiteral("Sección"), {3960, 1200, 975, 255});
-    etiqueta(this, "Label8", QStringLiteral("Sexo"), {6120, 1200, 735, 255});
-    etiqueta(this, "Label3", QStringLiteral("Código de Alumno/a"), {7680, 1200, 2175, 255});
+    etiqueta(this, "Label1", QStringLiteral("Código de Empresa"), {120, 240, 2295, 255}, m_txtCodEmpresa);
+    etiqueta(this, "Label2", QStringLiteral("Nombre del Establecimiento"), {2520, 240, 3135, 255}, m_txtEscuela);
+    etiqueta(this, "Label6", QStringLiteral("Turno"), {1920, 1200, 735, 255}, m_cmbTurno);
+    etiqueta(this, "Label7", QStringLiteral("Sección"), {3960, 1200, 975, 255}, m_txtSeccion);
+    etiqueta(this, "Label8", QStringLiteral("Sexo"), {6120, 1200, 735, 255}, m_cmbSexo);
+    etiqueta(this, "Label3", QStringLiteral("Código de Alumno/a"), {7680, 1200, 2175, 255}, m_txtDNI);
 
     setTabOrder(m_txtCodEmpresa, m_cmbTurno);
     setTabOrder(m_cmbTurno, m_txtSeccion);

@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QAccessible>
 #include <QTest>
 
 namespace {
@@ -54,6 +55,24 @@ struct Registro {
 class TstFrmLogin : public QObject {
     Q_OBJECT
 private slots:
+    // A screen reader names every box after its label, never "text" four times: by its name,
+    // or for a list (whose name is its current choice on Linux) by the label it is labelled by.
+    void nombresParaElLectorDePantalla()
+    {
+        Registro r;
+        const QList<std::pair<const char *, QString>> esperados {
+            {"TxtCodEmpresa", "Código de Empresa"}, {"TxtEscuela", "Nombre del Establecimiento"}, {"CmbTurno", "Turno"},
+            {"TxtSeccion", "Sección"}, {"CmbSexo", "Sexo"}, {"TxtDNI", "Código de Alumno/a"}};
+        for (const auto &[control, nombre] : esperados) {
+            QAccessibleInterface *accesible = QAccessible::queryAccessibleInterface(hijo<QWidget>(&r.form, QLatin1String(control)));
+            QVERIFY(accesible);
+            QStringList dichos {accesible->text(QAccessible::Name)};
+            for (const auto &[otro, relacion] : accesible->relations(QAccessible::Label))
+                dichos << otro->text(QAccessible::Name);
+            QVERIFY2(dichos.contains(nombre), qPrintable(dichos.join(" | ")));
+        }
+    }
+
     void formularioIntactoDaLosTresMensajes()
     {
         Registro r;

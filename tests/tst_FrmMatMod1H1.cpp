@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QAccessible>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -191,6 +192,28 @@ private slots:
         e.elegir('B');
         e.navegar(e.control("CmdSiguiente"));
         QCOMPARE(e.banco.sesion.RespMat[2], QStringLiteral("B"));
+    }
+
+    // What a screen reader says of the exam: each question button with its state, kept
+    // current, the options and the picture.
+    void nombresParaElLectorDePantalla_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("nombre");
+        QTest::newRow("an answered question") << "CmdPreg_0" << "Pregunta 1, respuesta B";
+        QTest::newRow("an unanswered question") << "CmdPreg_21" << "Pregunta 22, sin responder";
+        QTest::newRow("an option") << "OpMatMod1Preg1OpC" << "Opción C";
+        QTest::newRow("the picture") << "Image1" << "Pregunta 2 de 22";
+    }
+    void nombresParaElLectorDePantalla()
+    {
+        QFETCH(QString, control);
+        Examen e;
+        e.elegir('B');
+        e.ir(2);
+        QAccessibleInterface *accesible = QAccessible::queryAccessibleInterface(e.control<QWidget>(control));
+        QVERIFY(accesible);
+        QTEST(accesible->text(QAccessible::Name), "nombre");
     }
 
     void modeloFueraDeRango()

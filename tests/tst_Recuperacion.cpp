@@ -355,6 +355,18 @@ private slots:
         QFETCH(QString, aviso);
         Banco b;
         Sesion antes = registrado(b.carpeta());
+        {
+            // A record of no answer yet: its models come back, with nothing to announce.
+            Banco vacio;
+            Sesion sinRespuestas = registrado(vacio.carpeta());
+            crearArchivo(rutaRecuperacion(sinRespuestas.RutaExcel), contenidoRecuperacion(sinRespuestas));
+            vacio.sesion = alumnoDePrueba();
+            vacio.sesion.ModeloMat = 1;
+            Crear_Excel(vacio.entorno, vacio.sesion);
+            QVERIFY(Recuperar_Examen(vacio.entorno, vacio.sesion));
+            QCOMPARE(vacio.sesion.ModeloMat, sinRespuestas.ModeloMat);
+            QCOMPARE(vacio.mensajes.llamadas.size(), 0);
+        }
         for (int q = 1; q <= 14; ++q)
             antes.RespMat[q] = letraDe(q);
         antes.RespLeng[2] = QStringLiteral("D");

@@ -255,6 +255,15 @@ bool Recuperar_Examen(Entorno &entorno, Sesion &sesion)
         if (!finalizada(sesion, a) && !finalizada(recuperada, a))
             respuestasDe(sesion, a) = respuestasDe(recuperada, a);
     }
+    // The models are restored whatever the answers; the student hears of it only when there
+    // is something to continue.
+    int recuperadas = 0;
+    for (Asignatura a : kAsignaturas) {
+        if (!finalizada(sesion, a) && !finalizada(recuperada, a))
+            recuperadas += respuestasDadas(respuestasDe(recuperada, a));
+    }
+    if (recuperadas == 0)
+        return true;
     entorno.mensajes.mostrar(QStringLiteral("Se recuperó el examen que quedó interrumpido en esta computadora.\r\n")
                              + lineaMateria(sesion, recuperada, Asignatura::Matematica) + QStringLiteral("\r\n")
                              + lineaMateria(sesion, recuperada, Asignatura::Lengua)

@@ -43,8 +43,9 @@ void recuperacionTrasGuardar(Entorno &entorno, const Sesion &sesion);
 
 // Registration's recovery step, after the draw and the workbook: a valid record of this
 // student restores the models and the answers of every subject the workbook does not show
-// finished, and the student is told how many. A bad record is set aside, never used and
-// never deleted. Returns true when something was recovered.
+// finished, and the student is told how many, when there is at least one answer. A bad
+// record is set aside, never used and never deleted, and told. Returns true when a record was
+// used.
 bool Recuperar_Examen(Entorno &entorno, Sesion &sesion);
 
 // Counts the answered questions of a subject.
