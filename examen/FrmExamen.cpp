@@ -12,6 +12,8 @@
 #include <QFrame>
 #include <QFile>
 #include <QImageReader>
+#include <QKeyEvent>
+#include <QShortcut>
 #include <QLabel>
 #include <QRadioButton>
 
@@ -81,6 +83,16 @@ FrmExamen::FrmExamen(Entorno &entorno, Sesion &sesion, const ConfigExamen &confi
                                                           fuenteSans(13.5, true), {}});
         ordenTab(config.tab.primeraOpcion + k, m_opciones[k]);
         m_opciones[k]->setAccessibleName(QStringLiteral("Opción ") + QLatin1String(kLetras[k]));
+        m_opciones[k]->installEventFilter(this);
+        // The key of the letter, small or capital, chooses that option as a click does.
+        for (const QKeySequence &tecla : {QKeySequence(Qt::Key_A + k), QKeySequence(Qt::SHIFT | (Qt::Key_A + k))}) {
+            auto *atajo = new QShortcut(tecla, this);
+            atajo->setContext(Qt::WindowShortcut);
+            connect(atajo, &QShortcut::activated, m_opciones[k], [boton = m_opciones[k]] {
+                boton->setFocus(Qt::ShortcutFocusReason);
+                boton->click();
+            });
+        }
     }
 
     const QFont grande = fuenteSans(13.5);
@@ -103,6 +115,26 @@ FrmExamen::FrmExamen(Entorno &entorno, Sesion &sesion, const ConfigExamen &confi
     connect(m_cmdAnterior, &QPushButton::clicked, this, &FrmExamen::CmdAnterior_Click);
     connect(m_cmdFinalizar, &QPushButton::clicked, this, &FrmExamen::CmdFinalizar_Click);
     connect(m_cmdSalir, &QPushButton::clicked, this, &FrmExamen::CmdSalir_Click);
+}
+
+bool FrmExamen::eventFilter(QObject *objeto, QEvent *evento)
+{
+    // The arrow keys in the A–D group choose as they move, wrapping at the ends.
+    if (evento->type() == QEvent::KeyPress) {
+        const auto *tecla = static_cast<QKeyEvent *>(evento);
+        const int paso = tecla->key() == Qt::Key_Right || tecla->key() == Qt::Key_Down ? 1
+            : tecla->key() == Qt::Key_Left || tecla->key() == Qt::Key_Up               ? -1
+                                                                                         : 0;
+        for (int k = 0; k < 4 && paso != 0 && tecla->modifiers() == Qt::NoModifier; ++k) {
+            if (objeto != m_opciones[k])
+                continue;
+            QRadioButton *siguiente = m_opciones[(k + paso + 4) % 4];
+            siguiente->setFocus(Qt::OtherFocusReason);
+            siguiente->click();
+            return true;
+        }
+    }
+    return Formulario::eventFilter(objeto, evento);
 }
 
 void FrmExamen::ordenTab(int indice, QWidget *control)

@@ -49,6 +49,7 @@ public:
     void cargar() override;
 
 protected:
+    bool eventFilter(QObject *objeto, QEvent *evento) override;
     // The form's own first step of the load step, before the close lock.
     virtual void antesDeCargar() {}
     QLabel *banner() const { return m_banner; }

@@ -216,6 +216,32 @@ private slots:
         QTEST(accesible->text(QAccessible::Name), "nombre");
     }
 
+    // The letters A to D, small or capital, choose that option; the arrow keys in the group
+    // choose as they move, even with nothing chosen yet. What is chosen is what is recorded.
+    void tecladoElige_data()
+    {
+        QTest::addColumn<int>("tecla");
+        QTest::addColumn<int>("modificador");
+        QTest::addColumn<QString>("elegida");
+        QTest::newRow("c") << int(Qt::Key_C) << int(Qt::NoModifier) << "C";
+        QTest::newRow("capital D") << int(Qt::Key_D) << int(Qt::ShiftModifier) << "D";
+        QTest::newRow("right arrow from A, nothing chosen") << int(Qt::Key_Right) << int(Qt::NoModifier) << "B";
+        QTest::newRow("up arrow from A wraps to D") << int(Qt::Key_Up) << int(Qt::NoModifier) << "D";
+    }
+    void tecladoElige()
+    {
+        QFETCH(int, tecla);
+        QFETCH(int, modificador);
+        QFETCH(QString, elegida);
+        Examen e;
+        QApplication::setActiveWindow(e.form.get());
+        e.opcion('A')->setFocus();
+        QTest::keyClick(e.form->focusWidget(), Qt::Key(tecla), Qt::KeyboardModifiers(modificador));
+        QVERIFY(e.opcion(elegida.at(0).toLatin1())->isChecked());
+        e.navegar(e.control("CmdSiguiente"));
+        QCOMPARE(e.banco.sesion.RespMat[1], elegida);
+    }
+
     void modeloFueraDeRango()
     {
         Examen e(0);
