@@ -82,6 +82,34 @@ private slots:
         QVERIFY(cabe);
     }
 
+    // A line wider than the screen is broken at words, nothing lost, and the box stays on the
+    // screen; a line that fits is never broken (the instructions above).
+    void lineaMasAnchaQueLaPantalla()
+    {
+        const QString larga = QStringLiteral("ATENCIÓN: las respuestas NO se guardaron porque el disco no responde ").repeated(4).trimmed();
+        MensajesQt qt;
+        IMensajes &mensajes = qt;
+        QStringList lineas;
+        int masAncha = 0;
+        QRect caja;
+        QRect pantalla;
+        Guion guion(QStringLiteral("CajaMensaje"), [&](QWidget *w) {
+            auto *etiqueta = w->findChild<QLabel *>(QStringLiteral("TextoCaja"));
+            lineas = etiqueta->text().split('\n');
+            for (const QString &l : std::as_const(lineas))
+                masAncha = qMax(masAncha, QFontMetrics(etiqueta->font()).horizontalAdvance(l));
+            caja = w->frameGeometry();
+            pantalla = w->screen()->availableGeometry();
+            QTest::keyClick(w, Qt::Key_Return);
+        });
+        mensajes.mostrar(larga + QStringLiteral("\r\nAvise al supervisor."), 0);
+        QVERIFY2(lineas.size() > 2, qPrintable(lineas.join('|')));
+        QCOMPARE(lineas.last(), QStringLiteral("Avise al supervisor."));
+        QCOMPARE(lineas.mid(0, lineas.size() - 1).join(' '), larga);
+        QVERIFY2(masAncha < pantalla.width() && caja.width() <= pantalla.width(),
+                 qPrintable(QStringLiteral("%1, %2 de %3").arg(masAncha).arg(caja.width()).arg(pantalla.width())));
+    }
+
     // A cause that names a file is shown as written, never as markup.
     void textoSinMarcas()
     {

@@ -7,13 +7,40 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <limits>
+
 namespace {
+
+// Breaks at spaces every line wider than `ancho`; the others stay as they are.
+QString ajustarRenglones(const QString &texto, const QFontMetrics &medidas, int ancho)
+{
+    QStringList salida;
+    for (const QString &linea : texto.split(QLatin1Char('\n'))) {
+        if (medidas.horizontalAdvance(linea) <= ancho) {
+            salida << linea;
+            continue;
+        }
+        QString actual;
+        for (const QString &palabra : linea.split(QLatin1Char(' '))) {
+            const QString probada = actual.isEmpty() ? palabra : actual + QLatin1Char(' ') + palabra;
+            if (!actual.isEmpty() && medidas.horizontalAdvance(probada) > ancho) {
+                salida << actual;
+                actual = palabra;
+            } else {
+                actual = probada;
+            }
+        }
+        salida << actual;
+    }
+    return salida.join(QLatin1Char('\n'));
+}
 
 // A message box whose lines are never wrapped, as the classic boxes show them. The box's own
 // label wraps any line wider than half the screen and the box keeps itself within a width
 // limit of its own; this one puts the text in a label that never wraps, in the same place,
-// and widens itself to it as far as the screen allows. Should the box ever be laid out
-// otherwise, its own label stays.
+// and widens itself to it as far as the screen allows; only a line wider than the screen
+// itself is broken, at a word, so that nothing falls off a small screen. Should the box ever
+// be laid out otherwise, its own label stays.
 class CajaSinCortes final : public QMessageBox {
 public:
     using QMessageBox::QMessageBox;
@@ -33,7 +60,12 @@ public:
         etiqueta->setTextFormat(Qt::PlainText);
         etiqueta->setWordWrap(false);
         etiqueta->setTextInteractionFlags(propia->textInteractionFlags());
-        etiqueta->setText(QString(texto).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        // What the box needs beside its text: its margins, its frame and its icon.
+        const QScreen *pantalla = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+        const int reserva = 96 + (icon() == QMessageBox::NoIcon ? 0 : 64);
+        const int ancho = pantalla ? pantalla->availableGeometry().width() - reserva : std::numeric_limits<int>::max();
+        etiqueta->setText(ajustarRenglones(QString(texto).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+                                           QFontMetrics(etiqueta->font()), ancho));
         propia->hide();
         grilla->addWidget(etiqueta, fila, columna, filas, columnas);
     }
