@@ -111,7 +111,7 @@ public:
                 *motivo = QStringLiteral("la fila %1 no es de %2").arg(fila).arg(materia);
                 return false;
             }
-            filas->push_back({std::move(valores), {}, false});
+            filas->push_back({std::move(valores), {}, false, {}, {}});
         }
         return true;
     }
@@ -359,16 +359,6 @@ QString rutaReal(const QString &ruta)
     return carpeta.isEmpty() ? f.absoluteFilePath() : QDir(carpeta).filePath(f.fileName());
 }
 
-bool dentroDe(const QString &ruta, const QString &carpeta)
-{
-#ifdef Q_OS_WIN
-    const Qt::CaseSensitivity mayusculas = Qt::CaseInsensitive;
-#else
-    const Qt::CaseSensitivity mayusculas = Qt::CaseSensitive;
-#endif
-    return ruta.startsWith(carpeta + QLatin1Char('/'), mayusculas) || ruta.compare(carpeta, mayusculas) == 0;
-}
-
 // Why an output may not go where it is asked: it would replace an input, or lie in a folder
 // being read (a station's content among them). Empty when it may.
 QString salidaQueEsEntrada(const QStringList &salidas, const QStringList &carpetas, const QString &rutaClaves)
@@ -380,11 +370,11 @@ QString salidaQueEsEntrada(const QStringList &salidas, const QStringList &carpet
             return QStringLiteral("no se puede escribir %1: en su lugar hay %2; no se guardó nada")
                 .arg(QDir::toNativeSeparators(salida), nombreTipoEntrada(tipo));
         const QString real = rutaReal(salida);
-        if (!claves.isEmpty() && dentroDe(real, claves))
+        if (!claves.isEmpty() && estaDentroDe(real, claves))
             return QStringLiteral("la salida %1 es el libro de claves; elija otro nombre").arg(QDir::toNativeSeparators(salida));
         for (const QString &carpeta : carpetas) {
             const QString leida = QFileInfo(carpeta).canonicalFilePath();
-            if (!leida.isEmpty() && dentroDe(real, leida))
+            if (!leida.isEmpty() && estaDentroDe(real, leida))
                 return QStringLiteral("la salida %1 queda dentro de la carpeta que se lee, %2; guárdela en otra carpeta")
                     .arg(QDir::toNativeSeparators(salida), QDir::toNativeSeparators(carpeta));
         }

@@ -2,6 +2,7 @@
 
 #include "Claves.h"
 #include "Disco.h"
+#include "Entradas.h"
 #include "Recopilacion.h"
 #include "Verificacion.h"
 #include "VisorPdf.h"
@@ -114,11 +115,6 @@ void llenar(QTableWidget *t, const QList<std::pair<QString, QString>> &filas)
         t->setItem(i, 1, new QTableWidgetItem(filas[i].second));
     }
     t->setSortingEnabled(true);
-}
-
-bool dentroDe(const QString &ruta, const QString &carpeta)
-{
-    return !carpeta.isEmpty() && (ruta == carpeta || ruta.startsWith(carpeta + QLatin1Char('/')));
 }
 
 QString nombreDelPrograma()
@@ -428,7 +424,7 @@ void VentanaPersonal::preparar()
         return mostrarError(m_errorPreparar, QStringLiteral("No se encuentra la carpeta de la estación."), nativa(estacion));
     const QString maestraReal = QFileInfo(maestra).canonicalFilePath();
     const QString estacionReal = QFileInfo(estacion).canonicalFilePath();
-    if (dentroDe(maestraReal, estacionReal))
+    if (estaDentroDe(maestraReal, estacionReal))
         return mostrarError(m_errorPreparar,
                             QStringLiteral("La carpeta maestra no puede ser la de la estación ni estar dentro de ella: "
                                            "al terminar una materia la estación borra sus imágenes."),

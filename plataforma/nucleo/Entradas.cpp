@@ -143,12 +143,29 @@ QString textoErrorSistema(int numero)
     return QStringLiteral("error del sistema número %1").arg(numero);
 }
 
-QString apartarEntrada(const QString &ruta, const QString &sufijo)
+QString nombreApartado(const QString &ruta, const QString &sufijo)
 {
     const QString base = ruta + sufijo + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString destino = base;
     for (int n = 2; tipoEntrada(destino) != TipoEntrada::Ninguna; ++n)
         destino = base + QLatin1Char('-') + QString::number(n);
+    return destino;
+}
+
+bool estaDentroDe(const QString &ruta, const QString &carpeta)
+{
+#ifdef Q_OS_WIN
+    const Qt::CaseSensitivity mayusculas = Qt::CaseInsensitive;
+#else
+    const Qt::CaseSensitivity mayusculas = Qt::CaseSensitive;
+#endif
+    return !carpeta.isEmpty()
+        && (ruta.compare(carpeta, mayusculas) == 0 || ruta.startsWith(carpeta + QLatin1Char('/'), mayusculas));
+}
+
+QString apartarEntrada(const QString &ruta, const QString &sufijo)
+{
+    const QString destino = nombreApartado(ruta, sufijo);
     // rename() moves the entry itself: a link is moved as a link, never through it.
     if (std::rename(QFile::encodeName(ruta).constData(), QFile::encodeName(destino).constData()) != 0)
         return {};

@@ -28,6 +28,13 @@ bool abrirArchivoOrdinario(QFile &archivo, const QString &ruta, QString *error =
 // "el archivo supera el tamaño máximo que admite el sistema (EFBIG)".
 QString textoErrorSistema(int numero);
 
+// A free name to set `ruta` aside under: `ruta` + `sufijo` + the date, and a number when that
+// name is taken.
+QString nombreApartado(const QString &ruta, const QString &sufijo);
+
+// True when `ruta` is `carpeta` or lies inside it; both absolute, links already resolved.
+bool estaDentroDe(const QString &ruta, const QString &carpeta);
+
 // Renames what stands at `ruta` aside as `ruta` + `sufijo` + a date (and a number when that
 // name is taken), without following a link at either name. Returns the new path, or an empty
 // string when the rename failed.

@@ -4,7 +4,6 @@
 #include "Entradas.h"
 
 #include <QCryptographicHash>
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -86,11 +85,7 @@ void limpiarRestos(IDisco &disco, const QString &ruta)
 // link is moved as the link, never followed. Returns the new name, empty when it stays.
 QString apartar(IDisco &disco, const QString &ruta)
 {
-    const QString base = ruta + QStringLiteral(".descartada-")
-        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString destino = base;
-    for (int n = 2; tipoEntrada(destino) != TipoEntrada::Ninguna; ++n)
-        destino = base + QLatin1Char('-') + QString::number(n);
+    const QString destino = nombreApartado(ruta, QStringLiteral(".descartada-"));
     return disco.reemplazar(ruta, destino).ok() ? destino : QString();
 }
 
