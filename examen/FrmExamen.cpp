@@ -16,6 +16,10 @@
 #include <QShortcut>
 #include <QLabel>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -28,6 +32,22 @@ const char *const kLetras[4] = {"A", "B", "C", "D"};
 // The picture area shows this text when a question picture is missing or unreadable.
 constexpr int kAnchoAviso = 8400;
 constexpr int kAltoAviso = 2400;
+// A zoomed picture is kept inside this rectangle (twips): below the question buttons, above
+// the line "SELECCIONE LA OPCIÓN CORRECTA".
+constexpr int kLibreIzquierda = 60;
+constexpr int kLibreArriba = 1380;
+constexpr int kLibreDerecha = 14205;
+constexpr int kLibreAbajo = 7050;
+// A description longer than this is no description but a stray file; it is left unread.
+constexpr qint64 kMaximoDescripcion = 16 * 1024;
+
+QString leerDescripcion(const QString &ruta)
+{
+    QFile archivo;
+    if (!abrirArchivoOrdinario(archivo, ruta) || archivo.size() > kMaximoDescripcion)
+        return {};
+    return QString::fromUtf8(archivo.read(kMaximoDescripcion)).trimmed();
+}
 
 void linea(QWidget *padre, const char *nombre, int x, int y1, int y2)
 {
@@ -52,6 +72,7 @@ FrmExamen::FrmExamen(Entorno &entorno, Sesion &sesion, const ConfigExamen &confi
     m_image1->setObjectName(QStringLiteral("Image1"));
     m_image1->setAlignment(Qt::AlignCenter);
     m_image1->setWordWrap(true);
+    m_image1->installEventFilter(this);
 
     m_banner = crearControl<QLabel>(this, {QLatin1String(config.nombreBanner), {}, {120, 0, 14055, 855}, {}, {}});
     m_banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -119,6 +140,18 @@ FrmExamen::FrmExamen(Entorno &entorno, Sesion &sesion, const ConfigExamen &confi
 
 bool FrmExamen::eventFilter(QObject *objeto, QEvent *evento)
 {
+    // Ctrl and the wheel over the picture zoom it, a step per notch; the wheel alone scrolls.
+    if (evento->type() == QEvent::Wheel && (objeto == m_image1 || (m_zona && objeto == m_zona->viewport()))) {
+        const auto *rueda = static_cast<QWheelEvent *>(evento);
+        if (rueda->modifiers() & Qt::ControlModifier) {
+            m_ruedaAcumulada += rueda->angleDelta().y();
+            for (; m_ruedaAcumulada >= QWheelEvent::DefaultDeltasPerStep; m_ruedaAcumulada -= QWheelEvent::DefaultDeltasPerStep)
+                cambiarZoom(1);
+            for (; m_ruedaAcumulada <= -QWheelEvent::DefaultDeltasPerStep; m_ruedaAcumulada += QWheelEvent::DefaultDeltasPerStep)
+                cambiarZoom(-1);
+            return true;
+        }
+    }
     // The arrow keys in the A–D group choose as they move, wrapping at the ends.
     if (evento->type() == QEvent::KeyPress) {
         const auto *tecla = static_cast<QKeyEvent *>(evento);
@@ -135,6 +168,39 @@ bool FrmExamen::eventFilter(QObject *objeto, QEvent *evento)
         }
     }
     return Formulario::eventFilter(objeto, evento);
+}
+
+void FrmExamen::keyPressEvent(QKeyEvent *evento)
+{
+    // Ctrl with "+" (or "=", the same key unshifted), "−" or 0, on the main keys or the keypad.
+    if (evento->modifiers() & Qt::ControlModifier) {
+        switch (evento->key()) {
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:
+            cambiarZoom(1);
+            return;
+        case Qt::Key_Minus:
+            cambiarZoom(-1);
+            return;
+        case Qt::Key_0:
+            cambiarZoom(0);
+            return;
+        default:
+            break;
+        }
+    }
+    Formulario::keyPressEvent(evento);
+}
+
+void FrmExamen::cambiarZoom(int paso)
+{
+    const auto actual = std::find(kPasosZoom.begin(), kPasosZoom.end(), m_entorno.zoomPregunta);
+    int indice = actual == kPasosZoom.end() ? 0 : int(actual - kPasosZoom.begin());
+    indice = paso == 0 ? 0 : std::clamp(indice + paso, 0, int(kPasosZoom.size()) - 1);
+    if (kPasosZoom[indice] == m_entorno.zoomPregunta)
+        return;
+    m_entorno.zoomPregunta = kPasosZoom[indice];
+    presentarImagen();
 }
 
 void FrmExamen::ordenTab(int indice, QWidget *control)
@@ -193,16 +259,13 @@ void FrmExamen::cargar()
     }
     if (preguntaValida)
         m_image1->setAccessibleName(QStringLiteral("Pregunta %1 de %2").arg(pregunta).arg(kPreguntas));
+    if (modelo >= 1 && modelo <= kModelos && preguntaValida)
+        m_image1->setAccessibleDescription(
+            leerDescripcion(rutaDescripcionPregunta(m_entorno.carpetaPrograma, a, modelo, pregunta)));
     m_banner->setAccessibleName(m_config.asignatura == Asignatura::Matematica ? QStringLiteral("Matemática")
                                                                              : QStringLiteral("Lengua"));
 
-    // The picture's centre stays at (7200, centre) twips whatever its size.
-    const double ancho = m_image1->width() * double(kTwipsPorPixel);
-    const double alto = m_image1->height() * double(kTwipsPorPixel);
-    const float izquierda = float(7200 - ancho / 2);
-    const float arriba = float(m_config.centroImagenY - alto / 2);
-    m_image1->move(int(std::lround(izquierda / kTwipsPorPixel)),
-                   int(std::lround(arriba / kTwipsPorPixel)));
+    presentarImagen();
 
     fijarTamanoExterior(14500, 8650);
 }
@@ -213,14 +276,13 @@ void FrmExamen::mostrarImagen(int modelo, int pregunta)
     // A pipe or a device at the picture's name is never opened: it would wait for ever.
     QFile archivo;
     QImage imagen;
+    m_imagenNatural = QImage();
     if (abrirArchivoOrdinario(archivo, ruta)) {
         QImageReader lector(&archivo);
         imagen = lector.read();
     }
     if (!imagen.isNull()) {
-        const QSize tamano = imagen.size();
-        m_image1->setPixmap(QPixmap::fromImage(std::move(imagen)));
-        m_image1->resize(tamano);
+        m_imagenNatural = std::move(imagen);
         // The picture covers its whole rectangle: nothing behind it needs painting.
         m_image1->setAttribute(Qt::WA_OpaquePaintEvent);
         return;
@@ -232,6 +294,63 @@ void FrmExamen::mostrarImagen(int modelo, int pregunta)
     m_image1->setFont(fuenteSans(13.5, true));
     m_image1->setFrameShape(QFrame::Box);
     m_image1->resize(tw(kAnchoAviso), tw(kAltoAviso));
+}
+
+void FrmExamen::presentarImagen()
+{
+    if (m_zona && m_zona->widget() == m_image1) {
+        m_zona->takeWidget();
+        m_image1->setParent(this);
+        m_image1->lower();
+        m_image1->show();
+        m_zona->hide();
+    }
+    const int zoom = m_entorno.zoomPregunta;
+    if (m_imagenNatural.isNull() || zoom == 100) {
+        if (!m_imagenNatural.isNull()) {
+            m_image1->setPixmap(QPixmap::fromImage(m_imagenNatural));
+            m_image1->resize(m_imagenNatural.size());
+        }
+        // The picture's centre stays at (7200, centre) twips whatever its size.
+        const double ancho = m_image1->width() * double(kTwipsPorPixel);
+        const double alto = m_image1->height() * double(kTwipsPorPixel);
+        const float izquierda = float(7200 - ancho / 2);
+        const float arriba = float(m_config.centroImagenY - alto / 2);
+        m_image1->move(int(std::lround(izquierda / kTwipsPorPixel)), int(std::lround(arriba / kTwipsPorPixel)));
+        return;
+    }
+
+    const QSize tamano = m_imagenNatural.size() * (zoom / 100.0);
+    m_image1->setPixmap(
+        QPixmap::fromImage(m_imagenNatural.scaled(tamano, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+    m_image1->resize(tamano);
+    if (!m_zona) {
+        m_zona = new QScrollArea(this);
+        m_zona->setObjectName(QStringLiteral("ZonaImagen"));
+        m_zona->setFrameShape(QFrame::NoFrame);
+        m_zona->setAlignment(Qt::AlignCenter);
+        m_zona->setFocusPolicy(Qt::StrongFocus);
+        m_zona->viewport()->installEventFilter(this);
+    }
+    m_zona->setAccessibleName(m_image1->accessibleName());
+    m_zona->setWidget(m_image1);
+
+    // As large as the picture, and its scroll bars where it does not fit, within the free area.
+    const QRect libre(QPoint(tw(kLibreIzquierda), tw(kLibreArriba)), QPoint(tw(kLibreDerecha), tw(kLibreAbajo)));
+    const int barra = m_zona->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_zona);
+    QSize zona = tamano;
+    for (int vuelta = 0; vuelta < 2; ++vuelta) {
+        const bool sobraAncho = zona.width() > libre.width();
+        const bool sobraAlto = zona.height() > libre.height();
+        zona = tamano + QSize(sobraAlto ? barra : 0, sobraAncho ? barra : 0);
+    }
+    QRect rectangulo(QPoint(0, 0), zona.boundedTo(libre.size()));
+    rectangulo.moveCenter(QPoint(tw(7200), tw(m_config.centroImagenY)));
+    rectangulo.moveTop(std::clamp(rectangulo.top(), libre.top(), libre.bottom() + 1 - rectangulo.height()));
+    rectangulo.moveLeft(std::clamp(rectangulo.left(), libre.left(), libre.right() + 1 - rectangulo.width()));
+    m_zona->setGeometry(rectangulo);
+    m_zona->lower();
+    m_zona->show();
 }
 
 void FrmExamen::RegistrarRespuesta()

@@ -3,6 +3,7 @@
 #include "Contenido.h"
 #include "Formulario.h"
 
+#include <QImage>
 #include <QList>
 #include <QPair>
 
@@ -11,6 +12,7 @@
 class Boton;
 class QLabel;
 class QRadioButton;
+class QScrollArea;
 struct Entorno;
 struct Sesion;
 
@@ -48,8 +50,13 @@ public:
 
     void cargar() override;
 
+    // The sizes of the question picture, in percent of its natural size, that the zoom keys
+    // step through.
+    static constexpr std::array<int, 5> kPasosZoom = {100, 125, 150, 200, 300};
+
 protected:
     bool eventFilter(QObject *objeto, QEvent *evento) override;
+    void keyPressEvent(QKeyEvent *evento) override;
     // The form's own first step of the load step, before the close lock.
     virtual void antesDeCargar() {}
     QLabel *banner() const { return m_banner; }
@@ -69,6 +76,11 @@ private:
     void RecargarExamen();
     bool GuardarRespuestas();
     void mostrarImagen(int modelo, int pregunta);
+    // Shows the picture at the chosen zoom: at 100 % exactly as it always was, larger in a
+    // scrolled area that stays between the question buttons and the options.
+    void presentarImagen();
+    // One step up (+1) or down (-1), or back to the natural size (0).
+    void cambiarZoom(int paso);
     void aplicarOrdenTab();
 
     Entorno &m_entorno;
@@ -78,6 +90,9 @@ private:
     QLabel *m_label2;
     QLabel *m_image1;
     QLabel *m_label1;
+    QImage m_imagenNatural;
+    QScrollArea *m_zona = nullptr;
+    int m_ruedaAcumulada = 0;
     std::array<Boton *, 22> m_botones {};
     std::array<QRadioButton *, 4> m_opciones {};
     Boton *m_cmdAnterior;

@@ -106,6 +106,7 @@ void FormMnuOrbela::abrirExamen(Asignatura asignatura)
     preguntaDe(m_sesion, asignatura) = 1;
     // The models and the answers so far are on disk before the exam shows.
     resguardarRespuestas(m_entorno, m_sesion);
+    m_entorno.zoomPregunta = 100;
     terminar(asignatura == Asignatura::Lengua ? Pantalla::ExamenLengua : Pantalla::ExamenMatematica);
 }
 

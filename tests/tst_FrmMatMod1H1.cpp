@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QAccessible>
+#include <QWheelEvent>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -240,6 +241,77 @@ private slots:
         QVERIFY(e.opcion(elegida.at(0).toLatin1())->isChecked());
         e.navegar(e.control("CmdSiguiente"));
         QCOMPARE(e.banco.sesion.RespMat[1], elegida);
+    }
+
+    // Zoom of the picture: Ctrl with "+", "=", the keypad's "+", "−", 0, or the wheel, in steps
+    // from 100 % to 300 %. Keys: + = k(keypad +) - 0, w/W wheel up/down.
+    void zoomDeLaImagen_data()
+    {
+        QTest::addColumn<QString>("teclas");
+        QTest::addColumn<int>("zoom");
+        QTest::newRow("two steps up") << "++" << 150;
+        QTest::newRow("= and the keypad's +") << "=k" << 150;
+        QTest::newRow("three up, one down") << "+++-" << 150;
+        QTest::newRow("stops at 300") << "++++++" << 300;
+        QTest::newRow("stops at the natural size") << "--" << 100;
+        QTest::newRow("0 gives back the natural size") << "+++0" << 100;
+        QTest::newRow("up and back down") << "+-" << 100;
+        QTest::newRow("the wheel with Ctrl") << "www" << 200;
+        QTest::newRow("the wheel both ways") << "wwW" << 125;
+    }
+    void zoomDeLaImagen()
+    {
+        QFETCH(QString, teclas);
+        QFETCH(int, zoom);
+        Examen e;
+        const QString ruta = rutaPregunta(e.banco.carpeta(), Asignatura::Matematica, 3, 1);
+        const QImage natural = QImage(ruta).convertToFormat(QImage::Format_RGB32);
+        for (const QChar c : teclas) {
+            if (c == 'w' || c == 'W') {
+                auto *imagen = e.control<QLabel>("Image1");
+                const QPointF punto(imagen->width() / 2.0, imagen->height() / 2.0);
+                QWheelEvent rueda(punto, imagen->mapToGlobal(punto), {}, {0, c == 'w' ? 120 : -120}, Qt::NoButton,
+                                  Qt::ControlModifier, Qt::NoScrollPhase, false);
+                QApplication::sendEvent(imagen, &rueda);
+                continue;
+            }
+            const Qt::Key tecla = c == '+' || c == 'k' ? Qt::Key_Plus : c == '=' ? Qt::Key_Equal : c == '-' ? Qt::Key_Minus : Qt::Key_0;
+            QTest::keyClick(e.form->focusWidget(), tecla, c == 'k' ? Qt::ControlModifier | Qt::KeypadModifier : Qt::ControlModifier);
+        }
+        QCOMPARE(e.banco.entorno.zoomPregunta, zoom);
+        // The same on the next question, and nothing of it stored.
+        e.ir(2);
+        QCOMPARE(e.banco.entorno.zoomPregunta, zoom);
+        e.ir(1);
+        auto *imagen = e.control<QLabel>("Image1");
+        QCOMPARE(imagen->size(), natural.size() * (zoom / 100.0));
+        auto *zona = e.form->findChild<QWidget *>("ZonaImagen");
+        if (zoom == 100) {
+            QCOMPARE(imagen->parentWidget(), e.form.get());
+            QVERIFY(!zona || !zona->isVisible());
+            QCOMPARE(imagen->pixmap().toImage().convertToFormat(QImage::Format_RGB32), natural);
+            return;
+        }
+        // Larger: scrolled within the free area, never over the buttons or the options.
+        QVERIFY(zona && zona->isVisible());
+        QVERIFY(zona->isAncestorOf(imagen));
+        for (const QString &otro : {QStringLiteral("CmdPreg_0"), QStringLiteral("CmdPreg_21"), QStringLiteral("Label1"),
+                                    QStringLiteral("OpMatMod1Preg1OpA"), QStringLiteral("CmdAnterior")})
+            QVERIFY2(!zona->geometry().intersects(e.control<QWidget>(otro)->geometry()), qPrintable(otro));
+        QVERIFY(qAbs(zona->geometry().center().x() - tw(7200)) <= 1);
+    }
+
+    // The content's own words for a picture reach the screen reader with it.
+    void descripcionDeLaImagen()
+    {
+        Examen e;
+        crearArchivo(rutaDescripcionPregunta(e.banco.carpeta(), Asignatura::Matematica, 3, 2),
+                     "  Un triángulo rectángulo de catetos 3 y 4.\n");
+        e.ir(2);
+        QAccessibleInterface *accesible = QAccessible::queryAccessibleInterface(e.control<QWidget>("Image1"));
+        QCOMPARE(accesible->text(QAccessible::Description), QStringLiteral("Un triángulo rectángulo de catetos 3 y 4."));
+        e.ir(3);
+        QCOMPARE(QAccessible::queryAccessibleInterface(e.control<QWidget>("Image1"))->text(QAccessible::Description), QString());
     }
 
     void modeloFueraDeRango()

@@ -21,4 +21,7 @@ struct Entorno {
     IDisco &disco;
     // The run's record could not be written at the last try, and the student was told.
     bool resguardoFallido = false;
+    // The size of the question picture the student chose on this exam, in percent of its
+    // natural size; it holds across questions and starts again at 100 on the next exam.
+    int zoomPregunta = 100;
 };
