@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QSet>
+#include <QStringDecoder>
 
 #ifndef Q_OS_WIN
 #include <dirent.h>
@@ -67,6 +68,37 @@ bool esPdf(const QString &ruta, QString *motivo)
         return false;
     }
     return true;
+}
+
+// A description the station would read: an ordinary file, small, valid UTF-8. Empty when so.
+QString problemaDescripcion(const QString &ruta)
+{
+    constexpr qint64 kMaximo = 16 * 1024;
+    QFile f;
+    QString error;
+    if (!abrirArchivoOrdinario(f, ruta, &error))
+        return QStringLiteral("no se puede leer: %1").arg(error);
+    if (f.size() > kMaximo)
+        return QStringLiteral("ocupa más de 16 KiB; la estación no la lee");
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString texto = utf8(f.readAll());
+    if (utf8.hasError())
+        return QStringLiteral("no está en UTF-8");
+    if (texto.trimmed().isEmpty())
+        return QStringLiteral("está vacía");
+    return {};
+}
+
+QString listaDescripciones(const QString &carpeta, const QList<int> &preguntas)
+{
+    QStringList numeros;
+    for (int q : preguntas)
+        numeros << QString::number(q);
+    return QStringLiteral("%1: descripción para el lector de pantalla en %2 de %3 preguntas%4")
+        .arg(carpeta)
+        .arg(preguntas.size())
+        .arg(kPreguntas)
+        .arg(preguntas.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(numeros.join(QStringLiteral(", "))));
 }
 
 // Counts a good document, or names what is wrong with it.
@@ -139,7 +171,17 @@ InformeContenido verificarContenido(const QString &carpetaPrograma, const Probar
                 continue;
             }
             QSet<QString> esperados;
+            QList<int> descritas;
             for (int q = 1; q <= kPreguntas; ++q) {
+                const QString descripcion = rutaDescripcionPregunta(carpetaPrograma, a, m, q);
+                esperados << QFileInfo(descripcion).fileName();
+                if (tipoEntrada(descripcion) != TipoEntrada::Ninguna) {
+                    const QString problema = problemaDescripcion(descripcion);
+                    if (problema.isEmpty())
+                        descritas << q;
+                    else
+                        informe.problemas << QStringLiteral("%1: descripción %2").arg(descripcion, problema);
+                }
                 const QString ruta = rutaPregunta(carpetaPrograma, a, m, q);
                 esperados << QFileInfo(ruta).fileName();
                 if (tipoEntrada(ruta) == TipoEntrada::Ninguna) {
@@ -159,6 +201,7 @@ InformeContenido verificarContenido(const QString &carpetaPrograma, const Probar
                 }
                 ++informe.imagenesCorrectas;
             }
+            informe.descripciones << listaDescripciones(carpeta, descritas);
             if (a == Asignatura::Lengua) {
                 const QString textos = rutaTextosLengua(carpetaPrograma, m);
                 esperados << QFileInfo(textos).fileName();

@@ -8,6 +8,8 @@
 // The check of a content folder before an exam day.
 struct InformeContenido {
     QStringList problemas; // one line per problem, each naming its path
+    // One line per model folder: which of its pictures have words for a screen reader.
+    QStringList descripciones;
     int imagenesCorrectas = 0;
     int documentosCorrectos = 0;
     bool correcto() const { return problemas.isEmpty(); }
@@ -19,5 +21,6 @@ using ProbarDocumento = std::function<QString(const QString &ruta)>;
 
 // Checks `carpetaPrograma`/Imagenes: the 264 question pictures present and decodable, the six
 // reading-texts documents and the formula table present and non-empty PDFs that `probar`
-// opens (when given), and nothing unexpected in the model folders.
+// opens (when given), and nothing unexpected in the model folders. A picture's optional
+// description (`…_P7.txt`) must be a small UTF-8 text.
 InformeContenido verificarContenido(const QString &carpetaPrograma, const ProbarDocumento &probar = {});

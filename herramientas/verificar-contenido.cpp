@@ -41,6 +41,8 @@ int main(int argc, char **argv)
     const InformeContenido informe = verificarContenido(carpeta, [](const QString &ruta) {
         return probarDocumentoAparte(QCoreApplication::applicationFilePath(), ruta);
     });
+    for (const QString &linea : informe.descripciones)
+        std::printf("%s\n", qPrintable(linea));
     for (const QString &problema : informe.problemas)
         std::printf("%s\n", qPrintable(problema));
     std::printf("%s: %s\n", qPrintable(QDir(carpeta).absolutePath()), qPrintable(informe.resumen()));

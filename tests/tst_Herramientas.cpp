@@ -70,6 +70,23 @@ private slots:
         QCOMPARE(informe.documentosCorrectos, 7);
     }
 
+    // The words a screen reader says for a picture are the content's own, and the staff see
+    // which pictures have them.
+    void descripcionesSeInforman()
+    {
+        QTemporaryDir dir;
+        QVERIFY(generarContenido(dir.path()).error.isEmpty());
+        for (const char *nombre : {"Imagenes/Mat_Mod3/Mat_Mod3_P7.txt", "Imagenes/Mat_Mod3/Mat_Mod3_P12.txt"})
+            crearArchivo(QDir(dir.path()).filePath(nombre), "Un triángulo rectángulo de catetos 3 y 4.");
+        const InformeContenido informe = verificarContenido(dir.path());
+        QVERIFY2(informe.correcto(), qPrintable(informe.problemas.join('\n')));
+        QCOMPARE(informe.descripciones.size(), 12);
+        QVERIFY(informe.descripciones.contains(QDir(dir.path()).filePath("Imagenes/Mat_Mod3")
+                                               + ": descripción para el lector de pantalla en 2 de 22 preguntas (7, 12)"));
+        QVERIFY(informe.descripciones.contains(QDir(dir.path()).filePath("Imagenes/Mat_Mod4")
+                                               + ": descripción para el lector de pantalla en 0 de 22 preguntas"));
+    }
+
     void cadaDanoSeInforma_data()
     {
         QTest::addColumn<QString>("dano");
@@ -82,6 +99,9 @@ private slots:
         QTest::newRow("table missing") << "borrar" << "Imagenes/Tabla de formulas.pdf" << "falta la tabla";
         QTest::newRow("unexpected file") << "agregar" << "Imagenes/Mat_Mod1/Mat_Mod2_P1.jpg" << "no corresponde";
         QTest::newRow("texts in a maths folder") << "agregar" << "Imagenes/Mat_Mod3/Leng_Mod3_Textos.pdf" << "no corresponde";
+        QTest::newRow("description not UTF-8") << "latin1" << "Imagenes/Mat_Mod2/Mat_Mod2_P7.txt" << "descripción no está en UTF-8";
+        QTest::newRow("description empty") << "vaciar" << "Imagenes/Leng_Mod5/Leng_Mod5_P22.txt" << "descripción está vacía";
+        QTest::newRow("description of no question") << "agregar" << "Imagenes/Leng_Mod5/Leng_Mod5_P23.txt" << "no corresponde";
     }
     void cadaDanoSeInforma()
     {
@@ -97,6 +117,8 @@ private slots:
             crearArchivo(completa, "basura");
         else if (dano == "vaciar")
             crearArchivo(completa, "");
+        else if (dano == "latin1")
+            crearArchivo(completa, "Un tri\xe1ngulo");
         else
             crearArchivo(completa, "extra");
         const InformeContenido informe = verificarContenido(dir.path());

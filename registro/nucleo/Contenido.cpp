@@ -37,6 +37,14 @@ QString rutaPregunta(const QString &carpetaPrograma, Asignatura asignatura, int 
                      tallo + QStringLiteral("_P") + QString::number(pregunta) + QStringLiteral(".jpg")});
 }
 
+QString rutaDescripcionPregunta(const QString &carpetaPrograma, Asignatura asignatura, int modelo,
+                                int pregunta)
+{
+    QString ruta = rutaPregunta(carpetaPrograma, asignatura, modelo, pregunta);
+    ruta.chop(4);
+    return ruta + QStringLiteral(".txt");
+}
+
 QString rutaTextosLengua(const QString &carpetaPrograma, int modelo)
 {
     const QString tallo = QStringLiteral("Leng_Mod") + QString::number(modelo);
