@@ -11,6 +11,10 @@
 int main(int argc, char **argv)
 {
     ignorarLimiteDeTamano();
+    // A screen reader finds the station's controls even when the desktop did not announce
+    // one before the station started; a setting the desktop made is kept.
+    if (!qEnvironmentVariableIsSet("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"))
+        qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
     QApplication app(argc, argv);
     prepararAparienciaEstacion();
     // Started by the station itself to show a document apart from the exam.

@@ -105,6 +105,12 @@ FrmExamen::FrmExamen(Entorno &entorno, Sesion &sesion, const ConfigExamen &confi
         ordenTab(config.tab.primeraOpcion + k, m_opciones[k]);
         m_opciones[k]->setAccessibleName(QStringLiteral("Opción ") + QLatin1String(kLetras[k]));
         m_opciones[k]->installEventFilter(this);
+        // The question's button says the option chosen as soon as it is chosen.
+        connect(m_opciones[k], &QRadioButton::toggled, this, [this, k](bool elegida) {
+            const int pregunta = preguntaDe(m_sesion, m_config.asignatura);
+            if (elegida && pregunta >= 1 && pregunta <= kPreguntas)
+                nombrarBotonPregunta(pregunta, QLatin1String(kLetras[k]));
+        });
         // The key of the letter, small or capital, chooses that option as a click does.
         for (const QKeySequence &tecla : {QKeySequence(Qt::Key_A + k), QKeySequence(Qt::SHIFT | (Qt::Key_A + k))}) {
             auto *atajo = new QShortcut(tecla, this);
@@ -253,9 +259,7 @@ void FrmExamen::cargar()
     for (int i = 0; i < kPreguntas; ++i) {
         m_botones[i]->setColorFondo(respuestas[i + 1].isEmpty() ? kAmarilloSinResponder
                                                                 : kColorCaraBoton);
-        m_botones[i]->setAccessibleName(respuestas[i + 1].isEmpty()
-                                            ? QStringLiteral("Pregunta %1, sin responder").arg(i + 1)
-                                            : QStringLiteral("Pregunta %1, respuesta %2").arg(i + 1).arg(respuestas[i + 1]));
+        nombrarBotonPregunta(i + 1, respuestas[i + 1]);
     }
     if (preguntaValida)
         m_image1->setAccessibleName(QStringLiteral("Pregunta %1 de %2").arg(pregunta).arg(kPreguntas));
@@ -351,6 +355,13 @@ void FrmExamen::presentarImagen()
     m_zona->setGeometry(rectangulo);
     m_zona->lower();
     m_zona->show();
+}
+
+void FrmExamen::nombrarBotonPregunta(int pregunta, const QString &respuesta)
+{
+    m_botones[pregunta - 1]->setAccessibleName(
+        respuesta.isEmpty() ? QStringLiteral("Pregunta %1, sin responder").arg(pregunta)
+                            : QStringLiteral("Pregunta %1, respuesta %2").arg(pregunta).arg(respuesta));
 }
 
 void FrmExamen::RegistrarRespuesta()

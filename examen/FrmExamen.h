@@ -79,6 +79,7 @@ private:
     // Shows the picture at the chosen zoom: at 100 % exactly as it always was, larger in a
     // scrolled area that stays between the question buttons and the options.
     void presentarImagen();
+    void nombrarBotonPregunta(int pregunta, const QString &respuesta);
     // One step up (+1) or down (-1), or back to the natural size (0).
     void cambiarZoom(int paso);
     void aplicarOrdenTab();

@@ -23,6 +23,7 @@ FormMnuOrbela::FormMnuOrbela(Entorno &entorno, Sesion &sesion)
     m_picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_picture1->setFocusPolicy(Qt::TabFocus);
     m_picture1->setPixmap(dibujarBannerMenu());
+    m_picture1->setAccessibleName(QStringLiteral("ORBELA - Evaluación de Lengua y Matemática"));
     m_cmdSalir = crearControl<Boton>(this, {QStringLiteral("CmdSalir"), QStringLiteral("Salir"),
                                             {8760, 5640, 1935, 1095}, fuenteSans(18), {}});
 

@@ -203,6 +203,7 @@ private slots:
         QTest::addColumn<QString>("nombre");
         QTest::newRow("an answered question") << "CmdPreg_0" << "Pregunta 1, respuesta B";
         QTest::newRow("an unanswered question") << "CmdPreg_21" << "Pregunta 22, sin responder";
+        QTest::newRow("the question on screen, as soon as chosen") << "CmdPreg_1" << "Pregunta 2, respuesta D";
         QTest::newRow("an option") << "OpMatMod1Preg1OpC" << "Opción C";
         QTest::newRow("the picture") << "Image1" << "Pregunta 2 de 22";
     }
@@ -212,6 +213,7 @@ private slots:
         Examen e;
         e.elegir('B');
         e.ir(2);
+        e.opcion('D')->click();
         QAccessibleInterface *accesible = QAccessible::queryAccessibleInterface(e.control<QWidget>(control));
         QVERIFY(accesible);
         QTEST(accesible->text(QAccessible::Name), "nombre");

@@ -4,6 +4,7 @@
 #include "ExamenDePrueba.h"
 #include "VisorPdf.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
@@ -336,6 +337,17 @@ private slots:
                           Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(ventana->vista()->viewport(), &rueda);
         QCOMPARE(ventana->zoom(), inicial);
+        QTest::keyClick(ventana, Qt::Key_Plus, Qt::ControlModifier);
+        QCOMPARE(ventana->vista()->zoomMode(), QPdfView::ZoomMode::Custom);
+        QTest::keyClick(ventana, Qt::Key_0, Qt::ControlModifier);
+        QCOMPARE(ventana->vista()->zoomMode(), QPdfView::ZoomMode::FitToWidth);
+
+        // A screen reader says what each button does, not its sign.
+        QStringList nombres;
+        for (const QPushButton *boton : ventana->findChildren<QPushButton *>())
+            nombres << QAccessible::queryAccessibleInterface(const_cast<QPushButton *>(boton))->text(QAccessible::Name);
+        QCOMPARE(nombres, (QStringList{QStringLiteral("Alejar"), QStringLiteral("Acercar"), QStringLiteral("Ajustar al ancho")}));
+        QCOMPARE(QAccessible::queryAccessibleInterface(ventana->vista())->text(QAccessible::Name), QFileInfo(ruta).completeBaseName());
     }
 };
 

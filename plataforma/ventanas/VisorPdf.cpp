@@ -36,9 +36,11 @@ constexpr qreal kPaso = 1.25;
 constexpr qreal kZoomMinimo = 0.25;
 constexpr qreal kZoomMaximo = 6.0;
 
-QPushButton *botonBarra(QWidget *padre, const QString &texto, const QString &ayuda)
+// A screen reader says the button's name, not the sign drawn on it.
+QPushButton *botonBarra(QWidget *padre, const QString &texto, const QString &nombre, const QString &ayuda)
 {
     auto *boton = new QPushButton(texto, padre);
+    boton->setAccessibleName(nombre);
     boton->setToolTip(ayuda);
     boton->setAutoDefault(false);
     boton->setFocusPolicy(Qt::NoFocus);
@@ -66,9 +68,10 @@ VentanaDocumento::VentanaDocumento(const QString &ruta, const QString &aviso)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("ORBELA - ") + QFileInfo(ruta).completeBaseName());
 
-    m_alejar = botonBarra(this, QStringLiteral("−"), QStringLiteral("Alejar (Ctrl y −)"));
-    m_acercar = botonBarra(this, QStringLiteral("+"), QStringLiteral("Acercar (Ctrl y +)"));
-    QPushButton *ancho = botonBarra(this, QStringLiteral("Ajustar al ancho"), QString());
+    m_alejar = botonBarra(this, QStringLiteral("−"), QStringLiteral("Alejar"), QStringLiteral("Alejar (Ctrl y −)"));
+    m_acercar = botonBarra(this, QStringLiteral("+"), QStringLiteral("Acercar"), QStringLiteral("Acercar (Ctrl y +)"));
+    QPushButton *ancho = botonBarra(this, QStringLiteral("Ajustar al ancho"), QStringLiteral("Ajustar al ancho"),
+                                    QStringLiteral("Ajustar al ancho (Ctrl y 0)"));
     m_pagina->setObjectName(QStringLiteral("Pagina"));
     auto *barra = new QHBoxLayout;
     barra->addWidget(m_alejar);
@@ -108,6 +111,7 @@ VentanaDocumento::VentanaDocumento(const QString &ruta, const QString &aviso)
         return;
 
     m_vista->setObjectName(QStringLiteral("Documento"));
+    m_vista->setAccessibleName(QFileInfo(ruta).completeBaseName());
     m_vista->setDocument(m_documento);
     m_vista->setPageMode(QPdfView::PageMode::MultiPage);
     m_vista->setZoomMode(QPdfView::ZoomMode::FitToWidth);
@@ -120,6 +124,8 @@ VentanaDocumento::VentanaDocumento(const QString &ruta, const QString &aviso)
     for (const QKeySequence &tecla : {QKeySequence(QKeySequence::ZoomIn), QKeySequence(Qt::CTRL | Qt::Key_Equal)})
         connect(new QShortcut(tecla, this), &QShortcut::activated, this, &VentanaDocumento::acercar);
     connect(new QShortcut(QKeySequence(QKeySequence::ZoomOut), this), &QShortcut::activated, this, &VentanaDocumento::alejar);
+    // Ctrl and 0, as on an exam's picture, gives back the view the document opened with.
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_0), this), &QShortcut::activated, ancho, &QPushButton::click);
     mostrarPagina();
 }
 
