@@ -62,13 +62,15 @@ bool ocuparCarpeta(QLockFile &cerrojo, IMensajes &mensajes)
     if (tomarCerrojo(cerrojo, 0))
         return true;
     if (cerrojo.error() == QLockFile::LockFailedError)
-        mensajes.mostrar(QStringLiteral("La estación de examen ya está abierta en esta computadora.\r\n"
-                                        "Siga en la ventana que ya está abierta; si no la encuentra, "
-                                        "avise al supervisor.\r\n\r\nPara el supervisor: %1. Cierre la otra "
-                                        "estación; si no la encuentra, reinicie la computadora.")
-                             .arg(describirCerrojo(cerrojo)));
+        mensajes.mostrar(
+            QStringLiteral("La estación de examen ya está abierta en esta computadora.\r\n"
+                           "Siga en la ventana que ya está abierta; si no la encuentra, "
+                           "avise al supervisor.\r\n\r\nPara el supervisor: %1. Cierre la otra "
+                           "estación; si no la encuentra, reinicie la computadora.")
+                .arg(describirCerrojo(cerrojo)));
     else
-        mensajes.mostrar(QStringLiteral("No se puede escribir en la carpeta de la estación: los "
-                                        "resultados no podrían guardarse.\r\nAvise al supervisor."));
+        mensajes.mostrar(
+            QStringLiteral("No se puede escribir en la carpeta de la estación: los "
+                           "resultados no podrían guardarse.\r\nAvise al supervisor."));
     return false;
 }

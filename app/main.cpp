@@ -32,7 +32,7 @@ int main(int argc, char **argv)
     VisorPdf abridor;
     DiscoLocal disco;
     LibroXlsx hoja(disco);
-    Entorno entorno {carpeta, mensajes, archivos, reloj, abridor, hoja, disco};
+    Entorno entorno { carpeta, mensajes, archivos, reloj, abridor, hoja, disco };
 
     Sesion sesion;
     ejecutarEstacion(entorno, sesion);

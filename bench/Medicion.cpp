@@ -17,11 +17,12 @@ long memoriaResidenteKiB()
 }
 
 EntornoDeMedicion::EntornoDeMedicion(const QString &carpeta)
-    : entorno {carpeta, mensajes, archivos, reloj, abridor, hoja, disco}
+    : entorno { carpeta, mensajes, archivos, reloj, abridor, hoja, disco }
 {
 }
 
-int EntornoDeMedicion::SinMensajes::mostrar(const QString &texto, int, const QString &, const QString &, int)
+int EntornoDeMedicion::SinMensajes::mostrar(
+    const QString &texto, int, const QString &, const QString &, int)
 {
     std::fprintf(stderr, "mensaje inesperado: %s\n", qPrintable(texto));
     std::abort();

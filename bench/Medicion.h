@@ -27,8 +27,8 @@ inline double medianaMs(int repeticiones, const std::function<void()> &paso)
 
 // Medians in milliseconds of several steps measured in turns, so that a slower or faster
 // stretch of the machine affects all of them alike.
-inline std::vector<double> medianasIntercaladasMs(int repeticiones,
-                                                  const std::vector<std::function<void()>> &pasos)
+inline std::vector<double> medianasIntercaladasMs(
+    int repeticiones, const std::vector<std::function<void()>> &pasos)
 {
     std::vector<std::vector<double>> tiempos(pasos.size());
     QElapsedTimer reloj;
@@ -62,13 +62,13 @@ struct EntornoDeMedicion {
     };
     class SinAbridor final : public IAbridorDocumentos {
     public:
-        void abrir(const QString &) override {}
+        void abrir(const QString &) override { }
     };
     SinMensajes mensajes;
     ArchivosLocales archivos;
     RelojSistema reloj;
     SinAbridor abridor;
     DiscoLocal disco;
-    LibroXlsx hoja {disco};
+    LibroXlsx hoja { disco };
     Entorno entorno;
 };

@@ -11,7 +11,6 @@
 
 #include <cstdio>
 
-
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);

@@ -18,9 +18,8 @@
 #include <QTest>
 
 #include <cstdio>
-#include <unistd.h>
 #include <memory>
-
+#include <unistd.h>
 
 int main(int argc, char **argv)
 {
@@ -31,7 +30,8 @@ int main(int argc, char **argv)
 
     QTemporaryDir dir;
     for (int q = 1; q <= kPreguntas; ++q)
-        generarPregunta(rutaPregunta(dir.path(), Asignatura::Matematica, 1, q), Asignatura::Matematica, 1, q);
+        generarPregunta(
+            rutaPregunta(dir.path(), Asignatura::Matematica, 1, q), Asignatura::Matematica, 1, q);
 
     EntornoDeMedicion medicion(dir.path());
     Entorno &entorno = medicion.entorno;
@@ -39,7 +39,7 @@ int main(int argc, char **argv)
     Sesion sesion;
     Sesion registrada;
     registrada.RutaExcel = dir.filePath(QStringLiteral("Apl Examen - EE0310002_T_3A_2_987"));
-    for (Sesion *s : {&sesion, &registrada}) {
+    for (Sesion *s : { &sesion, &registrada }) {
         s->ModeloMat = 1;
         s->PreguntaMat = 1;
     }
@@ -47,13 +47,18 @@ int main(int argc, char **argv)
     int vuelta = 0;
     // Record the choice, destroy the form, build a fresh one, decode its picture, lay it out.
     auto cambiador = [&](Sesion &s) {
-        auto form = std::make_shared<std::unique_ptr<FrmMatMod1H1>>(std::make_unique<FrmMatMod1H1>(entorno, s));
+        auto form = std::make_shared<std::unique_ptr<FrmMatMod1H1>>(
+            std::make_unique<FrmMatMod1H1>(entorno, s));
         (*form)->cargar();
         (*form)->show();
         return [&, form] {
             const int destino = (s.PreguntaMat % kPreguntas) + 1;
-            (*form)->findChild<QRadioButton *>(QStringLiteral("OpMatMod1Preg1OpB"))->setChecked(true);
-            (*form)->findChild<QPushButton *>(QStringLiteral("CmdPreg_%1").arg(destino - 1))->click();
+            (*form)
+                ->findChild<QRadioButton *>(QStringLiteral("OpMatMod1Preg1OpB"))
+                ->setChecked(true);
+            (*form)
+                ->findChild<QPushButton *>(QStringLiteral("CmdPreg_%1").arg(destino - 1))
+                ->click();
             form->reset();
             *form = std::make_unique<FrmMatMod1H1>(entorno, s);
             (*form)->cargar();
@@ -90,8 +95,8 @@ int main(int argc, char **argv)
             std::abort();
     };
 
-    const auto medianas = medianasIntercaladasMs(
-        repeticiones, {decodificar, cambio, cambioPintado, cambioConRegistro, unaEscrituraForzada});
+    const auto medianas = medianasIntercaladasMs(repeticiones,
+        { decodificar, cambio, cambioPintado, cambioConRegistro, unaEscrituraForzada });
     const double msDecodificar = medianas[0];
     const double msCambio = medianas[1];
     const double msPintado = medianas[2];
@@ -114,13 +119,16 @@ int main(int argc, char **argv)
     std::printf("decodificar el JPEG de 840x360: mediana %.3f ms\n", msDecodificar);
     std::printf("un cambio de pregunta:          mediana %.3f ms\n", msCambio);
     std::printf("razón cambio / decodificación:  %.2f (objetivo <= 2)\n", razon);
-    std::printf("cambio con la primera pintura:  mediana %.3f ms (razón %.2f, informativo)\n", msPintado,
-                msPintado / msDecodificar);
-    std::printf("cambio con el registro de recuperación: mediana %.3f ms (objetivo < 10)\n", msConRegistro);
-    std::printf("una escritura forzada al disco: mediana %.3f ms; el registro agrega %.3f ms (%.2f escrituras forzadas)\n",
-                msForzar, msConRegistro - msCambio, (msConRegistro - msCambio) / msForzar);
-    std::printf("memoria residente: %ld KiB tras 100 cambios, %ld KiB tras 10000 (%+ld KiB, objetivo < 1024)\n",
-                tras100, tras10000, crecimiento);
+    std::printf("cambio con la primera pintura:  mediana %.3f ms (razón %.2f, informativo)\n",
+        msPintado, msPintado / msDecodificar);
+    std::printf(
+        "cambio con el registro de recuperación: mediana %.3f ms (objetivo < 10)\n", msConRegistro);
+    std::printf("una escritura forzada al disco: mediana %.3f ms; el registro agrega %.3f ms (%.2f "
+                "escrituras forzadas)\n",
+        msForzar, msConRegistro - msCambio, (msConRegistro - msCambio) / msForzar);
+    std::printf("memoria residente: %ld KiB tras 100 cambios, %ld KiB tras 10000 (%+ld KiB, "
+                "objetivo < 1024)\n",
+        tras100, tras10000, crecimiento);
     const bool cumple = razon <= 2.0 && crecimiento < 1024 && msConRegistro < 10.0;
     std::printf("%s\n", cumple ? "objetivos cumplidos" : "OBJETIVOS NO CUMPLIDOS");
     return cumple ? 0 : 1;

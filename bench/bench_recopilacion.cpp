@@ -53,8 +53,9 @@ int main(int argc, char **argv)
     QGuiApplication app(argc, argv);
     const int libros = argc > 1 ? atoi(argv[1]) : 100000;
     const int muestra = argc > 2 ? atoi(argv[2]) : 2000;
-    const QString carpeta = argc > 3 ? QString::fromLocal8Bit(argv[3])
-                                     : QDir(QDir::tempPath()).filePath(QStringLiteral("estacion-libros-%1").arg(libros));
+    const QString carpeta = argc > 3
+        ? QString::fromLocal8Bit(argv[3])
+        : QDir(QDir::tempPath()).filePath(QStringLiteral("estacion-libros-%1").arg(libros));
     const Claves claves = clavesDemo();
     const QString marca = QDir(carpeta).filePath(QStringLiteral(".completo"));
     if (!QFile::exists(marca)) {
@@ -66,7 +67,8 @@ int main(int argc, char **argv)
             return 1;
         }
         QFile(marca).open(QIODevice::WriteOnly);
-        std::printf("%d libros generados en %s en %.1f s\n", r.libros, qPrintable(carpeta), reloj.elapsed() / 1000.0);
+        std::printf("%d libros generados en %s en %.1f s\n", r.libros, qPrintable(carpeta),
+            reloj.elapsed() / 1000.0);
     }
 
     // The floor: merely reading every workbook's bytes, as the collector's first step does.
@@ -74,7 +76,8 @@ int main(int argc, char **argv)
     lectura.start();
     qint64 bytes = 0;
     int leidos = 0;
-    for (QDirIterator it(carpeta, {QStringLiteral("Apl Examen - *.xlsx")}, QDir::Files); it.hasNext();) {
+    for (QDirIterator it(carpeta, { QStringLiteral("Apl Examen - *.xlsx") }, QDir::Files);
+         it.hasNext();) {
         QFile f(it.next());
         if (f.open(QIODevice::ReadOnly)) {
             bytes += f.readAll().size();
@@ -82,30 +85,36 @@ int main(int argc, char **argv)
         }
     }
     const double segundosLectura = lectura.elapsed() / 1000.0;
-    std::printf("solo leer los bytes de los %d libros (%.0f MiB): %.1f s\n", leidos, bytes / 1048576.0, segundosLectura);
+    std::printf("solo leer los bytes de los %d libros (%.0f MiB): %.1f s\n", leidos,
+        bytes / 1048576.0, segundosLectura);
 
     QTemporaryDir salida;
     const long memoriaAntes = picoDeMemoriaKiB();
     QElapsedTimer reloj;
     reloj.start();
-    const InformeRecopilacion r = recopilarResultados(salida.filePath(QStringLiteral("resultados.xlsx")), {carpeta}, {}, &claves);
+    const InformeRecopilacion r = recopilarResultados(
+        salida.filePath(QStringLiteral("resultados.xlsx")), { carpeta }, {}, &claves);
     const double segundos = reloj.elapsed() / 1000.0;
     if (!r.error.isEmpty()) {
         std::fprintf(stderr, "error: %s\n", qPrintable(r.error));
         return 1;
     }
     const long memoriaDespues = picoDeMemoriaKiB();
-    std::printf("recopilación con claves: %d libros, %d filas puntuadas, %.1f s (%.3f ms por libro), "
-                "pico de memoria %ld MiB (%ld MiB antes)\n",
-                r.libros, r.puntuadas, segundos, 1000.0 * segundos / r.libros, memoriaDespues / 1024, memoriaAntes / 1024);
+    std::printf(
+        "recopilación con claves: %d libros, %d filas puntuadas, %.1f s (%.3f ms por libro), "
+        "pico de memoria %ld MiB (%ld MiB antes)\n",
+        r.libros, r.puntuadas, segundos, 1000.0 * segundos / r.libros, memoriaDespues / 1024,
+        memoriaAntes / 1024);
 
     for (const auto &[fase, s] : r.fases)
         std::printf("  %s: %.2f s\n", qPrintable(fase), s);
-    std::printf("  razón con solo leer los bytes: %.1f\n", segundos / std::max(segundosLectura, 0.001));
+    std::printf(
+        "  razón con solo leer los bytes: %.1f\n", segundos / std::max(segundosLectura, 0.001));
 
     QProcess python;
-    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QLatin1String(kFusionOpenpyxl), carpeta,
-                                                      QString::number(muestra), salida.filePath(QStringLiteral("openpyxl.xlsx"))});
+    python.start(QStringLiteral("/usr/bin/python3"),
+        { QStringLiteral("-c"), QLatin1String(kFusionOpenpyxl), carpeta, QString::number(muestra),
+            salida.filePath(QStringLiteral("openpyxl.xlsx")) });
     if (!python.waitForFinished(3600 * 1000) || python.exitCode() != 0) {
         std::fprintf(stderr, "openpyxl: %s\n", python.readAllStandardError().constData());
         return 1;
@@ -113,8 +122,9 @@ int main(int argc, char **argv)
     const QList<QByteArray> medida = python.readAllStandardOutput().trimmed().split(' ');
     const double msOpenpyxl = 1000.0 * medida.value(1).toDouble() / medida.value(0).toDouble();
     const double razon = msOpenpyxl / (1000.0 * segundos / r.libros);
-    std::printf("openpyxl, solo la fusión de %d libros: %.3f ms por libro; razón %.1f (objetivo >= 20)\n",
-                medida.value(0).toInt(), msOpenpyxl, razon);
+    std::printf(
+        "openpyxl, solo la fusión de %d libros: %.3f ms por libro; razón %.1f (objetivo >= 20)\n",
+        medida.value(0).toInt(), msOpenpyxl, razon);
     const bool cumple = segundos <= 30 && razon >= 20;
     std::printf("%s\n", cumple ? "objetivos cumplidos" : "OBJETIVOS NO CUMPLIDOS");
     return cumple ? 0 : 1;

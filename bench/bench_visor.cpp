@@ -39,7 +39,9 @@ double hastaMostrarse(const QString &ruta, int repeticiones, VisorPdf::Estado *e
 
 const char *nombreEstado(VisorPdf::Estado estado)
 {
-    return estado == VisorPdf::Estado::Abierto ? "la página" : estado == VisorPdf::Estado::Aviso ? "el aviso" : "nada";
+    return estado == VisorPdf::Estado::Abierto ? "la página"
+        : estado == VisorPdf::Estado::Aviso    ? "el aviso"
+                                               : "nada";
 }
 } // namespace
 
@@ -56,7 +58,7 @@ int main(int argc, char **argv)
     if (!generarContenido(dir.path()).error.isEmpty())
         return 1;
     bool cumple = true;
-    for (const QString &ruta : {rutaTablaFormulas(dir.path()), rutaTextosLengua(dir.path(), 1)}) {
+    for (const QString &ruta : { rutaTablaFormulas(dir.path()), rutaTextosLengua(dir.path(), 1) }) {
         // Each time a new window, as after the student closed the last one.
         const double dibujo = medianaMs(repeticiones, [&] {
             VentanaDocumento ventana(ruta);
@@ -68,15 +70,16 @@ int main(int argc, char **argv)
         const double lector = hastaMostrarse(ruta, repeticiones, &estado);
         std::printf("%s: la ventana dibuja la primera página en %.1f ms (objetivo <= 150); "
                     "el lector aparte la muestra en %.1f ms (objetivo <= 1000), mostró %s\n",
-                    qPrintable(QFileInfo(ruta).fileName()), dibujo, lector, nombreEstado(estado));
+            qPrintable(QFileInfo(ruta).fileName()), dibujo, lector, nombreEstado(estado));
         cumple = cumple && dibujo <= 150 && lector <= 1000 && estado == VisorPdf::Estado::Abierto;
     }
-    for (const QByteArray tipo : {"ciclo", "paginas", "cifrado"}) {
+    for (const QByteArray tipo : { "ciclo", "paginas", "cifrado" }) {
         const QString ruta = dir.filePath(QString::fromLatin1(tipo) + ".pdf");
         crearArchivo(ruta, pdfDePrueba(tipo));
         VisorPdf::Estado estado;
         const double ms = hastaMostrarse(ruta, 3, &estado);
-        std::printf("documento hostil \"%s\": %s en %.1f ms (objetivo <= 3000)\n", tipo.constData(), nombreEstado(estado), ms);
+        std::printf("documento hostil \"%s\": %s en %.1f ms (objetivo <= 3000)\n", tipo.constData(),
+            nombreEstado(estado), ms);
         cumple = cumple && ms <= 3000 && estado != VisorPdf::Estado::Abriendo;
     }
     std::printf("%s\n", cumple ? "objetivos cumplidos" : "OBJETIVOS NO CUMPLIDOS");

@@ -1,23 +1,23 @@
 #include "FrmExamen.h"
 
+#include "Controles.h"
 #include "Entorno.h"
 #include "Entradas.h"
 #include "Finalizacion.h"
-#include "Controles.h"
 #include "Geometria.h"
 #include "Module1.h"
 #include "Recuperacion.h"
 #include "Reporte.h"
 
-#include <QFrame>
 #include <QFile>
+#include <QFrame>
 #include <QImageReader>
 #include <QKeyEvent>
-#include <QShortcut>
 #include <QLabel>
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStyle>
 #include <QWheelEvent>
 
@@ -27,8 +27,8 @@
 namespace {
 
 constexpr quint32 kAmarilloSinResponder = 0x00C0FFFF;
-constexpr std::array<int, 4> kIzquierdaOpciones = {4680, 6000, 7320, 8640};
-const char *const kLetras[4] = {"A", "B", "C", "D"};
+constexpr std::array<int, 4> kIzquierdaOpciones = { 4680, 6000, 7320, 8640 };
+const char *const kLetras[4] = { "A", "B", "C", "D" };
 // The picture area shows this text when a question picture is missing or unreadable.
 constexpr int kAnchoAviso = 8400;
 constexpr int kAltoAviso = 2400;
@@ -74,34 +74,39 @@ FrmExamen::FrmExamen(Entorno &entorno, Sesion &sesion, const ConfigExamen &confi
     m_image1->setWordWrap(true);
     m_image1->installEventFilter(this);
 
-    m_banner = crearControl<QLabel>(this, {QLatin1String(config.nombreBanner), {}, {120, 0, 14055, 855}, {}, {}});
+    m_banner = crearControl<QLabel>(
+        this, { QLatin1String(config.nombreBanner), {}, { 120, 0, 14055, 855 }, {}, {} });
     m_banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // A picture box in the tab order: first of all, it takes the focus when the form shows,
     // so Enter or Space right after a question opens do nothing.
     m_banner->setFocusPolicy(Qt::TabFocus);
     ordenTab(0, m_banner);
-    m_label2 = crearControl<QLabel>(m_banner, {QStringLiteral("Label2"), {}, {240, 360, config.anchoLabel2, 255}, {}, 0x00FFFFFF});
+    m_label2 = crearControl<QLabel>(m_banner,
+        { QStringLiteral("Label2"), {}, { 240, 360, config.anchoLabel2, 255 }, {}, 0x00FFFFFF });
 
     const QString nombreBotones = QLatin1String(config.nombreBotones);
     for (int i = 0; i < kPreguntas; ++i) {
-        m_botones[i] = crearControl<Boton>(this, {nombreBotones + QLatin1Char('_') + QString::number(i), QString::number(i + 1),
-                                                  {config.izquierdaBotones + 600 * i, 960, 495, 375}, {}, kColorCaraBoton});
+        m_botones[i] = crearControl<Boton>(this,
+            { nombreBotones + QLatin1Char('_') + QString::number(i), QString::number(i + 1),
+                { config.izquierdaBotones + 600 * i, 960, 495, 375 }, {}, kColorCaraBoton });
         m_botones[i]->setProperty("indice", i);
         connect(m_botones[i], &QPushButton::clicked, this, [this, i] { CmdPreg_Click(i); });
         ordenTab(config.tab.primerBoton + i, m_botones[i]);
     }
 
-    m_label1 = crearControl<QLabel>(this, {QStringLiteral("Label1"),
-                                           QString(30, QLatin1Char('-')) + QStringLiteral("  SELECCIONE LA OPCIÓN CORRECTA  ")
-                                               + QString(30, QLatin1Char('-')),
-                                           {2640, 7080, config.anchoLabel1, 255}, fuenteSans(9.75, true), {}});
+    m_label1 = crearControl<QLabel>(this,
+        { QStringLiteral("Label1"),
+            QString(30, QLatin1Char('-')) + QStringLiteral("  SELECCIONE LA OPCIÓN CORRECTA  ")
+                + QString(30, QLatin1Char('-')),
+            { 2640, 7080, config.anchoLabel1, 255 }, fuenteSans(9.75, true), {} });
     m_label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     for (int k = 0; k < 4; ++k) {
-        m_opciones[k] = crearControl<QRadioButton>(this, {QLatin1String(config.prefijoOpciones) + QLatin1String(kLetras[k]),
-                                                          QLatin1String(kLetras[k]),
-                                                          {kIzquierdaOpciones[k], 7440, config.anchoOpciones[k], config.altoOpciones},
-                                                          fuenteSans(13.5, true), {}});
+        m_opciones[k] = crearControl<QRadioButton>(this,
+            { QLatin1String(config.prefijoOpciones) + QLatin1String(kLetras[k]),
+                QLatin1String(kLetras[k]),
+                { kIzquierdaOpciones[k], 7440, config.anchoOpciones[k], config.altoOpciones },
+                fuenteSans(13.5, true), {} });
         ordenTab(config.tab.primeraOpcion + k, m_opciones[k]);
         m_opciones[k]->setAccessibleName(QStringLiteral("Opción ") + QLatin1String(kLetras[k]));
         m_opciones[k]->installEventFilter(this);
@@ -112,7 +117,8 @@ FrmExamen::FrmExamen(Entorno &entorno, Sesion &sesion, const ConfigExamen &confi
                 nombrarBotonPregunta(pregunta, QLatin1String(kLetras[k]));
         });
         // The key of the letter, small or capital, chooses that option as a click does.
-        for (const QKeySequence &tecla : {QKeySequence(Qt::Key_A + k), QKeySequence(Qt::SHIFT | (Qt::Key_A + k))}) {
+        for (const QKeySequence &tecla :
+            { QKeySequence(Qt::Key_A + k), QKeySequence(Qt::SHIFT | (Qt::Key_A + k)) }) {
             auto *atajo = new QShortcut(tecla, this);
             atajo->setContext(Qt::WindowShortcut);
             connect(atajo, &QShortcut::activated, m_opciones[k], [boton = m_opciones[k]] {
@@ -123,16 +129,20 @@ FrmExamen::FrmExamen(Entorno &entorno, Sesion &sesion, const ConfigExamen &confi
     }
 
     const QFont grande = fuenteSans(13.5);
-    m_cmdAnterior = crearControl<Boton>(this, {QStringLiteral("CmdAnterior"), QStringLiteral("Anterior"),
-                                               {2760, 7320, 1335, 615}, grande, 0x00C0FFC0});
-    m_cmdSiguiente = crearControl<Boton>(this, {QStringLiteral("CmdSiguiente"), QStringLiteral("Siguiente"),
-                                                {9840, 7320, 1335, 615}, grande, 0x00C0FFC0});
+    m_cmdAnterior = crearControl<Boton>(this,
+        { QStringLiteral("CmdAnterior"), QStringLiteral("Anterior"), { 2760, 7320, 1335, 615 },
+            grande, 0x00C0FFC0 });
+    m_cmdSiguiente = crearControl<Boton>(this,
+        { QStringLiteral("CmdSiguiente"), QStringLiteral("Siguiente"), { 9840, 7320, 1335, 615 },
+            grande, 0x00C0FFC0 });
     linea(this, "Line2", 2520, 7320, 7920);
     linea(this, "Line1", 11400, 7320, 7920);
-    m_cmdSalir = crearControl<Boton>(this, {QStringLiteral("CmdSalir"), QStringLiteral("Salir sin guardar"),
-                                            {360, 7200, 1455, 735}, fuenteSans(9.75, true), 0x00C0C0FF});
-    m_cmdFinalizar = crearControl<Boton>(this, {QStringLiteral("CmdFinalizar"), QStringLiteral("Guardar y Finalizar"),
-                                                {12120, 7200, 1455, 735}, grande, 0x0080C0FF});
+    m_cmdSalir = crearControl<Boton>(this,
+        { QStringLiteral("CmdSalir"), QStringLiteral("Salir sin guardar"), { 360, 7200, 1455, 735 },
+            fuenteSans(9.75, true), 0x00C0C0FF });
+    m_cmdFinalizar = crearControl<Boton>(this,
+        { QStringLiteral("CmdFinalizar"), QStringLiteral("Guardar y Finalizar"),
+            { 12120, 7200, 1455, 735 }, grande, 0x0080C0FF });
     ordenTab(config.tab.siguiente, m_cmdSiguiente);
     ordenTab(config.tab.anterior, m_cmdAnterior);
     ordenTab(config.tab.finalizar, m_cmdFinalizar);
@@ -147,13 +157,16 @@ FrmExamen::FrmExamen(Entorno &entorno, Sesion &sesion, const ConfigExamen &confi
 bool FrmExamen::eventFilter(QObject *objeto, QEvent *evento)
 {
     // Ctrl and the wheel over the picture zoom it, a step per notch; the wheel alone scrolls.
-    if (evento->type() == QEvent::Wheel && (objeto == m_image1 || (m_zona && objeto == m_zona->viewport()))) {
+    if (evento->type() == QEvent::Wheel
+        && (objeto == m_image1 || (m_zona && objeto == m_zona->viewport()))) {
         const auto *rueda = static_cast<QWheelEvent *>(evento);
         if (rueda->modifiers() & Qt::ControlModifier) {
             m_ruedaAcumulada += rueda->angleDelta().y();
-            for (; m_ruedaAcumulada >= QWheelEvent::DefaultDeltasPerStep; m_ruedaAcumulada -= QWheelEvent::DefaultDeltasPerStep)
+            for (; m_ruedaAcumulada >= QWheelEvent::DefaultDeltasPerStep;
+                 m_ruedaAcumulada -= QWheelEvent::DefaultDeltasPerStep)
                 cambiarZoom(1);
-            for (; m_ruedaAcumulada <= -QWheelEvent::DefaultDeltasPerStep; m_ruedaAcumulada += QWheelEvent::DefaultDeltasPerStep)
+            for (; m_ruedaAcumulada <= -QWheelEvent::DefaultDeltasPerStep;
+                 m_ruedaAcumulada += QWheelEvent::DefaultDeltasPerStep)
                 cambiarZoom(-1);
             return true;
         }
@@ -163,7 +176,7 @@ bool FrmExamen::eventFilter(QObject *objeto, QEvent *evento)
         const auto *tecla = static_cast<QKeyEvent *>(evento);
         const int paso = tecla->key() == Qt::Key_Right || tecla->key() == Qt::Key_Down ? 1
             : tecla->key() == Qt::Key_Left || tecla->key() == Qt::Key_Up               ? -1
-                                                                                         : 0;
+                                                                                       : 0;
         for (int k = 0; k < 4 && paso != 0 && tecla->modifiers() == Qt::NoModifier; ++k) {
             if (objeto != m_opciones[k])
                 continue;
@@ -211,13 +224,13 @@ void FrmExamen::cambiarZoom(int paso)
 
 void FrmExamen::ordenTab(int indice, QWidget *control)
 {
-    m_ordenTab.append({indice, control});
+    m_ordenTab.append({ indice, control });
 }
 
 void FrmExamen::aplicarOrdenTab()
 {
     std::stable_sort(m_ordenTab.begin(), m_ordenTab.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
+        [](const auto &a, const auto &b) { return a.first < b.first; });
     for (qsizetype i = 1; i < m_ordenTab.size(); ++i)
         setTabOrder(m_ordenTab[i - 1].second, m_ordenTab[i].second);
     if (!m_ordenTab.isEmpty())
@@ -257,17 +270,19 @@ void FrmExamen::cargar()
 
     // The light yellow of an unanswered question, said in words too for a screen reader.
     for (int i = 0; i < kPreguntas; ++i) {
-        m_botones[i]->setColorFondo(respuestas[i + 1].isEmpty() ? kAmarilloSinResponder
-                                                                : kColorCaraBoton);
+        m_botones[i]->setColorFondo(
+            respuestas[i + 1].isEmpty() ? kAmarilloSinResponder : kColorCaraBoton);
         nombrarBotonPregunta(i + 1, respuestas[i + 1]);
     }
     if (preguntaValida)
-        m_image1->setAccessibleName(QStringLiteral("Pregunta %1 de %2").arg(pregunta).arg(kPreguntas));
+        m_image1->setAccessibleName(
+            QStringLiteral("Pregunta %1 de %2").arg(pregunta).arg(kPreguntas));
     if (modelo >= 1 && modelo <= kModelos && preguntaValida)
-        m_image1->setAccessibleDescription(
-            leerDescripcion(rutaDescripcionPregunta(m_entorno.carpetaPrograma, a, modelo, pregunta)));
-    m_banner->setAccessibleName(m_config.asignatura == Asignatura::Matematica ? QStringLiteral("Matemática")
-                                                                             : QStringLiteral("Lengua"));
+        m_image1->setAccessibleDescription(leerDescripcion(
+            rutaDescripcionPregunta(m_entorno.carpetaPrograma, a, modelo, pregunta)));
+    m_banner->setAccessibleName(m_config.asignatura == Asignatura::Matematica
+            ? QStringLiteral("Matemática")
+            : QStringLiteral("Lengua"));
 
     presentarImagen();
 
@@ -276,7 +291,8 @@ void FrmExamen::cargar()
 
 void FrmExamen::mostrarImagen(int modelo, int pregunta)
 {
-    const QString ruta = rutaPregunta(m_entorno.carpetaPrograma, m_config.asignatura, modelo, pregunta);
+    const QString ruta
+        = rutaPregunta(m_entorno.carpetaPrograma, m_config.asignatura, modelo, pregunta);
     // A pipe or a device at the picture's name is never opened: it would wait for ever.
     QFile archivo;
     QImage imagen;
@@ -320,13 +336,14 @@ void FrmExamen::presentarImagen()
         const double alto = m_image1->height() * double(kTwipsPorPixel);
         const float izquierda = float(7200 - ancho / 2);
         const float arriba = float(m_config.centroImagenY - alto / 2);
-        m_image1->move(int(std::lround(izquierda / kTwipsPorPixel)), int(std::lround(arriba / kTwipsPorPixel)));
+        m_image1->move(int(std::lround(izquierda / kTwipsPorPixel)),
+            int(std::lround(arriba / kTwipsPorPixel)));
         return;
     }
 
     const QSize tamano = m_imagenNatural.size() * (zoom / 100.0);
-    m_image1->setPixmap(
-        QPixmap::fromImage(m_imagenNatural.scaled(tamano, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+    m_image1->setPixmap(QPixmap::fromImage(
+        m_imagenNatural.scaled(tamano, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
     m_image1->resize(tamano);
     if (!m_zona) {
         m_zona = new QScrollArea(this);
@@ -340,7 +357,8 @@ void FrmExamen::presentarImagen()
     m_zona->setWidget(m_image1);
 
     // As large as the picture, and its scroll bars where it does not fit, within the free area.
-    const QRect libre(QPoint(tw(kLibreIzquierda), tw(kLibreArriba)), QPoint(tw(kLibreDerecha), tw(kLibreAbajo)));
+    const QRect libre(
+        QPoint(tw(kLibreIzquierda), tw(kLibreArriba)), QPoint(tw(kLibreDerecha), tw(kLibreAbajo)));
     const int barra = m_zona->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_zona);
     QSize zona = tamano;
     for (int vuelta = 0; vuelta < 2; ++vuelta) {
@@ -350,8 +368,10 @@ void FrmExamen::presentarImagen()
     }
     QRect rectangulo(QPoint(0, 0), zona.boundedTo(libre.size()));
     rectangulo.moveCenter(QPoint(tw(7200), tw(m_config.centroImagenY)));
-    rectangulo.moveTop(std::clamp(rectangulo.top(), libre.top(), libre.bottom() + 1 - rectangulo.height()));
-    rectangulo.moveLeft(std::clamp(rectangulo.left(), libre.left(), libre.right() + 1 - rectangulo.width()));
+    rectangulo.moveTop(
+        std::clamp(rectangulo.top(), libre.top(), libre.bottom() + 1 - rectangulo.height()));
+    rectangulo.moveLeft(
+        std::clamp(rectangulo.left(), libre.left(), libre.right() + 1 - rectangulo.width()));
     m_zona->setGeometry(rectangulo);
     m_zona->lower();
     m_zona->show();
@@ -359,9 +379,9 @@ void FrmExamen::presentarImagen()
 
 void FrmExamen::nombrarBotonPregunta(int pregunta, const QString &respuesta)
 {
-    m_botones[pregunta - 1]->setAccessibleName(
-        respuesta.isEmpty() ? QStringLiteral("Pregunta %1, sin responder").arg(pregunta)
-                            : QStringLiteral("Pregunta %1, respuesta %2").arg(pregunta).arg(respuesta));
+    m_botones[pregunta - 1]->setAccessibleName(respuesta.isEmpty()
+            ? QStringLiteral("Pregunta %1, sin responder").arg(pregunta)
+            : QStringLiteral("Pregunta %1, respuesta %2").arg(pregunta).arg(respuesta));
 }
 
 void FrmExamen::RegistrarRespuesta()
@@ -428,11 +448,10 @@ void FrmExamen::CmdFinalizar_Click()
 {
     RegistrarRespuesta();
     guardarAvance();
-    const QString pregunta =
-        textoConfirmacion(respuestasDe(m_sesion, m_config.asignatura), m_sesion.Materia);
+    const QString pregunta
+        = textoConfirmacion(respuestasDe(m_sesion, m_config.asignatura), m_sesion.Materia);
     const int respuesta = m_entorno.mensajes.mostrar(pregunta, estilo::kConfirmarFinalizacion,
-                                                     QStringLiteral("MsgBox Demonstration"),
-                                                     QStringLiteral("DEMO.HLP"), 1000);
+        QStringLiteral("MsgBox Demonstration"), QStringLiteral("DEMO.HLP"), 1000);
     if (respuesta != kRespuestaSi)
         return;
     // A save that failed keeps the exam open on the same question with every answer.

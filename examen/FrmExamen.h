@@ -19,12 +19,12 @@ struct Sesion;
 // What distinguishes the two exam screens that run the same question navigator.
 struct ConfigExamen {
     Asignatura asignatura;
-    const char *nombreFormulario;  // "FrmMatMod1H1" / "FrmLengMod1"
-    const char *nombreBotones;     // "CmdPreg" / "Command1"
-    const char *prefijoOpciones;   // "OpMatMod1Preg1Op" / "OpLengMod1Preg1Op"
-    const char *nombreBanner;      // "Picture3" / "Picture1"
-    int izquierdaBotones;          // left edge of question button 1, twips
-    int centroImagenY;             // vertical centre of the question picture, twips
+    const char *nombreFormulario; // "FrmMatMod1H1" / "FrmLengMod1"
+    const char *nombreBotones; // "CmdPreg" / "Command1"
+    const char *prefijoOpciones; // "OpMatMod1Preg1Op" / "OpLengMod1Preg1Op"
+    const char *nombreBanner; // "Picture3" / "Picture1"
+    int izquierdaBotones; // left edge of question button 1, twips
+    int centroImagenY; // vertical centre of the question picture, twips
     int altoOpciones;
     std::array<int, 4> anchoOpciones;
     int anchoLabel1;
@@ -52,13 +52,13 @@ public:
 
     // The sizes of the question picture, in percent of its natural size, that the zoom keys
     // step through.
-    static constexpr std::array<int, 5> kPasosZoom = {100, 125, 150, 200, 300};
+    static constexpr std::array<int, 5> kPasosZoom = { 100, 125, 150, 200, 300 };
 
 protected:
     bool eventFilter(QObject *objeto, QEvent *evento) override;
     void keyPressEvent(QKeyEvent *evento) override;
     // The form's own first step of the load step, before the close lock.
-    virtual void antesDeCargar() {}
+    virtual void antesDeCargar() { }
     QLabel *banner() const { return m_banner; }
     void ordenTab(int indice, QWidget *control);
     Entorno &entorno() const { return m_entorno; }

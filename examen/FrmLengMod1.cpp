@@ -10,16 +10,18 @@
 
 namespace {
 // This form's names, geometry (twips) and tab indexes; fields in the order of ConfigExamen.
-const ConfigExamen kConfiguracion {Asignatura::Lengua, "FrmLengMod1", "Command1", "OpLengMod1Preg1Op", "Picture1",
-                                   600, 4100, 495, {615, 615, 615, 615}, 8775, 975, {1, 2, 3, 11, 6, 12}};
+const ConfigExamen kConfiguracion { Asignatura::Lengua, "FrmLengMod1", "Command1",
+    "OpLengMod1Preg1Op", "Picture1", 600, 4100, 495, { 615, 615, 615, 615 }, 8775, 975,
+    { 1, 2, 3, 11, 6, 12 } };
 } // namespace
 
 QString FrmLengMod1::textoInstrucciones()
 {
-    return QStringLiteral("- PARA RESPONDER DESDE LA ACTIVIDAD 1 A LA 11, LEÉ EL PRIMER TEXTO.\r\n"
-                          "- PARA RESPONDER DESDE LA ACTIVIDAD 12 A LA 22, LEÉ EL SEGUNDO TEXTO.\r\n"
-                          "- PARA VISUALIZAR LOS TEXTOS, OPRIMIR EL BOTÓN CELESTE EN EL MARGEN "
-                          "SUPERIOR DERECHO DE LA SIGUIENTE PANTALLA.");
+    return QStringLiteral(
+        "- PARA RESPONDER DESDE LA ACTIVIDAD 1 A LA 11, LEÉ EL PRIMER TEXTO.\r\n"
+        "- PARA RESPONDER DESDE LA ACTIVIDAD 12 A LA 22, LEÉ EL SEGUNDO TEXTO.\r\n"
+        "- PARA VISUALIZAR LOS TEXTOS, OPRIMIR EL BOTÓN CELESTE EN EL MARGEN "
+        "SUPERIOR DERECHO DE LA SIGUIENTE PANTALLA.");
 }
 
 FrmLengMod1::FrmLengMod1(Entorno &entorno, Sesion &sesion)
@@ -28,8 +30,9 @@ FrmLengMod1::FrmLengMod1(Entorno &entorno, Sesion &sesion)
     QLabel *picture1 = banner();
     picture1->setPixmap(dibujarBannerLengua());
 
-    auto *cmdTexos = crearControl<Boton>(picture1, {QStringLiteral("CmdTexos"), QStringLiteral("Textos"),
-                                                    {12240, 120, 1335, 615}, fuenteSans(9.75, true), 0x00FFFFC0});
+    auto *cmdTexos = crearControl<Boton>(picture1,
+        { QStringLiteral("CmdTexos"), QStringLiteral("Textos"), { 12240, 120, 1335, 615 },
+            fuenteSans(9.75, true), 0x00FFFFC0 });
     ordenTab(10, cmdTexos);
     connect(cmdTexos, &QPushButton::clicked, this, &FrmLengMod1::CmdTexos_Click);
 }

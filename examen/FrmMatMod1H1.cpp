@@ -11,8 +11,9 @@
 
 namespace {
 // This form's names, geometry (twips) and tab indexes; fields in the order of ConfigExamen.
-const ConfigExamen kConfiguracion {Asignatura::Matematica, "FrmMatMod1H1", "CmdPreg", "OpMatMod1Preg1Op", "Picture3",
-                                   480, 4250, 480, {615, 615, 735, 615}, 8895, 1215, {1, 7, 8, 12, 2, 13}};
+const ConfigExamen kConfiguracion { Asignatura::Matematica, "FrmMatMod1H1", "CmdPreg",
+    "OpMatMod1Preg1Op", "Picture3", 480, 4250, 480, { 615, 615, 735, 615 }, 8895, 1215,
+    { 1, 7, 8, 12, 2, 13 } };
 } // namespace
 
 FrmMatMod1H1::FrmMatMod1H1(Entorno &entorno, Sesion &sesion)
@@ -23,11 +24,13 @@ FrmMatMod1H1::FrmMatMod1H1(Entorno &entorno, Sesion &sesion)
     ponerColorFondo(picture3, kColorFondoVentana);
     picture3->setPixmap(dibujarBannerMatematica());
 
-    auto *label3 = crearControl<QLabel>(this, {QStringLiteral("Label3"), {}, {0, 840, 6015, 375}, {}, kColorCaraBoton});
+    auto *label3 = crearControl<QLabel>(
+        this, { QStringLiteral("Label3"), {}, { 0, 840, 6015, 375 }, {}, kColorCaraBoton });
     label3->stackUnder(picture3);
 
-    auto *cmdTabla = crearControl<Boton>(this, {QStringLiteral("CmdTabla"), QStringLiteral("Tabla de fórmulas"),
-                                                {12240, 120, 1335, 660}, fuenteSans(9.75, true), 0x00FFFFC0});
+    auto *cmdTabla = crearControl<Boton>(this,
+        { QStringLiteral("CmdTabla"), QStringLiteral("Tabla de fórmulas"),
+            { 12240, 120, 1335, 660 }, fuenteSans(9.75, true), 0x00FFFFC0 });
     ordenTab(9, cmdTabla);
     connect(cmdTabla, &QPushButton::clicked, this, &FrmMatMod1H1::CmdTabla_Click);
 }

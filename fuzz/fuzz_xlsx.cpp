@@ -20,9 +20,8 @@
 
 namespace {
 
-const char *const kPartes[] = {"[Content_Types].xml", "_rels/.rels", "xl/workbook.xml",
-                               "xl/_rels/workbook.xml.rels", "xl/sharedStrings.xml",
-                               "xl/worksheets/sheet1.xml"};
+const char *const kPartes[] = { "[Content_Types].xml", "_rels/.rels", "xl/workbook.xml",
+    "xl/_rels/workbook.xml.rels", "xl/sharedStrings.xml", "xl/worksheets/sheet1.xml" };
 
 QByteArray empaquetar(const QByteArray &entrada)
 {
@@ -40,7 +39,8 @@ QByteArray empaquetar(const QByteArray &entrada)
     zip_source_keep(fuente);
     zip_t *z = zip_open_from_source(fuente, ZIP_TRUNCATE, &err);
     for (qsizetype i = 0; i < trozos.size() && i < qsizetype(std::size(kPartes)); ++i) {
-        zip_source_t *s = zip_source_buffer(z, trozos[i].constData(), zip_uint64_t(trozos[i].size()), 0);
+        zip_source_t *s
+            = zip_source_buffer(z, trozos[i].constData(), zip_uint64_t(trozos[i].size()), 0);
         const zip_int64_t indice = zip_file_add(z, kPartes[i], s, ZIP_FL_OVERWRITE);
         if (indice >= 0)
             zip_set_file_compression(z, zip_uint64_t(indice), ZIP_CM_STORE, 0);
@@ -77,7 +77,10 @@ QByteArray tokens(const QByteArray &xml, qsizetype pieza)
             if (t == Token::Texto)
                 traza += x.texto().toUtf8();
             else
-                traza += x.prefijo().toByteArray() + ':' + (x.es("c") ? "c" : x.es("row") ? "row" : "?");
+                traza += x.prefijo().toByteArray() + ':'
+                    + (x.es("c")          ? "c"
+                            : x.es("row") ? "row"
+                                          : "?");
             if (t == Token::Inicio)
                 traza += x.atributo("r").toUtf8() + '|' + x.atributo("t").toUtf8();
             traza += '\n';
@@ -93,8 +96,11 @@ QByteArray tokens(const QByteArray &xml, qsizetype pieza)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *datos, size_t tamano)
 {
-    QByteArray entrada = QByteArray::fromRawData(reinterpret_cast<const char *>(datos), qsizetype(tamano));
-    if (tamano < 4096 && tokens(entrada, qMax<qsizetype>(1, entrada.size())) != tokens(entrada, 1 + qsizetype(tamano % 7)))
+    QByteArray entrada
+        = QByteArray::fromRawData(reinterpret_cast<const char *>(datos), qsizetype(tamano));
+    if (tamano < 4096
+        && tokens(entrada, qMax<qsizetype>(1, entrada.size()))
+            != tokens(entrada, 1 + qsizetype(tamano % 7)))
         __builtin_trap(); // the tokens depend on how the document was cut
     const QByteArray bytes = entrada.startsWith("xlsx:") ? entrada.mid(5) : empaquetar(entrada);
     CeldasHoja celdas;
@@ -105,20 +111,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *datos, size_t tamano)
         return 0;
     }
     for (const auto &[pos, celda] : celdas) {
-        if (pos.first < 1 || pos.first > limitesXlsx::kMaxFila || pos.second < 1 || pos.second > limitesXlsx::kMaxColumna)
+        if (pos.first < 1 || pos.first > limitesXlsx::kMaxFila || pos.second < 1
+            || pos.second > limitesXlsx::kMaxColumna)
             __builtin_trap();
     }
-    const CeldasFila fila {{1, Celda::deTexto(QStringLiteral("EE0310002"))}, {3, Celda::deNumero(2)},
-                           {8, Celda::deTexto(QStringLiteral(" 3A <&> "))}, {11, Celda::deTexto(QStringLiteral("A"))}};
+    const CeldasFila fila { { 1, Celda::deTexto(QStringLiteral("EE0310002")) },
+        { 3, Celda::deNumero(2) }, { 8, Celda::deTexto(QStringLiteral(" 3A <&> ")) },
+        { 11, Celda::deTexto(QStringLiteral("A")) } };
     QByteArray nuevo;
     QString error;
     if (!reemplazarFilaEnLibro(bytes, kNombreHojaReporte(), 2, 32, fila, &nuevo, &error))
         return 0;
     CeldasHoja esperadas = celdas;
     for (int c = 1; c <= 32; ++c)
-        esperadas.erase({2, c});
+        esperadas.erase({ 2, c });
     for (const auto &[c, celda] : fila)
-        esperadas[{2, c}] = celda;
+        esperadas[{ 2, c }] = celda;
     CeldasHoja leidas;
     if (!leerReporteDeBytes(nuevo, &leidas).ok() || leidas != esperadas)
         __builtin_trap(); // the station would have refused this save: it is proven by reading back

@@ -59,8 +59,8 @@ void Analisis::sumar(const RespuestasAlumno &alumno, int signo, int *puntaje)
         a.aciertos[q] += signo * acierto[q];
         a.aciertosPorCorrectas[q] += acierto[q] ? signo * correctas : 0;
     }
-    auto &clase = m_clases[{alumno.codEmpresa, alumno.nombreEscuela, alumno.turno, alumno.seccion,
-                            indice(alumno.asignatura)}];
+    auto &clase = m_clases[{ alumno.codEmpresa, alumno.nombreEscuela, alumno.turno, alumno.seccion,
+        indice(alumno.asignatura) }];
     clase[alumno.modelo - 1][correctas] += signo;
     *puntaje = correctas;
 }
@@ -71,7 +71,7 @@ qint64 alumnosDelGrupoExtremo(qint64 alumnos)
 }
 
 std::array<double, kPreguntas + 1> equiparar(const std::array<int, kPreguntas + 1> &modelo,
-                                             const std::array<qint64, kPreguntas + 1> &referencia)
+    const std::array<qint64, kPreguntas + 1> &referencia)
 {
     // Counts, not shares, so that every comparison is exact: the percentile rank of x is
     // P(x)/100 = (2 F(x−1) + f(x)) / 2 N, in students.
@@ -135,7 +135,6 @@ EstadisticoDif mantelHaenszel(const std::vector<std::array<int, 4>> &estratos)
         r.categoria = QStringLiteral("B");
     return r;
 }
-
 
 AnalisisModelo Analisis::resumir(Asignatura asignatura, int modelo, const Acumulado &a) const
 {
@@ -204,7 +203,8 @@ AnalisisModelo Analisis::resumir(Asignatura asignatura, int modelo, const Acumul
         }
         std::array<double, 5> entreMejores {};
         std::array<double, 5> entrePeores {};
-        std::array<qint64, 4> eleccionPorCorrectas {}; // Σ C over the students who chose each option
+        std::array<qint64, 4>
+            eleccionPorCorrectas {}; // Σ C over the students who chose each option
         for (int c = 0; c <= kPreguntas; ++c) {
             for (int o = 0; o < 5; ++o) {
                 entreMejores[o] += pesoMejores[c] * a.eleccionesPorCorrectas[c][q][o];
@@ -222,22 +222,26 @@ AnalisisModelo Analisis::resumir(Asignatura asignatura, int modelo, const Acumul
             const qint64 syr = eleccionPorCorrectas[o] - (o == clave ? sy : 0);
             const double varY = double(a.alumnos * sy - sy * sy);
             if (varY > 0 && varR > 0)
-                item.correlacionOpcion[o] = double(a.alumnos * syr - sy * sr) / std::sqrt(varY * varR);
+                item.correlacionOpcion[o]
+                    = double(a.alumnos * syr - sy * sr) / std::sqrt(varY * varR);
         }
         for (int o = 0; o < 4 && clave >= 0 && clave < 4; ++o) {
             if (o != clave && entreMejores[o] > entreMejores[clave] + 1e-9)
-                notas << QStringLiteral("el 27 % mejor eligió %1 más que la clave").arg(QChar('A' + o));
+                notas << QStringLiteral("el 27 % mejor eligió %1 más que la clave")
+                             .arg(QChar('A' + o));
         }
         for (int o = 0; o < 4 && clave >= 0 && clave < 4; ++o) {
             if (o != clave && item.correlacionOpcion[o] && *item.correlacionOpcion[o] > 0)
-                notas << QStringLiteral("la opción %1 atrae a los mejores alumnos: revisar la clave o la opción").arg(QChar('A' + o));
+                notas << QStringLiteral(
+                    "la opción %1 atrae a los mejores alumnos: revisar la clave o la opción")
+                             .arg(QChar('A' + o));
         }
         if (a.alumnosPorSexo[0] >= kMinimoPorSexoDif && a.alumnosPorSexo[1] >= kMinimoPorSexoDif) {
             // Strata: the scores; reference Sexo 1 right and wrong, then focal Sexo 2.
             std::vector<std::array<int, 4>> estratos;
             for (int k = 0; k <= kPreguntas; ++k) {
                 const auto &t = a.porSexo[k][q];
-                estratos.push_back({t[0][0], t[0][1], t[1][0], t[1][1]});
+                estratos.push_back({ t[0][0], t[0][1], t[1][0], t[1][1] });
             }
             const EstadisticoDif dif = mantelHaenszel(estratos);
             item.difDelta = dif.delta;
@@ -245,7 +249,8 @@ AnalisisModelo Analisis::resumir(Asignatura asignatura, int modelo, const Acumul
             item.difCategoria = dif.categoria;
         }
         if (item.difCategoria == QLatin1String("C"))
-            notas << QStringLiteral("DIF de categoría C a favor de Sexo %1").arg(*item.difDelta < 0 ? 1 : 2);
+            notas << QStringLiteral("DIF de categoría C a favor de Sexo %1")
+                         .arg(*item.difDelta < 0 ? 1 : 2);
         item.observacion = notas.join(QStringLiteral("; "));
     }
     if (a.alumnos >= 2 && varianza > 0) {
@@ -258,7 +263,7 @@ AnalisisModelo Analisis::resumir(Asignatura asignatura, int modelo, const Acumul
 std::vector<AnalisisModelo> Analisis::modelos()
 {
     std::vector<AnalisisModelo> r;
-    for (Asignatura asignatura : {Asignatura::Matematica, Asignatura::Lengua}) {
+    for (Asignatura asignatura : { Asignatura::Matematica, Asignatura::Lengua }) {
         // The reference scale: every student of the subject, all models pooled.
         std::array<qint64, kPreguntas + 1> referencia {};
         for (const Acumulado &a : m_acumulados[indice(asignatura)])
@@ -302,13 +307,15 @@ std::vector<AnalisisEstablecimiento> Analisis::establecimientos() const
             for (int x = 0; x <= kPreguntas; ++x) {
                 alumnos += porModelo[m][x];
                 bruto += porModelo[m][x] * 100.0 * x / kPreguntas;
-                equiparado += porModelo[m][x] * porcentajeEquiparado(m_equiparacion[asignatura][m][x]);
+                equiparado
+                    += porModelo[m][x] * porcentajeEquiparado(m_equiparacion[asignatura][m][x]);
             }
         }
         if (alumnos <= 0)
             continue;
-        r.push_back({codigo, nombre, turno, seccion, asignatura == 0 ? Asignatura::Matematica : Asignatura::Lengua,
-                     int(alumnos), bruto / double(alumnos), equiparado / double(alumnos)});
+        r.push_back({ codigo, nombre, turno, seccion,
+            asignatura == 0 ? Asignatura::Matematica : Asignatura::Lengua, int(alumnos),
+            bruto / double(alumnos), equiparado / double(alumnos) });
     }
     return r;
 }

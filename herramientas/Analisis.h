@@ -75,7 +75,7 @@ struct AnalisisEstablecimiento {
 // the model's distribution `modelo`, the score of the same percentile rank in `referencia`.
 // Both are students per score; neither may be empty.
 std::array<double, kPreguntas + 1> equiparar(const std::array<int, kPreguntas + 1> &modelo,
-                                             const std::array<qint64, kPreguntas + 1> &referencia);
+    const std::array<qint64, kPreguntas + 1> &referencia);
 
 // The students of the best (or worst) 27 % of `alumnos`: ⌈27 N / 100⌉, in integers.
 qint64 alumnosDelGrupoExtremo(qint64 alumnos);
@@ -84,8 +84,8 @@ qint64 alumnosDelGrupoExtremo(qint64 alumnos);
 // when the odds ratio is 0 or undefined.
 struct EstadisticoDif {
     std::optional<double> delta; // −2.35 ln α: negative when the question favours the reference
-    std::optional<double> chi2;  // with continuity correction
-    QString categoria;           // "A", "B" or "C"
+    std::optional<double> chi2; // with continuity correction
+    QString categoria; // "A", "B" or "C"
 };
 EstadisticoDif mantelHaenszel(const std::vector<std::array<int, 4>> &estratos);
 
@@ -138,7 +138,8 @@ private:
 
     struct Acumulado {
         // Per score, question, sex (1, 2) and right or wrong: what Mantel–Haenszel reads.
-        std::array<std::array<std::array<std::array<int, 2>, 2>, kPreguntas>, kPreguntas + 1> porSexo {};
+        std::array<std::array<std::array<std::array<int, 2>, 2>, kPreguntas>, kPreguntas + 1>
+            porSexo {};
         std::array<qint64, 2> alumnosPorSexo {};
         qint64 alumnos = 0;
         qint64 sumaCorrectas = 0;
@@ -148,14 +149,16 @@ private:
         std::array<std::array<int, 5>, kPreguntas> elecciones {}; // A–D, then none
         std::array<int, kPreguntas + 1> histograma {};
         // Choices per score: the best 27 % are the students of the highest scores.
-        std::array<std::array<std::array<int, 5>, kPreguntas>, kPreguntas + 1> eleccionesPorCorrectas {};
+        std::array<std::array<std::array<int, 5>, kPreguntas>, kPreguntas + 1>
+            eleccionesPorCorrectas {};
     };
     AnalisisModelo resumir(Asignatura asignatura, int modelo, const Acumulado &a) const;
 
     const Claves &m_claves;
     std::array<std::array<Acumulado, kModelos>, 2> m_acumulados;
     // Students per model and score of every class, so that its means come raw and equated.
-    std::map<std::tuple<QString, QString, QString, QString, int>, std::array<std::array<qint64, kPreguntas + 1>, kModelos>>
+    std::map<std::tuple<QString, QString, QString, QString, int>,
+        std::array<std::array<qint64, kPreguntas + 1>, kModelos>>
         m_clases;
     std::array<std::array<std::array<double, kPreguntas + 1>, kModelos>, 2> m_equiparacion {};
 };

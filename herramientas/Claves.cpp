@@ -60,14 +60,16 @@ LecturaClaves interpretarClaves(const CeldasHoja &celdas)
     std::map<int, std::map<int, const Celda *>> filas;
     for (const auto &[pos, c] : celdas) {
         if (pos.second > kUltimaColumna)
-            errores << QStringLiteral("%1: celda fuera de la tabla de claves").arg(celda(pos.first, pos.second));
+            errores << QStringLiteral("%1: celda fuera de la tabla de claves")
+                           .arg(celda(pos.first, pos.second));
         else
             filas[pos.first][pos.second] = &c;
     }
     for (int col = 1; col <= kUltimaColumna; ++col) {
         const auto it = filas[1].find(col);
         if (it == filas[1].end() || textoDe(*it->second).trimmed() != titulo(col))
-            errores << QStringLiteral("%1: se esperaba el título \"%2\"").arg(celda(1, col), titulo(col));
+            errores << QStringLiteral("%1: se esperaba el título \"%2\"")
+                           .arg(celda(1, col), titulo(col));
     }
     std::map<std::pair<int, int>, int> vistas; // (subject, model) → row
     for (const auto &[fila, columnas] : filas) {
@@ -80,25 +82,28 @@ LecturaClaves interpretarClaves(const CeldasHoja &celdas)
         const Celda *materia = valor(kColumnaMateria);
         const QString nombre = materia ? textoDe(*materia).trimmed() : QString();
         int asignatura = -1;
-        for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua}) {
+        for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
             if (nombre == nombreMateria(a))
                 asignatura = indice(a);
         }
         if (asignatura < 0) {
-            errores << QStringLiteral("%1: materia desconocida \"%2\"").arg(celda(fila, kColumnaMateria), nombre);
+            errores << QStringLiteral("%1: materia desconocida \"%2\"")
+                           .arg(celda(fila, kColumnaMateria), nombre);
             continue;
         }
         const Celda *modeloCelda = valor(kColumnaModelo);
-        const double numero = modeloCelda ? (modeloCelda->tipo == Celda::Tipo::Numero ? modeloCelda->numero
-                                                                                       : modeloCelda->texto.trimmed().toDouble())
-                                          : 0;
+        const double numero = modeloCelda
+            ? (modeloCelda->tipo == Celda::Tipo::Numero ? modeloCelda->numero
+                                                        : modeloCelda->texto.trimmed().toDouble())
+            : 0;
         const int modelo = int(numero);
         if (numero != std::trunc(numero) || modelo < 1 || modelo > kModelos) {
             errores << QStringLiteral("%1: modelo \"%2\" fuera de 1 a 6")
-                           .arg(celda(fila, kColumnaModelo), modeloCelda ? textoDe(*modeloCelda) : QString());
+                           .arg(celda(fila, kColumnaModelo),
+                               modeloCelda ? textoDe(*modeloCelda) : QString());
             continue;
         }
-        const auto repetida = vistas.find({asignatura, modelo});
+        const auto repetida = vistas.find({ asignatura, modelo });
         if (repetida != vistas.end()) {
             errores << QStringLiteral("%1: fila repetida de %2, modelo %3 (ya está en la fila %4)")
                            .arg(celda(fila, kColumnaMateria), nombre)
@@ -106,23 +111,27 @@ LecturaClaves interpretarClaves(const CeldasHoja &celdas)
                            .arg(repetida->second);
             continue;
         }
-        vistas[{asignatura, modelo}] = fila;
+        vistas[{ asignatura, modelo }] = fila;
         const Asignatura a = asignatura == 0 ? Asignatura::Matematica : Asignatura::Lengua;
         for (int q = 1; q <= kPreguntas; ++q) {
             const Celda *c = valor(kPrimeraLetra + q - 1);
             const QString letra = c ? textoDe(*c).trimmed().toUpper() : QString();
-            if (letra.size() != 1 || letra.at(0) < QLatin1Char('A') || letra.at(0) > QLatin1Char('D')) {
+            if (letra.size() != 1 || letra.at(0) < QLatin1Char('A')
+                || letra.at(0) > QLatin1Char('D')) {
                 errores << QStringLiteral("%1: \"%2\" no es una letra de A a D")
-                               .arg(celda(fila, kPrimeraLetra + q - 1), c ? textoDe(*c) : QString());
+                               .arg(
+                                   celda(fila, kPrimeraLetra + q - 1), c ? textoDe(*c) : QString());
                 continue;
             }
             lectura.claves.poner(a, modelo, q, char(letra.at(0).unicode()));
         }
     }
-    for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua}) {
+    for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
         for (int m = 1; m <= kModelos; ++m) {
-            if (!vistas.count({indice(a), m}))
-                errores << QStringLiteral("falta la fila de %1, modelo %2").arg(nombreMateria(a)).arg(m);
+            if (!vistas.count({ indice(a), m }))
+                errores << QStringLiteral("falta la fila de %1, modelo %2")
+                               .arg(nombreMateria(a))
+                               .arg(m);
         }
     }
     return lectura;
@@ -150,13 +159,14 @@ bool escribirClaves(const QString &ruta, const Claves &claves, QString *error)
     for (int col = 1; col <= kUltimaColumna; ++col)
         escritor.escribir(hoja, 1, col, Celda::deTexto(titulo(col)));
     int fila = 1;
-    for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua}) {
+    for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
         for (int m = 1; m <= kModelos; ++m) {
             ++fila;
             escritor.escribir(hoja, fila, kColumnaMateria, Celda::deTexto(nombreMateria(a)));
             escritor.escribir(hoja, fila, kColumnaModelo, Celda::deNumero(m));
             for (int q = 1; q <= kPreguntas; ++q)
-                escritor.escribir(hoja, fila, kPrimeraLetra + q - 1, Celda::deTexto(QString(QLatin1Char(claves.letra(a, m, q)))));
+                escritor.escribir(hoja, fila, kPrimeraLetra + q - 1,
+                    Celda::deTexto(QString(QLatin1Char(claves.letra(a, m, q)))));
         }
     }
     return escritor.cerrar(error);

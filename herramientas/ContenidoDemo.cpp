@@ -13,7 +13,8 @@ bool asegurarCarpeta(const QString &ruta)
     return QDir().mkpath(QFileInfo(ruta).absolutePath());
 }
 
-void escribirPagina(QPdfWriter &pdf, QPainter &p, const QString &titulo, const QStringList &parrafos)
+void escribirPagina(
+    QPdfWriter &pdf, QPainter &p, const QString &titulo, const QStringList &parrafos)
 {
     const int margen = pdf.resolution(); // one inch
     const QRect area(margen, margen, pdf.width() - 2 * margen, pdf.height() - 2 * margen);
@@ -35,14 +36,15 @@ void escribirPagina(QPdfWriter &pdf, QPainter &p, const QString &titulo, const Q
 
 char letraCorrectaDemo(Asignatura asignatura, int modelo, int pregunta)
 {
-    const int k = asignatura == Asignatura::Matematica ? (pregunta + modelo) % 4 : (pregunta * 3 + modelo) % 4;
+    const int k = asignatura == Asignatura::Matematica ? (pregunta + modelo) % 4
+                                                       : (pregunta * 3 + modelo) % 4;
     return char('A' + k);
 }
 
 Claves clavesDemo()
 {
     Claves claves;
-    for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua})
+    for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua })
         for (int m = 1; m <= kModelos; ++m)
             for (int q = 1; q <= kPreguntas; ++q)
                 claves.poner(a, m, q, letraCorrectaDemo(a, m, q));
@@ -55,12 +57,14 @@ QString escribirClavesDemo(const QString &carpetaEstacion, const QString &ruta)
     // by its path.
     auto real = [](const QString &carpeta) {
         const QString canonica = QFileInfo(carpeta).canonicalFilePath();
-        return canonica.isEmpty() ? QDir::cleanPath(QFileInfo(carpeta).absoluteFilePath()) : canonica;
+        return canonica.isEmpty() ? QDir::cleanPath(QFileInfo(carpeta).absoluteFilePath())
+                                  : canonica;
     };
     const QString estacion = real(carpetaEstacion);
     const QString carpeta = real(QFileInfo(ruta).absolutePath());
     if (carpeta == estacion || carpeta.startsWith(estacion + QLatin1Char('/')))
-        return QStringLiteral("las claves no van en la carpeta de la estación (%1): elija otra").arg(carpetaEstacion);
+        return QStringLiteral("las claves no van en la carpeta de la estación (%1): elija otra")
+            .arg(carpetaEstacion);
     const Claves claves = clavesDemo();
     QString error;
     if (!escribirClaves(ruta, claves, &error))
@@ -68,7 +72,7 @@ QString escribirClavesDemo(const QString &carpetaEstacion, const QString &ruta)
     const LecturaClaves leidas = leerClaves(ruta);
     if (!leidas.ok())
         return leidas.errores.join(QStringLiteral("; "));
-    for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua})
+    for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua })
         for (int m = 1; m <= kModelos; ++m)
             for (int q = 1; q <= kPreguntas; ++q)
                 if (leidas.claves.letra(a, m, q) != claves.letra(a, m, q))
@@ -76,8 +80,8 @@ QString escribirClavesDemo(const QString &carpetaEstacion, const QString &ruta)
     return {};
 }
 
-bool generarPregunta(const QString &ruta, Asignatura asignatura, int modelo, int pregunta,
-                     QSize tamano)
+bool generarPregunta(
+    const QString &ruta, Asignatura asignatura, int modelo, int pregunta, QSize tamano)
 {
     if (!asegurarCarpeta(ruta))
         return false;
@@ -95,30 +99,33 @@ bool generarPregunta(const QString &ruta, Asignatura asignatura, int modelo, int
     titulo.setPixelSize(qMax(8, alto / 11));
     p.setFont(titulo);
     p.drawText(QRect(0, alto / 30, tamano.width(), alto / 6), Qt::AlignCenter,
-               QStringLiteral("%1 - Modelo %2 - Pregunta %3")
-                   .arg(mat ? QStringLiteral("Matemática") : QStringLiteral("Lengua"))
-                   .arg(modelo)
-                   .arg(pregunta));
+        QStringLiteral("%1 - Modelo %2 - Pregunta %3")
+            .arg(mat ? QStringLiteral("Matemática") : QStringLiteral("Lengua"))
+            .arg(modelo)
+            .arg(pregunta));
     QFont cuerpo(QStringLiteral("DejaVu Sans"));
     cuerpo.setPixelSize(qMax(7, alto / 14));
     p.setFont(cuerpo);
     p.setPen(Qt::black);
     const QString enunciado = mat
-        ? QStringLiteral("¿Cuánto vale %1 + %2 × %3?").arg(modelo * 3 + pregunta).arg(pregunta).arg(modelo)
+        ? QStringLiteral("¿Cuánto vale %1 + %2 × %3?")
+              .arg(modelo * 3 + pregunta)
+              .arg(pregunta)
+              .arg(modelo)
         : QStringLiteral("Actividad %1. Según el %2 texto, ¿qué es correcto?")
               .arg(pregunta)
               .arg(pregunta <= 11 ? QStringLiteral("primer") : QStringLiteral("segundo"));
     p.drawText(QRect(alto / 12, alto / 4, tamano.width() - alto / 6, alto / 6),
-               Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, enunciado);
+        Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, enunciado);
     const int base = modelo * 3 + pregunta + pregunta * modelo;
     const int correcta = letraCorrectaDemo(asignatura, modelo, pregunta) - 'A';
     for (int k = 0; k < 4; ++k) {
         const QString letra = QString(QChar('A' + k));
         const QString texto = mat ? QString::number(base + (k - correcta) * 2)
-                                  : k == correcta ? QStringLiteral("Afirmación %1: lo que dice el texto").arg(letra)
-                                                  : QStringLiteral("Afirmación %1 sobre el texto").arg(letra);
+            : k == correcta ? QStringLiteral("Afirmación %1: lo que dice el texto").arg(letra)
+                            : QStringLiteral("Afirmación %1 sobre el texto").arg(letra);
         p.drawText(QRect(alto / 6, alto * (45 + 12 * k) / 100, tamano.width() - alto / 3, alto / 8),
-                   Qt::AlignLeft | Qt::AlignVCenter, letra + QStringLiteral(")  ") + texto);
+            Qt::AlignLeft | Qt::AlignVCenter, letra + QStringLiteral(")  ") + texto);
     }
     p.end();
     return imagen.save(ruta, "JPEG", 85);
@@ -134,17 +141,21 @@ static bool generarTextosLengua(const QString &ruta, int modelo)
     QPainter p(&pdf);
     if (!p.isActive())
         return false;
-    escribirPagina(pdf, p, QStringLiteral("Modelo %1 - Primer texto (actividades 1 a 11)").arg(modelo),
-                   {QStringLiteral("Había una vez un pueblo junto a un río ancho y lento. "
-                                   "Cada mañana, los pescadores salían antes del alba."),
-                    QStringLiteral("Este es el texto de demostración número %1 para las "
-                                   "actividades 1 a 11.").arg(modelo)});
+    escribirPagina(pdf, p,
+        QStringLiteral("Modelo %1 - Primer texto (actividades 1 a 11)").arg(modelo),
+        { QStringLiteral("Había una vez un pueblo junto a un río ancho y lento. "
+                         "Cada mañana, los pescadores salían antes del alba."),
+            QStringLiteral("Este es el texto de demostración número %1 para las "
+                           "actividades 1 a 11.")
+                .arg(modelo) });
     pdf.newPage();
-    escribirPagina(pdf, p, QStringLiteral("Modelo %1 - Segundo texto (actividades 12 a 22)").arg(modelo),
-                   {QStringLiteral("Las abejas se comunican mediante danzas que indican la "
-                                   "dirección y la distancia de las flores."),
-                    QStringLiteral("Este es el texto de demostración número %1 para las "
-                                   "actividades 12 a 22.").arg(modelo)});
+    escribirPagina(pdf, p,
+        QStringLiteral("Modelo %1 - Segundo texto (actividades 12 a 22)").arg(modelo),
+        { QStringLiteral("Las abejas se comunican mediante danzas que indican la "
+                         "dirección y la distancia de las flores."),
+            QStringLiteral("Este es el texto de demostración número %1 para las "
+                           "actividades 12 a 22.")
+                .arg(modelo) });
     return p.end();
 }
 
@@ -159,11 +170,11 @@ static bool generarTablaFormulas(const QString &ruta)
     if (!p.isActive())
         return false;
     escribirPagina(pdf, p, QStringLiteral("Tabla de fórmulas"),
-                   {QStringLiteral("Área del rectángulo: base × altura"),
-                    QStringLiteral("Área del triángulo: base × altura ÷ 2"),
-                    QStringLiteral("Área del círculo: π × radio²"),
-                    QStringLiteral("Teorema de Pitágoras: a² + b² = c²"),
-                    QStringLiteral("Ecuación cuadrática: x = (−b ± √(b² − 4ac)) ÷ 2a")});
+        { QStringLiteral("Área del rectángulo: base × altura"),
+            QStringLiteral("Área del triángulo: base × altura ÷ 2"),
+            QStringLiteral("Área del círculo: π × radio²"),
+            QStringLiteral("Teorema de Pitágoras: a² + b² = c²"),
+            QStringLiteral("Ecuación cuadrática: x = (−b ± √(b² − 4ac)) ÷ 2a") });
     return p.end();
 }
 
@@ -175,7 +186,7 @@ ResultadoGeneracion generarContenido(const QString &carpetaPrograma, bool reempl
         if (resultado.error.isEmpty())
             resultado.error = QStringLiteral("no se pudo escribir %1").arg(ruta);
     };
-    for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua}) {
+    for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
         for (int m = 1; m <= kModelos; ++m) {
             for (int q = 1; q <= kPreguntas; ++q) {
                 const QString ruta = rutaPregunta(carpetaPrograma, a, m, q);

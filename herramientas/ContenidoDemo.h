@@ -20,7 +20,7 @@ constexpr QSize kTamanoPreguntaDemo(840, 360);
 ResultadoGeneracion generarContenido(const QString &carpetaPrograma, bool reemplazar = false);
 
 bool generarPregunta(const QString &ruta, Asignatura asignatura, int modelo, int pregunta,
-                     QSize tamano = kTamanoPreguntaDemo);
+    QSize tamano = kTamanoPreguntaDemo);
 
 // The right option of a demo question, 'A' to 'D': the demo pictures are drawn so.
 char letraCorrectaDemo(Asignatura asignatura, int modelo, int pregunta);

@@ -2,8 +2,8 @@
 
 #include <QBuffer>
 #include <QDate>
-#include <QLocale>
 #include <QFileInfo>
+#include <QLocale>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
@@ -60,12 +60,13 @@ void dibujarBarras(QPainter &p, const QRectF &area, const Barras &b)
     p.setFont(fuente(10, true));
     const QFontMetricsF titulo(p.font(), p.device());
     p.setPen(Qt::black);
-    p.drawText(QRectF(area.left(), area.top(), area.width(), titulo.height()), Qt::AlignLeft, b.titulo);
+    p.drawText(
+        QRectF(area.left(), area.top(), area.width(), titulo.height()), Qt::AlignLeft, b.titulo);
     p.setFont(fuente(7));
     const QFontMetricsF fm(p.font(), p.device());
     const double ejeAncho = fm.horizontalAdvance(QStringLiteral("-0,00")) + 8;
-    const QRectF grafico(area.left() + ejeAncho, area.top() + titulo.height() * 1.5, area.width() - ejeAncho,
-                         area.height() - titulo.height() * 1.5 - fm.height() * 1.6);
+    const QRectF grafico(area.left() + ejeAncho, area.top() + titulo.height() * 1.5,
+        area.width() - ejeAncho, area.height() - titulo.height() * 1.5 - fm.height() * 1.6);
     // Counts are marked at whole numbers: the top is taken to the next even count, so that the
     // middle mark is one too.
     const double maximo = b.decimalesEje == 0 ? 2 * std::ceil(b.maximo / 2) : b.maximo;
@@ -74,11 +75,11 @@ void dibujarBarras(QPainter &p, const QRectF &area, const Barras &b)
 
     p.setPen(QPen(kColorLinea, 1));
     p.drawRect(grafico);
-    for (double marca : {b.minimo, (b.minimo + maximo) / 2, maximo}) {
+    for (double marca : { b.minimo, (b.minimo + maximo) / 2, maximo }) {
         p.drawLine(QPointF(grafico.left() - 4, y(marca)), QPointF(grafico.left(), y(marca)));
         p.setPen(Qt::black);
-        p.drawText(QRectF(area.left(), y(marca) - fm.height() / 2, ejeAncho - 6, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
-                   numero(marca, b.decimalesEje));
+        p.drawText(QRectF(area.left(), y(marca) - fm.height() / 2, ejeAncho - 6, fm.height()),
+            Qt::AlignRight | Qt::AlignVCenter, numero(marca, b.decimalesEje));
         p.setPen(QPen(kColorLinea, 1));
     }
     const double cero = y(std::clamp(0.0, b.minimo, maximo));
@@ -93,55 +94,66 @@ void dibujarBarras(QPainter &p, const QRectF &area, const Barras &b)
     for (size_t i = 0; i < b.valores.size(); ++i) {
         const bool marcada = i < b.marcadas.size() && b.marcadas[i];
         const double v = std::clamp(b.valores[i], b.minimo, maximo);
-        const QRectF barra = QRectF(QPointF(grafico.left() + paso * (i + 0.15), std::min(cero, y(v))),
-                                    QPointF(grafico.left() + paso * (i + 0.85), std::max(cero, y(v))));
+        const QRectF barra
+            = QRectF(QPointF(grafico.left() + paso * (i + 0.15), std::min(cero, y(v))),
+                QPointF(grafico.left() + paso * (i + 0.85), std::max(cero, y(v))));
         p.fillRect(barra, marcada ? kColorMarcada : kColorBarra);
         p.setPen(marcada ? kColorMarcada : Qt::black);
         const QString etiqueta = i < b.etiquetas.size() ? b.etiquetas[i] : QString();
         p.drawText(QRectF(grafico.left() + paso * i, grafico.bottom() + 2, paso, fm.height() * 1.5),
-                   Qt::AlignHCenter | Qt::AlignTop, marcada ? etiqueta + QStringLiteral("!") : etiqueta);
+            Qt::AlignHCenter | Qt::AlignTop, marcada ? etiqueta + QStringLiteral("!") : etiqueta);
     }
     p.restore();
 }
 
 // The equating curves of a subject's models: equated score against raw score, 0 to 22, with
 // the diagonal of a model that needs no equating.
-void dibujarCurvas(QPainter &p, const QRectF &area, const QString &titulo, const std::vector<const AnalisisModelo *> &modelos)
+void dibujarCurvas(QPainter &p, const QRectF &area, const QString &titulo,
+    const std::vector<const AnalisisModelo *> &modelos)
 {
     p.save();
     p.setFont(fuente(10, true));
     const QFontMetricsF fmTitulo(p.font(), p.device());
     p.setPen(Qt::black);
-    p.drawText(QRectF(area.left(), area.top(), area.width(), fmTitulo.height()), Qt::AlignLeft, titulo);
+    p.drawText(
+        QRectF(area.left(), area.top(), area.width(), fmTitulo.height()), Qt::AlignLeft, titulo);
     p.setFont(fuente(7));
     const QFontMetricsF fm(p.font(), p.device());
     const double margen = fm.horizontalAdvance(QStringLiteral("22,5")) + 8;
-    const double lado = std::min(area.width() * 0.75 - margen, area.height() - fmTitulo.height() * 1.5 - fm.height() * 2);
+    const double lado = std::min(
+        area.width() * 0.75 - margen, area.height() - fmTitulo.height() * 1.5 - fm.height() * 2);
     const QRectF grafico(area.left() + margen, area.top() + fmTitulo.height() * 1.5, lado, lado);
     auto punto = [&](double x, double e) {
-        return QPointF(grafico.left() + (x + 0.5) / 23 * grafico.width(), grafico.bottom() - (e + 0.5) / 23 * grafico.height());
+        return QPointF(grafico.left() + (x + 0.5) / 23 * grafico.width(),
+            grafico.bottom() - (e + 0.5) / 23 * grafico.height());
     };
     p.setPen(QPen(kColorLinea, 1));
     p.drawRect(grafico);
     p.setPen(QPen(kColorLinea, 1, Qt::DashLine));
     p.drawLine(punto(-0.5, -0.5), punto(22.5, 22.5));
     p.setPen(Qt::black);
-    for (int marca : {0, 11, 22}) {
-        p.drawText(QRectF(area.left(), punto(0, marca).y() - fm.height() / 2, margen - 6, fm.height()),
-                   Qt::AlignRight | Qt::AlignVCenter, QString::number(marca));
-        p.drawText(QRectF(punto(marca, 0).x() - margen / 2, grafico.bottom() + 2, margen, fm.height()), Qt::AlignHCenter,
-                   QString::number(marca));
+    for (int marca : { 0, 11, 22 }) {
+        p.drawText(
+            QRectF(area.left(), punto(0, marca).y() - fm.height() / 2, margen - 6, fm.height()),
+            Qt::AlignRight | Qt::AlignVCenter, QString::number(marca));
+        p.drawText(
+            QRectF(punto(marca, 0).x() - margen / 2, grafico.bottom() + 2, margen, fm.height()),
+            Qt::AlignHCenter, QString::number(marca));
     }
-    const QColor colores[] = {QColor(52, 101, 164), QColor(204, 0, 0), QColor(78, 154, 6), QColor(196, 160, 0),
-                              QColor(117, 80, 123), QColor(206, 92, 0)};
+    const QColor colores[] = { QColor(52, 101, 164), QColor(204, 0, 0), QColor(78, 154, 6),
+        QColor(196, 160, 0), QColor(117, 80, 123), QColor(206, 92, 0) };
     double yLeyenda = grafico.top();
     for (const AnalisisModelo *m : modelos) {
         const QColor color = colores[(m->modelo - 1) % 6];
         p.setPen(QPen(color, 2));
         for (int x = 0; x < kPreguntas; ++x)
             p.drawLine(punto(x, m->equiparacion[x]), punto(x + 1, m->equiparacion[x + 1]));
-        p.drawText(QRectF(grafico.right() + 12, yLeyenda, area.right() - grafico.right() - 12, fm.height()), Qt::AlignLeft,
-                   QStringLiteral("Modelo %1%2").arg(m->modelo).arg(m->equiparado ? QString() : QStringLiteral(" (sin equiparar)")));
+        p.drawText(QRectF(grafico.right() + 12, yLeyenda, area.right() - grafico.right() - 12,
+                       fm.height()),
+            Qt::AlignLeft,
+            QStringLiteral("Modelo %1%2")
+                .arg(m->modelo)
+                .arg(m->equiparado ? QString() : QStringLiteral(" (sin equiparar)")));
         yLeyenda += fm.height() * 1.3;
     }
     p.restore();
@@ -154,7 +166,8 @@ double altoDeFila(const QPaintDevice *dispositivo)
 }
 
 // A table of rows of text, the first row as its header; returns the height used.
-double dibujarTabla(QPainter &p, QPointF origen, const std::vector<double> &anchos, const std::vector<QStringList> &filas)
+double dibujarTabla(QPainter &p, QPointF origen, const std::vector<double> &anchos,
+    const std::vector<QStringList> &filas)
 {
     p.save();
     const double alto = altoDeFila(p.device());
@@ -163,11 +176,13 @@ double dibujarTabla(QPainter &p, QPointF origen, const std::vector<double> &anch
         p.setFont(fuente(8, f == 0));
         const QFontMetricsF fm(p.font(), p.device());
         if (f == 0)
-            p.fillRect(QRectF(origen.x(), yFila, std::accumulate(anchos.begin(), anchos.end(), 0.0), alto), QColor(225, 225, 225));
+            p.fillRect(
+                QRectF(origen.x(), yFila, std::accumulate(anchos.begin(), anchos.end(), 0.0), alto),
+                QColor(225, 225, 225));
         double x = origen.x();
         for (size_t c = 0; c < anchos.size() && c < size_t(filas[f].size()); ++c) {
             p.drawText(QRectF(x + 3, yFila, anchos[c] - 6, alto), Qt::AlignVCenter | Qt::AlignLeft,
-                       fm.elidedText(filas[f][int(c)], Qt::ElideRight, anchos[c] - 6));
+                fm.elidedText(filas[f][int(c)], Qt::ElideRight, anchos[c] - 6));
             x += anchos[c];
         }
         yFila += alto;
@@ -217,8 +232,9 @@ private:
         ++m_pagina;
         m_p.setFont(fuente(8));
         m_p.setPen(Qt::black);
-        m_p.drawText(QRectF(0, m_pdf.height() - 30, m_pdf.width(), 30), Qt::AlignHCenter | Qt::AlignBottom,
-                     QStringLiteral("Página %1 de %2").arg(m_pagina).arg(m_paginas));
+        m_p.drawText(QRectF(0, m_pdf.height() - 30, m_pdf.width(), 30),
+            Qt::AlignHCenter | Qt::AlignBottom,
+            QStringLiteral("Página %1 de %2").arg(m_pagina).arg(m_paginas));
     }
 
     QPdfWriter &m_pdf;
@@ -229,8 +245,9 @@ private:
 
 QStringList filaModelo(const AnalisisModelo &m)
 {
-    return {materiaConAcento(m.asignatura), QString::number(m.modelo), QString::number(m.alumnos), numero(m.media, 2),
-            numero(m.desvio, 2), opcional(m.kr20, 3), opcional(m.errorEstandar, 2)};
+    return { materiaConAcento(m.asignatura), QString::number(m.modelo), QString::number(m.alumnos),
+        numero(m.media, 2), numero(m.desvio, 2), opcional(m.kr20, 3),
+        opcional(m.errorEstandar, 2) };
 }
 
 } // namespace
@@ -241,7 +258,7 @@ QColor colorMarcada()
 }
 
 QByteArray dibujarInformePdf(const std::vector<AnalisisModelo> &modelos,
-                             const std::vector<AnalisisEstablecimiento> &establecimientos)
+    const std::vector<AnalisisEstablecimiento> &establecimientos)
 {
     QByteArray bytes;
     QBuffer destino(&bytes);
@@ -255,14 +272,18 @@ QByteArray dibujarInformePdf(const std::vector<AnalisisModelo> &modelos,
     // As many classes to a page as fit under its heading.
     const double encabezadoClases = QFontMetricsF(fuente(15, true), &pdf).height() * 1.1
         + QFontMetricsF(fuente(9), &pdf).height() * 2;
-    const int clasesPorPagina = std::max(1, int((pdf.height() - 40 - encabezadoClases) / altoDeFila(&pdf)) - 2);
-    const int paginasClases = int((establecimientos.size() + clasesPorPagina - 1) / clasesPorPagina);
+    const int clasesPorPagina
+        = std::max(1, int((pdf.height() - 40 - encabezadoClases) / altoDeFila(&pdf)) - 2);
+    const int paginasClases
+        = int((establecimientos.size() + clasesPorPagina - 1) / clasesPorPagina);
     std::vector<Asignatura> materias;
-    for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua}) {
-        if (std::any_of(modelos.begin(), modelos.end(), [a](const AnalisisModelo &m) { return m.asignatura == a; }))
+    for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
+        if (std::any_of(modelos.begin(), modelos.end(),
+                [a](const AnalisisModelo &m) { return m.asignatura == a; }))
             materias.push_back(a);
     }
-    Informe informe(pdf, 2 + int(materias.size()) + int(modelos.size()) + std::max(1, paginasClases));
+    Informe informe(
+        pdf, 2 + int(materias.size()) + int(modelos.size()) + std::max(1, paginasClases));
     if (!informe.empezar())
         return {};
     QPainter &p = informe.pintor();
@@ -271,11 +292,11 @@ QByteArray dibujarInformePdf(const std::vector<AnalisisModelo> &modelos,
 
     // The models at a glance.
     double y = informe.encabezado(QStringLiteral("Resultados y análisis de las preguntas"),
-                                  QStringLiteral("Generado el %1 a partir de los libros de resultados recopilados.")
-                                      .arg(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"))));
-    std::vector<QStringList> tabla {{QStringLiteral("Materia"), QStringLiteral("Modelo"), QStringLiteral("Alumnos"),
-                                     QStringLiteral("Media"), QStringLiteral("Desvío"), QStringLiteral("KR-20"),
-                                     QStringLiteral("Error estándar")}};
+        QStringLiteral("Generado el %1 a partir de los libros de resultados recopilados.")
+            .arg(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"))));
+    std::vector<QStringList> tabla { { QStringLiteral("Materia"), QStringLiteral("Modelo"),
+        QStringLiteral("Alumnos"), QStringLiteral("Media"), QStringLiteral("Desvío"),
+        QStringLiteral("KR-20"), QStringLiteral("Error estándar") } };
     for (const AnalisisModelo &m : modelos)
         tabla.push_back(filaModelo(m));
     std::vector<double> anchos(7, ancho / 7);
@@ -284,31 +305,49 @@ QByteArray dibujarInformePdf(const std::vector<AnalisisModelo> &modelos,
     // How to read the flags: every threshold, with its usual source.
     informe.nuevaPagina();
     y = informe.encabezado(QStringLiteral("Cómo leer las observaciones"),
-                           QStringLiteral("Los umbrales con que se marcan las preguntas y los modelos, y de dónde vienen."));
+        QStringLiteral(
+            "Los umbrales con que se marcan las preguntas y los modelos, y de dónde vienen."));
     const std::vector<QStringList> leyenda {
-        {QStringLiteral("Discriminación"), QStringLiteral("es menor que %1 (negativa: revisar la clave)").arg(numero(Analisis::kDiscriminacionBaja, 2)),
-         QStringLiteral("Ebel")},
-        {QStringLiteral("Facilidad"), QStringLiteral("queda fuera de %1 a %2").arg(numero(Analisis::kFacilidadMinima, 2), numero(Analisis::kFacilidadMaxima, 2)),
-         QStringLiteral("práctica habitual del análisis de ítems")},
-        {QStringLiteral("KR-20"), QStringLiteral("menor que %1: insatisfactoria; desde %2: satisfactoria")
-                                      .arg(numero(Analisis::kKr20Insatisfactoria, 2), numero(Analisis::kKr20Satisfactoria, 2)),
-         QStringLiteral("Kuder y Richardson; criterios usuales")},
-        {QStringLiteral("Grupos extremos"), QStringLiteral("el %1 % mejor elige otra opción más que la clave").arg(Analisis::kPorcientoExtremos),
-         QStringLiteral("Kelley")},
-        {QStringLiteral("Distractores"), QStringLiteral("la correlación de elegir la opción con el resto del puntaje es positiva"),
-         QStringLiteral("análisis de distractores")},
-        {QStringLiteral("DIF por sexo"), QStringLiteral("A: |delta| < %1 o chi² < %2; C: |delta| ≥ %3 y chi² ≥ %2; B: el resto")
-                                             .arg(numero(Analisis::kDifDeltaB, 1), numero(Analisis::kChi2Significativo, 3), numero(Analisis::kDifDeltaC, 1)),
-         QStringLiteral("Mantel–Haenszel, categorías del ETS (Holland y Thayer)")},
-        {QStringLiteral("DIF, requisito"), QStringLiteral("se calcula con al menos %1 alumnos de cada sexo en el modelo").arg(Analisis::kMinimoPorSexoDif),
-         QString()},
-        {QStringLiteral("Equiparación"), QStringLiteral("equipercentil, grupos al azar; con al menos %1 alumnos en el modelo").arg(Analisis::kMinimoParaEquiparar),
-         QStringLiteral("Kolen y Brennan")},
+        { QStringLiteral("Discriminación"),
+            QStringLiteral("es menor que %1 (negativa: revisar la clave)")
+                .arg(numero(Analisis::kDiscriminacionBaja, 2)),
+            QStringLiteral("Ebel") },
+        { QStringLiteral("Facilidad"),
+            QStringLiteral("queda fuera de %1 a %2")
+                .arg(numero(Analisis::kFacilidadMinima, 2), numero(Analisis::kFacilidadMaxima, 2)),
+            QStringLiteral("práctica habitual del análisis de ítems") },
+        { QStringLiteral("KR-20"),
+            QStringLiteral("menor que %1: insatisfactoria; desde %2: satisfactoria")
+                .arg(numero(Analisis::kKr20Insatisfactoria, 2),
+                    numero(Analisis::kKr20Satisfactoria, 2)),
+            QStringLiteral("Kuder y Richardson; criterios usuales") },
+        { QStringLiteral("Grupos extremos"),
+            QStringLiteral("el %1 % mejor elige otra opción más que la clave")
+                .arg(Analisis::kPorcientoExtremos),
+            QStringLiteral("Kelley") },
+        { QStringLiteral("Distractores"),
+            QStringLiteral(
+                "la correlación de elegir la opción con el resto del puntaje es positiva"),
+            QStringLiteral("análisis de distractores") },
+        { QStringLiteral("DIF por sexo"),
+            QStringLiteral("A: |delta| < %1 o chi² < %2; C: |delta| ≥ %3 y chi² ≥ %2; B: el resto")
+                .arg(numero(Analisis::kDifDeltaB, 1), numero(Analisis::kChi2Significativo, 3),
+                    numero(Analisis::kDifDeltaC, 1)),
+            QStringLiteral("Mantel–Haenszel, categorías del ETS (Holland y Thayer)") },
+        { QStringLiteral("DIF, requisito"),
+            QStringLiteral("se calcula con al menos %1 alumnos de cada sexo en el modelo")
+                .arg(Analisis::kMinimoPorSexoDif),
+            QString() },
+        { QStringLiteral("Equiparación"),
+            QStringLiteral("equipercentil, grupos al azar; con al menos %1 alumnos en el modelo")
+                .arg(Analisis::kMinimoParaEquiparar),
+            QStringLiteral("Kolen y Brennan") },
     };
     // One paragraph each: the conditions are too long for the columns of a table.
     for (const QStringList &entrada : leyenda) {
-        const QString texto = entrada[2].isEmpty() ? QStringLiteral("%1: %2.").arg(entrada[0], entrada[1])
-                                                   : QStringLiteral("%1: %2 (%3).").arg(entrada[0], entrada[1], entrada[2]);
+        const QString texto = entrada[2].isEmpty()
+            ? QStringLiteral("%1: %2.").arg(entrada[0], entrada[1])
+            : QStringLiteral("%1: %2 (%3).").arg(entrada[0], entrada[1], entrada[2]);
         p.setFont(fuente(9));
         const QRectF caja(0, y, ancho, area.bottom() - y);
         const QRectF usado = p.boundingRect(caja, Qt::AlignLeft | Qt::TextWordWrap, texto);
@@ -319,55 +358,70 @@ QByteArray dibujarInformePdf(const std::vector<AnalisisModelo> &modelos,
     // Each subject's models on one scale: the curves, and the means before and after.
     for (Asignatura a : materias) {
         informe.nuevaPagina();
-        y = informe.encabezado(QStringLiteral("%1 — equiparación de los modelos").arg(materiaConAcento(a)),
-                               QStringLiteral("Puntaje equiparado según el puntaje obtenido en cada modelo, en la escala de todos "
-                                              "los alumnos de la materia (línea de puntos: sin cambio)."));
+        y = informe.encabezado(
+            QStringLiteral("%1 — equiparación de los modelos").arg(materiaConAcento(a)),
+            QStringLiteral("Puntaje equiparado según el puntaje obtenido en cada modelo, en la "
+                           "escala de todos "
+                           "los alumnos de la materia (línea de puntos: sin cambio)."));
         std::vector<const AnalisisModelo *> deLaMateria;
-        std::vector<QStringList> medias {{QStringLiteral("Modelo"), QStringLiteral("Alumnos"), QStringLiteral("Método"),
-                                          QStringLiteral("Media"), QStringLiteral("Media equiparada")}};
+        std::vector<QStringList> medias { { QStringLiteral("Modelo"), QStringLiteral("Alumnos"),
+            QStringLiteral("Método"), QStringLiteral("Media"),
+            QStringLiteral("Media equiparada") } };
         for (const AnalisisModelo &m : modelos) {
             if (m.asignatura != a)
                 continue;
             deLaMateria.push_back(&m);
-            medias.push_back({QString::number(m.modelo), QString::number(m.alumnos),
-                              m.equiparado ? QStringLiteral("equipercentil") : QStringLiteral("sin equiparar"),
-                              numero(m.media, 2), numero(m.mediaEquiparada, 2)});
+            medias.push_back({ QString::number(m.modelo), QString::number(m.alumnos),
+                m.equiparado ? QStringLiteral("equipercentil") : QStringLiteral("sin equiparar"),
+                numero(m.media, 2), numero(m.mediaEquiparada, 2) });
         }
         const double altoCurvas = area.height() * 0.55;
-        dibujarCurvas(p, QRectF(0, y, ancho, altoCurvas), QStringLiteral("Curvas de equiparación"), deLaMateria);
+        dibujarCurvas(p, QRectF(0, y, ancho, altoCurvas), QStringLiteral("Curvas de equiparación"),
+            deLaMateria);
         dibujarTabla(p, QPointF(0, y + altoCurvas + 20), std::vector<double>(5, ancho / 5), medias);
     }
 
     for (const AnalisisModelo &m : modelos) {
         informe.nuevaPagina();
-        y = informe.encabezado(QStringLiteral("%1 — modelo %2").arg(materiaConAcento(m.asignatura)).arg(m.modelo),
-                               QStringLiteral("%1 alumnos; media %2 de 22 correctas, desvío %3, KR-20 %4, error estándar %5. "
-                                              "En rojo, las preguntas con observaciones.")
-                                   .arg(m.alumnos)
-                                   .arg(numero(m.media, 2), numero(m.desvio, 2), opcional(m.kr20, 3), opcional(m.errorEstandar, 2)));
+        y = informe.encabezado(
+            QStringLiteral("%1 — modelo %2").arg(materiaConAcento(m.asignatura)).arg(m.modelo),
+            QStringLiteral(
+                "%1 alumnos; media %2 de 22 correctas, desvío %3, KR-20 %4, error estándar %5. "
+                "En rojo, las preguntas con observaciones.")
+                .arg(m.alumnos)
+                .arg(numero(m.media, 2), numero(m.desvio, 2), opcional(m.kr20, 3),
+                    opcional(m.errorEstandar, 2)));
         // The notes of the flagged questions take what they need at the foot of the page,
         // in smaller print when there are many; the charts share the rest.
         QStringList notas;
         for (int q = 0; q < kPreguntas; ++q) {
             const AnalisisItem &item = m.items[q];
             if (!item.observacion.isEmpty())
-                notas << QStringLiteral("Pregunta %1 (clave %2): %3").arg(q + 1).arg(QChar(item.clave)).arg(item.observacion);
+                notas << QStringLiteral("Pregunta %1 (clave %2): %3")
+                             .arg(q + 1)
+                             .arg(QChar(item.clave))
+                             .arg(item.observacion);
         }
-        const QString textoNotas = notas.isEmpty() ? QStringLiteral("Ninguna pregunta con observaciones.") : notas.join('\n');
+        const QString textoNotas = notas.isEmpty()
+            ? QStringLiteral("Ninguna pregunta con observaciones.")
+            : notas.join('\n');
         const double disponible = area.bottom() - y;
         QRectF cajaNotas;
-        for (const double puntos : {7.0, 6.0, 5.0}) {
+        for (const double puntos : { 7.0, 6.0, 5.0 }) {
             p.setFont(fuente(puntos));
-            cajaNotas = p.boundingRect(QRectF(0, 0, ancho, disponible), Qt::AlignLeft | Qt::TextWordWrap, textoNotas);
+            cajaNotas = p.boundingRect(
+                QRectF(0, 0, ancho, disponible), Qt::AlignLeft | Qt::TextWordWrap, textoNotas);
             if (cajaNotas.height() <= disponible * 0.4)
                 break;
         }
-        const bool conDif = std::any_of(m.items.begin(), m.items.end(), [](const AnalisisItem &i) { return i.difDelta.has_value(); });
+        const bool conDif = std::any_of(m.items.begin(), m.items.end(),
+            [](const AnalisisItem &i) { return i.difDelta.has_value(); });
         const int graficos = conDif ? 4 : 3;
         const double alto = (disponible - cajaNotas.height()) / (graficos * 1.1 + 0.1);
         Barras histograma;
         histograma.titulo = QStringLiteral("Alumnos por cantidad de respuestas correctas");
-        histograma.maximo = std::max(1, *std::max_element(m.histograma.begin(), m.histograma.end()));
+        histograma.maximo
+            = std::max(1, *std::max_element(m.histograma.begin(), m.histograma.end()));
         histograma.decimalesEje = 0;
         for (int c = 0; c <= kPreguntas; ++c) {
             histograma.valores.push_back(m.histograma[c]);
@@ -376,20 +430,23 @@ QByteArray dibujarInformePdf(const std::vector<AnalisisModelo> &modelos,
         dibujarBarras(p, QRectF(0, y, ancho, alto), histograma);
 
         Barras facilidad;
-        facilidad.titulo = QStringLiteral("Facilidad de cada pregunta (proporción de respuestas correctas)");
+        facilidad.titulo
+            = QStringLiteral("Facilidad de cada pregunta (proporción de respuestas correctas)");
         Barras discriminacion;
         discriminacion.titulo = QStringLiteral("Discriminación de cada pregunta (línea: 0,20)");
         discriminacion.minimo = -1;
-        discriminacion.referencias = {Analisis::kDiscriminacionBaja};
+        discriminacion.referencias = { Analisis::kDiscriminacionBaja };
         Barras dif;
-        dif.titulo = QStringLiteral("DIF por sexo, delta de Mantel–Haenszel (negativo: favorece a Sexo 1; líneas: A, B y C)");
+        dif.titulo = QStringLiteral("DIF por sexo, delta de Mantel–Haenszel (negativo: favorece a "
+                                    "Sexo 1; líneas: A, B y C)");
         dif.minimo = -3;
         dif.maximo = 3;
         dif.decimalesEje = 1;
-        dif.referencias = {-Analisis::kDifDeltaC, -Analisis::kDifDeltaB, Analisis::kDifDeltaB, Analisis::kDifDeltaC};
+        dif.referencias = { -Analisis::kDifDeltaC, -Analisis::kDifDeltaB, Analisis::kDifDeltaB,
+            Analisis::kDifDeltaC };
         for (int q = 0; q < kPreguntas; ++q) {
             const AnalisisItem &item = m.items[q];
-            for (Barras *b : {&facilidad, &discriminacion}) {
+            for (Barras *b : { &facilidad, &discriminacion }) {
                 b->etiquetas.push_back(QString::number(q + 1));
                 b->marcadas.push_back(!item.observacion.isEmpty());
             }
@@ -405,34 +462,40 @@ QByteArray dibujarInformePdf(const std::vector<AnalisisModelo> &modelos,
             dibujarBarras(p, QRectF(0, y + alto * 3.3, ancho, alto), dif);
         p.setPen(Qt::black);
         p.drawText(QRectF(0, area.bottom() - cajaNotas.height(), ancho, cajaNotas.height()),
-                   Qt::AlignLeft | Qt::TextWordWrap, textoNotas);
+            Qt::AlignLeft | Qt::TextWordWrap, textoNotas);
     }
 
     // The classes' mean percentages, as a table with a bar each.
     for (int pagina = 0; pagina < std::max(1, paginasClases); ++pagina) {
         informe.nuevaPagina();
-        y = informe.encabezado(QStringLiteral("Porcentaje medio por establecimiento, turno y sección"),
-                               QStringLiteral("Porcentaje de respuestas correctas, promedio de los alumnos de cada curso y materia, tal cual y equiparado; la barra muestra el equiparado."));
-        std::vector<QStringList> filas {{QStringLiteral("Código"), QStringLiteral("Establecimiento"), QStringLiteral("Turno"),
-                                         QStringLiteral("Sección"), QStringLiteral("Materia"), QStringLiteral("Alumnos"),
-                                         QStringLiteral("% medio"), QStringLiteral("% equiparado")}};
+        y = informe.encabezado(
+            QStringLiteral("Porcentaje medio por establecimiento, turno y sección"),
+            QStringLiteral(
+                "Porcentaje de respuestas correctas, promedio de los alumnos de cada curso y "
+                "materia, tal cual y equiparado; la barra muestra el equiparado."));
+        std::vector<QStringList> filas { { QStringLiteral("Código"),
+            QStringLiteral("Establecimiento"), QStringLiteral("Turno"), QStringLiteral("Sección"),
+            QStringLiteral("Materia"), QStringLiteral("Alumnos"), QStringLiteral("% medio"),
+            QStringLiteral("% equiparado") } };
         const size_t desde = size_t(pagina) * clasesPorPagina;
         const size_t hasta = std::min(establecimientos.size(), desde + clasesPorPagina);
         for (size_t i = desde; i < hasta; ++i) {
             const AnalisisEstablecimiento &e = establecimientos[i];
-            filas.push_back({e.codEmpresa, e.nombreEscuela, e.turno, e.seccion, materiaConAcento(e.asignatura),
-                             QString::number(e.alumnos), numero(e.porcentajeMedio, 1), numero(e.porcentajeEquiparadoMedio, 1)});
+            filas.push_back({ e.codEmpresa, e.nombreEscuela, e.turno, e.seccion,
+                materiaConAcento(e.asignatura), QString::number(e.alumnos),
+                numero(e.porcentajeMedio, 1), numero(e.porcentajeEquiparadoMedio, 1) });
         }
-        const std::vector<double> anchosClases {ancho * 0.10, ancho * 0.29, ancho * 0.06, ancho * 0.08,
-                                                ancho * 0.11, ancho * 0.08, ancho * 0.08, ancho * 0.10};
+        const std::vector<double> anchosClases { ancho * 0.10, ancho * 0.29, ancho * 0.06,
+            ancho * 0.08, ancho * 0.11, ancho * 0.08, ancho * 0.08, ancho * 0.10 };
         dibujarTabla(p, QPointF(0, y), anchosClases, filas);
         const double altoFila = altoDeFila(&pdf);
         const double xBarra = std::accumulate(anchosClases.begin(), anchosClases.end(), 0.0) + 6;
         for (size_t i = desde; i < hasta; ++i) {
             const double yFila = y + altoFila * double(i - desde + 1);
-            p.fillRect(QRectF(xBarra, yFila + altoFila * 0.2, (ancho - xBarra) * establecimientos[i].porcentajeEquiparadoMedio / 100,
-                              altoFila * 0.6),
-                       kColorBarra);
+            p.fillRect(QRectF(xBarra, yFila + altoFila * 0.2,
+                           (ancho - xBarra) * establecimientos[i].porcentajeEquiparadoMedio / 100,
+                           altoFila * 0.6),
+                kColorBarra);
         }
     }
     if (!informe.terminar())

@@ -14,7 +14,7 @@
 // memory, so that the caller writes it where and when it chooses and sees that write fail;
 // empty when it could not be drawn.
 QByteArray dibujarInformePdf(const std::vector<AnalisisModelo> &modelos,
-                             const std::vector<AnalisisEstablecimiento> &establecimientos);
+    const std::vector<AnalisisEstablecimiento> &establecimientos);
 
 // The colour that marks a flagged question in the report's charts.
 QColor colorMarcada();

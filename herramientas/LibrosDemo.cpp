@@ -25,7 +25,8 @@ constexpr int kPreguntaConSesgo = 5;
 // The empty workbook the station creates at registration.
 QByteArray libroVacio(const QString &carpeta, QString *error)
 {
-    const QString ruta = QDir(carpeta).filePath(QStringLiteral(".vacio.%1.tmp").arg(QCoreApplication::applicationPid()));
+    const QString ruta = QDir(carpeta).filePath(
+        QStringLiteral(".vacio.%1.tmp").arg(QCoreApplication::applicationPid()));
     EscritorLibro escritor(ruta, carpeta);
     escritor.agregarHoja(kNombreHojaReporte());
     if (!escritor.cerrar(error))
@@ -45,8 +46,8 @@ double normal(QRandomGenerator &azar)
 }
 
 // The answers of a student of ability `habilidad` and sex `sexo` to one subject and model.
-Sesion::Respuestas responder(QRandomGenerator &azar, const Claves &claves, Asignatura a, int modelo, double habilidad,
-                             int sexo)
+Sesion::Respuestas responder(QRandomGenerator &azar, const Claves &claves, Asignatura a, int modelo,
+    double habilidad, int sexo)
 {
     Sesion::Respuestas r;
     for (int q = 1; q <= kPreguntas; ++q) {
@@ -75,7 +76,8 @@ Sesion::Respuestas responder(QRandomGenerator &azar, const Claves &claves, Asign
 
 } // namespace
 
-ResultadoLibrosDemo generarLibrosDemo(const QString &carpeta, const Claves &claves, int alumnos, quint32 semilla)
+ResultadoLibrosDemo generarLibrosDemo(
+    const QString &carpeta, const Claves &claves, int alumnos, quint32 semilla)
 {
     ResultadoLibrosDemo resultado;
     if (!QDir().mkpath(carpeta)) {
@@ -86,7 +88,7 @@ ResultadoLibrosDemo generarLibrosDemo(const QString &carpeta, const Claves &clav
     if (vacio.isEmpty())
         return resultado;
     const auto directorio = directorioEstablecimientos();
-    std::atomic<int> escritos {0};
+    std::atomic<int> escritos { 0 };
     std::mutex cerrojo;
     auto trabajar = [&](int desde, int paso) {
         for (int i = desde; i < alumnos; i += paso) {
@@ -96,7 +98,8 @@ ResultadoLibrosDemo generarLibrosDemo(const QString &carpeta, const Claves &clav
             s.CodEmpresa = QLatin1String(e.codigo);
             s.NombreEscuela = QString::fromUtf8(e.nombre);
             s.Turno = QString(QLatin1Char("MTN"[azar.bounded(3)]));
-            s.Seccion = QStringLiteral("%1%2").arg(1 + azar.bounded(5)).arg(QChar('A' + azar.bounded(3)));
+            s.Seccion
+                = QStringLiteral("%1%2").arg(1 + azar.bounded(5)).arg(QChar('A' + azar.bounded(3)));
             s.Sexo = qint16(1 + azar.bounded(3));
             s.DNI = QString::number(40000000 + i);
             s.ModeloMat = qint16(1 + azar.bounded(kModelos));
@@ -105,22 +108,27 @@ ResultadoLibrosDemo generarLibrosDemo(const QString &carpeta, const Claves &clav
             const int materias = azar.bounded(20); // 0: mathematics only, 1: language only
             QByteArray libro = vacio;
             QString error;
-            for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua}) {
-                if ((a == Asignatura::Matematica && materias == 1) || (a == Asignatura::Lengua && materias == 0))
+            for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
+                if ((a == Asignatura::Matematica && materias == 1)
+                    || (a == Asignatura::Lengua && materias == 0))
                     continue;
                 s.Materia = nombreMateria(a);
-                respuestasDe(s, a) = responder(azar, claves, a, modeloDe(s, a), habilidad + normal(azar) * 0.3, s.Sexo);
+                respuestasDe(s, a) = responder(
+                    azar, claves, a, modeloDe(s, a), habilidad + normal(azar) * 0.3, s.Sexo);
                 QByteArray nuevo;
-                if (!reemplazarFilaEnLibro(libro, kNombreHojaReporte(), filaReporte(a), columnas::kUltima,
-                                           celdasFilaReporte(s, a), &nuevo, &error))
+                if (!reemplazarFilaEnLibro(libro, kNombreHojaReporte(), filaReporte(a),
+                        columnas::kUltima, celdasFilaReporte(s, a), &nuevo, &error))
                     break;
                 libro = nuevo;
             }
             QFile f(construirRutaExcel(carpeta, s) + QStringLiteral(".xlsx"));
-            if (!error.isEmpty() || !f.open(QIODevice::WriteOnly) || f.write(libro) != libro.size()) {
+            if (!error.isEmpty() || !f.open(QIODevice::WriteOnly)
+                || f.write(libro) != libro.size()) {
                 const std::lock_guard<std::mutex> bloqueo(cerrojo);
                 if (resultado.error.isEmpty())
-                    resultado.error = error.isEmpty() ? QStringLiteral("no se puede escribir %1").arg(f.fileName()) : error;
+                    resultado.error = error.isEmpty()
+                        ? QStringLiteral("no se puede escribir %1").arg(f.fileName())
+                        : error;
                 continue;
             }
             ++escritos;

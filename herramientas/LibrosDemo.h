@@ -14,4 +14,5 @@ struct ResultadoLibrosDemo {
     QString error; // empty when all were written
 };
 
-ResultadoLibrosDemo generarLibrosDemo(const QString &carpeta, const Claves &claves, int alumnos, quint32 semilla);
+ResultadoLibrosDemo generarLibrosDemo(
+    const QString &carpeta, const Claves &claves, int alumnos, quint32 semilla);

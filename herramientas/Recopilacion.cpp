@@ -66,8 +66,8 @@ struct FilaLeida {
     QList<Celda> celdas;
     RespuestasAlumno alumno;
     bool puntuable = false; // its model is one the key can know
-    QByteArray csv;         // its CSV line
-    Huella128 huella;       // of its 32 report cells: equal rows are copies of one another
+    QByteArray csv; // its CSV line
+    Huella128 huella; // of its 32 report cells: equal rows are copies of one another
 };
 
 // One source workbook, made ready for the output on the reading threads: its rows and their
@@ -111,7 +111,7 @@ public:
                 *motivo = QStringLiteral("la fila %1 no es de %2").arg(fila).arg(materia);
                 return false;
             }
-            filas->push_back({std::move(valores), {}, false, {}, {}});
+            filas->push_back({ std::move(valores), {}, false, {}, {} });
         }
         return true;
     }
@@ -134,7 +134,9 @@ QString textoDe(const Celda &c)
 QString campoCsv(const QString &texto, bool esTexto = true)
 {
     static const QString kInicios = QStringLiteral("=+-@\t\r");
-    const QString valor = esTexto && !texto.isEmpty() && kInicios.contains(texto.front()) ? QLatin1Char('\'') + texto : texto;
+    const QString valor = esTexto && !texto.isEmpty() && kInicios.contains(texto.front())
+        ? QLatin1Char('\'') + texto
+        : texto;
     if (!valor.contains(QLatin1Char(',')) && !valor.contains(QLatin1Char('"'))
         && !valor.contains(QLatin1Char('\n')) && !valor.contains(QLatin1Char('\r')))
         return valor;
@@ -148,8 +150,8 @@ QString campoCsv(const QString &texto, bool esTexto = true)
 Huella128 claveDeAlumno(const QList<Celda> &fila)
 {
     QCryptographicHash clave(QCryptographicHash::Sha1);
-    for (int columna : {columnas::kCodEmpresa, columnas::kTurno, columnas::kSeccion, columnas::kSexo, columnas::kDNI,
-                        columnas::kMateria}) {
+    for (int columna : { columnas::kCodEmpresa, columnas::kTurno, columnas::kSeccion,
+             columnas::kSexo, columnas::kDNI, columnas::kMateria }) {
         clave.addData(textoDe(fila[columna - 1]).toUtf8());
         clave.addData(QByteArrayView("\0", 1));
     }
@@ -165,15 +167,18 @@ bool respuestasDeFila(const QList<Celda> &fila, RespuestasAlumno *r)
     r->seccion = fila[columnas::kSeccion - 1].texto;
     r->sexo = int(fila[columnas::kSexo - 1].numero);
     r->dni = textoDe(fila[columnas::kDNI - 1]);
-    r->asignatura = fila[columnas::kMateria - 1].texto == nombreMateria(Asignatura::Matematica) ? Asignatura::Matematica
-                                                                                                 : Asignatura::Lengua;
+    r->asignatura = fila[columnas::kMateria - 1].texto == nombreMateria(Asignatura::Matematica)
+        ? Asignatura::Matematica
+        : Asignatura::Lengua;
     const Celda &modelo = fila[columnas::kModelo - 1];
     r->modelo = modelo.tipo == Celda::Tipo::Numero ? int(modelo.numero) : 0;
-    if (modelo.tipo != Celda::Tipo::Numero || modelo.numero != r->modelo || r->modelo < 1 || r->modelo > kModelos)
+    if (modelo.tipo != Celda::Tipo::Numero || modelo.numero != r->modelo || r->modelo < 1
+        || r->modelo > kModelos)
         return false;
     for (int q = 1; q <= kPreguntas; ++q) {
         const QString &letra = fila[columnas::respuesta(q) - 1].texto;
-        r->respuestas[q - 1] = letra.size() == 1 && letra.at(0) >= QLatin1Char('A') && letra.at(0) <= QLatin1Char('D')
+        r->respuestas[q - 1] = letra.size() == 1 && letra.at(0) >= QLatin1Char('A')
+                && letra.at(0) <= QLatin1Char('D')
             ? char(letra.at(0).unicode())
             : 0;
     }
@@ -182,14 +187,14 @@ bool respuestasDeFila(const QList<Celda> &fila, RespuestasAlumno *r)
 
 LibroLeido leerLibro(const QString &ruta, int indice)
 {
-    LibroLeido libro {ruta, indice, {}, {}};
+    LibroLeido libro { ruta, indice, {}, {} };
     QByteArray bytes;
     FilasDelLibro filas;
     FalloLectura fallo = leerArchivoLibro(ruta, &bytes);
     if (fallo.ok()) {
         const PaqueteXlsx paquete(bytes);
         fallo = recorrerHoja(paquete, kNombreHojaReporte(),
-                             [&filas](int fila, int columna, const Celda &c) { filas.celda(fila, columna, c); });
+            [&filas](int fila, int columna, const Celda &c) { filas.celda(fila, columna, c); });
     }
     if (!fallo.ok())
         libro.motivo = fallo.texto();
@@ -251,7 +256,7 @@ public:
     int hoja(const QString &nombre, const QStringList &titulos)
     {
         const int indice = m_escritor.agregarHoja(nombre);
-        m_hojas.push_back({nombre, {}, 1});
+        m_hojas.push_back({ nombre, {}, 1 });
         for (int col = 0; col < titulos.size(); ++col)
             escribir(int(m_hojas.size()) - 1, col + 1, Celda::deTexto(titulos[col]));
         return indice;
@@ -300,15 +305,16 @@ private:
     {
         const PaqueteXlsx paquete = PaqueteXlsx::deArchivo(ruta);
         HuellaCeldas leida;
-        const FalloLectura fallo = recorrerHoja(
-            paquete, hoja.nombre, [&leida](int fila, int columna, const Celda &c) { leida.agregar(fila, columna, c); },
-            {std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::max()});
+        const FalloLectura fallo = recorrerHoja(paquete, hoja.nombre,
+            [&leida](int fila, int columna, const Celda &c) { leida.agregar(fila, columna, c); },
+            { std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::max() });
         if (!fallo.ok()) {
             *error = QStringLiteral("el libro escrito no se puede leer: %1").arg(fallo.texto());
             return false;
         }
         if (!leida.coincide(hoja.huella)) {
-            *error = QStringLiteral("la hoja %1 escrita no coincide con lo recopilado (%2 de %3 celdas leídas)")
+            *error = QStringLiteral(
+                "la hoja %1 escrita no coincide con lo recopilado (%2 de %3 celdas leídas)")
                          .arg(hoja.nombre)
                          .arg(leida.celdas())
                          .arg(hoja.huella.celdas());
@@ -346,7 +352,8 @@ struct Etapa {
 QString temporalDe(const QString &destino)
 {
     const QFileInfo f(destino);
-    return f.absoluteDir().filePath(QStringLiteral(".%1.%2.tmp").arg(f.fileName()).arg(QCoreApplication::applicationPid()));
+    return f.absoluteDir().filePath(
+        QStringLiteral(".%1.%2.tmp").arg(f.fileName()).arg(QCoreApplication::applicationPid()));
 }
 
 // The path a file has or would have once made, links and ".." resolved.
@@ -361,7 +368,8 @@ QString rutaReal(const QString &ruta)
 
 // Why an output may not go where it is asked: it would replace an input, or lie in a folder
 // being read (a station's content among them). Empty when it may.
-QString salidaQueEsEntrada(const QStringList &salidas, const QStringList &carpetas, const QString &rutaClaves)
+QString salidaQueEsEntrada(
+    const QStringList &salidas, const QStringList &carpetas, const QString &rutaClaves)
 {
     const QString claves = rutaClaves.isEmpty() ? QString() : rutaReal(rutaClaves);
     for (const QString &salida : salidas) {
@@ -371,11 +379,13 @@ QString salidaQueEsEntrada(const QStringList &salidas, const QStringList &carpet
                 .arg(QDir::toNativeSeparators(salida), nombreTipoEntrada(tipo));
         const QString real = rutaReal(salida);
         if (!claves.isEmpty() && estaDentroDe(real, claves))
-            return QStringLiteral("la salida %1 es el libro de claves; elija otro nombre").arg(QDir::toNativeSeparators(salida));
+            return QStringLiteral("la salida %1 es el libro de claves; elija otro nombre")
+                .arg(QDir::toNativeSeparators(salida));
         for (const QString &carpeta : carpetas) {
             const QString leida = QFileInfo(carpeta).canonicalFilePath();
             if (!leida.isEmpty() && estaDentroDe(real, leida))
-                return QStringLiteral("la salida %1 queda dentro de la carpeta que se lee, %2; guárdela en otra carpeta")
+                return QStringLiteral("la salida %1 queda dentro de la carpeta que se lee, %2; "
+                                      "guárdela en otra carpeta")
                     .arg(QDir::toNativeSeparators(salida), QDir::toNativeSeparators(carpeta));
         }
     }
@@ -406,8 +416,8 @@ void prepararProcesoDeRecopilacion(bool conVentanas)
 }
 
 InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QStringList &carpetas,
-                                        const std::function<void(int, int)> &progreso, const Claves *claves,
-                                        const QString &rutaClaves, const std::atomic<bool> *cancelar)
+    const std::function<void(int, int)> &progreso, const Claves *claves, const QString &rutaClaves,
+    const std::atomic<bool> *cancelar)
 {
     InformeRecopilacion informe;
     const QFileInfo salida(salidaXlsx);
@@ -417,14 +427,16 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
     if (claves)
         informe.salidaPdf = base + QStringLiteral(".pdf");
     if (nombreDeLibroDeAlumno(salida.fileName())) {
-        informe.error = QStringLiteral("la salida %1 se llama como el libro de un alumno; elija otro nombre").arg(salidaXlsx);
+        informe.error
+            = QStringLiteral("la salida %1 se llama como el libro de un alumno; elija otro nombre")
+                  .arg(salidaXlsx);
         return informe;
     }
     if (!QFileInfo(carpetaSalida).isDir()) {
         informe.error = QStringLiteral("no existe la carpeta de la salida %1").arg(carpetaSalida);
         return informe;
     }
-    QStringList salidas {salidaXlsx, informe.salidaCsv};
+    QStringList salidas { salidaXlsx, informe.salidaCsv };
     if (claves)
         salidas << informe.salidaPdf;
     if (const QString e = salidaQueEsEntrada(salidas, carpetas, rutaClaves); !e.isEmpty()) {
@@ -434,7 +446,9 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
 
     QElapsedTimer reloj;
     reloj.start();
-    auto fase = [&](const QString &nombre) { informe.fases.append({nombre, reloj.restart() / 1000.0}); };
+    auto fase = [&](const QString &nombre) {
+        informe.fases.append({ nombre, reloj.restart() / 1000.0 });
+    };
     QStringList libros;
     for (const QString &carpeta : carpetas) {
         if (!QFileInfo(carpeta).isDir()) {
@@ -446,7 +460,8 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
         // among them: it may not be named as a student's workbook.
         const QDir dir(carpeta);
         QStringList nombres;
-        for (QDirIterator it(carpeta, {QStringLiteral("Apl Examen - *.xlsx")}, QDir::Files); it.hasNext();) {
+        for (QDirIterator it(carpeta, { QStringLiteral("Apl Examen - *.xlsx") }, QDir::Files);
+             it.hasNext();) {
             it.next();
             nombres << it.fileName();
         }
@@ -460,7 +475,7 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
     // proven does any of them take its place, so a failure leaves the old set as it was.
     std::vector<Etapa> etapas;
     for (const QString &destino : std::as_const(salidas))
-        etapas.push_back({temporalDe(destino), destino});
+        etapas.push_back({ temporalDe(destino), destino });
     const QString temporal = etapas[0].temporal;
     DiscoLocal disco;
     auto fallar = [&](const QString &error) {
@@ -481,31 +496,35 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
         int puntajes = -1, items = -1, modelos = -1, clases = -1, equiparacion = -1;
         if (claves) {
             puntajes = libro.hoja(QStringLiteral("Puntajes"),
-                                  {QStringLiteral("Código de Empresa"), QStringLiteral("Nombre del Establecimiento"),
-                                   QStringLiteral("Turno"), QStringLiteral("Sección"), QStringLiteral("Sexo"),
-                                   QStringLiteral("Código de Alumno/a"), QStringLiteral("Materia"), QStringLiteral("Modelo"),
-                                   QStringLiteral("Correctas"), QStringLiteral("Porcentaje"), QStringLiteral("Archivo"),
-                                   QStringLiteral("Puntaje equiparado"), QStringLiteral("Porcentaje equiparado")});
-            QStringList titulosItems {QStringLiteral("Materia"), QStringLiteral("Modelo"), QStringLiteral("Pregunta"),
-                                      QStringLiteral("Clave"), QStringLiteral("Alumnos"), QStringLiteral("A"), QStringLiteral("B"),
-                                      QStringLiteral("C"), QStringLiteral("D"), QStringLiteral("Sin respuesta"),
-                                      QStringLiteral("Facilidad"), QStringLiteral("Discriminación"), QStringLiteral("Observación")};
-            for (const char *grupo : {"r ", "Mejores ", "Peores "})
-                for (const char *opcion : {"A", "B", "C", "D"})
+                { QStringLiteral("Código de Empresa"), QStringLiteral("Nombre del Establecimiento"),
+                    QStringLiteral("Turno"), QStringLiteral("Sección"), QStringLiteral("Sexo"),
+                    QStringLiteral("Código de Alumno/a"), QStringLiteral("Materia"),
+                    QStringLiteral("Modelo"), QStringLiteral("Correctas"),
+                    QStringLiteral("Porcentaje"), QStringLiteral("Archivo"),
+                    QStringLiteral("Puntaje equiparado"),
+                    QStringLiteral("Porcentaje equiparado") });
+            QStringList titulosItems { QStringLiteral("Materia"), QStringLiteral("Modelo"),
+                QStringLiteral("Pregunta"), QStringLiteral("Clave"), QStringLiteral("Alumnos"),
+                QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D"),
+                QStringLiteral("Sin respuesta"), QStringLiteral("Facilidad"),
+                QStringLiteral("Discriminación"), QStringLiteral("Observación") };
+            for (const char *grupo : { "r ", "Mejores ", "Peores " })
+                for (const char *opcion : { "A", "B", "C", "D" })
                     titulosItems << QLatin1String(grupo) + QLatin1String(opcion);
-            titulosItems << QStringLiteral("DIF delta") << QStringLiteral("DIF chi2") << QStringLiteral("DIF categoría");
+            titulosItems << QStringLiteral("DIF delta") << QStringLiteral("DIF chi2")
+                         << QStringLiteral("DIF categoría");
             items = libro.hoja(QStringLiteral("Items"), titulosItems);
             modelos = libro.hoja(QStringLiteral("Modelos"),
-                                 {QStringLiteral("Materia"), QStringLiteral("Modelo"), QStringLiteral("Alumnos"),
-                                  QStringLiteral("Media"), QStringLiteral("Desvío"), QStringLiteral("KR-20"),
-                                  QStringLiteral("Error estándar")});
+                { QStringLiteral("Materia"), QStringLiteral("Modelo"), QStringLiteral("Alumnos"),
+                    QStringLiteral("Media"), QStringLiteral("Desvío"), QStringLiteral("KR-20"),
+                    QStringLiteral("Error estándar") });
             clases = libro.hoja(QStringLiteral("Establecimientos"),
-                                {QStringLiteral("Código de Empresa"), QStringLiteral("Nombre del Establecimiento"),
-                                 QStringLiteral("Turno"), QStringLiteral("Sección"), QStringLiteral("Materia"),
-                                 QStringLiteral("Alumnos"), QStringLiteral("Porcentaje medio"),
-                                 QStringLiteral("Porcentaje equiparado medio")});
-            QStringList titulosEquiparacion {QStringLiteral("Materia"), QStringLiteral("Modelo"), QStringLiteral("Alumnos"),
-                                             QStringLiteral("Método")};
+                { QStringLiteral("Código de Empresa"), QStringLiteral("Nombre del Establecimiento"),
+                    QStringLiteral("Turno"), QStringLiteral("Sección"), QStringLiteral("Materia"),
+                    QStringLiteral("Alumnos"), QStringLiteral("Porcentaje medio"),
+                    QStringLiteral("Porcentaje equiparado medio") });
+            QStringList titulosEquiparacion { QStringLiteral("Materia"), QStringLiteral("Modelo"),
+                QStringLiteral("Alumnos"), QStringLiteral("Método") };
             for (int x = 0; x <= kPreguntas; ++x)
                 titulosEquiparacion << QString::number(x);
             equiparacion = libro.hoja(QStringLiteral("Equiparación"), titulosEquiparacion);
@@ -513,7 +532,8 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
 
         QFile csv(etapas[1].temporal);
         if (!csv.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return fallar(QStringLiteral("no se puede escribir %1: %2").arg(informe.salidaCsv, csv.errorString()));
+            return fallar(QStringLiteral("no se puede escribir %1: %2")
+                              .arg(informe.salidaCsv, csv.errorString()));
         QCryptographicHash huellaCsv(QCryptographicHash::Sha256);
         bool csvEscrito = true;
         auto escribirCsv = [&](const QByteArray &bytes) {
@@ -525,17 +545,19 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
         // The next batch is read while this one is written; the one written before goes with
         // it, to be freed there, where it was allocated.
         auto leerDesde = [&libros](int desde, std::vector<LibroLeido> anterior) {
-            return std::async(std::launch::async, [&libros, desde, anterior = std::move(anterior)]() mutable {
-                anterior.clear();
-                return leerTanda(libros, desde, std::min(int(libros.size()), desde + kLibrosPorTanda));
-            });
+            return std::async(
+                std::launch::async, [&libros, desde, anterior = std::move(anterior)]() mutable {
+                    anterior.clear();
+                    return leerTanda(
+                        libros, desde, std::min(int(libros.size()), desde + kLibrosPorTanda));
+                });
         };
         std::future<std::vector<LibroLeido>> siguiente = leerDesde(0, {});
         std::vector<LibroLeido> tanda;
         // Each student and subject, once: who was seen, with which row, and where.
         struct Visto {
             Huella128 huella;
-            int libro;   // index in `libros`
+            int libro; // index in `libros`
             int puntaje; // index in `diferidos`, or -1
         };
         QHash<Huella128, Visto> vistos;
@@ -550,7 +572,7 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
         std::vector<Diferido> diferidos;
         QSet<QString> textos; // the names of schools, shifts and sections, each kept once
         auto compartido = [&textos](RespuestasAlumno a) {
-            for (QString *t : {&a.codEmpresa, &a.nombreEscuela, &a.turno, &a.seccion})
+            for (QString *t : { &a.codEmpresa, &a.nombreEscuela, &a.turno, &a.seccion })
                 *t = *textos.insert(*t);
             return a;
         };
@@ -577,7 +599,9 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
                     auto visto = vistos.find(quien);
                     if (visto != vistos.end() && visto->huella == fila.huella) {
                         // The same row again (a folder given twice, a workbook copied): once.
-                        informe.omitidos << QStringLiteral("%1: copia repetida de %2; se cuenta una vez").arg(leido.ruta, libros[visto->libro]);
+                        informe.omitidos
+                            << QStringLiteral("%1: copia repetida de %2; se cuenta una vez")
+                                   .arg(leido.ruta, libros[visto->libro]);
                         continue;
                     }
                     libro.fila(resultados, fila.celdas);
@@ -586,7 +610,8 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
                     if (visto != vistos.end()) {
                         // Two different rows for one student and subject: neither can be
                         // trusted, both stay in "Resultados" and neither counts.
-                        informe.omitidos << QStringLiteral("%1: respuestas distintas para el mismo alumno en %2; no se puntúa ninguna")
+                        informe.omitidos << QStringLiteral("%1: respuestas distintas para el mismo "
+                                                           "alumno en %2; no se puntúa ninguna")
                                                 .arg(leido.ruta, libros[visto->libro]);
                         if (visto->puntaje >= 0 && !diferidos[size_t(visto->puntaje)].fuera) {
                             diferidos[size_t(visto->puntaje)].fuera = true;
@@ -595,18 +620,19 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
                         }
                         continue;
                     }
-                    visto = vistos.insert(quien, {fila.huella, leido.indice, -1});
+                    visto = vistos.insert(quien, { fila.huella, leido.indice, -1 });
                     if (!analisis)
                         continue;
                     const RespuestasAlumno &alumno = fila.alumno;
                     if (!fila.puntuable) {
-                        informe.omitidos << QStringLiteral("%1: la fila de %2 tiene un modelo que no está en las claves; no se puntúa")
+                        informe.omitidos << QStringLiteral("%1: la fila de %2 tiene un modelo que "
+                                                           "no está en las claves; no se puntúa")
                                                 .arg(leido.ruta, nombreMateria(alumno.asignatura));
                         continue;
                     }
                     const int correctas = analisis->agregar(alumno);
                     visto->puntaje = int(diferidos.size());
-                    diferidos.push_back({compartido(alumno), correctas, leido.indice, false});
+                    diferidos.push_back({ compartido(alumno), correctas, leido.indice, false });
                     ++informe.puntuadas;
                 }
             }
@@ -622,24 +648,28 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
                     continue;
                 const RespuestasAlumno &a = d.alumno;
                 const double equiparado = analisis->equiparado(a.asignatura, a.modelo, d.correctas);
-                libro.fila(puntajes, {texto(a.codEmpresa), texto(a.nombreEscuela), texto(a.turno), texto(a.seccion),
-                                      numeroCelda(a.sexo), texto(a.dni), texto(nombreMateria(a.asignatura)),
-                                      numeroCelda(a.modelo), numeroCelda(d.correctas),
-                                      numeroCelda(100.0 * d.correctas / kPreguntas),
-                                      texto(QFileInfo(libros[d.libro]).fileName()),
-                                      numeroCelda(equiparado), numeroCelda(porcentajeEquiparado(equiparado))});
+                libro.fila(puntajes,
+                    { texto(a.codEmpresa), texto(a.nombreEscuela), texto(a.turno), texto(a.seccion),
+                        numeroCelda(a.sexo), texto(a.dni), texto(nombreMateria(a.asignatura)),
+                        numeroCelda(a.modelo), numeroCelda(d.correctas),
+                        numeroCelda(100.0 * d.correctas / kPreguntas),
+                        texto(QFileInfo(libros[d.libro]).fileName()), numeroCelda(equiparado),
+                        numeroCelda(porcentajeEquiparado(equiparado)) });
             }
             std::vector<Diferido>().swap(diferidos);
             for (const AnalisisModelo &m : resumenModelos) {
                 const Celda materia = texto(nombreMateria(m.asignatura));
-                libro.fila(modelos, {materia, numeroCelda(m.modelo), numeroCelda(m.alumnos), numeroCelda(m.media),
-                                     numeroCelda(m.desvio), opcional(m.kr20), opcional(m.errorEstandar)});
+                libro.fila(modelos,
+                    { materia, numeroCelda(m.modelo), numeroCelda(m.alumnos), numeroCelda(m.media),
+                        numeroCelda(m.desvio), opcional(m.kr20), opcional(m.errorEstandar) });
                 for (int q = 0; q < kPreguntas; ++q) {
                     const AnalisisItem &i = m.items[q];
-                    QList<Celda> fila {materia, numeroCelda(m.modelo), numeroCelda(q + 1), texto(QString(QChar(i.clave))),
-                                       numeroCelda(m.alumnos), numeroCelda(i.opciones[0]), numeroCelda(i.opciones[1]),
-                                       numeroCelda(i.opciones[2]), numeroCelda(i.opciones[3]), numeroCelda(i.sinRespuesta),
-                                       numeroCelda(i.facilidad), opcional(i.discriminacion), texto(i.observacion)};
+                    QList<Celda> fila { materia, numeroCelda(m.modelo), numeroCelda(q + 1),
+                        texto(QString(QChar(i.clave))), numeroCelda(m.alumnos),
+                        numeroCelda(i.opciones[0]), numeroCelda(i.opciones[1]),
+                        numeroCelda(i.opciones[2]), numeroCelda(i.opciones[3]),
+                        numeroCelda(i.sinRespuesta), numeroCelda(i.facilidad),
+                        opcional(i.discriminacion), texto(i.observacion) };
                     for (int o = 0; o < 4; ++o)
                         fila << opcional(i.correlacionOpcion[o]);
                     for (int o = 0; o < 4; ++o)
@@ -649,25 +679,27 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
                     fila << opcional(i.difDelta) << opcional(i.difChi2) << texto(i.difCategoria);
                     libro.fila(items, fila);
                 }
-                QList<Celda> curva {materia, numeroCelda(m.modelo), numeroCelda(m.alumnos),
-                                    texto(m.equiparado ? QStringLiteral("equipercentil")
-                                                       : QStringLiteral("sin equiparar (menos de %1 alumnos)")
-                                                             .arg(Analisis::kMinimoParaEquiparar))};
+                QList<Celda> curva { materia, numeroCelda(m.modelo), numeroCelda(m.alumnos),
+                    texto(m.equiparado ? QStringLiteral("equipercentil")
+                                       : QStringLiteral("sin equiparar (menos de %1 alumnos)")
+                                             .arg(Analisis::kMinimoParaEquiparar)) };
                 for (int x = 0; x <= kPreguntas; ++x)
                     curva << numeroCelda(m.equiparacion[x]);
                 libro.fila(equiparacion, curva);
             }
             for (const AnalisisEstablecimiento &e : resumenClases)
-                libro.fila(clases, {texto(e.codEmpresa), texto(e.nombreEscuela), texto(e.turno), texto(e.seccion),
-                                    texto(nombreMateria(e.asignatura)), numeroCelda(e.alumnos), numeroCelda(e.porcentajeMedio),
-                                    numeroCelda(e.porcentajeEquiparadoMedio)});
+                libro.fila(clases,
+                    { texto(e.codEmpresa), texto(e.nombreEscuela), texto(e.turno), texto(e.seccion),
+                        texto(nombreMateria(e.asignatura)), numeroCelda(e.alumnos),
+                        numeroCelda(e.porcentajeMedio), numeroCelda(e.porcentajeEquiparadoMedio) });
         }
 
         // The report is drawn on its own thread, in memory, while the workbook is closed and
         // read back; it is written only once the workbook took its place.
         std::future<QByteArray> informePdf;
         if (analisis)
-            informePdf = std::async(std::launch::async, [&] { return dibujarInformePdf(resumenModelos, resumenClases); });
+            informePdf = std::async(std::launch::async,
+                [&] { return dibujarInformePdf(resumenModelos, resumenClases); });
 
         QString error;
         fase(QStringLiteral("lectura y escritura"));
@@ -678,8 +710,9 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
         if (cerrado && !comprobado) {
             // What the writer could not put on the disk it does not always say: a full disk
             // shows here, as a workbook that does not read back.
-            error = QStringLiteral("%1; no se guardó nada. Compruebe que haya espacio libre en %2 (mientras trabaja "
-                                   "necesita unos 8 KB por libro) y vuelva a intentarlo")
+            error = QStringLiteral(
+                "%1; no se guardó nada. Compruebe que haya espacio libre en %2 (mientras trabaja "
+                "necesita unos 8 KB por libro) y vuelva a intentarlo")
                         .arg(error, QDir::toNativeSeparators(carpetaSalida));
         }
         if (!comprobado)
@@ -689,30 +722,39 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
         csv.close();
         if (!csvEscrito || huellaDeArchivo(etapas[1].temporal) != huellaCsv.result())
             return fallar(QStringLiteral("no se puede escribir %1: %2; no se guardó nada")
-                              .arg(informe.salidaCsv, csvEscrito ? QStringLiteral("lo escrito no coincide al releerlo") : errorCsv));
+                              .arg(informe.salidaCsv,
+                                  csvEscrito ? QStringLiteral("lo escrito no coincide al releerlo")
+                                             : errorCsv));
         fase(QStringLiteral("texto separado por comas"));
         if (analisis) {
             const QByteArray bytes = informePdf.get();
             fase(QStringLiteral("espera del informe"));
             if (bytes.isEmpty())
-                return fallar(QStringLiteral("no se pudo dibujar el informe %1; no se guardó nada").arg(informe.salidaPdf));
+                return fallar(QStringLiteral("no se pudo dibujar el informe %1; no se guardó nada")
+                                  .arg(informe.salidaPdf));
             QByteArray releido;
             if (const Resultado r = disco.escribir(etapas[2].temporal, bytes); !r.ok())
-                return fallar(QStringLiteral("no se puede escribir %1: %2; no se guardó nada").arg(informe.salidaPdf, r.texto()));
-            if (!disco.leer(etapas[2].temporal, bytes.size() + 1, &releido).ok() || releido != bytes)
-                return fallar(QStringLiteral("no se puede escribir %1: lo escrito no coincide al releerlo; no se guardó nada")
+                return fallar(QStringLiteral("no se puede escribir %1: %2; no se guardó nada")
+                                  .arg(informe.salidaPdf, r.texto()));
+            if (!disco.leer(etapas[2].temporal, bytes.size() + 1, &releido).ok()
+                || releido != bytes)
+                return fallar(QStringLiteral("no se puede escribir %1: lo escrito no coincide al "
+                                             "releerlo; no se guardó nada")
                                   .arg(informe.salidaPdf));
         }
         // Each one replaces its old file in one step: whoever opens it sees the old or the new.
         for (std::size_t i = 0; i < etapas.size(); ++i) {
-            if (const Resultado r = disco.reemplazar(etapas[i].temporal, etapas[i].destino); !r.ok()) {
+            if (const Resultado r = disco.reemplazar(etapas[i].temporal, etapas[i].destino);
+                !r.ok()) {
                 QStringList colocadas;
                 for (std::size_t j = 0; j < i; ++j)
                     colocadas << QDir::toNativeSeparators(etapas[j].destino);
                 const QString destino = etapas[i].destino;
-                fallar(QStringLiteral("no se puede reemplazar %1: %2").arg(QDir::toNativeSeparators(destino), r.texto()));
+                fallar(QStringLiteral("no se puede reemplazar %1: %2")
+                           .arg(QDir::toNativeSeparators(destino), r.texto()));
                 if (!colocadas.isEmpty())
-                    informe.error += QStringLiteral("; ya son nuevos: %1").arg(colocadas.join(QStringLiteral(", ")));
+                    informe.error += QStringLiteral("; ya son nuevos: %1")
+                                         .arg(colocadas.join(QStringLiteral(", ")));
                 return informe;
             }
         }

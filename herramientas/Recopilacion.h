@@ -10,13 +10,13 @@
 class Claves;
 
 struct InformeRecopilacion {
-    int libros = 0;            // workbooks gathered
-    int filas = 0;             // student-and-subject rows written
-    int puntuadas = 0;         // rows scored against the key
-    QStringList omitidos;      // "file: reason" for every workbook or row left out
-    QString error;             // empty when every output was written
+    int libros = 0; // workbooks gathered
+    int filas = 0; // student-and-subject rows written
+    int puntuadas = 0; // rows scored against the key
+    QStringList omitidos; // "file: reason" for every workbook or row left out
+    QString error; // empty when every output was written
     QString salidaCsv;
-    QString salidaPdf;         // with a key only
+    QString salidaPdf; // with a key only
     QList<std::pair<QString, double>> fases; // seconds each step took, in their order
 };
 
@@ -35,9 +35,8 @@ struct InformeRecopilacion {
 // back, and only then does each replace its old one; a failure leaves the old set whole.
 // When `cancelar` turns true the run stops at the next batch, and nothing is placed.
 InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QStringList &carpetas,
-                                        const std::function<void(int hechos, int total)> &progreso = {},
-                                        const Claves *claves = nullptr, const QString &rutaClaves = {},
-                                        const std::atomic<bool> *cancelar = nullptr);
+    const std::function<void(int hechos, int total)> &progreso = {}, const Claves *claves = nullptr,
+    const QString &rutaClaves = {}, const std::atomic<bool> *cancelar = nullptr);
 
 // Sets up a process that collects, before any thread or the application starts; call it first
 // in main. The report is drawn, so fonts are needed, but never a screen: the offscreen

@@ -39,7 +39,9 @@ QStringList nombresIlegibles(const QString &carpeta)
                 continue;
             QString legible;
             for (const char c : crudo)
-                legible += uchar(c) < 0x80 ? QString(QLatin1Char(c)) : QStringLiteral("\\x%1").arg(uchar(c), 2, 16, QLatin1Char('0'));
+                legible += uchar(c) < 0x80
+                    ? QString(QLatin1Char(c))
+                    : QStringLiteral("\\x%1").arg(uchar(c), 2, 16, QLatin1Char('0'));
             nombres << legible;
         }
         ::closedir(dir);
@@ -98,11 +100,13 @@ QString listaDescripciones(const QString &carpeta, const QList<int> &preguntas)
         .arg(carpeta)
         .arg(preguntas.size())
         .arg(kPreguntas)
-        .arg(preguntas.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(numeros.join(QStringLiteral(", "))));
+        .arg(preguntas.isEmpty() ? QString()
+                                 : QStringLiteral(" (%1)").arg(numeros.join(QStringLiteral(", "))));
 }
 
 // Counts a good document, or names what is wrong with it.
-void verificarPdf(const QString &ruta, const QString &siFalta, const ProbarDocumento &probar, InformeContenido &informe)
+void verificarPdf(const QString &ruta, const QString &siFalta, const ProbarDocumento &probar,
+    InformeContenido &informe)
 {
     QString motivo;
     if (tipoEntrada(ruta) == TipoEntrada::Ninguna)
@@ -117,18 +121,23 @@ void verificarPdf(const QString &ruta, const QString &siFalta, const ProbarDocum
 void buscarClaves(const QString &carpetaPrograma, InformeContenido &informe)
 {
     QStringList libros;
-    for (const QFileInfo &f : QDir(carpetaPrograma).entryInfoList({QStringLiteral("*.xlsx")}, QDir::Files | QDir::Hidden))
+    for (const QFileInfo &f :
+        QDir(carpetaPrograma)
+            .entryInfoList({ QStringLiteral("*.xlsx") }, QDir::Files | QDir::Hidden))
         libros << f.filePath();
-    QDirIterator enImagenes(carpetaImagenes(carpetaPrograma), {QStringLiteral("*.xlsx")}, QDir::Files | QDir::Hidden,
-                            QDirIterator::Subdirectories);
+    QDirIterator enImagenes(carpetaImagenes(carpetaPrograma), { QStringLiteral("*.xlsx") },
+        QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (enImagenes.hasNext())
         libros << enImagenes.next();
     for (const QString &ruta : std::as_const(libros)) {
         QByteArray bytes;
         QString hoja, cadenas;
         if (leerArchivoLibro(ruta, &bytes).ok()
-            && PaqueteXlsx(bytes).buscarHoja(Claves::nombreHoja(), &hoja, &cadenas) == ErrorXlsx::Ninguno)
-            informe.problemas << QStringLiteral("%1: es un libro de claves; no debe estar en la estación").arg(ruta);
+            && PaqueteXlsx(bytes).buscarHoja(Claves::nombreHoja(), &hoja, &cadenas)
+                == ErrorXlsx::Ninguno)
+            informe.problemas << QStringLiteral(
+                "%1: es un libro de claves; no debe estar en la estación")
+                                     .arg(ruta);
     }
 }
 
@@ -149,22 +158,24 @@ InformeContenido verificarContenido(const QString &carpetaPrograma, const Probar
     const QString imagenes = carpetaImagenes(carpetaPrograma);
     const QFileInfo infoImagenes(imagenes);
     if (esEnlace(infoImagenes))
-        informe.problemas << QStringLiteral("%1: es un enlace a %2; la estación no borrará las preguntas de "
-                                            "una materia finalizada. Copie el contenido en la estación.")
+        informe.problemas << QStringLiteral(
+            "%1: es un enlace a %2; la estación no borrará las preguntas de "
+            "una materia finalizada. Copie el contenido en la estación.")
                                  .arg(imagenes, infoImagenes.symLinkTarget());
     if (!infoImagenes.isDir()) {
         informe.problemas << (infoImagenes.exists()
-                                  ? QStringLiteral("%1: es un archivo, no una carpeta").arg(imagenes)
-                                  : QStringLiteral("%1: falta la carpeta de contenido").arg(imagenes));
+                ? QStringLiteral("%1: es un archivo, no una carpeta").arg(imagenes)
+                : QStringLiteral("%1: falta la carpeta de contenido").arg(imagenes));
         return informe;
     }
 
-    for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua}) {
+    for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
         for (int m = 1; m <= kModelos; ++m) {
             const QString carpeta = carpetaModelo(carpetaPrograma, a, m);
             if (esEnlace(QFileInfo(carpeta)))
-                informe.problemas << QStringLiteral("%1: es un enlace a %2; al finalizar la materia la estación "
-                                                    "quita el enlace y el original queda")
+                informe.problemas << QStringLiteral(
+                    "%1: es un enlace a %2; al finalizar la materia la estación "
+                    "quita el enlace y el original queda")
                                          .arg(carpeta, QFileInfo(carpeta).symLinkTarget());
             if (!QFileInfo(carpeta).isDir()) {
                 informe.problemas << QStringLiteral("%1: falta la carpeta del modelo").arg(carpeta);
@@ -180,7 +191,8 @@ InformeContenido verificarContenido(const QString &carpetaPrograma, const Probar
                     if (problema.isEmpty())
                         descritas << q;
                     else
-                        informe.problemas << QStringLiteral("%1: descripción %2").arg(descripcion, problema);
+                        informe.problemas
+                            << QStringLiteral("%1: descripción %2").arg(descripcion, problema);
                 }
                 const QString ruta = rutaPregunta(carpetaPrograma, a, m, q);
                 esperados << QFileInfo(ruta).fileName();
@@ -191,12 +203,14 @@ InformeContenido verificarContenido(const QString &carpetaPrograma, const Probar
                 QFile archivo;
                 QString error;
                 if (!abrirArchivoOrdinario(archivo, ruta, &error)) {
-                    informe.problemas << QStringLiteral("%1: imagen ilegible (%2)").arg(ruta, error);
+                    informe.problemas
+                        << QStringLiteral("%1: imagen ilegible (%2)").arg(ruta, error);
                     continue;
                 }
                 QImageReader lector(&archivo);
                 if (lector.read().isNull()) {
-                    informe.problemas << QStringLiteral("%1: imagen ilegible (%2)").arg(ruta, lector.errorString());
+                    informe.problemas << QStringLiteral("%1: imagen ilegible (%2)")
+                                             .arg(ruta, lector.errorString());
                     continue;
                 }
                 ++informe.imagenesCorrectas;
@@ -205,25 +219,30 @@ InformeContenido verificarContenido(const QString &carpetaPrograma, const Probar
             if (a == Asignatura::Lengua) {
                 const QString textos = rutaTextosLengua(carpetaPrograma, m);
                 esperados << QFileInfo(textos).fileName();
-                verificarPdf(textos, QStringLiteral("falta el documento de textos"), probar, informe);
+                verificarPdf(
+                    textos, QStringLiteral("falta el documento de textos"), probar, informe);
             }
             for (const QString &nombre : nombresIlegibles(carpeta))
-                informe.problemas << QStringLiteral("%1/%2: nombre de archivo ilegible; la estación no lo ve ni lo puede borrar")
+                informe.problemas << QStringLiteral(
+                    "%1/%2: nombre de archivo ilegible; la estación no lo ve ni lo puede borrar")
                                          .arg(carpeta, nombre);
             const auto entradas = QDir(carpeta).entryInfoList(
                 QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
             for (const QFileInfo &entrada : entradas) {
                 if (!esperados.contains(entrada.fileName()))
-                    informe.problemas << QStringLiteral("%1: no corresponde a este modelo").arg(entrada.filePath());
+                    informe.problemas << QStringLiteral("%1: no corresponde a este modelo")
+                                             .arg(entrada.filePath());
                 else if (esEnlace(entrada))
-                    informe.problemas << QStringLiteral("%1: es un enlace a %2; al finalizar la materia la estación "
-                                                        "quita el enlace y el original queda")
+                    informe.problemas << QStringLiteral(
+                        "%1: es un enlace a %2; al finalizar la materia la estación "
+                        "quita el enlace y el original queda")
                                              .arg(entrada.filePath(), entrada.symLinkTarget());
             }
         }
     }
 
-    verificarPdf(rutaTablaFormulas(carpetaPrograma), QStringLiteral("falta la tabla de fórmulas"), probar, informe);
+    verificarPdf(rutaTablaFormulas(carpetaPrograma), QStringLiteral("falta la tabla de fórmulas"),
+        probar, informe);
     buscarClaves(carpetaPrograma, informe);
     return informe;
 }

@@ -23,4 +23,5 @@ using ProbarDocumento = std::function<QString(const QString &ruta)>;
 // reading-texts documents and the formula table present and non-empty PDFs that `probar`
 // opens (when given), and nothing unexpected in the model folders. A picture's optional
 // description (`…_P7.txt`) must be a small UTF-8 text.
-InformeContenido verificarContenido(const QString &carpetaPrograma, const ProbarDocumento &probar = {});
+InformeContenido verificarContenido(
+    const QString &carpetaPrograma, const ProbarDocumento &probar = {});

@@ -29,12 +29,15 @@ int main(int argc, char **argv)
         libros = args.value(opcionLibros + 1).toInt();
         args.remove(opcionLibros, qMin<qsizetype>(2, args.size() - opcionLibros));
     }
-    if (args.size() != 1 || (opcion >= 0 && claves.isEmpty()) || (opcionLibros >= 0 && libros <= 0)) {
-        std::fprintf(stderr, "uso: generar-contenido CARPETA [--reemplazar] [--claves ARCHIVO] [--libros N]\n");
+    if (args.size() != 1 || (opcion >= 0 && claves.isEmpty())
+        || (opcionLibros >= 0 && libros <= 0)) {
+        std::fprintf(stderr,
+            "uso: generar-contenido CARPETA [--reemplazar] [--claves ARCHIVO] [--libros N]\n");
         return 2;
     }
     if (libros > 0) {
-        const ResultadoLibrosDemo r = generarLibrosDemo(args.first(), clavesDemo(), libros, quint32(libros));
+        const ResultadoLibrosDemo r
+            = generarLibrosDemo(args.first(), clavesDemo(), libros, quint32(libros));
         if (!r.error.isEmpty()) {
             std::fprintf(stderr, "error: %s\n", qPrintable(r.error));
             return 1;
@@ -51,7 +54,7 @@ int main(int argc, char **argv)
     }
     const ResultadoGeneracion r = generarContenido(args.first(), reemplazar);
     std::printf("%d imágenes y %d documentos escritos en %s/Imagenes\n", r.imagenes, r.documentos,
-                qPrintable(args.first()));
+        qPrintable(args.first()));
     if (!r.error.isEmpty()) {
         std::fprintf(stderr, "error: %s\n", qPrintable(r.error));
         return 1;

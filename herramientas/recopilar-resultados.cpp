@@ -39,7 +39,8 @@ int main(int argc, char **argv)
     }
     if (args.size() < 2 || !args.first().endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)
         || (opcion >= 0 && rutaClaves.isEmpty())) {
-        std::fprintf(stderr, "uso: recopilar-resultados SALIDA.xlsx CARPETA... [--claves CLAVES.xlsx]\n");
+        std::fprintf(
+            stderr, "uso: recopilar-resultados SALIDA.xlsx CARPETA... [--claves CLAVES.xlsx]\n");
         return 2;
     }
     std::optional<LecturaClaves> claves;
@@ -62,7 +63,8 @@ int main(int argc, char **argv)
         if (hechos == total)
             std::fprintf(stderr, "\n");
     };
-    const InformeRecopilacion r = recopilarResultados(args.first(), args.mid(1), progreso, claves ? &claves->claves : nullptr, rutaClaves);
+    const InformeRecopilacion r = recopilarResultados(
+        args.first(), args.mid(1), progreso, claves ? &claves->claves : nullptr, rutaClaves);
     if (mostrado)
         std::fflush(stderr);
     for (const QString &omitido : r.omitidos)
@@ -72,8 +74,9 @@ int main(int argc, char **argv)
         return 1;
     }
     std::printf("%d libro(s), %d fila(s) en %s y %s; %d omitido(s)\n", r.libros, r.filas,
-                qPrintable(args.first()), qPrintable(r.salidaCsv), int(r.omitidos.size()));
+        qPrintable(args.first()), qPrintable(r.salidaCsv), int(r.omitidos.size()));
     if (claves)
-        std::printf("%d fila(s) puntuada(s); informe en %s\n", r.puntuadas, qPrintable(r.salidaPdf));
+        std::printf(
+            "%d fila(s) puntuada(s); informe en %s\n", r.puntuadas, qPrintable(r.salidaPdf));
     return r.omitidos.isEmpty() ? 0 : 3;
 }

@@ -45,6 +45,7 @@ int main(int argc, char **argv)
         std::printf("%s\n", qPrintable(linea));
     for (const QString &problema : informe.problemas)
         std::printf("%s\n", qPrintable(problema));
-    std::printf("%s: %s\n", qPrintable(QDir(carpeta).absolutePath()), qPrintable(informe.resumen()));
+    std::printf(
+        "%s: %s\n", qPrintable(QDir(carpeta).absolutePath()), qPrintable(informe.resumen()));
     return informe.correcto() ? 0 : 1;
 }

@@ -51,7 +51,7 @@ QString nativa(const QString &ruta)
 
 // A path field with its label (whose letter reaches the field) and an "Elegir…" button.
 QLineEdit *campoDeRuta(QGridLayout *grilla, int fila, const QString &etiqueta, QWidget *padre,
-                       std::function<QString(QWidget *)> elegir)
+    std::function<QString(QWidget *)> elegir)
 {
     auto *titulo = new QLabel(etiqueta, padre);
     auto *campo = new QLineEdit(padre);
@@ -86,11 +86,12 @@ QLabel *etiquetaDeError(QWidget *padre)
 // "…/Mat_Mod1_P3.jpg: falta la imagen" → the path and the reason.
 std::pair<QString, QString> rutaYMotivo(const QString &linea)
 {
-    const qsizetype barra = std::max(linea.lastIndexOf(QLatin1Char('/')), linea.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype barra
+        = std::max(linea.lastIndexOf(QLatin1Char('/')), linea.lastIndexOf(QLatin1Char('\\')));
     const qsizetype separador = linea.indexOf(QStringLiteral(": "), std::max<qsizetype>(barra, 0));
     if (separador < 0)
-        return {QString(), linea};
-    return {linea.left(separador), linea.mid(separador + 2)};
+        return { QString(), linea };
+    return { linea.left(separador), linea.mid(separador + 2) };
 }
 
 QTableWidget *tabla(const QStringList &titulos, QWidget *padre)
@@ -135,14 +136,17 @@ int copiarContenido(const QString &maestra, const QString &estacion, QStringList
     const QDir origen(QDir(maestra).filePath(QStringLiteral("Imagenes")));
     const QDir destino(QDir(estacion).filePath(QStringLiteral("Imagenes")));
     int copiados = 0;
-    for (QDirIterator it(origen.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
+    for (QDirIterator it(origen.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+         it.hasNext();) {
         const QString ruta = it.next();
         const QString relativa = origen.relativeFilePath(ruta);
         const QString nueva = destino.filePath(relativa);
         QByteArray bytes;
         Resultado r = disco.leer(ruta, 256 * 1024 * 1024, &bytes);
         if (r.ok() && !QDir().mkpath(QFileInfo(nueva).absolutePath()))
-            r = Resultado::fallo(CausaFallo::SinPermiso, QStringLiteral("no se puede crear la carpeta %1").arg(QFileInfo(nueva).absolutePath()));
+            r = Resultado::fallo(CausaFallo::SinPermiso,
+                QStringLiteral("no se puede crear la carpeta %1")
+                    .arg(QFileInfo(nueva).absolutePath()));
         if (r.ok())
             r = disco.escribir(nueva, bytes);
         if (r.ok())
@@ -193,7 +197,9 @@ VentanaPersonal::VentanaPersonal(const QString &carpetaPrograma, QWidget *padre)
         agregarEstacion(carpeta);
     m_claves->setText(ajustes.value(QStringLiteral("claves")).toString());
     const QString documentos = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    m_salida->setText(ajustes.value(QStringLiteral("salida"), nativa(QDir(documentos).filePath(QStringLiteral("resultados.xlsx"))))
+    m_salida->setText(ajustes
+                          .value(QStringLiteral("salida"),
+                              nativa(QDir(documentos).filePath(QStringLiteral("resultados.xlsx"))))
                           .toString());
 }
 
@@ -213,14 +219,17 @@ QWidget *VentanaPersonal::paginaPreparar()
 {
     auto *pagina = new QWidget;
     auto *grilla = new QGridLayout;
-    auto *explicacion = new QLabel(QStringLiteral("Copia el contenido de la carpeta maestra a la estación (vuelven las imágenes "
-                                                  "que borró una materia terminada), pone el programa de la estación si falta "
-                                                  "y verifica el resultado. Los libros de los alumnos no se tocan."),
-                                   pagina);
+    auto *explicacion = new QLabel(
+        QStringLiteral(
+            "Copia el contenido de la carpeta maestra a la estación (vuelven las imágenes "
+            "que borró una materia terminada), pone el programa de la estación si falta "
+            "y verifica el resultado. Los libros de los alumnos no se tocan."),
+        pagina);
     explicacion->setWordWrap(true);
-    m_maestra = campoDeRuta(grilla, 0, QStringLiteral("Carpeta &maestra"), pagina, elegirCarpeta(QStringLiteral("Carpeta maestra")));
+    m_maestra = campoDeRuta(grilla, 0, QStringLiteral("Carpeta &maestra"), pagina,
+        elegirCarpeta(QStringLiteral("Carpeta maestra")));
     m_estacion = campoDeRuta(grilla, 1, QStringLiteral("Carpeta de la es&tación"), pagina,
-                             elegirCarpeta(QStringLiteral("Carpeta de la estación")));
+        elegirCarpeta(QStringLiteral("Carpeta de la estación")));
     m_copiar = new QPushButton(QStringLiteral("&Copiar y verificar"), pagina);
     m_errorPreparar = etiquetaDeError(pagina);
     m_resultadoPreparar = new QPlainTextEdit(pagina);
@@ -241,13 +250,13 @@ QWidget *VentanaPersonal::paginaVerificar()
     auto *pagina = new QWidget;
     auto *grilla = new QGridLayout;
     m_carpetaVerificar = campoDeRuta(grilla, 0, QStringLiteral("Carpeta de la est&ación"), pagina,
-                                     elegirCarpeta(QStringLiteral("Carpeta de la estación")));
+        elegirCarpeta(QStringLiteral("Carpeta de la estación")));
     m_comprobar = new QPushButton(QStringLiteral("Co&mprobar"), pagina);
     auto *copiarLista = new QPushButton(QStringLiteral("Copiar"), pagina);
     m_resumenVerificar = new QLabel(pagina);
     m_resumenVerificar->setObjectName(QStringLiteral("ResumenVerificar"));
     m_resumenVerificar->setWordWrap(true);
-    m_problemas = tabla({QStringLiteral("Problema"), QStringLiteral("Ruta")}, pagina);
+    m_problemas = tabla({ QStringLiteral("Problema"), QStringLiteral("Ruta") }, pagina);
     m_problemas->setObjectName(QStringLiteral("Problemas"));
     auto *botones = new QHBoxLayout;
     botones->addWidget(m_comprobar);
@@ -263,7 +272,8 @@ QWidget *VentanaPersonal::paginaVerificar()
     connect(copiarLista, &QPushButton::clicked, this, [this] {
         QStringList lineas;
         for (int i = 0; i < m_problemas->rowCount(); ++i)
-            lineas << m_problemas->item(i, 0)->text() + QLatin1Char('\t') + m_problemas->item(i, 1)->text();
+            lineas << m_problemas->item(i, 0)->text() + QLatin1Char('\t')
+                    + m_problemas->item(i, 1)->text();
         lineas << m_resumenVerificar->text();
         QGuiApplication::clipboard()->setText(lineas.join(QLatin1Char('\n')));
     });
@@ -276,7 +286,8 @@ QWidget *VentanaPersonal::paginaRecopilar()
     auto *grilla = new QGridLayout;
     auto *tituloEstacion = new QLabel(QStringLiteral("Carpeta de una &estación"), pagina);
     m_nuevaEstacion = new QLineEdit(pagina);
-    m_nuevaEstacion->setPlaceholderText(QStringLiteral("escriba la carpeta y pulse Intro, o arrástrela a la lista"));
+    m_nuevaEstacion->setPlaceholderText(
+        QStringLiteral("escriba la carpeta y pulse Intro, o arrástrela a la lista"));
     tituloEstacion->setBuddy(m_nuevaEstacion);
     auto *agregar = new QPushButton(QStringLiteral("Agregar…"), pagina);
     grilla->addWidget(tituloEstacion, 0, 0);
@@ -290,14 +301,17 @@ QWidget *VentanaPersonal::paginaRecopilar()
     auto *quitar = new QPushButton(QStringLiteral("&Quitar"), pagina);
     grilla->addWidget(m_estaciones, 1, 1);
     grilla->addWidget(quitar, 1, 2, Qt::AlignTop);
-    m_claves = campoDeRuta(grilla, 2, QStringLiteral("&Clave de respuestas"), pagina, [](QWidget *padre) {
-        return QFileDialog::getOpenFileName(padre, QStringLiteral("Clave de respuestas"), {}, QStringLiteral("Libros (*.xlsx)"));
-    });
+    m_claves = campoDeRuta(
+        grilla, 2, QStringLiteral("&Clave de respuestas"), pagina, [](QWidget *padre) {
+            return QFileDialog::getOpenFileName(padre, QStringLiteral("Clave de respuestas"), {},
+                QStringLiteral("Libros (*.xlsx)"));
+        });
     m_claves->setPlaceholderText(QStringLiteral("optativa: sin ella no hay puntajes ni informe"));
-    m_salida = campoDeRuta(grilla, 3, QStringLiteral("Libro de &salida"), pagina, [this](QWidget *padre) {
-        return QFileDialog::getSaveFileName(padre, QStringLiteral("Libro de salida"), m_salida->text(),
-                                            QStringLiteral("Libros (*.xlsx)"));
-    });
+    m_salida = campoDeRuta(
+        grilla, 3, QStringLiteral("Libro de &salida"), pagina, [this](QWidget *padre) {
+            return QFileDialog::getSaveFileName(padre, QStringLiteral("Libro de salida"),
+                m_salida->text(), QStringLiteral("Libros (*.xlsx)"));
+        });
     m_recopilar = new QPushButton(QStringLiteral("&Recopilar"), pagina);
     m_botonCancelar = new QPushButton(QStringLiteral("Ca&ncelar"), pagina);
     m_botonCancelar->setEnabled(false);
@@ -308,7 +322,7 @@ QWidget *VentanaPersonal::paginaRecopilar()
     m_tiempo = new QLabel(pagina);
     m_resumenRecopilar = etiquetaDeError(pagina);
     m_resumenRecopilar->setObjectName(QStringLiteral("ResumenRecopilar"));
-    m_omitidos = tabla({QStringLiteral("Libro"), QStringLiteral("Motivo")}, pagina);
+    m_omitidos = tabla({ QStringLiteral("Libro"), QStringLiteral("Motivo") }, pagina);
     m_omitidos->setObjectName(QStringLiteral("Omitidos"));
     m_abrirInforme = new QPushButton(QStringLiteral("Abrir el &informe"), pagina);
     m_abrirInforme->hide();
@@ -329,9 +343,11 @@ QWidget *VentanaPersonal::paginaRecopilar()
         m_nuevaEstacion->clear();
     });
     connect(agregar, &QPushButton::clicked, this, [this] {
-        agregarEstacion(QFileDialog::getExistingDirectory(this, QStringLiteral("Carpeta de una estación")));
+        agregarEstacion(
+            QFileDialog::getExistingDirectory(this, QStringLiteral("Carpeta de una estación")));
     });
-    connect(quitar, &QPushButton::clicked, this, [this] { qDeleteAll(m_estaciones->selectedItems()); });
+    connect(
+        quitar, &QPushButton::clicked, this, [this] { qDeleteAll(m_estaciones->selectedItems()); });
     connect(m_recopilar, &QPushButton::clicked, this, &VentanaPersonal::recopilar);
     connect(m_botonCancelar, &QPushButton::clicked, this, [this] {
         m_cancelar = true;
@@ -353,7 +369,8 @@ void VentanaPersonal::agregarEstacion(const QString &carpeta)
 bool VentanaPersonal::eventFilter(QObject *objeto, QEvent *evento)
 {
     // Folders dropped onto the list of stations.
-    if (objeto == m_estaciones->viewport() && (evento->type() == QEvent::DragEnter || evento->type() == QEvent::DragMove)) {
+    if (objeto == m_estaciones->viewport()
+        && (evento->type() == QEvent::DragEnter || evento->type() == QEvent::DragMove)) {
         auto *arrastre = static_cast<QDragMoveEvent *>(evento);
         if (arrastre->mimeData()->hasUrls())
             arrastre->acceptProposedAction();
@@ -371,17 +388,18 @@ bool VentanaPersonal::eventFilter(QObject *objeto, QEvent *evento)
     return QWidget::eventFilter(objeto, evento);
 }
 
-void VentanaPersonal::enSegundoPlano(std::function<void()> trabajo, std::function<void()> alTerminar)
+void VentanaPersonal::enSegundoPlano(
+    std::function<void()> trabajo, std::function<void()> alTerminar)
 {
     guardarPreferencias();
-    for (QPushButton *boton : {m_copiar, m_comprobar, m_recopilar})
+    for (QPushButton *boton : { m_copiar, m_comprobar, m_recopilar })
         boton->setEnabled(false);
     m_cancelar = false;
     m_hilo = QThread::create(std::move(trabajo));
     connect(m_hilo, &QThread::finished, this, [this, alTerminar] {
         m_hilo->deleteLater();
         m_hilo = nullptr;
-        for (QPushButton *boton : {m_copiar, m_comprobar, m_recopilar})
+        for (QPushButton *boton : { m_copiar, m_comprobar, m_recopilar })
             boton->setEnabled(true);
         m_botonCancelar->setEnabled(false);
         alTerminar();
@@ -392,7 +410,8 @@ void VentanaPersonal::enSegundoPlano(std::function<void()> trabajo, std::functio
 void VentanaPersonal::mostrarError(QLabel *donde, const QString &frase, const QString &detalle)
 {
     donde->setStyleSheet(QStringLiteral("color: #a40000;"));
-    donde->setText(detalle.isEmpty() ? frase : frase + QStringLiteral("\n\nDetalle técnico: ") + detalle);
+    donde->setText(
+        detalle.isEmpty() ? frase : frase + QStringLiteral("\n\nDetalle técnico: ") + detalle);
     donde->show();
 }
 
@@ -416,19 +435,23 @@ void VentanaPersonal::preparar()
     const QString maestra = QDir::fromNativeSeparators(m_maestra->text().trimmed());
     const QString estacion = QDir::fromNativeSeparators(m_estacion->text().trimmed());
     if (maestra.isEmpty() || estacion.isEmpty())
-        return mostrarError(m_errorPreparar, QStringLiteral("Escriba la carpeta maestra y la carpeta de la estación."), {});
+        return mostrarError(m_errorPreparar,
+            QStringLiteral("Escriba la carpeta maestra y la carpeta de la estación."), {});
     if (!QFileInfo(QDir(maestra).filePath(QStringLiteral("Imagenes"))).isDir())
-        return mostrarError(m_errorPreparar, QStringLiteral("La carpeta maestra no tiene la carpeta \"Imagenes\" con el contenido."),
-                            nativa(maestra));
+        return mostrarError(m_errorPreparar,
+            QStringLiteral("La carpeta maestra no tiene la carpeta \"Imagenes\" con el contenido."),
+            nativa(maestra));
     if (!QFileInfo(estacion).isDir())
-        return mostrarError(m_errorPreparar, QStringLiteral("No se encuentra la carpeta de la estación."), nativa(estacion));
+        return mostrarError(m_errorPreparar,
+            QStringLiteral("No se encuentra la carpeta de la estación."), nativa(estacion));
     const QString maestraReal = QFileInfo(maestra).canonicalFilePath();
     const QString estacionReal = QFileInfo(estacion).canonicalFilePath();
     if (estaDentroDe(maestraReal, estacionReal))
         return mostrarError(m_errorPreparar,
-                            QStringLiteral("La carpeta maestra no puede ser la de la estación ni estar dentro de ella: "
-                                           "al terminar una materia la estación borra sus imágenes."),
-                            nativa(maestraReal));
+            QStringLiteral(
+                "La carpeta maestra no puede ser la de la estación ni estar dentro de ella: "
+                "al terminar una materia la estación borra sus imágenes."),
+            nativa(maestraReal));
     QStringList claves;
     for (const QString &problema : verificarContenido(maestra).problemas) {
         if (problema.contains(QStringLiteral("libro de claves")))
@@ -436,17 +459,20 @@ void VentanaPersonal::preparar()
     }
     if (!claves.isEmpty())
         return mostrarError(m_errorPreparar,
-                            QStringLiteral("La carpeta maestra contiene una clave de respuestas: quítela antes de copiar, "
-                                           "para que no llegue a la estación."),
-                            claves.join(QLatin1Char('\n')));
-    const int libros = int(QDir(estacion).entryList({QStringLiteral("Apl Examen - *.xlsx")}, QDir::Files).size());
+            QStringLiteral(
+                "La carpeta maestra contiene una clave de respuestas: quítela antes de copiar, "
+                "para que no llegue a la estación."),
+            claves.join(QLatin1Char('\n')));
+    const int libros = int(
+        QDir(estacion).entryList({ QStringLiteral("Apl Examen - *.xlsx") }, QDir::Files).size());
     if (libros > 0) {
         QMessageBox pregunta(QMessageBox::Question, windowTitle(),
-                             QStringLiteral("La estación tiene %1 %2 de alumnos. La copia no borra ni cambia ningún libro, "
-                                            "pero ¿ya los recopiló? ¿Sigue con la copia?")
-                                 .arg(libros)
-                                 .arg(libros == 1 ? QStringLiteral("libro") : QStringLiteral("libros")),
-                             QMessageBox::NoButton, this);
+            QStringLiteral(
+                "La estación tiene %1 %2 de alumnos. La copia no borra ni cambia ningún libro, "
+                "pero ¿ya los recopiló? ¿Sigue con la copia?")
+                .arg(libros)
+                .arg(libros == 1 ? QStringLiteral("libro") : QStringLiteral("libros")),
+            QMessageBox::NoButton, this);
         QPushButton *si = pregunta.addButton(QStringLiteral("&Sí"), QMessageBox::YesRole);
         QPushButton *no = pregunta.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
         pregunta.setDefaultButton(no);
@@ -461,14 +487,18 @@ void VentanaPersonal::preparar()
         [maestra, estacion, programa, resultado] {
             QStringList errores;
             const int copiados = copiarContenido(maestra, estacion, &errores);
-            QStringList lineas {QStringLiteral("%1 archivos copiados de %2.").arg(copiados).arg(nativa(maestra))};
+            QStringList lineas {
+                QStringLiteral("%1 archivos copiados de %2.").arg(copiados).arg(nativa(maestra))
+            };
             const QString destinoPrograma = QDir(estacion).filePath(nombreDelPrograma());
             const QString origenPrograma = QDir(programa).filePath(nombreDelPrograma());
             if (!QFileInfo::exists(destinoPrograma)) {
                 if (QFile::copy(origenPrograma, destinoPrograma))
-                    lineas << QStringLiteral("Se puso el programa de la estación en %1.").arg(nativa(destinoPrograma));
+                    lineas << QStringLiteral("Se puso el programa de la estación en %1.")
+                                  .arg(nativa(destinoPrograma));
                 else
-                    errores << QStringLiteral("%1: no se pudo poner el programa de la estación (desde %2)")
+                    errores << QStringLiteral(
+                        "%1: no se pudo poner el programa de la estación (desde %2)")
                                    .arg(nativa(destinoPrograma), nativa(origenPrograma));
             }
             for (const QString &e : errores)
@@ -476,8 +506,9 @@ void VentanaPersonal::preparar()
             const InformeContenido informe = verificarContenido(estacion, probarConEstePrograma);
             lineas << QString() << QStringLiteral("Verificación: %1").arg(informe.resumen());
             lineas << informe.problemas;
-            lineas << (informe.correcto() && errores.isEmpty() ? QStringLiteral("La estación está lista.")
-                                                               : QStringLiteral("La estación NO está lista: vea los problemas."));
+            lineas << (informe.correcto() && errores.isEmpty()
+                    ? QStringLiteral("La estación está lista.")
+                    : QStringLiteral("La estación NO está lista: vea los problemas."));
             *resultado = lineas.join(QLatin1Char('\n'));
         },
         [this, resultado] { m_resultadoPreparar->setPlainText(*resultado); });
@@ -494,18 +525,19 @@ void VentanaPersonal::verificar()
     }
     m_resumenVerificar->setText(QStringLiteral("Verificando…"));
     auto informe = std::make_shared<InformeContenido>();
-    enSegundoPlano([carpeta, informe] { *informe = verificarContenido(carpeta, probarConEstePrograma); },
-                   [this, informe] {
-                       QList<std::pair<QString, QString>> filas;
-                       for (const QString &problema : std::as_const(informe->problemas)) {
-                           const auto [ruta, motivo] = rutaYMotivo(problema);
-                           filas.append({motivo, nativa(ruta)});
-                       }
-                       llenar(m_problemas, filas);
-                       m_resumenVerificar->setText((informe->correcto() ? QStringLiteral("Sin problemas: ")
-                                                                        : QStringLiteral("Hay problemas: "))
-                                                   + informe->resumen());
-                   });
+    enSegundoPlano(
+        [carpeta, informe] { *informe = verificarContenido(carpeta, probarConEstePrograma); },
+        [this, informe] {
+            QList<std::pair<QString, QString>> filas;
+            for (const QString &problema : std::as_const(informe->problemas)) {
+                const auto [ruta, motivo] = rutaYMotivo(problema);
+                filas.append({ motivo, nativa(ruta) });
+            }
+            llenar(m_problemas, filas);
+            m_resumenVerificar->setText((informe->correcto() ? QStringLiteral("Sin problemas: ")
+                                                             : QStringLiteral("Hay problemas: "))
+                + informe->resumen());
+        });
 }
 
 void VentanaPersonal::recopilar()
@@ -521,9 +553,11 @@ void VentanaPersonal::recopilar()
     const QString salida = QDir::fromNativeSeparators(m_salida->text().trimmed());
     const QString rutaClaves = QDir::fromNativeSeparators(m_claves->text().trimmed());
     if (carpetas.isEmpty())
-        return mostrarError(m_resumenRecopilar, QStringLiteral("Agregue al menos la carpeta de una estación."), {});
+        return mostrarError(
+            m_resumenRecopilar, QStringLiteral("Agregue al menos la carpeta de una estación."), {});
     if (!salida.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive))
-        return mostrarError(m_resumenRecopilar, QStringLiteral("El libro de salida debe terminar en .xlsx."), nativa(salida));
+        return mostrarError(m_resumenRecopilar,
+            QStringLiteral("El libro de salida debe terminar en .xlsx."), nativa(salida));
 
     m_recopilar->setEnabled(false);
     m_botonCancelar->setEnabled(true);
@@ -543,11 +577,13 @@ void VentanaPersonal::recopilar()
         QMetaObject::invokeMethod(this, [this, hechos, total, ms] {
             m_progreso->setRange(0, std::max(total, 1));
             m_progreso->setValue(hechos);
-            m_progreso->setFormat(QStringLiteral("%1 de %2 libros").arg(kLocal.toString(hechos), kLocal.toString(total)));
+            m_progreso->setFormat(QStringLiteral("%1 de %2 libros")
+                                      .arg(kLocal.toString(hechos), kLocal.toString(total)));
             if (hechos > 0 && hechos < total) {
                 const qint64 faltan = ms * (total - hechos) / hechos / 1000;
-                m_tiempo->setText(faltan < 60 ? QStringLiteral("faltan unos %1 s").arg(std::max<qint64>(faltan, 1))
-                                              : QStringLiteral("faltan unos %1 min").arg((faltan + 59) / 60));
+                m_tiempo->setText(faltan < 60
+                        ? QStringLiteral("faltan unos %1 s").arg(std::max<qint64>(faltan, 1))
+                        : QStringLiteral("faltan unos %1 min").arg((faltan + 59) / 60));
             } else {
                 m_tiempo->clear();
             }
@@ -561,41 +597,45 @@ void VentanaPersonal::recopilar()
                     return;
             }
             resultado->informe = recopilarResultados(salida, carpetas, progreso,
-                                                     resultado->claves ? &resultado->claves->claves : nullptr, rutaClaves,
-                                                     &m_cancelar);
+                resultado->claves ? &resultado->claves->claves : nullptr, rutaClaves, &m_cancelar);
         },
         [this, resultado, rutaClaves] {
             m_tiempo->clear();
             if (resultado->claves && !resultado->claves->ok()) {
                 m_progreso->setFormat(QString());
                 return mostrarError(m_resumenRecopilar,
-                                    QStringLiteral("La clave de respuestas tiene errores; no se recopiló nada. Corríjala y vuelva a intentar."),
-                                    resultado->claves->errores.join(QLatin1Char('\n')));
+                    QStringLiteral("La clave de respuestas tiene errores; no se recopiló nada. "
+                                   "Corríjala y vuelva a intentar."),
+                    resultado->claves->errores.join(QLatin1Char('\n')));
             }
             const InformeRecopilacion &r = resultado->informe;
             QList<std::pair<QString, QString>> filas;
             for (const QString &omitido : r.omitidos) {
                 const auto [ruta, motivo] = rutaYMotivo(omitido);
-                filas.append({nativa(ruta), motivo});
+                filas.append({ nativa(ruta), motivo });
             }
             llenar(m_omitidos, filas);
             if (!r.error.isEmpty()) {
                 m_progreso->setFormat(QString());
                 return mostrarError(m_resumenRecopilar,
-                                    m_cancelar ? QStringLiteral("Recopilación cancelada: no se guardó nada y los resultados "
-                                                                "anteriores quedan como estaban.")
-                                               : QStringLiteral("No se pudo guardar la recopilación: no se guardó nada y los "
-                                                                "resultados anteriores quedan como estaban."),
-                                    r.error);
+                    m_cancelar ? QStringLiteral(
+                        "Recopilación cancelada: no se guardó nada y los resultados "
+                        "anteriores quedan como estaban.")
+                               : QStringLiteral(
+                                   "No se pudo guardar la recopilación: no se guardó nada y los "
+                                   "resultados anteriores quedan como estaban."),
+                    r.error);
             }
             m_resumenRecopilar->setStyleSheet(QString());
             QString resumen = QStringLiteral("%1 libros, %2 filas en %3 y %4.")
                                   .arg(kLocal.toString(r.libros), kLocal.toString(r.filas),
-                                       nativa(m_salida->text().trimmed()), nativa(r.salidaCsv));
+                                      nativa(m_salida->text().trimmed()), nativa(r.salidaCsv));
             if (!rutaClaves.isEmpty())
-                resumen += QStringLiteral(" %1 filas puntuadas; informe en %2.").arg(kLocal.toString(r.puntuadas), nativa(r.salidaPdf));
+                resumen += QStringLiteral(" %1 filas puntuadas; informe en %2.")
+                               .arg(kLocal.toString(r.puntuadas), nativa(r.salidaPdf));
             if (!r.omitidos.isEmpty())
-                resumen += QStringLiteral(" %1 omitidos o repetidos: vea la lista.").arg(kLocal.toString(qsizetype(r.omitidos.size())));
+                resumen += QStringLiteral(" %1 omitidos o repetidos: vea la lista.")
+                               .arg(kLocal.toString(qsizetype(r.omitidos.size())));
             m_resumenRecopilar->setText(resumen);
             m_resumenRecopilar->show();
             m_informe = r.salidaPdf;

@@ -75,6 +75,6 @@ private:
     QString m_informe;
 
     QThread *m_hilo = nullptr;
-    std::atomic<bool> m_cancelar {false};
+    std::atomic<bool> m_cancelar { false };
     std::unique_ptr<VisorPdf> m_visor;
 };

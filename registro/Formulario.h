@@ -9,7 +9,7 @@ class Formulario : public Ventana {
 public:
     // Its name, its caption and the size of its client area in twips.
     Formulario(const QString &nombre, const QString &titulo, int anchoTwips, int altoTwips,
-               QWidget *padre = nullptr)
+        QWidget *padre = nullptr)
         : Ventana(padre)
     {
         setObjectName(nombre);

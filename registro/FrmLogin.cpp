@@ -1,8 +1,8 @@
 #include "FrmLogin.h"
 
+#include "Controles.h"
 #include "Directorio.h"
 #include "Entorno.h"
-#include "Controles.h"
 #include "Geometria.h"
 #include "ModeloExamen.h"
 #include "Module1.h"
@@ -20,23 +20,27 @@ namespace {
 
 QLineEdit *cajaTexto(QWidget *padre, const char *nombre, Twips caja)
 {
-    auto *texto = crearControl<QLineEdit>(padre, {QLatin1String(nombre), {}, caja, fuenteSans(13.5), {}});
+    auto *texto
+        = crearControl<QLineEdit>(padre, { QLatin1String(nombre), {}, caja, fuenteSans(13.5), {} });
     texto->setAlignment(Qt::AlignCenter);
     return texto;
 }
 
 QComboBox *lista(QWidget *padre, const char *nombre, Twips caja, const QStringList &items)
 {
-    auto *combo = crearControl<QComboBox>(padre, {QLatin1String(nombre), {}, caja, fuenteSans(12), {}});
+    auto *combo
+        = crearControl<QComboBox>(padre, { QLatin1String(nombre), {}, caja, fuenteSans(12), {} });
     combo->setEditable(false);
     combo->addItems(items);
     return combo;
 }
 
 // A label, and for a screen reader the label of `control`.
-void etiqueta(QWidget *padre, const char *nombre, const QString &texto, Twips caja, QWidget *control)
+void etiqueta(
+    QWidget *padre, const char *nombre, const QString &texto, Twips caja, QWidget *control)
 {
-    auto *label = crearControl<QLabel>(padre, {QLatin1String(nombre), texto, caja, fuenteSans(9.75, true), {}});
+    auto *label = crearControl<QLabel>(
+        padre, { QLatin1String(nombre), texto, caja, fuenteSans(9.75, true), {} });
     label->setBuddy(control);
 }
 
@@ -60,8 +64,10 @@ bool codigoDeTecla(const QKeyEvent *tecla, qint16 *codigo)
     default:
         break;
     }
-    const Qt::KeyboardModifiers modificadores = tecla->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
-    if (modificadores == Qt::ControlModifier && tecla->key() >= Qt::Key_A && tecla->key() <= Qt::Key_Z) {
+    const Qt::KeyboardModifiers modificadores
+        = tecla->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    if (modificadores == Qt::ControlModifier && tecla->key() >= Qt::Key_A
+        && tecla->key() <= Qt::Key_Z) {
         *codigo = qint16(tecla->key() - Qt::Key_A + 1);
         return true;
     }
@@ -82,28 +88,30 @@ FrmLogin::FrmLogin(Entorno &entorno, Sesion &sesion)
     , m_sesion(sesion)
 {
 
-    m_txtCodEmpresa = cajaTexto(this, "TxtCodEmpresa", {120, 480, 2175, 495});
-    m_cmbTurno = lista(this, "CmbTurno", {1680, 1440, 1815, 420},
-                       {QStringLiteral("Seleccione"), QStringLiteral("MAÑANA"),
-                        QStringLiteral("TARDE"), QStringLiteral("NOCHE")});
-    m_txtSeccion = cajaTexto(this, "TxtSeccion", {3960, 1440, 855, 525});
-    m_cmbSexo = lista(this, "CmbSexo", {6120, 1440, 1215, 420},
-                      {QStringLiteral("Selec"), QStringLiteral("   M"), QStringLiteral("   F"),
-                       QStringLiteral("   X")});
-    m_txtDNI = cajaTexto(this, "TxtDNI", {7680, 1440, 2175, 495});
-    m_cmdAceptar = crearControl<Boton>(this, {QStringLiteral("CmdAceptar"), QStringLiteral("Aceptar"),
-                                              {3000, 2640, 1815, 615}, fuenteSans(12), 0x00C0FFC0});
-    m_cmdSalir = crearControl<Boton>(this, {QStringLiteral("CmdSalir"), QStringLiteral("Salir"),
-                                            {7320, 2640, 1815, 615}, fuenteSans(12), 0x0080C0FF});
+    m_txtCodEmpresa = cajaTexto(this, "TxtCodEmpresa", { 120, 480, 2175, 495 });
+    m_cmbTurno = lista(this, "CmbTurno", { 1680, 1440, 1815, 420 },
+        { QStringLiteral("Seleccione"), QStringLiteral("MAÑANA"), QStringLiteral("TARDE"),
+            QStringLiteral("NOCHE") });
+    m_txtSeccion = cajaTexto(this, "TxtSeccion", { 3960, 1440, 855, 525 });
+    m_cmbSexo = lista(this, "CmbSexo", { 6120, 1440, 1215, 420 },
+        { QStringLiteral("Selec"), QStringLiteral("   M"), QStringLiteral("   F"),
+            QStringLiteral("   X") });
+    m_txtDNI = cajaTexto(this, "TxtDNI", { 7680, 1440, 2175, 495 });
+    m_cmdAceptar = crearControl<Boton>(this,
+        { QStringLiteral("CmdAceptar"), QStringLiteral("Aceptar"), { 3000, 2640, 1815, 615 },
+            fuenteSans(12), 0x00C0FFC0 });
+    m_cmdSalir = crearControl<Boton>(this,
+        { QStringLiteral("CmdSalir"), QStringLiteral("Salir"), { 7320, 2640, 1815, 615 },
+            fuenteSans(12), 0x0080C0FF });
 
     // A screen reader names each box after the label beside it.
-    const std::pair<QWidget *, const char *> nombres[] = {
-        {m_txtCodEmpresa, "Código de Empresa"}, {m_cmbTurno, "Turno"}, {m_txtSeccion, "Sección"},
-        {m_cmbSexo, "Sexo"}, {m_txtDNI, "Código de Alumno/a"}};
+    const std::pair<QWidget *, const char *> nombres[] = { { m_txtCodEmpresa, "Código de Empresa" },
+        { m_cmbTurno, "Turno" }, { m_txtSeccion, "Sección" }, { m_cmbSexo, "Sexo" },
+        { m_txtDNI, "Código de Alumno/a" } };
     for (const auto &[control, nombre] : nombres)
         control->setAccessibleName(QString::fromUtf8(nombre));
 
-    m_txtEscuela = cajaTexto(this, "TxtEscuela", {2400, 480, 9855, 480});
+    m_txtEscuela = cajaTexto(this, "TxtEscuela", { 2400, 480, 9855, 480 });
     m_txtEscuela->setAccessibleName(QStringLiteral("Nombre del Establecimiento"));
     m_txtEscuela->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_txtEscuela->setEnabled(false);
@@ -115,12 +123,15 @@ FrmLogin::FrmLogin(Entorno &entorno, Sesion &sesion)
         m_txtEscuela->setPalette(paleta);
     }
 
-    etiqueta(this, "Label1", QStringLiteral("Código de Empresa"), {120, 240, 2295, 255}, m_txtCodEmpresa);
-    etiqueta(this, "Label2", QStringLiteral("Nombre del Establecimiento"), {2520, 240, 3135, 255}, m_txtEscuela);
-    etiqueta(this, "Label6", QStringLiteral("Turno"), {1920, 1200, 735, 255}, m_cmbTurno);
-    etiqueta(this, "Label7", QStringLiteral("Sección"), {3960, 1200, 975, 255}, m_txtSeccion);
-    etiqueta(this, "Label8", QStringLiteral("Sexo"), {6120, 1200, 735, 255}, m_cmbSexo);
-    etiqueta(this, "Label3", QStringLiteral("Código de Alumno/a"), {7680, 1200, 2175, 255}, m_txtDNI);
+    etiqueta(this, "Label1", QStringLiteral("Código de Empresa"), { 120, 240, 2295, 255 },
+        m_txtCodEmpresa);
+    etiqueta(this, "Label2", QStringLiteral("Nombre del Establecimiento"), { 2520, 240, 3135, 255 },
+        m_txtEscuela);
+    etiqueta(this, "Label6", QStringLiteral("Turno"), { 1920, 1200, 735, 255 }, m_cmbTurno);
+    etiqueta(this, "Label7", QStringLiteral("Sección"), { 3960, 1200, 975, 255 }, m_txtSeccion);
+    etiqueta(this, "Label8", QStringLiteral("Sexo"), { 6120, 1200, 735, 255 }, m_cmbSexo);
+    etiqueta(
+        this, "Label3", QStringLiteral("Código de Alumno/a"), { 7680, 1200, 2175, 255 }, m_txtDNI);
 
     setTabOrder(m_txtCodEmpresa, m_cmbTurno);
     setTabOrder(m_cmbTurno, m_txtSeccion);
@@ -195,7 +206,8 @@ bool FrmLogin::filtrarComposicion(QObject *objeto, QInputMethodEvent *evento)
     if (filtrado == llegado)
         return false;
     QInputMethodEvent filtradoEvento(evento->preeditString(), evento->attributes());
-    filtradoEvento.setCommitString(filtrado, evento->replacementStart(), evento->replacementLength());
+    filtradoEvento.setCommitString(
+        filtrado, evento->replacementStart(), evento->replacementLength());
     QCoreApplication::sendEvent(objeto, &filtradoEvento);
     return true;
 }

@@ -15,17 +15,21 @@ FormMnuOrbela::FormMnuOrbela(Entorno &entorno, Sesion &sesion)
     , m_sesion(sesion)
 {
 
-    m_cmdLengua = crearControl<Boton>(this, {QStringLiteral("CmdLengua"), QStringLiteral("LENGUA"),
-                                             {2760, 3000, 2295, 1335}, fuenteSans(13.5), {}});
-    m_cmdMatematica = crearControl<Boton>(this, {QStringLiteral("CmdMatematica"), QStringLiteral("MATEMÁTICA"),
-                                                 {7320, 3000, 2295, 1335}, fuenteSans(13.5), {}});
-    m_picture1 = crearControl<QLabel>(this, {QStringLiteral("Picture1"), {}, {3120, 360, 5895, 1455}, {}, {}});
+    m_cmdLengua = crearControl<Boton>(this,
+        { QStringLiteral("CmdLengua"), QStringLiteral("LENGUA"), { 2760, 3000, 2295, 1335 },
+            fuenteSans(13.5), {} });
+    m_cmdMatematica = crearControl<Boton>(this,
+        { QStringLiteral("CmdMatematica"), QStringLiteral("MATEMÁTICA"), { 7320, 3000, 2295, 1335 },
+            fuenteSans(13.5), {} });
+    m_picture1 = crearControl<QLabel>(
+        this, { QStringLiteral("Picture1"), {}, { 3120, 360, 5895, 1455 }, {}, {} });
     m_picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_picture1->setFocusPolicy(Qt::TabFocus);
     m_picture1->setPixmap(dibujarBannerMenu());
     m_picture1->setAccessibleName(QStringLiteral("ORBELA - Evaluación de Lengua y Matemática"));
-    m_cmdSalir = crearControl<Boton>(this, {QStringLiteral("CmdSalir"), QStringLiteral("Salir"),
-                                            {8760, 5640, 1935, 1095}, fuenteSans(18), {}});
+    m_cmdSalir = crearControl<Boton>(this,
+        { QStringLiteral("CmdSalir"), QStringLiteral("Salir"), { 8760, 5640, 1935, 1095 },
+            fuenteSans(18), {} });
 
     setTabOrder(m_cmdLengua, m_cmdMatematica);
     setTabOrder(m_cmdMatematica, m_picture1);
@@ -34,7 +38,7 @@ FormMnuOrbela::FormMnuOrbela(Entorno &entorno, Sesion &sesion)
 
     connect(m_cmdLengua, &QPushButton::clicked, this, [this] { abrirExamen(Asignatura::Lengua); });
     connect(m_cmdMatematica, &QPushButton::clicked, this,
-            [this] { abrirExamen(Asignatura::Matematica); });
+        [this] { abrirExamen(Asignatura::Matematica); });
     connect(m_cmdSalir, &QPushButton::clicked, this, &FormMnuOrbela::CmdSalir_Click);
 }
 
@@ -54,7 +58,7 @@ QStringList FormMnuOrbela::borrarContenido(Asignatura asignatura)
     // such as the master copy: nothing is deleted and the supervisor is told.
     const QString imagenes = carpetaImagenes(m_entorno.carpetaPrograma);
     if (m_entorno.archivos.esEnlace(imagenes))
-        return {imagenes};
+        return { imagenes };
     QStringList fallidos;
     for (int m = 1; m <= kModelos; ++m) {
         if (EstadoDeArchivo(rutaPregunta(m_entorno.carpetaPrograma, asignatura, m, 1)))
@@ -88,8 +92,8 @@ void FormMnuOrbela::cargar()
 
 void FormMnuOrbela::abrirExamen(Asignatura asignatura)
 {
-    const QString primera =
-        rutaPregunta(m_entorno.carpetaPrograma, asignatura, modeloDe(m_sesion, asignatura), 1);
+    const QString primera
+        = rutaPregunta(m_entorno.carpetaPrograma, asignatura, modeloDe(m_sesion, asignatura), 1);
     if (!m_entorno.archivos.existeArchivoOrdinario(primera)) {
         m_entorno.mensajes.mostrar(QStringLiteral("Examen no disponible..."));
         return;
@@ -108,7 +112,8 @@ void FormMnuOrbela::abrirExamen(Asignatura asignatura)
     // The models and the answers so far are on disk before the exam shows.
     resguardarRespuestas(m_entorno, m_sesion);
     m_entorno.zoomPregunta = 100;
-    terminar(asignatura == Asignatura::Lengua ? Pantalla::ExamenLengua : Pantalla::ExamenMatematica);
+    terminar(
+        asignatura == Asignatura::Lengua ? Pantalla::ExamenLengua : Pantalla::ExamenMatematica);
 }
 
 void FormMnuOrbela::CmdSalir_Click()

@@ -7,17 +7,20 @@
 #include <QLineEdit>
 
 FrmCodigoAcceso::FrmCodigoAcceso(Sesion &sesion, QWidget *padre)
-    : Formulario(QStringLiteral("FrmCodigoAcceso"), QStringLiteral("Código de Acceso"), 2940, 1860, padre)
+    : Formulario(
+        QStringLiteral("FrmCodigoAcceso"), QStringLiteral("Código de Acceso"), 2940, 1860, padre)
     , m_sesion(sesion)
 {
 
-    m_txtCodAcceso = crearControl<QLineEdit>(this, {QStringLiteral("TxtCodAcceso"), {}, {720, 120, 1455, 615},
-                                                    fuenteSans(13.5), {}});
+    m_txtCodAcceso = crearControl<QLineEdit>(this,
+        { QStringLiteral("TxtCodAcceso"), {}, { 720, 120, 1455, 615 }, fuenteSans(13.5), {} });
     m_txtCodAcceso->setAlignment(Qt::AlignCenter);
-    m_cmdIngresar = crearControl<Boton>(this, {QStringLiteral("CmdIngresar"), QStringLiteral("Ingresar"),
-                                               {240, 960, 975, 615}, {}, 0x00C0FFC0});
-    m_cmdSalir = crearControl<Boton>(this, {QStringLiteral("CmdSalir"), QStringLiteral("Salir"),
-                                            {1680, 960, 975, 615}, {}, 0x0080C0FF});
+    m_cmdIngresar = crearControl<Boton>(this,
+        { QStringLiteral("CmdIngresar"), QStringLiteral("Ingresar"), { 240, 960, 975, 615 }, {},
+            0x00C0FFC0 });
+    m_cmdSalir = crearControl<Boton>(this,
+        { QStringLiteral("CmdSalir"), QStringLiteral("Salir"), { 1680, 960, 975, 615 }, {},
+            0x0080C0FF });
 
     setTabOrder(m_txtCodAcceso, m_cmdIngresar);
     setTabOrder(m_cmdIngresar, m_cmdSalir);

@@ -11,14 +11,14 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QWidget>
 #include <cstdlib>
 #include <unistd.h>
-#include <QWidget>
 
 int MensajesFalsos::mostrar(const QString &texto, int estilo, const QString &titulo,
-                            const QString &archivoAyuda, int contextoAyuda)
+    const QString &archivoAyuda, int contextoAyuda)
 {
-    const LlamadaMensaje llamada {texto, estilo, titulo, archivoAyuda, contextoAyuda};
+    const LlamadaMensaje llamada { texto, estilo, titulo, archivoAyuda, contextoAyuda };
     llamadas << llamada;
     if (alMostrar)
         alMostrar(llamada);
@@ -76,7 +76,7 @@ void escribirLibroDePrueba(const QString &ruta, const CeldasHoja &celdas)
 }
 
 Banco::Banco()
-    : entorno {dir.path(), mensajes, archivos, reloj, abridor, hoja, disco}
+    : entorno { dir.path(), mensajes, archivos, reloj, abridor, hoja, disco }
 {
 }
 
@@ -127,7 +127,7 @@ Guion::Guion(const QString &nombre, std::function<void(QWidget *)> accion)
 
 void Guion::paso(const QString &nombre, std::function<void(QWidget *)> accion)
 {
-    m_pasos.append({nombre, std::move(accion)});
+    m_pasos.append({ nombre, std::move(accion) });
 }
 
 void Guion::iniciar()
@@ -197,9 +197,11 @@ QStringList recorridoDeTabulacion(QWidget *inicio, int pasos)
 SalidaPython ejecutarPython(const QString &guion, const QStringList &argumentos)
 {
     QProcess python;
-    python.start(QFile::exists(QStringLiteral("/usr/bin/python3")) ? QStringLiteral("/usr/bin/python3")
-                                                                   : QStringLiteral("python3"),
-                 QStringList {QStringLiteral("-c"), QStringLiteral("import sys, openpyxl\n") + guion} + argumentos);
+    python.start(QFile::exists(QStringLiteral("/usr/bin/python3"))
+            ? QStringLiteral("/usr/bin/python3")
+            : QStringLiteral("python3"),
+        QStringList { QStringLiteral("-c"), QStringLiteral("import sys, openpyxl\n") + guion }
+            + argumentos);
     SalidaPython r;
     if (!python.waitForFinished(120000)) {
         r.error = QStringLiteral("python no terminó: %1").arg(python.errorString());
@@ -213,12 +215,13 @@ SalidaPython ejecutarPython(const QString &guion, const QStringList &argumentos)
 
 namespace {
 // Runs `programa` (a launcher that ends by starting this test program with `argumentos`).
-int ejecutarConLanzador(const QString &programa, const QStringList &lanzador, const QStringList &argumentos,
-                        QByteArray *salida)
+int ejecutarConLanzador(const QString &programa, const QStringList &lanzador,
+    const QStringList &argumentos, QByteArray *salida)
 {
     QProcess hijo;
     hijo.setProcessChannelMode(QProcess::MergedChannels);
-    hijo.start(programa, lanzador + QStringList {QCoreApplication::applicationFilePath()} + argumentos);
+    hijo.start(
+        programa, lanzador + QStringList { QCoreApplication::applicationFilePath() } + argumentos);
     if (!hijo.waitForStarted())
         return kSinLanzador;
     // A child that hangs or crashes is a failure of the test, never a reason to skip it.
@@ -232,7 +235,8 @@ int ejecutarConLanzador(const QString &programa, const QStringList &lanzador, co
     if (termino && hijo.exitCode() != 0 && salida->startsWith(programa.toUtf8() + ':'))
         return kSinLanzador;
     if (!termino || hijo.exitStatus() != QProcess::NormalExit) {
-        salida->append(termino ? "\n(el proceso hijo terminó de forma anormal)" : "\n(el proceso hijo no terminó en 240 s)");
+        salida->append(termino ? "\n(el proceso hijo terminó de forma anormal)"
+                               : "\n(el proceso hijo no terminó en 240 s)");
         return kHijoFallido;
     }
     return hijo.exitCode();
@@ -252,9 +256,9 @@ QRandomGenerator azarSembrado()
 int ejecutarAislado(const QStringList &argumentos, QByteArray *salida)
 {
     return ejecutarConLanzador(QStringLiteral("unshare"),
-                               {QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
-                                QStringLiteral("--")},
-                               argumentos, salida);
+        { QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
+            QStringLiteral("--") },
+        argumentos, salida);
 }
 
 int ejecutarSinPrivilegios(const QStringList &argumentos, QByteArray *salida)
@@ -262,16 +266,17 @@ int ejecutarSinPrivilegios(const QStringList &argumentos, QByteArray *salida)
     if (::geteuid() != 0)
         return ejecutarConLanzador(QStringLiteral("env"), {}, argumentos, salida);
     return ejecutarConLanzador(QStringLiteral("setpriv"),
-                               {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                QStringLiteral("--clear-groups"), QStringLiteral("--")},
-                               argumentos, salida);
+        { QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+            QStringLiteral("--clear-groups"), QStringLiteral("--") },
+        argumentos, salida);
 }
 
 bool montarDiscoChico(const QString &carpeta, int kib)
 {
     QDir().mkpath(carpeta);
-    return QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                                       QStringLiteral("size=%1k").arg(kib), QStringLiteral("tmpfs"), carpeta})
+    return QProcess::execute(QStringLiteral("mount"),
+               { QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                   QStringLiteral("size=%1k").arg(kib), QStringLiteral("tmpfs"), carpeta })
         == 0;
 }
 
@@ -282,11 +287,9 @@ QString llenarDisco(const QString &carpeta)
     if (!relleno.open(QIODevice::WriteOnly))
         return ruta;
     const QByteArray bloque(4096, 'x');
-    while (relleno.write(bloque) == bloque.size() && relleno.flush()) {
-    }
+    while (relleno.write(bloque) == bloque.size() && relleno.flush()) { }
     // The last partial block too.
-    while (relleno.write("x", 1) == 1 && relleno.flush()) {
-    }
+    while (relleno.write("x", 1) == 1 && relleno.flush()) { }
     return ruta;
 }
 
@@ -302,8 +305,8 @@ QByteArray pdfDeObjetos(const QList<QByteArray> &objetos, const QByteArray &trai
     pdf += "xref\n0 " + QByteArray::number(objetos.size() + 1) + "\n0000000000 65535 f \n";
     for (qsizetype p : posiciones)
         pdf += QByteArray::number(p).rightJustified(10, '0') + " 00000 n \n";
-    pdf += "trailer\n<< /Size " + QByteArray::number(objetos.size() + 1) + " /Root 1 0 R " + trailer + " >>\nstartxref\n"
-        + QByteArray::number(tabla) + "\n%%EOF\n";
+    pdf += "trailer\n<< /Size " + QByteArray::number(objetos.size() + 1) + " /Root 1 0 R " + trailer
+        + " >>\nstartxref\n" + QByteArray::number(tabla) + "\n%%EOF\n";
     return pdf;
 }
 
@@ -311,22 +314,25 @@ QByteArray pdfDePrueba(const QByteArray &tipo)
 {
     const QByteArray catalogo = "<< /Type /Catalog /Pages 2 0 R >>";
     if (tipo == "ciclo")
-        return pdfDeObjetos({catalogo, "<< /Type /Pages /Kids [2 0 R] /Count 1 >>"});
+        return pdfDeObjetos({ catalogo, "<< /Type /Pages /Kids [2 0 R] /Count 1 >>" });
     const QByteArray pagina = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>";
     if (tipo == "cifrado") {
         const QByteArray clave = "<" + QByteArray(64, 'a') + ">";
-        return pdfDeObjetos({catalogo, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>", pagina,
-                             "<< /Filter /Standard /V 1 /R 2 /O " + clave + " /U " + clave + " /P -4 >>"},
-                            "/Encrypt 4 0 R /ID [<0123456789abcdef0123456789abcdef> <0123456789abcdef0123456789abcdef>]");
+        return pdfDeObjetos(
+            { catalogo, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>", pagina,
+                "<< /Filter /Standard /V 1 /R 2 /O " + clave + " /U " + clave + " /P -4 >>" },
+            "/Encrypt 4 0 R /ID [<0123456789abcdef0123456789abcdef> "
+            "<0123456789abcdef0123456789abcdef>]");
     }
     constexpr int kPaginas = 10000;
     QByteArray hijos;
-    QList<QByteArray> objetos {catalogo, {}};
+    QList<QByteArray> objetos { catalogo, {} };
     for (int i = 0; i < kPaginas; ++i) {
         hijos += QByteArray::number(i + 3) + " 0 R ";
         objetos << pagina;
     }
-    objetos[1] = "<< /Type /Pages /Kids [" + hijos + "] /Count " + QByteArray::number(kPaginas) + " >>";
+    objetos[1]
+        = "<< /Type /Pages /Kids [" + hijos + "] /Count " + QByteArray::number(kPaginas) + " >>";
     return pdfDeObjetos(objetos);
 }
 

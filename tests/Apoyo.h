@@ -10,8 +10,8 @@
 #include "Reloj.h"
 
 #include <QElapsedTimer>
-#include <QRandomGenerator>
 #include <QList>
+#include <QRandomGenerator>
 #include <QSet>
 #include <QSize>
 #include <QTemporaryDir>
@@ -35,7 +35,7 @@ struct LlamadaMensaje {
 class MensajesFalsos final : public IMensajes {
 public:
     int mostrar(const QString &texto, int estilo, const QString &titulo,
-                const QString &archivoAyuda, int contextoAyuda) override;
+        const QString &archivoAyuda, int contextoAyuda) override;
     QStringList textos() const;
 
     QList<LlamadaMensaje> llamadas;
@@ -47,7 +47,7 @@ public:
 class RelojFalso final : public IReloj {
 public:
     int segundos() const override;
-    QList<int> lecturas {0};
+    QList<int> lecturas { 0 };
     mutable int leidas = 0;
 };
 
@@ -92,7 +92,7 @@ struct Banco {
     RelojFalso reloj;
     AbridorFalso abridor;
     DiscoConFallos disco;
-    LibroXlsx hoja {disco};
+    LibroXlsx hoja { disco };
     Entorno entorno;
     Sesion sesion;
 };

@@ -26,8 +26,7 @@ template <> struct RasgosExamen<FrmLengMod1> {
 
 // An exam form as the screen loop runs it: every change of question destroys the form and
 // loads a fresh one. Its own program folder holds the subject's pictures.
-template <typename Form>
-struct ExamenDePrueba {
+template <typename Form> struct ExamenDePrueba {
     using Rasgos = RasgosExamen<Form>;
 
     Banco banco;
@@ -36,8 +35,8 @@ struct ExamenDePrueba {
     int cajasConVentanaVisible = 0; // message boxes shown while the form was on screen
 
     // `preparar` fills the record (a registered student, say) before the form opens.
-    explicit ExamenDePrueba(int modelo = 3, int preguntas = kPreguntas, const QString &subcarpeta = {},
-                            const std::function<void(Banco &)> &preparar = {})
+    explicit ExamenDePrueba(int modelo = 3, int preguntas = kPreguntas,
+        const QString &subcarpeta = {}, const std::function<void(Banco &)> &preparar = {})
     {
         carpeta = banco.carpeta() + subcarpeta;
         banco.entorno.carpetaPrograma = carpeta;
@@ -61,12 +60,21 @@ struct ExamenDePrueba {
         form->cargar();
         form->show();
     }
-    template <typename T = QPushButton> T *control(const QString &n) { return hijo<T>(form.get(), n); }
-    QPushButton *pregunta(int q) { return control(QLatin1String(Rasgos::botones) + QString::number(q - 1)); }
-    QRadioButton *opcion(char letra) { return control<QRadioButton>(QLatin1String(Rasgos::opciones) + QLatin1Char(letra)); }
+    template <typename T = QPushButton> T *control(const QString &n)
+    {
+        return hijo<T>(form.get(), n);
+    }
+    QPushButton *pregunta(int q)
+    {
+        return control(QLatin1String(Rasgos::botones) + QString::number(q - 1));
+    }
+    QRadioButton *opcion(char letra)
+    {
+        return control<QRadioButton>(QLatin1String(Rasgos::opciones) + QLatin1Char(letra));
+    }
     QString elegida()
     {
-        for (char l : {'A', 'B', 'C', 'D'})
+        for (char l : { 'A', 'B', 'C', 'D' })
             if (opcion(l)->isChecked())
                 return QString(QLatin1Char(l));
         return {};

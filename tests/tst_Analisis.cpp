@@ -11,10 +11,11 @@ namespace {
 Claves clavesDePrueba()
 {
     Claves c;
-    for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua}) {
+    for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
         for (int m = 1; m <= kModelos; ++m) {
             for (int q = 1; q <= kPreguntas; ++q)
-                c.poner(a, m, q, a == Asignatura::Matematica && m == 1 ? char('A' + (q - 1) % 4) : 'A');
+                c.poner(
+                    a, m, q, a == Asignatura::Matematica && m == 1 ? char('A' + (q - 1) % 4) : 'A');
         }
     }
     return c;
@@ -57,16 +58,17 @@ private slots:
     //   mean R = 74/6, Σ(x−x̄)(R−R̄) = 52/6, Σ(x−x̄)² = 5/6, Σ(R−R̄)² = 730/3,
     //   r = (52/6) / √(5/6 · 730/3) = 0.608614.
     //   Mean 75/6 = 12.5; variance (22²+18²+15²+11²+6²+3²)/6 − 12.5² = 1199/6 − 156.25 = 43.583333.
-    //   Σpq = 4·(1/6·5/6) + 3·(2/6·4/6) + 4·(3/6·3/6) + 5·(4/6·2/6) + 3·(5/6·1/6) + 3·0 = 135/36 = 3.75;
-    //   KR-20 = 22/21 · (1 − 3.75/43.583333) = 0.957480; SE = √43.583333 · √(1 − 0.957480) = 1.361314.
+    //   Σpq = 4·(1/6·5/6) + 3·(2/6·4/6) + 4·(3/6·3/6) + 5·(4/6·2/6) + 3·(5/6·1/6) + 3·0 = 135/36
+    //   = 3.75; KR-20 = 22/21 · (1 − 3.75/43.583333) = 0.957480; SE = √43.583333 · √(1 − 0.957480)
+    //   = 1.361314.
     void tablaCalculadaAMano()
     {
         const Claves claves = clavesDePrueba();
         Analisis analisis(claves);
         QList<int> puntajes;
-        for (int errores : {0, 4, 7, 11, 16, 19})
+        for (int errores : { 0, 4, 7, 11, 16, 19 })
             puntajes << analisis.agregar(alumno(conErrores(errores)));
-        QCOMPARE(puntajes, QList<int>({22, 18, 15, 11, 6, 3}));
+        QCOMPARE(puntajes, QList<int>({ 22, 18, 15, 11, 6, 3 }));
 
         const std::vector<AnalisisModelo> modelos = analisis.modelos();
         QCOMPARE(modelos.size(), size_t(1));
@@ -83,9 +85,10 @@ private slots:
         QCOMPARE(q1.clave, 'A');
         QCOMPARE(q1.facilidad, 1.0 / 6);
         QVERIFY(q1.discriminacion && std::fabs(*q1.discriminacion - 0.608614) < 1e-6);
-        QCOMPARE(q1.opciones, (std::array<int, 4> {1, 5, 0, 0})); // the wrong ones chose B
+        QCOMPARE(q1.opciones, (std::array<int, 4> { 1, 5, 0, 0 })); // the wrong ones chose B
         QCOMPARE(q1.sinRespuesta, 0);
-        QCOMPARE(q1.observacion, QStringLiteral("nadie eligió la opción C; nadie eligió la opción D"));
+        QCOMPARE(
+            q1.observacion, QStringLiteral("nadie eligió la opción C; nadie eligió la opción D"));
         // Answered right by all: no variance, no discrimination, and nothing said of it.
         QCOMPARE(m.items[21].facilidad, 1.0);
         QVERIFY(!m.items[21].discriminacion);
@@ -126,35 +129,34 @@ private slots:
             return r;
         };
         QTest::newRow("the best chose another option: key to check")
-            << QList<QByteArray> {hoja('B', 20), hoja('B', 19), hoja('B', 18), hoja('A', 5), hoja('A', 4),
-                                  hoja('A', 3), hoja('C', 2), hoja('D', 1), hoja('A', 0), hoja('A', 6)}
-            << QStringList {"discriminación negativa: revisar la clave", "el 27 % mejor eligió B más que la clave"}
-            << QStringList {"nadie eligió"};
+            << QList<QByteArray> { hoja('B', 20), hoja('B', 19), hoja('B', 18), hoja('A', 5),
+                   hoja('A', 4), hoja('A', 3), hoja('C', 2), hoja('D', 1), hoja('A', 0),
+                   hoja('A', 6) }
+            << QStringList { "discriminación negativa: revisar la clave",
+                   "el 27 % mejor eligió B más que la clave" }
+            << QStringList { "nadie eligió" };
         QTest::newRow("weak discrimination")
             // Right with 20, 10, 5 and 2 others right; wrong with 15, 10, 8 and 2: r = 0.04.
-            << QList<QByteArray> {hoja('A', 20), hoja('B', 15), hoja('A', 10), hoja('C', 10), hoja('D', 8),
-                                  hoja('A', 5), hoja('A', 2), hoja('B', 2)}
-            << QStringList {"discriminación baja (menor que 0,20)"}
-            << QStringList {"negativa", "nadie eligió", "27 %"};
+            << QList<QByteArray> { hoja('A', 20), hoja('B', 15), hoja('A', 10), hoja('C', 10),
+                   hoja('D', 8), hoja('A', 5), hoja('A', 2), hoja('B', 2) }
+            << QStringList { "discriminación baja (menor que 0,20)" }
+            << QStringList { "negativa", "nadie eligió", "27 %" };
         QTest::newRow("options nobody chose")
-            << QList<QByteArray> {hoja('A', 20), hoja('A', 15), hoja('D', 3), hoja('A', 10)}
-            << QStringList {"nadie eligió la opción B", "nadie eligió la opción C"}
-            << QStringList {"discriminación", "27 %"};
+            << QList<QByteArray> { hoja('A', 20), hoja('A', 15), hoja('D', 3), hoja('A', 10) }
+            << QStringList { "nadie eligió la opción B", "nadie eligió la opción C" }
+            << QStringList { "discriminación", "27 %" };
         // Four students: the best 27 % is 2 of them, the top one and half of the two tied at
         // 15 below. B is chosen by the top one and by one of the tied: 1.5 against A's 0.5.
         QTest::newRow("students tied at the cut count in part")
-            << QList<QByteArray> {hoja('B', 20), hoja('A', 14), hoja('B', 15), hoja('A', 2)}
-            << QStringList {"el 27 % mejor eligió B más que la clave"}
-            << QStringList {};
+            << QList<QByteArray> { hoja('B', 20), hoja('A', 14), hoja('B', 15), hoja('A', 2) }
+            << QStringList { "el 27 % mejor eligió B más que la clave" } << QStringList {};
         // The top one on A and both tied at 15 on B: A 1 against B's 2 halves, no more.
         QTest::newRow("a tie at the cut that does not beat the key")
-            << QList<QByteArray> {hoja('A', 20), hoja('B', 15), hoja('B', 15), hoja('D', 2)}
-            << QStringList {}
-            << QStringList {"27 %"};
-        QTest::newRow("nothing to say")
-            << QList<QByteArray> {hoja('A', 20), hoja('A', 16), hoja('B', 10), hoja('C', 6), hoja('D', 3), hoja('A', 12)}
-            << QStringList {}
-            << QStringList {"discriminación", "nadie", "27 %"};
+            << QList<QByteArray> { hoja('A', 20), hoja('B', 15), hoja('B', 15), hoja('D', 2) }
+            << QStringList {} << QStringList { "27 %" };
+        QTest::newRow("nothing to say") << QList<QByteArray> {
+            hoja('A', 20), hoja('A', 16), hoja('B', 10), hoja('C', 6), hoja('D', 3), hoja('A', 12)
+        } << QStringList {} << QStringList { "discriminación", "nadie", "27 %" };
     }
     void observaciones()
     {
@@ -195,15 +197,16 @@ private slots:
     {
         QTest::addColumn<QList<QStringList>>("filas"); // rows after the header
         QTest::addColumn<QStringList>("errores");
-        auto fila = [](const QString &materia, const QString &modelo, QChar letra = QLatin1Char('A')) {
-            QStringList f {materia, modelo};
-            for (int q = 0; q < kPreguntas; ++q)
-                f << QString(letra);
-            return f;
-        };
+        auto fila
+            = [](const QString &materia, const QString &modelo, QChar letra = QLatin1Char('A')) {
+                  QStringList f { materia, modelo };
+                  for (int q = 0; q < kPreguntas; ++q)
+                      f << QString(letra);
+                  return f;
+              };
         auto todas = [&] {
             QList<QStringList> filas;
-            for (const QString &m : {QStringLiteral("Matematica"), QStringLiteral("Lengua")}) {
+            for (const QString &m : { QStringLiteral("Matematica"), QStringLiteral("Lengua") }) {
                 for (int n = 1; n <= kModelos; ++n)
                     filas << fila(m, QString::number(n));
             }
@@ -212,46 +215,53 @@ private slots:
         QTest::newRow("complete") << todas() << QStringList {};
         QList<QStringList> sinModelo = todas();
         sinModelo.removeAt(8);
-        QTest::newRow("a model missing") << sinModelo << QStringList {"falta la fila de Lengua, modelo 3"};
+        QTest::newRow("a model missing")
+            << sinModelo << QStringList { "falta la fila de Lengua, modelo 3" };
         QList<QStringList> letra = todas();
         letra[2][2 + 4] = QStringLiteral("E");
-        QTest::newRow("a letter outside A to D") << letra << QStringList {"G4: \"E\" no es una letra de A a D"};
+        QTest::newRow("a letter outside A to D")
+            << letra << QStringList { "G4: \"E\" no es una letra de A a D" };
         QList<QStringList> minuscula = todas();
         minuscula[2][2 + 4] = QStringLiteral(" b ");
         QTest::newRow("a small letter with spaces is that letter") << minuscula << QStringList {};
         QList<QStringList> repetida = todas();
         repetida << fila(QStringLiteral("Lengua"), QStringLiteral("2"), QLatin1Char('B'));
         QTest::newRow("a repeated row")
-            << repetida << QStringList {"A14: fila repetida de Lengua, modelo 2 (ya está en la fila 9)"};
+            << repetida
+            << QStringList { "A14: fila repetida de Lengua, modelo 2 (ya está en la fila 9)" };
         QList<QStringList> materia = todas();
         materia << fila(QStringLiteral("Historia"), QStringLiteral("1"));
-        QTest::newRow("an unknown subject") << materia << QStringList {"A14: materia desconocida \"Historia\""};
+        QTest::newRow("an unknown subject")
+            << materia << QStringList { "A14: materia desconocida \"Historia\"" };
         QList<QStringList> modelo = todas();
         modelo[0][1] = QStringLiteral("7");
-        QTest::newRow("a model out of range")
-            << modelo << QStringList {"B2: modelo \"7\" fuera de 1 a 6", "falta la fila de Matematica, modelo 1"};
+        QTest::newRow("a model out of range") << modelo
+                                              << QStringList { "B2: modelo \"7\" fuera de 1 a 6",
+                                                     "falta la fila de Matematica, modelo 1" };
     }
     void erroresDeClaves()
     {
         QFETCH(QList<QStringList>, filas);
         QFETCH(QStringList, errores);
         CeldasHoja celdas;
-        celdas[{1, 1}] = Celda::deTexto(QStringLiteral("Materia"));
-        celdas[{1, 2}] = Celda::deTexto(QStringLiteral("Modelo"));
+        celdas[{ 1, 1 }] = Celda::deTexto(QStringLiteral("Materia"));
+        celdas[{ 1, 2 }] = Celda::deTexto(QStringLiteral("Modelo"));
         for (int q = 1; q <= kPreguntas; ++q)
-            celdas[{1, 2 + q}] = Celda::deTexto(QStringLiteral("P%1").arg(q));
+            celdas[{ 1, 2 + q }] = Celda::deTexto(QStringLiteral("P%1").arg(q));
         for (int f = 0; f < filas.size(); ++f) {
             for (int c = 0; c < filas[f].size(); ++c) {
                 bool numero = false;
                 const double n = filas[f][c].toDouble(&numero);
-                celdas[{f + 2, c + 1}] = c == 1 && numero ? Celda::deNumero(n) : Celda::deTexto(filas[f][c]);
+                celdas[{ f + 2, c + 1 }]
+                    = c == 1 && numero ? Celda::deNumero(n) : Celda::deTexto(filas[f][c]);
             }
         }
         const LecturaClaves lectura = interpretarClaves(celdas);
         QCOMPARE(lectura.errores, errores);
         if (errores.isEmpty()) {
             QCOMPARE(lectura.claves.letra(Asignatura::Lengua, 6, 22), 'A');
-            if (QTest::currentDataTag() == QByteArrayLiteral("a small letter with spaces is that letter"))
+            if (QTest::currentDataTag()
+                == QByteArrayLiteral("a small letter with spaces is that letter"))
                 QCOMPARE(lectura.claves.letra(Asignatura::Matematica, 3, 5), 'B');
         }
     }
@@ -266,12 +276,12 @@ private slots:
     {
         std::array<int, kPreguntas + 1> modelo {};
         std::array<qint64, kPreguntas + 1> referencia {};
-        for (int x : {1, 2, 2, 3})
+        for (int x : { 1, 2, 2, 3 })
             ++modelo[x];
-        for (int x : {0, 1, 2, 2, 3, 3, 4, 4})
+        for (int x : { 0, 1, 2, 2, 3, 3, 4, 4 })
             ++referencia[x];
         const std::array<double, kPreguntas + 1> e = equiparar(modelo, referencia);
-        const QList<double> esperado {-0.5, 0.5, 2.5, 4.0};
+        const QList<double> esperado { -0.5, 0.5, 2.5, 4.0 };
         for (int x = 0; x <= kPreguntas; ++x)
             QCOMPARE(e[x], x < 4 ? esperado[x] : 22.5);
     }
@@ -285,13 +295,16 @@ private slots:
     void difCalculadoAMano_data()
     {
         QTest::addColumn<QList<int>>("estratos"); // four numbers a stratum
-        QTest::addColumn<double>("delta");        // 0: empty
+        QTest::addColumn<double>("delta"); // 0: empty
         QTest::addColumn<double>("chi2");
         QTest::addColumn<QString>("categoria");
-        QTest::newRow("two strata") << QList<int>({10, 10, 5, 15, 20, 5, 10, 10}) << -2.924162 << 5.770719 << "C";
-        QTest::newRow("and one of a single group") << QList<int>({10, 10, 5, 15, 20, 5, 10, 10, 7, 3, 0, 0}) << -2.924162
-                                                   << 5.770719 << "C";
-        QTest::newRow("the reference never wrong") << QList<int>({10, 0, 5, 15, 20, 0, 10, 10}) << 0.0 << 0.0 << "";
+        QTest::newRow("two strata")
+            << QList<int>({ 10, 10, 5, 15, 20, 5, 10, 10 }) << -2.924162 << 5.770719 << "C";
+        QTest::newRow("and one of a single group")
+            << QList<int>({ 10, 10, 5, 15, 20, 5, 10, 10, 7, 3, 0, 0 }) << -2.924162 << 5.770719
+            << "C";
+        QTest::newRow("the reference never wrong")
+            << QList<int>({ 10, 0, 5, 15, 20, 0, 10, 10 }) << 0.0 << 0.0 << "";
     }
     void difCalculadoAMano()
     {
@@ -301,7 +314,7 @@ private slots:
         QFETCH(QString, categoria);
         std::vector<std::array<int, 4>> tablas;
         for (qsizetype i = 0; i + 3 < estratos.size(); i += 4)
-            tablas.push_back({estratos[i], estratos[i + 1], estratos[i + 2], estratos[i + 3]});
+            tablas.push_back({ estratos[i], estratos[i + 1], estratos[i + 2], estratos[i + 3] });
         const EstadisticoDif dif = mantelHaenszel(tablas);
         QCOMPARE(dif.delta.has_value(), delta != 0);
         if (dif.delta) {
@@ -332,7 +345,7 @@ private slots:
     void clavesSinEncabezado()
     {
         CeldasHoja celdas;
-        celdas[{1, 1}] = Celda::deTexto(QStringLiteral("Materia"));
+        celdas[{ 1, 1 }] = Celda::deTexto(QStringLiteral("Materia"));
         const LecturaClaves lectura = interpretarClaves(celdas);
         QVERIFY(lectura.errores.contains(QStringLiteral("B1: se esperaba el título \"Modelo\"")));
         QVERIFY(lectura.errores.contains(QStringLiteral("X1: se esperaba el título \"P22\"")));

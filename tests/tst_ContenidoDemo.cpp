@@ -10,7 +10,7 @@ namespace {
 QStringList archivosCon(const QString &carpeta, const QString &filtro)
 {
     QStringList r;
-    QDirIterator it(carpeta, {filtro}, QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(carpeta, { filtro }, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext())
         r << it.next();
     return r;
@@ -30,7 +30,7 @@ private slots:
         QCOMPARE(archivosCon(dir.path(), "*.jpg").size(), 264);
         QCOMPARE(archivosCon(dir.path(), "*.pdf").size(), 7);
 
-        for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua}) {
+        for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
             for (int m = 1; m <= kModelos; ++m) {
                 for (int q = 1; q <= kPreguntas; ++q) {
                     QImageReader lector(rutaPregunta(dir.path(), a, m, q));

@@ -44,8 +44,14 @@ const char *const kCodigos[] = {
     "EE12601:54,82",
     "EE12602:30,31,36,46,67,95,97",
     "EE12603:24,42,43,44",
-    "EE22222:22", "EE33333:33", "EE44444:44", "EE55555:55",
-    "EE66666:66", "EE77777:77", "EE88888:88", "EE99999:99",
+    "EE22222:22",
+    "EE33333:33",
+    "EE44444:44",
+    "EE55555:55",
+    "EE66666:66",
+    "EE77777:77",
+    "EE88888:88",
+    "EE99999:99",
 };
 
 QStringList codigosEsperados()
@@ -103,7 +109,8 @@ private slots:
             if (!esPrueba(codigo))
                 continue;
             ++pruebas;
-            QCOMPARE(QString::fromUtf8(fila.nombre), QStringLiteral("ESCUELA PRUEBA ") + codigo.at(2));
+            QCOMPARE(
+                QString::fromUtf8(fila.nombre), QStringLiteral("ESCUELA PRUEBA ") + codigo.at(2));
         }
         QCOMPARE(pruebas, 10);
     }
@@ -118,10 +125,12 @@ private slots:
         QCOMPARE(cuantos(nombres, empieza("I.P.E.M.")), 102);
         QCOMPARE(cuantos(nombres, empieza("I.P.E.T.")), 32);
         QVERIFY(cuantos(nombres, empieza("I.P.E.T.y M.")) > 0);
-        QCOMPARE(cuantos(nombres, [](const QString &n) {
-                     return n.startsWith(QLatin1String("I.P.E.A.")) || n.startsWith(QLatin1String("IPEA"));
-                 }),
-                 16);
+        QCOMPARE(cuantos(nombres,
+                     [](const QString &n) {
+                         return n.startsWith(QLatin1String("I.P.E.A."))
+                             || n.startsWith(QLatin1String("IPEA"));
+                     }),
+            16);
         QCOMPARE(cuantos(nombres, empieza("INSTITUTO")), 101);
         QCOMPARE(cuantos(nombres, empieza("INST.")), 5);
         QCOMPARE(cuantos(nombres, empieza("ESCUELA")), 43);
@@ -155,7 +164,8 @@ private slots:
             minimo = qMin(minimo, int(n.size()));
             maximo = qMax(maximo, int(n.size()));
             // Small letters appear only in the number sign "No" and the "I.P.E.T.y M." variant.
-            n.replace(QStringLiteral(" No "), QStringLiteral(" NO ")).replace(QStringLiteral("T.y M."), QStringLiteral("T.Y M."));
+            n.replace(QStringLiteral(" No "), QStringLiteral(" NO "))
+                .replace(QStringLiteral("T.y M."), QStringLiteral("T.Y M."));
             for (const QChar c : n) {
                 if (c.isLetter() && c != QChar(0x00BA))
                     QVERIFY2(c.isUpper(), qPrintable(n));
@@ -191,7 +201,7 @@ private slots:
             }
         }
         std::sort(experimentales.begin(), experimentales.end());
-        QCOMPARE(experimentales, QList<int>({17, 23}));
+        QCOMPARE(experimentales, QList<int>({ 17, 23 }));
         QCOMPARE(institutos, 7);
         // The two experimental names differ only by the accent of their last word.
         QStringList dos;
@@ -202,7 +212,7 @@ private slots:
         QCOMPARE(dos.size(), 2);
         QCOMPARE(dos[0].section(QLatin1Char(' '), 0, -2), dos[1].section(QLatin1Char(' '), 0, -2));
         QCOMPARE(dos[0].replace(QStringLiteral("Ó"), QStringLiteral("O")),
-                 dos[1].replace(QStringLiteral("Ó"), QStringLiteral("O")));
+            dos[1].replace(QStringLiteral("Ó"), QStringLiteral("O")));
     }
 
     void busqueda_data()
@@ -233,7 +243,8 @@ private slots:
     void todosLosCodigosSeEncuentran()
     {
         for (const auto &fila : directorioEstablecimientos())
-            QCOMPARE(buscarEstablecimiento(QLatin1String(fila.codigo)).value(), QString::fromUtf8(fila.nombre));
+            QCOMPARE(buscarEstablecimiento(QLatin1String(fila.codigo)).value(),
+                QString::fromUtf8(fila.nombre));
     }
 };
 

@@ -44,16 +44,25 @@ private slots:
         QTest::addColumn<QString>("letras");
         QTest::addColumn<QString>("materia");
         QTest::addColumn<QString>("texto");
-        QTest::newRow("all answered") << "ABCDABCDABCDABCDABCDAB" << "Lengua"
-                                      << "Se respondieron todas las preguntas. " + kPregunta + "Lengua ?";
-        QTest::newRow("3 and 17 missing") << "AB-DABCDABCDABCD-BCDAB" << "Matematica"
-                                          << "Aun fatan contestar las preguntas: 3, 17. " + kPregunta + "Matematica ?";
-        QTest::newRow("none answered") << QString(22, '-') << "Matematica"
-                                       << "Aun fatan contestar las preguntas: 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, "
-                                          "12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22. " + kPregunta + "Matematica ?";
-        QTest::newRow("any text counts as answered") << "x---------------------" << "Lengua"
-                                                     << "Aun fatan contestar las preguntas: 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, "
-                                                        "12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22. " + kPregunta + "Lengua ?";
+        QTest::newRow("all answered")
+            << "ABCDABCDABCDABCDABCDAB"
+            << "Lengua"
+            << "Se respondieron todas las preguntas. " + kPregunta + "Lengua ?";
+        QTest::newRow("3 and 17 missing")
+            << "AB-DABCDABCDABCD-BCDAB"
+            << "Matematica"
+            << "Aun fatan contestar las preguntas: 3, 17. " + kPregunta + "Matematica ?";
+        QTest::newRow("none answered")
+            << QString(22, '-') << "Matematica"
+            << "Aun fatan contestar las preguntas: 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, "
+               "12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22. "
+                + kPregunta + "Matematica ?";
+        QTest::newRow("any text counts as answered")
+            << "x---------------------"
+            << "Lengua"
+            << "Aun fatan contestar las preguntas: 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, "
+               "12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22. "
+                + kPregunta + "Lengua ?";
     }
     void textoDeConfirmacion()
     {
@@ -91,9 +100,9 @@ private slots:
         QVERIFY(!e.form->isVisible());
         QCOMPARE(e.banco.sesion.FinalizadoMat, 1);
         const CeldasHoja c = e.libro();
-        QCOMPARE(c.at({1, 9}).texto, QStringLiteral("Matematica"));
-        QCOMPARE(c.at({1, 11}).texto, QStringLiteral("B"));
-        QCOMPARE(c.at({1, 10}), Celda::deNumero(2));
+        QCOMPARE(c.at({ 1, 9 }).texto, QStringLiteral("Matematica"));
+        QCOMPARE(c.at({ 1, 11 }).texto, QStringLiteral("B"));
+        QCOMPARE(c.at({ 1, 10 }), Celda::deNumero(2));
         QCOMPARE(e.banco.mensajes.llamadas.size(), 1);
     }
 
@@ -104,12 +113,19 @@ private slots:
     {
         QTest::addColumn<std::optional<PasoEscritura>>("paso");
         QTest::addColumn<QString>("causa");
-        QTest::newRow("disk full opening") << std::optional(PasoEscritura::Abrir) << "no hay espacio libre en el disco";
-        QTest::newRow("disk full writing") << std::optional(PasoEscritura::Escribir) << "no hay espacio libre en el disco";
-        QTest::newRow("disk full forcing the data") << std::optional(PasoEscritura::AsegurarDatos) << "no hay espacio libre en el disco";
-        QTest::newRow("disk full closing") << std::optional(PasoEscritura::Cerrar) << "no hay espacio libre en el disco";
-        QTest::newRow("disk full replacing") << std::optional(PasoEscritura::Reemplazar) << "no hay espacio libre en el disco";
-        QTest::newRow("read-back differs") << std::optional<PasoEscritura>() << "lo escrito en el disco no coincide con las respuestas";
+        QTest::newRow("disk full opening")
+            << std::optional(PasoEscritura::Abrir) << "no hay espacio libre en el disco";
+        QTest::newRow("disk full writing")
+            << std::optional(PasoEscritura::Escribir) << "no hay espacio libre en el disco";
+        QTest::newRow("disk full forcing the data")
+            << std::optional(PasoEscritura::AsegurarDatos) << "no hay espacio libre en el disco";
+        QTest::newRow("disk full closing")
+            << std::optional(PasoEscritura::Cerrar) << "no hay espacio libre en el disco";
+        QTest::newRow("disk full replacing")
+            << std::optional(PasoEscritura::Reemplazar) << "no hay espacio libre en el disco";
+        QTest::newRow("read-back differs")
+            << std::optional<PasoEscritura>()
+            << "lo escrito en el disco no coincide con las respuestas";
     }
     void guardadoFallidoNoSeDaPorBueno()
     {
@@ -127,11 +143,14 @@ private slots:
         e.banco.disco.alterarRelectura = !paso;
         e.finalizar(kRespuestaSi);
         // A disk that refuses the workbook refuses the record as the exam is left, and says so.
-        const qsizetype avisosDeCopia = e.banco.mensajes.textos().filter(QStringLiteral("copia de seguridad del examen")).size();
+        const qsizetype avisosDeCopia = e.banco.mensajes.textos()
+                                            .filter(QStringLiteral("copia de seguridad del examen"))
+                                            .size();
         QCOMPARE(avisosDeCopia, paso && *paso != PasoEscritura::Reemplazar ? 1 : 0);
         QCOMPARE(e.banco.mensajes.llamadas.size(), 2 + avisosDeCopia);
         const LlamadaMensaje &aviso = e.banco.mensajes.llamadas.last();
-        QVERIFY(aviso.texto.startsWith(QStringLiteral("ATENCIÓN: las respuestas NO se guardaron.")));
+        QVERIFY(
+            aviso.texto.startsWith(QStringLiteral("ATENCIÓN: las respuestas NO se guardaron.")));
         QVERIFY2(aviso.texto.contains(QStringLiteral("Causa: ") + causa), qPrintable(aviso.texto));
         QCOMPARE(aviso.estilo & 0x70, 16);
         QVERIFY(e.form->isVisible());
@@ -144,14 +163,17 @@ private slots:
         QCOMPARE(archivo.readAll(), antes);
         archivo.close();
         for (int m = 1; m <= kModelos; ++m)
-            QCOMPARE(QDir(carpetaModelo(e.banco.carpeta(), Asignatura::Matematica, m)).entryList(QDir::Files).size(), 3);
+            QCOMPARE(QDir(carpetaModelo(e.banco.carpeta(), Asignatura::Matematica, m))
+                         .entryList(QDir::Files)
+                         .size(),
+                3);
 
         // Once the cause is gone the same button saves.
         e.banco.disco.fallarEn.reset();
         e.banco.disco.alterarRelectura = false;
         e.finalizar(kRespuestaSi);
         QCOMPARE(e.banco.sesion.FinalizadoMat, 1);
-        QCOMPARE(e.libro().at({1, 13}).texto, QStringLiteral("A"));
+        QCOMPARE(e.libro().at({ 1, 13 }).texto, QStringLiteral("A"));
         QCOMPARE(e.form->siguiente(), Pantalla::Menu);
     }
 };

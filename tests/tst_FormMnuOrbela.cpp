@@ -20,7 +20,7 @@ QStringList archivos(const QString &carpeta)
 // sub-folder that clean-up must leave alone.
 void contenidoCompleto(const QString &carpeta)
 {
-    for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua}) {
+    for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
         crearContenidoAsignatura(carpeta, a);
         for (int m = 1; m <= kModelos; ++m) {
             const QString dir = carpetaModelo(carpeta, a, m);
@@ -93,7 +93,8 @@ private slots:
         QCOMPARE(m.boton("CmdLengua")->isEnabled(), leng != 1);
         QCOMPARE(m.boton("CmdMatematica")->isEnabled(), mat != 1);
         QVERIFY(m.boton("CmdSalir")->isEnabled());
-        for (auto [a, bandera] : {std::pair {Asignatura::Lengua, leng}, {Asignatura::Matematica, mat}}) {
+        for (auto [a, bandera] :
+            { std::pair { Asignatura::Lengua, leng }, { Asignatura::Matematica, mat } }) {
             for (int modelo = 1; modelo <= kModelos; ++modelo) {
                 const QString dir = carpetaModelo(m.banco.carpeta(), a, modelo);
                 QCOMPARE(archivos(dir).size(), bandera == 1 ? 0 : 22 + 2);
@@ -112,21 +113,22 @@ private slots:
         m.abrir();
         for (int modelo = 1; modelo <= kModelos; ++modelo)
             QCOMPARE(archivos(carpetaModelo(m.banco.carpeta(), Asignatura::Lengua, modelo)).size(),
-                     modelo == 3 ? 21 + 2 : 0);
+                modelo == 3 ? 21 + 2 : 0);
     }
 
     void archivoQueNoSeBorraAvisaYSigue()
     {
         Menu m;
-        m.banco.archivos.noBorrables = {QStringLiteral("Mat_Mod2_P5.jpg")};
+        m.banco.archivos.noBorrables = { QStringLiteral("Mat_Mod2_P5.jpg") };
         m.banco.sesion.FinalizadoMat = 1;
         m.abrir();
         QCOMPARE(m.banco.mensajes.llamadas.size(), 1);
         QVERIFY(m.banco.mensajes.textos().first().contains("Avise al supervisor"));
         QCOMPARE(archivos(carpetaModelo(m.banco.carpeta(), Asignatura::Matematica, 2)),
-                 QStringList({"Mat_Mod2_P5.jpg"}));
-        for (int modelo : {1, 3, 4, 5, 6})
-            QVERIFY(archivos(carpetaModelo(m.banco.carpeta(), Asignatura::Matematica, modelo)).isEmpty());
+            QStringList({ "Mat_Mod2_P5.jpg" }));
+        for (int modelo : { 1, 3, 4, 5, 6 })
+            QVERIFY(archivos(carpetaModelo(m.banco.carpeta(), Asignatura::Matematica, modelo))
+                        .isEmpty());
         QVERIFY(!m.boton("CmdMatematica")->isEnabled());
         QVERIFY(m.boton("CmdLengua")->isEnabled());
     }
@@ -152,7 +154,7 @@ private slots:
         const QString original = QDir(maestra.path()).filePath(enlace);
         auto contar = [&] {
             int n = 0;
-            for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua})
+            for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua })
                 for (int modelo = 1; modelo <= kModelos; ++modelo)
                     n += int(archivos(carpetaModelo(maestra.path(), a, modelo)).size());
             return n;
@@ -161,7 +163,8 @@ private slots:
 
         Menu m;
         const QString enEstacion = QDir(m.banco.carpeta()).filePath(enlace);
-        QVERIFY(QFileInfo(enEstacion).isDir() ? QDir(enEstacion).removeRecursively() : QFile::remove(enEstacion));
+        QVERIFY(QFileInfo(enEstacion).isDir() ? QDir(enEstacion).removeRecursively()
+                                              : QFile::remove(enEstacion));
         QVERIFY(QFile::link(original, enEstacion));
         m.banco.sesion.FinalizadoMat = 1;
         m.abrir();
@@ -194,7 +197,7 @@ private slots:
         m.banco.sesion.CodigoAcceso = QStringLiteral("anterior");
         m.abrir();
         m.elegir("CmdMatematica", QStringLiteral("4592"));
-        QCOMPARE(m.banco.mensajes.textos(), QStringList({"Examen no disponible..."}));
+        QCOMPARE(m.banco.mensajes.textos(), QStringList({ "Examen no disponible..." }));
         QVERIFY(!m.dialogoVisto);
         QCOMPARE(m.banco.sesion.CodigoAcceso, QStringLiteral("anterior"));
         QVERIFY(m.form->isVisible());
@@ -213,7 +216,7 @@ private slots:
         form.cargar();
         form.show();
         QTest::mouseClick(hijo<QPushButton>(&form, "CmdMatematica"), Qt::LeftButton);
-        QCOMPARE(b.mensajes.textos(), QStringList({"Examen no disponible..."}));
+        QCOMPARE(b.mensajes.textos(), QStringList({ "Examen no disponible..." }));
         QVERIFY(QFileInfo(b.carpeta() + "/Imagenes").isFile());
     }
 
@@ -234,7 +237,7 @@ private slots:
             QTest::keyClick(hijo<QLineEdit>(d, "TxtCodAcceso"), Qt::Key_Return);
         });
         QTest::mouseClick(m.boton("CmdLengua"), Qt::LeftButton);
-        QCOMPARE(m.banco.mensajes.textos(), QStringList({"Código incorrecto...!"}));
+        QCOMPARE(m.banco.mensajes.textos(), QStringList({ "Código incorrecto...!" }));
         QCOMPARE(m.banco.sesion.CodigoAcceso, codigo);
         QVERIFY(m.form->isVisible());
     }
@@ -244,14 +247,22 @@ private slots:
         QTest::addColumn<QString>("boton");
         QTest::addColumn<QString>("codigo");
         QTest::addColumn<bool>("entra");
-        QTest::newRow("language code") << "CmdLengua" << "2813" << true;
-        QTest::newRow("mathematics code") << "CmdMatematica" << "4592" << true;
-        QTest::newRow("spaces around") << "CmdMatematica" << "  4592 " << true;
-        QTest::newRow("other subject's code") << "CmdLengua" << "4592" << false;
-        QTest::newRow("inner space") << "CmdLengua" << "28 13" << false;
-        QTest::newRow("3 digits") << "CmdLengua" << "281" << false;
-        QTest::newRow("5 digits") << "CmdMatematica" << "45920" << false;
-        QTest::newRow("abandoned with Salir") << "CmdMatematica" << "" << false;
+        QTest::newRow("language code") << "CmdLengua"
+                                       << "2813" << true;
+        QTest::newRow("mathematics code") << "CmdMatematica"
+                                          << "4592" << true;
+        QTest::newRow("spaces around") << "CmdMatematica"
+                                       << "  4592 " << true;
+        QTest::newRow("other subject's code") << "CmdLengua"
+                                              << "4592" << false;
+        QTest::newRow("inner space") << "CmdLengua"
+                                     << "28 13" << false;
+        QTest::newRow("3 digits") << "CmdLengua"
+                                  << "281" << false;
+        QTest::newRow("5 digits") << "CmdMatematica"
+                                  << "45920" << false;
+        QTest::newRow("abandoned with Salir") << "CmdMatematica"
+                                              << "" << false;
     }
     void codigos()
     {
@@ -267,10 +278,11 @@ private slots:
             QVERIFY(m.banco.mensajes.llamadas.isEmpty());
             QCOMPARE(m.banco.sesion.Materia, lengua ? "Lengua" : "Matematica");
             QCOMPARE(lengua ? m.banco.sesion.PreguntaLeng : m.banco.sesion.PreguntaMat, 1);
-            QCOMPARE(m.form->siguiente(), lengua ? Pantalla::ExamenLengua : Pantalla::ExamenMatematica);
+            QCOMPARE(
+                m.form->siguiente(), lengua ? Pantalla::ExamenLengua : Pantalla::ExamenMatematica);
             QVERIFY(!m.form->isVisible());
         } else {
-            QCOMPARE(m.banco.mensajes.textos(), QStringList({"Código incorrecto...!"}));
+            QCOMPARE(m.banco.mensajes.textos(), QStringList({ "Código incorrecto...!" }));
             QVERIFY(m.banco.sesion.Materia.isEmpty());
             QCOMPARE(m.banco.sesion.PreguntaLeng + m.banco.sesion.PreguntaMat, 0);
             QCOMPARE(m.banco.sesion.CodigoAcceso, codigo.trimmed());
@@ -305,7 +317,7 @@ private slots:
         Menu m;
         m.abrir();
         QCOMPARE(recorridoDeTabulacion(m.boton("CmdLengua"), 5),
-                 QStringList({"CmdLengua", "CmdMatematica", "Picture1", "CmdSalir", "CmdLengua"}));
+            QStringList({ "CmdLengua", "CmdMatematica", "Picture1", "CmdSalir", "CmdLengua" }));
     }
 };
 

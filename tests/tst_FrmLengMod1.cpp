@@ -71,7 +71,7 @@ private slots:
         QTest::mouseClick(e.control<QRadioButton>("OpLengMod1Preg1OpB"), Qt::LeftButton);
         QTest::mouseClick(e.control("CmdTexos"), Qt::LeftButton);
         const QString ruta = e.carpeta + QStringLiteral("/Imagenes/Leng_Mod3/Leng_Mod3_Textos.pdf");
-        QCOMPARE(e.banco.abridor.abiertos, abre ? QStringList({ruta}) : QStringList());
+        QCOMPARE(e.banco.abridor.abiertos, abre ? QStringList({ ruta }) : QStringList());
         // Nothing recorded, nothing reloaded.
         QVERIFY(e.form->isVisible());
         QVERIFY(e.control<QRadioButton>("OpLengMod1Preg1OpB")->isChecked());
@@ -85,7 +85,8 @@ private slots:
         QCOMPARE(e.control("Command1_0")->x(), tw(600));
         QCOMPARE(e.control("Command1_11")->x(), tw(7200));
         QCOMPARE(e.control("Command1_21")->x(), tw(13200));
-        QCOMPARE(e.control<QRadioButton>("OpLengMod1Preg1OpC")->geometry(), twRect(7320, 7440, 615, 495));
+        QCOMPARE(e.control<QRadioButton>("OpLengMod1Preg1OpC")->geometry(),
+            twRect(7320, 7440, 615, 495));
         QCOMPARE(e.control<QLabel>("Label1")->width(), tw(8775));
         QCOMPARE(e.control<QLabel>("Label2")->width(), tw(975));
         QPushButton *textos = e.control("CmdTexos");
@@ -112,14 +113,17 @@ private slots:
         Examen e;
         e.ir(2); // "Anterior" visible
         QCOMPARE(recorridoDeTabulacion(e.control<QLabel>("Picture1"), 7),
-                 QStringList({"Picture1", "CmdSiguiente", "CmdAnterior", "CmdFinalizar", "OpLengMod1Preg1OpA", "CmdTexos", "CmdSalir"}));
-        QCOMPARE(e.control<QLabel>("Label1")->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+            QStringList({ "Picture1", "CmdSiguiente", "CmdAnterior", "CmdFinalizar",
+                "OpLengMod1Preg1OpA", "CmdTexos", "CmdSalir" }));
+        QCOMPARE(
+            e.control<QLabel>("Label1")->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
     }
 
     void imagenCentradaMasArriba()
     {
         Examen e;
-        crearImagen(rutaPregunta(e.carpeta, Asignatura::Lengua, 3, 1), QSize(300, 200)); // 3000 twips high
+        crearImagen(
+            rutaPregunta(e.carpeta, Asignatura::Lengua, 3, 1), QSize(300, 200)); // 3000 twips high
         e.abrir();
         QCOMPARE(e.control<QLabel>("Image1")->y(), 2600 / 15);
     }
@@ -152,10 +156,10 @@ private slots:
         QVERIFY(e.banco.mensajes.textos().last().endsWith(QStringLiteral("Examen de Lengua ?")));
         CeldasHoja c;
         QVERIFY(e.banco.hoja.leerReporte(s.RutaExcel + ".xlsx", &c).ok());
-        QCOMPARE(c.at({2, 9}).texto, QStringLiteral("Lengua"));
-        QCOMPARE(c.at({2, 11}).texto, QStringLiteral("D"));
-        QCOMPARE(c.at({2, 10}), Celda::deNumero(3));
-        QVERIFY(c.count({1, 9}) == 0);
+        QCOMPARE(c.at({ 2, 9 }).texto, QStringLiteral("Lengua"));
+        QCOMPARE(c.at({ 2, 11 }).texto, QStringLiteral("D"));
+        QCOMPARE(c.at({ 2, 10 }), Celda::deNumero(3));
+        QVERIFY(c.count({ 1, 9 }) == 0);
     }
 };
 

@@ -2,16 +2,16 @@
 #include "FrmLogin.h"
 #include "Reporte.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
-#include <QInputMethodEvent>
-#include <QKeySequence>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QAccessible>
 #include <QTest>
 
 namespace {
@@ -22,11 +22,11 @@ const QString kMsgClase = QStringLiteral("Ingrese Turno y Sección correctamente
 // A registration window driven as a student would: typed keys, focus moves, clicks.
 struct Registro {
     Banco banco;
-    FrmLogin form {banco.entorno, banco.sesion};
+    FrmLogin form { banco.entorno, banco.sesion };
 
     Registro()
     {
-        banco.reloj.lecturas = {37};
+        banco.reloj.lecturas = { 37 };
         form.cargar();
         form.show();
         QApplication::setActiveWindow(&form);
@@ -61,12 +61,15 @@ private slots:
     {
         Registro r;
         const QList<std::pair<const char *, QString>> esperados {
-            {"TxtCodEmpresa", "Código de Empresa"}, {"TxtEscuela", "Nombre del Establecimiento"}, {"CmbTurno", "Turno"},
-            {"TxtSeccion", "Sección"}, {"CmbSexo", "Sexo"}, {"TxtDNI", "Código de Alumno/a"}};
+            { "TxtCodEmpresa", "Código de Empresa" },
+            { "TxtEscuela", "Nombre del Establecimiento" }, { "CmbTurno", "Turno" },
+            { "TxtSeccion", "Sección" }, { "CmbSexo", "Sexo" }, { "TxtDNI", "Código de Alumno/a" }
+        };
         for (const auto &[control, nombre] : esperados) {
-            QAccessibleInterface *accesible = QAccessible::queryAccessibleInterface(hijo<QWidget>(&r.form, QLatin1String(control)));
+            QAccessibleInterface *accesible = QAccessible::queryAccessibleInterface(
+                hijo<QWidget>(&r.form, QLatin1String(control)));
             QVERIFY(accesible);
-            QStringList dichos {accesible->text(QAccessible::Name)};
+            QStringList dichos { accesible->text(QAccessible::Name) };
             for (const auto &[otro, relacion] : accesible->relations(QAccessible::Label))
                 dichos << otro->text(QAccessible::Name);
             QVERIFY2(dichos.contains(nombre), qPrintable(dichos.join(" | ")));
@@ -77,7 +80,7 @@ private slots:
     {
         Registro r;
         r.aceptar();
-        QCOMPARE(r.banco.mensajes.textos(), QStringList({kMsgEmpresa, kMsgAlumno, kMsgClase}));
+        QCOMPARE(r.banco.mensajes.textos(), QStringList({ kMsgEmpresa, kMsgAlumno, kMsgClase }));
         for (const auto &m : r.banco.mensajes.llamadas) {
             QCOMPARE(m.estilo, 0);
             QVERIFY(m.titulo.isEmpty());
@@ -91,7 +94,8 @@ private slots:
         Registro r;
         r.completar(QStringLiteral("ee0310002")); // typed in small letters
         r.aceptar();
-        QVERIFY2(r.banco.mensajes.llamadas.isEmpty(), qPrintable(r.banco.mensajes.textos().join('|')));
+        QVERIFY2(
+            r.banco.mensajes.llamadas.isEmpty(), qPrintable(r.banco.mensajes.textos().join('|')));
         const Sesion &s = r.banco.sesion;
         QCOMPARE(s.CodEmpresa, QStringLiteral("EE0310002"));
         QCOMPARE(s.NombreEscuela, r.caja("TxtEscuela")->text());
@@ -113,7 +117,7 @@ private slots:
     void sorteoAntesDelLibroYEnOrden()
     {
         Registro r;
-        r.banco.reloj.lecturas = {12, 13};
+        r.banco.reloj.lecturas = { 12, 13 };
         r.completar();
         r.aceptar();
         QCOMPARE(r.banco.sesion.ModeloMat, 1 + (6 + 12) % 6);
@@ -182,18 +186,50 @@ private slots:
     void atajosYLetrasCompuestas_data()
     {
         QTest::addColumn<QString>("caja");
-        QTest::addColumn<QString>("antes");        // typed first
-        QTest::addColumn<QString>("accion");       // a shortcut, or "componer"
+        QTest::addColumn<QString>("antes"); // typed first
+        QTest::addColumn<QString>("accion"); // a shortcut, or "componer"
         QTest::addColumn<QString>("portapapeles"); // or the composed text
         QTest::addColumn<QString>("queda");
-        QTest::newRow("Ctrl+V in the student code") << "TxtDNI" << "45" << "Ctrl+V" << "12/3" << "45";
-        QTest::newRow("Ctrl+X in the student code") << "TxtDNI" << "45" << "Ctrl+X" << "" << "45";
-        QTest::newRow("Ctrl+Z in the student code") << "TxtDNI" << "45" << "Ctrl+Z" << "" << "45";
-        QTest::newRow("é composed in the student code") << "TxtDNI" << "4" << "componer" << "5é" << "45";
-        QTest::newRow("á composed in the establishment code") << "TxtCodEmpresa" << "ee" << "componer" << "á" << "EEÁ";
-        QTest::newRow("ñ composed in the section") << "TxtSeccion" << "3" << "componer" << "ñ" << "3Ñ";
-        QTest::newRow("a code pasted stays as pasted") << "TxtCodEmpresa" << "" << "Ctrl+V" << "ee0310002" << "ee0310002";
-        QTest::newRow("Shift+Insert carries no character") << "TxtDNI" << "" << "Shift+Insert" << "12/3" << "12/3";
+        QTest::newRow("Ctrl+V in the student code") << "TxtDNI"
+                                                    << "45"
+                                                    << "Ctrl+V"
+                                                    << "12/3"
+                                                    << "45";
+        QTest::newRow("Ctrl+X in the student code") << "TxtDNI"
+                                                    << "45"
+                                                    << "Ctrl+X"
+                                                    << ""
+                                                    << "45";
+        QTest::newRow("Ctrl+Z in the student code") << "TxtDNI"
+                                                    << "45"
+                                                    << "Ctrl+Z"
+                                                    << ""
+                                                    << "45";
+        QTest::newRow("é composed in the student code") << "TxtDNI"
+                                                        << "4"
+                                                        << "componer"
+                                                        << "5é"
+                                                        << "45";
+        QTest::newRow("á composed in the establishment code") << "TxtCodEmpresa"
+                                                              << "ee"
+                                                              << "componer"
+                                                              << "á"
+                                                              << "EEÁ";
+        QTest::newRow("ñ composed in the section") << "TxtSeccion"
+                                                   << "3"
+                                                   << "componer"
+                                                   << "ñ"
+                                                   << "3Ñ";
+        QTest::newRow("a code pasted stays as pasted") << "TxtCodEmpresa"
+                                                       << ""
+                                                       << "Ctrl+V"
+                                                       << "ee0310002"
+                                                       << "ee0310002";
+        QTest::newRow("Shift+Insert carries no character") << "TxtDNI"
+                                                           << ""
+                                                           << "Shift+Insert"
+                                                           << "12/3"
+                                                           << "12/3";
     }
     void atajosYLetrasCompuestas()
     {
@@ -229,7 +265,7 @@ private slots:
         QTest::keyClick(r.caja("TxtDNI"), Qt::Key_Insert, Qt::ShiftModifier);
         QCOMPARE(r.caja("TxtDNI")->text(), QStringLiteral("12/3"));
         r.aceptar();
-        QCOMPARE(r.banco.mensajes.textos(), QStringList({kMsgAlumno}));
+        QCOMPARE(r.banco.mensajes.textos(), QStringList({ kMsgAlumno }));
         QVERIFY(r.form.isVisible());
         QVERIFY(r.banco.sesion.DNI.isEmpty());
         QVERIFY(r.banco.sesion.RutaExcel.isEmpty());
@@ -249,7 +285,8 @@ private slots:
     void seccionInsegura_data()
     {
         QTest::addColumn<QString>("seccion");
-        for (const char *s : {"3/A", "..\\3A", "A:B", "A*", "A?", "A\"B", "<A>", "A|B", "A\tB", "A\nB"})
+        for (const char *s :
+            { "3/A", "..\\3A", "A:B", "A*", "A?", "A\"B", "<A>", "A|B", "A\tB", "A\nB" })
             QTest::newRow(s) << QString::fromLatin1(s);
     }
     void seccionInsegura()
@@ -259,7 +296,7 @@ private slots:
         r.completar();
         r.caja("TxtSeccion")->setText(seccion);
         r.aceptar();
-        QCOMPARE(r.banco.mensajes.textos(), QStringList({kMsgClase}));
+        QCOMPARE(r.banco.mensajes.textos(), QStringList({ kMsgClase }));
         QVERIFY(r.banco.sesion.Seccion.isEmpty());
         QVERIFY(r.banco.sesion.RutaExcel.isEmpty());
         QVERIFY(r.form.isVisible());
@@ -285,7 +322,7 @@ private slots:
         c->insert(QString(5000, caja == "TxtDNI" ? QLatin1Char('7') : QLatin1Char('A')));
         r.caja("TxtSeccion")->setFocus(); // leave the code box
         r.aceptar();
-        QCOMPARE(r.banco.mensajes.textos(), QStringList({mensaje}));
+        QCOMPARE(r.banco.mensajes.textos(), QStringList({ mensaje }));
         QVERIFY(r.form.isVisible());
         QVERIFY(r.banco.sesion.RutaExcel.isEmpty());
     }
@@ -311,7 +348,7 @@ private slots:
         r.completar();
         r.lista("CmbTurno")->setCurrentIndex(0);
         r.aceptar();
-        QCOMPARE(r.banco.mensajes.textos(), QStringList({kMsgClase}));
+        QCOMPARE(r.banco.mensajes.textos(), QStringList({ kMsgClase }));
         QCOMPARE(r.banco.sesion.Sexo, 2); // stored by the groups that passed
         r.lista("CmbTurno")->setCurrentIndex(3);
         r.aceptar();
@@ -372,8 +409,9 @@ private slots:
     void ordenDeTabulacion()
     {
         Registro r;
-        QCOMPARE(recorridoDeTabulacion(r.caja("TxtCodEmpresa"), 8), QStringList({"TxtCodEmpresa", "CmbTurno", "TxtSeccion", "CmbSexo",
-                                         "TxtDNI", "CmdAceptar", "CmdSalir", "TxtCodEmpresa"}));
+        QCOMPARE(recorridoDeTabulacion(r.caja("TxtCodEmpresa"), 8),
+            QStringList({ "TxtCodEmpresa", "CmbTurno", "TxtSeccion", "CmbSexo", "TxtDNI",
+                "CmdAceptar", "CmdSalir", "TxtCodEmpresa" }));
     }
 };
 

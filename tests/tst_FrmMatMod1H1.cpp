@@ -1,16 +1,16 @@
 #include "ExamenDePrueba.h"
 #include "Geometria.h"
 
+#include <QAccessible>
 #include <QApplication>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QWindow>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QAccessible>
-#include <QWheelEvent>
+#include <QStandardPaths>
 #include <QTest>
+#include <QWheelEvent>
+#include <QWindow>
 
 #include <sys/stat.h>
 
@@ -30,7 +30,7 @@ private slots:
     void navegacionVisible_data()
     {
         QTest::addColumn<int>("q");
-        for (int q : {1, 2, 11, 21, 22})
+        for (int q : { 1, 2, 11, 21, 22 })
             QTest::newRow(qPrintable(QString::number(q))) << q;
     }
     void navegacionVisible()
@@ -132,9 +132,12 @@ private slots:
     {
         QTest::addColumn<QString>("guardada");
         QTest::addColumn<QString>("mostrada");
-        QTest::newRow("upper case") << "D" << "D";
-        QTest::newRow("lower case") << "c" << "";
-        QTest::newRow("two letters") << "AB" << "";
+        QTest::newRow("upper case") << "D"
+                                    << "D";
+        QTest::newRow("lower case") << "c"
+                                    << "";
+        QTest::newRow("two letters") << "AB"
+                                     << "";
     }
     void soloLetrasMayusculasSeRestauran()
     {
@@ -201,11 +204,16 @@ private slots:
     {
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("nombre");
-        QTest::newRow("an answered question") << "CmdPreg_0" << "Pregunta 1, respuesta B";
-        QTest::newRow("an unanswered question") << "CmdPreg_21" << "Pregunta 22, sin responder";
-        QTest::newRow("the question on screen, as soon as chosen") << "CmdPreg_1" << "Pregunta 2, respuesta D";
-        QTest::newRow("an option") << "OpMatMod1Preg1OpC" << "Opción C";
-        QTest::newRow("the picture") << "Image1" << "Pregunta 2 de 22";
+        QTest::newRow("an answered question") << "CmdPreg_0"
+                                              << "Pregunta 1, respuesta B";
+        QTest::newRow("an unanswered question") << "CmdPreg_21"
+                                                << "Pregunta 22, sin responder";
+        QTest::newRow("the question on screen, as soon as chosen") << "CmdPreg_1"
+                                                                   << "Pregunta 2, respuesta D";
+        QTest::newRow("an option") << "OpMatMod1Preg1OpC"
+                                   << "Opción C";
+        QTest::newRow("the picture") << "Image1"
+                                     << "Pregunta 2 de 22";
     }
     void nombresParaElLectorDePantalla()
     {
@@ -214,7 +222,8 @@ private slots:
         e.elegir('B');
         e.ir(2);
         e.opcion('D')->click();
-        QAccessibleInterface *accesible = QAccessible::queryAccessibleInterface(e.control<QWidget>(control));
+        QAccessibleInterface *accesible
+            = QAccessible::queryAccessibleInterface(e.control<QWidget>(control));
         QVERIFY(accesible);
         QTEST(accesible->text(QAccessible::Name), "nombre");
     }
@@ -228,8 +237,10 @@ private slots:
         QTest::addColumn<QString>("elegida");
         QTest::newRow("c") << int(Qt::Key_C) << int(Qt::NoModifier) << "C";
         QTest::newRow("capital D") << int(Qt::Key_D) << int(Qt::ShiftModifier) << "D";
-        QTest::newRow("right arrow from A, nothing chosen") << int(Qt::Key_Right) << int(Qt::NoModifier) << "B";
-        QTest::newRow("up arrow from A wraps to D") << int(Qt::Key_Up) << int(Qt::NoModifier) << "D";
+        QTest::newRow("right arrow from A, nothing chosen")
+            << int(Qt::Key_Right) << int(Qt::NoModifier) << "B";
+        QTest::newRow("up arrow from A wraps to D")
+            << int(Qt::Key_Up) << int(Qt::NoModifier) << "D";
     }
     void tecladoElige()
     {
@@ -272,13 +283,18 @@ private slots:
             if (c == 'w' || c == 'W') {
                 auto *imagen = e.control<QLabel>("Image1");
                 const QPointF punto(imagen->width() / 2.0, imagen->height() / 2.0);
-                QWheelEvent rueda(punto, imagen->mapToGlobal(punto), {}, {0, c == 'w' ? 120 : -120}, Qt::NoButton,
-                                  Qt::ControlModifier, Qt::NoScrollPhase, false);
+                QWheelEvent rueda(punto, imagen->mapToGlobal(punto), {},
+                    { 0, c == 'w' ? 120 : -120 }, Qt::NoButton, Qt::ControlModifier,
+                    Qt::NoScrollPhase, false);
                 QApplication::sendEvent(imagen, &rueda);
                 continue;
             }
-            const Qt::Key tecla = c == '+' || c == 'k' ? Qt::Key_Plus : c == '=' ? Qt::Key_Equal : c == '-' ? Qt::Key_Minus : Qt::Key_0;
-            QTest::keyClick(e.form->focusWidget(), tecla, c == 'k' ? Qt::ControlModifier | Qt::KeypadModifier : Qt::ControlModifier);
+            const Qt::Key tecla = c == '+' || c == 'k' ? Qt::Key_Plus
+                : c == '='                             ? Qt::Key_Equal
+                : c == '-'                             ? Qt::Key_Minus
+                                                       : Qt::Key_0;
+            QTest::keyClick(e.form->focusWidget(), tecla,
+                c == 'k' ? Qt::ControlModifier | Qt::KeypadModifier : Qt::ControlModifier);
         }
         QCOMPARE(e.banco.entorno.zoomPregunta, zoom);
         // The same on the next question, and nothing of it stored.
@@ -297,9 +313,11 @@ private slots:
         // Larger: scrolled within the free area, never over the buttons or the options.
         QVERIFY(zona && zona->isVisible());
         QVERIFY(zona->isAncestorOf(imagen));
-        for (const QString &otro : {QStringLiteral("CmdPreg_0"), QStringLiteral("CmdPreg_21"), QStringLiteral("Label1"),
-                                    QStringLiteral("OpMatMod1Preg1OpA"), QStringLiteral("CmdAnterior")})
-            QVERIFY2(!zona->geometry().intersects(e.control<QWidget>(otro)->geometry()), qPrintable(otro));
+        for (const QString &otro :
+            { QStringLiteral("CmdPreg_0"), QStringLiteral("CmdPreg_21"), QStringLiteral("Label1"),
+                QStringLiteral("OpMatMod1Preg1OpA"), QStringLiteral("CmdAnterior") })
+            QVERIFY2(!zona->geometry().intersects(e.control<QWidget>(otro)->geometry()),
+                qPrintable(otro));
         QVERIFY(qAbs(zona->geometry().center().x() - tw(7200)) <= 1);
     }
 
@@ -308,12 +326,16 @@ private slots:
     {
         Examen e;
         crearArchivo(rutaDescripcionPregunta(e.banco.carpeta(), Asignatura::Matematica, 3, 2),
-                     "  Un triángulo rectángulo de catetos 3 y 4.\n");
+            "  Un triángulo rectángulo de catetos 3 y 4.\n");
         e.ir(2);
-        QAccessibleInterface *accesible = QAccessible::queryAccessibleInterface(e.control<QWidget>("Image1"));
-        QCOMPARE(accesible->text(QAccessible::Description), QStringLiteral("Un triángulo rectángulo de catetos 3 y 4."));
+        QAccessibleInterface *accesible
+            = QAccessible::queryAccessibleInterface(e.control<QWidget>("Image1"));
+        QCOMPARE(accesible->text(QAccessible::Description),
+            QStringLiteral("Un triángulo rectángulo de catetos 3 y 4."));
         e.ir(3);
-        QCOMPARE(QAccessible::queryAccessibleInterface(e.control<QWidget>("Image1"))->text(QAccessible::Description), QString());
+        QCOMPARE(QAccessible::queryAccessibleInterface(e.control<QWidget>("Image1"))
+                     ->text(QAccessible::Description),
+            QString());
     }
 
     void modeloFueraDeRango()
@@ -339,7 +361,8 @@ private slots:
         e.elegir('C');
         QTest::mouseClick(e.control("CmdTabla"), Qt::LeftButton);
         QCOMPARE(e.banco.abridor.abiertos,
-                 presente ? QStringList({e.banco.carpeta() + "/Imagenes/Tabla de formulas.pdf"}) : QStringList());
+            presente ? QStringList({ e.banco.carpeta() + "/Imagenes/Tabla de formulas.pdf" })
+                     : QStringList());
         QVERIFY(e.banco.mensajes.llamadas.isEmpty());
         QVERIFY(e.form->isVisible());
         QCOMPARE(e.elegida(), QStringLiteral("C"));
@@ -357,7 +380,7 @@ private slots:
         QCOMPARE(e.pregunta(12)->geometry(), twRect(480 + 600 * 11, 960, 495, 375));
         QCOMPARE(e.opcion('C')->geometry(), twRect(7320, 7440, 735, 480));
         QCOMPARE(e.control<QLabel>("Label1")->text(),
-                 QString(30, '-') + "  SELECCIONE LA OPCIÓN CORRECTA  " + QString(30, '-'));
+            QString(30, '-') + "  SELECCIONE LA OPCIÓN CORRECTA  " + QString(30, '-'));
     }
 
     void ordenDeTabulacion()
@@ -365,10 +388,13 @@ private slots:
         Examen e;
         e.ir(2); // "Anterior" visible
         const QStringList orden = recorridoDeTabulacion(e.control("CmdSiguiente"), 10);
-        QCOMPARE(orden.mid(0, 3), QStringList({"CmdSiguiente", "OpMatMod1Preg1OpA", "CmdAnterior"}));
-        QCOMPARE(orden.mid(3, 5), QStringList({"CmdFinalizar", "CmdTabla", "CmdSalir", "CmdPreg_0", "CmdPreg_1"}));
+        QCOMPARE(
+            orden.mid(0, 3), QStringList({ "CmdSiguiente", "OpMatMod1Preg1OpA", "CmdAnterior" }));
+        QCOMPARE(orden.mid(3, 5),
+            QStringList({ "CmdFinalizar", "CmdTabla", "CmdSalir", "CmdPreg_0", "CmdPreg_1" }));
         // The banner, tab index 0, comes after the last question button.
-        QCOMPARE(recorridoDeTabulacion(e.control("CmdPreg_21"), 3), QStringList({"CmdPreg_21", "Picture3", "CmdSiguiente"}));
+        QCOMPARE(recorridoDeTabulacion(e.control("CmdPreg_21"), 3),
+            QStringList({ "CmdPreg_21", "Picture3", "CmdSiguiente" }));
     }
 
     // The banner takes the focus when a question opens: Enter or Space right away leave the
@@ -389,34 +415,39 @@ private slots:
     // as the X server measures it.
     void tamanoExteriorConGestorDeVentanas()
     {
-        for (const char *programa : {"xvfb-run", "openbox", "xwininfo", "xprop"}) {
+        for (const char *programa : { "xvfb-run", "openbox", "xwininfo", "xprop" }) {
             if (QStandardPaths::findExecutable(QLatin1String(programa)).isEmpty())
                 QSKIP("falta un programa para abrir un servidor X con un gestor de ventanas");
         }
         QProcess x;
         x.start(QStringLiteral("xvfb-run"),
-                {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x1024x24"), QStringLiteral("sh"),
-                 QStringLiteral("-c"),
-                 QStringLiteral("openbox >/dev/null 2>&1 & for i in $(seq 300); do "
-                                "xprop -root _NET_SUPPORTED 2>/dev/null | grep -q _NET_FRAME_EXTENTS && break; sleep 0.1; done; "
-                                "QT_QPA_PLATFORM=xcb \"$0\" --tamano-con-marco"),
-                 QCoreApplication::applicationFilePath()});
+            { QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x1024x24"),
+                QStringLiteral("sh"), QStringLiteral("-c"),
+                QStringLiteral("openbox >/dev/null 2>&1 & for i in $(seq 300); do "
+                               "xprop -root _NET_SUPPORTED 2>/dev/null | grep -q "
+                               "_NET_FRAME_EXTENTS && break; sleep 0.1; done; "
+                               "QT_QPA_PLATFORM=xcb \"$0\" --tamano-con-marco"),
+                QCoreApplication::applicationFilePath() });
         QVERIFY(x.waitForFinished(120000));
         const QString salida = QString::fromUtf8(x.readAllStandardOutput());
         if (salida.contains(QStringLiteral("sin marco")))
             QSKIP("el gestor de ventanas no enmarcó la ventana en 30 s");
         const int linea = salida.indexOf(QStringLiteral("exterior "));
         if (linea < 0)
-            QSKIP(qPrintable(QStringLiteral("no se pudo abrir un servidor X: ") + QString::fromUtf8(x.readAllStandardError())));
+            QSKIP(qPrintable(QStringLiteral("no se pudo abrir un servidor X: ")
+                + QString::fromUtf8(x.readAllStandardError())));
         const QStringList medidas = salida.mid(linea).section('\n', 0, 0).split(' ');
-        QCOMPARE(medidas.value(1) + 'x' + medidas.value(2), QStringLiteral("%1x%2").arg(tw(14500)).arg(tw(8650)));
-        QVERIFY2(medidas.value(4).toInt() > 0, qPrintable(salida)); // the frame was there: a title bar
+        QCOMPARE(medidas.value(1) + 'x' + medidas.value(2),
+            QStringLiteral("%1x%2").arg(tw(14500)).arg(tw(8650)));
+        QVERIFY2(
+            medidas.value(4).toInt() > 0, qPrintable(salida)); // the frame was there: a title bar
     }
 
     void etiquetaAlineadaALaIzquierda()
     {
         Examen e;
-        QCOMPARE(e.control<QLabel>("Label1")->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+        QCOMPARE(
+            e.control<QLabel>("Label1")->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
     }
 };
 
@@ -430,7 +461,7 @@ int tamanoConMarco()
     // The X server's own figures: the client window and the frame the manager put around it.
     auto medirEnX = [&] {
         QProcess consulta;
-        consulta.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), ventana});
+        consulta.start(QStringLiteral("xwininfo"), { QStringLiteral("-id"), ventana });
         consulta.waitForFinished(10000);
         QSize tamano;
         for (const QString &l : QString::fromUtf8(consulta.readAllStandardOutput()).split('\n')) {
@@ -439,29 +470,35 @@ int tamanoConMarco()
             if (l.trimmed().startsWith(QLatin1String("Height:")))
                 tamano.setHeight(l.section(':', 1).trimmed().toInt());
         }
-        consulta.start(QStringLiteral("xprop"), {QStringLiteral("-id"), ventana, QStringLiteral("_NET_FRAME_EXTENTS")});
+        consulta.start(QStringLiteral("xprop"),
+            { QStringLiteral("-id"), ventana, QStringLiteral("_NET_FRAME_EXTENTS") });
         consulta.waitForFinished(10000);
-        const QStringList marco = QString::fromUtf8(consulta.readAllStandardOutput()).section('=', 1).split(',');
+        const QStringList marco
+            = QString::fromUtf8(consulta.readAllStandardOutput()).section('=', 1).split(',');
         if (marco.size() != 4 || marco[2].toInt() <= 0)
             return QSize(); // not framed yet: the bare window alone can have the size
-        return tamano + QSize(marco[0].toInt() + marco[1].toInt(), marco[2].toInt() + marco[3].toInt());
+        return tamano
+            + QSize(marco[0].toInt() + marco[1].toInt(), marco[2].toInt() + marco[3].toInt());
     };
     // The frame comes some time after the window shows, and the fitting after it; Qt learns
     // of the frame last. A loaded machine can take long to start the manager.
     QSize medido;
     bool enmarcada = false;
-    (void)QTest::qWaitFor([&] {
-        medido = medirEnX();
-        enmarcada = enmarcada || medido.isValid();
-        return medido == QSize(tw(14500), tw(8650)) && e.form->windowHandle()->frameMargins().top() > 0;
-    }, 30000);
+    (void)QTest::qWaitFor(
+        [&] {
+            medido = medirEnX();
+            enmarcada = enmarcada || medido.isValid();
+            return medido == QSize(tw(14500), tw(8650))
+                && e.form->windowHandle()->frameMargins().top() > 0;
+        },
+        30000);
     if (!enmarcada) {
         std::printf("sin marco\n");
         return 0;
     }
     const QMargins marco = e.form->windowHandle()->frameMargins();
-    std::printf("exterior %d %d marco %d %d %d %d\n", medido.width(), medido.height(), marco.left(), marco.top(),
-                marco.right(), marco.bottom());
+    std::printf("exterior %d %d marco %d %d %d %d\n", medido.width(), medido.height(), marco.left(),
+        marco.top(), marco.right(), marco.bottom());
     return 0;
 }
 } // namespace

@@ -60,12 +60,12 @@ int guardarEnBucle(const QString &ruta, Asignatura a, int desde, int veces)
 int versionEn(const CeldasHoja &celdas, Asignatura a)
 {
     const int fila = filaReporte(a);
-    const auto nombre = celdas.find({fila, 2});
+    const auto nombre = celdas.find({ fila, 2 });
     if (nombre == celdas.end() || !nombre->second.texto.startsWith(QStringLiteral("VERSION ")))
         return -1;
     const int v = nombre->second.texto.mid(8).toInt();
     for (int q = 1; q <= kPreguntas; ++q) {
-        const auto c = celdas.find({fila, 10 + q});
+        const auto c = celdas.find({ fila, 10 + q });
         if (c == celdas.end() || c->second.texto != QString(QLatin1Char(kLetras[(v + q) % 4])))
             return -1;
     }
@@ -104,7 +104,7 @@ private slots:
             return f;
         };
         const CeldasHoja lengua = filaDos(inicial);
-        QCOMPARE(lengua.at({2, 15}).texto, QStringLiteral("C"));
+        QCOMPARE(lengua.at({ 2, 15 }).texto, QStringLiteral("C"));
 
         QRandomGenerator generador = azarSembrado();
         QRandomGenerator *azar = &generador;
@@ -112,7 +112,8 @@ private slots:
         for (int ronda = 0; ronda < 30; ++ronda) {
             QProcess hijo;
             hijo.start(QCoreApplication::applicationFilePath(),
-                       {QStringLiteral("--guardar-en-bucle"), ruta, QStringLiteral("Matematica"), QStringLiteral("1"), QStringLiteral("0")});
+                { QStringLiteral("--guardar-en-bucle"), ruta, QStringLiteral("Matematica"),
+                    QStringLiteral("1"), QStringLiteral("0") });
             QVERIFY(hijo.waitForStarted());
             const int guardados = 1 + int(azar->bounded(3));
             int informada = 0; // the last version the child said was saved
@@ -125,8 +126,7 @@ private slots:
             QElapsedTimer espera;
             espera.start();
             const qint64 micros = azar->bounded(4000);
-            while (espera.nsecsElapsed() < micros * 1000) {
-            }
+            while (espera.nsecsElapsed() < micros * 1000) { }
             ::kill(pid_t(hijo.processId()), SIGKILL);
             QVERIFY(hijo.waitForFinished(20000));
             while (hijo.canReadLine())
@@ -138,8 +138,9 @@ private slots:
             QCOMPARE(filaDos(celdas), lengua);
             // The saved version, or the one being saved when the kill came; never older.
             const int v = versionEn(celdas, Asignatura::Matematica);
-            QVERIFY2(v == informada || v == informada + 1, qPrintable(QStringLiteral("%1 / %2").arg(v).arg(informada)));
-            QCOMPARE(celdas.at({1, 9}).texto, QStringLiteral("Matematica"));
+            QVERIFY2(v == informada || v == informada + 1,
+                qPrintable(QStringLiteral("%1 / %2").arg(v).arg(informada)));
+            QCOMPARE(celdas.at({ 1, 9 }).texto, QStringLiteral("Matematica"));
             ++vistas;
         }
         QCOMPARE(vistas, 30);
@@ -152,10 +153,11 @@ private slots:
         QTemporaryDir dir;
         const QString ruta = dir.filePath("Apl Examen - EE0310002_T_3A_2_0987");
         QProcess mat, leng;
-        for (auto [hijo, materia] : {std::pair {&mat, "Matematica"}, {&leng, "Lengua"}})
+        for (auto [hijo, materia] : { std::pair { &mat, "Matematica" }, { &leng, "Lengua" } })
             hijo->start(QCoreApplication::applicationFilePath(),
-                        {QStringLiteral("--guardar-en-bucle"), ruta, QLatin1String(materia), QStringLiteral("1"), QStringLiteral("60")});
-        for (QProcess *hijo : {&mat, &leng}) {
+                { QStringLiteral("--guardar-en-bucle"), ruta, QLatin1String(materia),
+                    QStringLiteral("1"), QStringLiteral("60") });
+        for (QProcess *hijo : { &mat, &leng }) {
             QVERIFY(hijo->waitForFinished(60000));
             QVERIFY2(hijo->exitCode() == 0, hijo->readAllStandardError().constData());
             QCOMPARE(hijo->readAllStandardOutput().count('\n'), 60);
@@ -165,7 +167,8 @@ private slots:
         QVERIFY(LibroXlsx(disco).leerReporte(ruta + ".xlsx", &celdas).ok());
         QCOMPARE(versionEn(celdas, Asignatura::Matematica), 60);
         QCOMPARE(versionEn(celdas, Asignatura::Lengua), 60);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"Apl Examen - EE0310002_T_3A_2_0987.xlsx"}));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+            QStringList({ "Apl Examen - EE0310002_T_3A_2_0987.xlsx" }));
     }
 };
 
@@ -173,7 +176,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     if (argc == 6 && qstrcmp(argv[1], "--guardar-en-bucle") == 0) {
-        const Asignatura a = qstrcmp(argv[3], "Lengua") == 0 ? Asignatura::Lengua : Asignatura::Matematica;
+        const Asignatura a
+            = qstrcmp(argv[3], "Lengua") == 0 ? Asignatura::Lengua : Asignatura::Matematica;
         return guardarEnBucle(QString::fromLocal8Bit(argv[2]), a, atoi(argv[4]), atoi(argv[5]));
     }
     TstGuardadoInterrumpido prueba;

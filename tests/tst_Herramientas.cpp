@@ -1,10 +1,10 @@
 #include "Apoyo.h"
 #include "ContenidoDemo.h"
+#include "LectorXlsx.h"
+#include "PaqueteXlsx.h"
 #include "Recopilacion.h"
 #include "Reporte.h"
 #include "Verificacion.h"
-#include "LectorXlsx.h"
-#include "PaqueteXlsx.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -24,7 +24,7 @@ namespace {
 // A workbook as the station writes it, for the student `dni`, with the given subjects saved;
 // `ajustar` may change the registration data first.
 QString libroDeAlumno(const QString &carpeta, const QString &dni, bool mat, bool leng,
-                      const std::function<void(Sesion &)> &ajustar = {})
+    const std::function<void(Sesion &)> &ajustar = {})
 {
     Banco banco;
     Entorno &e = banco.entorno;
@@ -76,15 +76,17 @@ private slots:
     {
         QTemporaryDir dir;
         QVERIFY(generarContenido(dir.path()).error.isEmpty());
-        for (const char *nombre : {"Imagenes/Mat_Mod3/Mat_Mod3_P7.txt", "Imagenes/Mat_Mod3/Mat_Mod3_P12.txt"})
-            crearArchivo(QDir(dir.path()).filePath(nombre), "Un triángulo rectángulo de catetos 3 y 4.");
+        for (const char *nombre :
+            { "Imagenes/Mat_Mod3/Mat_Mod3_P7.txt", "Imagenes/Mat_Mod3/Mat_Mod3_P12.txt" })
+            crearArchivo(
+                QDir(dir.path()).filePath(nombre), "Un triángulo rectángulo de catetos 3 y 4.");
         const InformeContenido informe = verificarContenido(dir.path());
         QVERIFY2(informe.correcto(), qPrintable(informe.problemas.join('\n')));
         QCOMPARE(informe.descripciones.size(), 12);
         QVERIFY(informe.descripciones.contains(QDir(dir.path()).filePath("Imagenes/Mat_Mod3")
-                                               + ": descripción para el lector de pantalla en 2 de 22 preguntas (7, 12)"));
+            + ": descripción para el lector de pantalla en 2 de 22 preguntas (7, 12)"));
         QVERIFY(informe.descripciones.contains(QDir(dir.path()).filePath("Imagenes/Mat_Mod4")
-                                               + ": descripción para el lector de pantalla en 0 de 22 preguntas"));
+            + ": descripción para el lector de pantalla en 0 de 22 preguntas"));
     }
 
     void cadaDanoSeInforma_data()
@@ -92,16 +94,36 @@ private slots:
         QTest::addColumn<QString>("dano");
         QTest::addColumn<QString>("ruta");
         QTest::addColumn<QString>("motivo");
-        QTest::newRow("picture deleted") << "borrar" << "Imagenes/Mat_Mod4/Mat_Mod4_P17.jpg" << "falta la imagen";
-        QTest::newRow("picture damaged") << "dañar" << "Imagenes/Leng_Mod2/Leng_Mod2_P3.jpg" << "imagen ilegible";
-        QTest::newRow("texts empty") << "vaciar" << "Imagenes/Leng_Mod6/Leng_Mod6_Textos.pdf" << "está vacío";
-        QTest::newRow("table not a PDF") << "dañar" << "Imagenes/Tabla de formulas.pdf" << "no es un documento PDF";
-        QTest::newRow("table missing") << "borrar" << "Imagenes/Tabla de formulas.pdf" << "falta la tabla";
-        QTest::newRow("unexpected file") << "agregar" << "Imagenes/Mat_Mod1/Mat_Mod2_P1.jpg" << "no corresponde";
-        QTest::newRow("texts in a maths folder") << "agregar" << "Imagenes/Mat_Mod3/Leng_Mod3_Textos.pdf" << "no corresponde";
-        QTest::newRow("description not UTF-8") << "latin1" << "Imagenes/Mat_Mod2/Mat_Mod2_P7.txt" << "descripción no está en UTF-8";
-        QTest::newRow("description empty") << "vaciar" << "Imagenes/Leng_Mod5/Leng_Mod5_P22.txt" << "descripción está vacía";
-        QTest::newRow("description of no question") << "agregar" << "Imagenes/Leng_Mod5/Leng_Mod5_P23.txt" << "no corresponde";
+        QTest::newRow("picture deleted") << "borrar"
+                                         << "Imagenes/Mat_Mod4/Mat_Mod4_P17.jpg"
+                                         << "falta la imagen";
+        QTest::newRow("picture damaged") << "dañar"
+                                         << "Imagenes/Leng_Mod2/Leng_Mod2_P3.jpg"
+                                         << "imagen ilegible";
+        QTest::newRow("texts empty") << "vaciar"
+                                     << "Imagenes/Leng_Mod6/Leng_Mod6_Textos.pdf"
+                                     << "está vacío";
+        QTest::newRow("table not a PDF") << "dañar"
+                                         << "Imagenes/Tabla de formulas.pdf"
+                                         << "no es un documento PDF";
+        QTest::newRow("table missing") << "borrar"
+                                       << "Imagenes/Tabla de formulas.pdf"
+                                       << "falta la tabla";
+        QTest::newRow("unexpected file") << "agregar"
+                                         << "Imagenes/Mat_Mod1/Mat_Mod2_P1.jpg"
+                                         << "no corresponde";
+        QTest::newRow("texts in a maths folder") << "agregar"
+                                                 << "Imagenes/Mat_Mod3/Leng_Mod3_Textos.pdf"
+                                                 << "no corresponde";
+        QTest::newRow("description not UTF-8") << "latin1"
+                                               << "Imagenes/Mat_Mod2/Mat_Mod2_P7.txt"
+                                               << "descripción no está en UTF-8";
+        QTest::newRow("description empty") << "vaciar"
+                                           << "Imagenes/Leng_Mod5/Leng_Mod5_P22.txt"
+                                           << "descripción está vacía";
+        QTest::newRow("description of no question") << "agregar"
+                                                    << "Imagenes/Leng_Mod5/Leng_Mod5_P23.txt"
+                                                    << "no corresponde";
     }
     void cadaDanoSeInforma()
     {
@@ -123,7 +145,8 @@ private slots:
             crearArchivo(completa, "extra");
         const InformeContenido informe = verificarContenido(dir.path());
         QCOMPARE(informe.problemas.size(), 1);
-        QVERIFY2(informe.problemas.first().startsWith(completa + ": " + motivo), qPrintable(informe.problemas.first()));
+        QVERIFY2(informe.problemas.first().startsWith(completa + ": " + motivo),
+            qPrintable(informe.problemas.first()));
     }
 
     // Links into a master copy and names the station cannot read are told before the exam
@@ -132,10 +155,14 @@ private slots:
     {
         QTest::addColumn<QString>("enlace");
         QTest::addColumn<QString>("motivo");
-        QTest::newRow("content folder linked") << "Imagenes" << "es un enlace a";
-        QTest::newRow("model folder linked") << "Imagenes/Leng_Mod4" << "es un enlace a";
-        QTest::newRow("picture linked") << "Imagenes/Mat_Mod1/Mat_Mod1_P2.jpg" << "es un enlace a";
-        QTest::newRow("unreadable name") << "" << "nombre de archivo ilegible";
+        QTest::newRow("content folder linked") << "Imagenes"
+                                               << "es un enlace a";
+        QTest::newRow("model folder linked") << "Imagenes/Leng_Mod4"
+                                             << "es un enlace a";
+        QTest::newRow("picture linked") << "Imagenes/Mat_Mod1/Mat_Mod1_P2.jpg"
+                                        << "es un enlace a";
+        QTest::newRow("unreadable name") << ""
+                                         << "nombre de archivo ilegible";
     }
     void enlacesYNombresIlegiblesSeInforman()
     {
@@ -146,13 +173,16 @@ private slots:
         QVERIFY(generarContenido(maestra.path()).error.isEmpty());
         QVERIFY(generarContenido(estacion.path()).error.isEmpty());
         QString ruta = QDir(estacion.path()).filePath(enlace);
-        const QByteArray ilegible = QFile::encodeName(carpetaModelo(estacion.path(), Asignatura::Matematica, 3)) + "/Mat_\xff\xfe.jpg";
+        const QByteArray ilegible
+            = QFile::encodeName(carpetaModelo(estacion.path(), Asignatura::Matematica, 3))
+            + "/Mat_\xff\xfe.jpg";
         const auto limpiar = qScopeGuard([&] { std::remove(ilegible.constData()); });
         if (enlace.isEmpty()) {
             std::FILE *f = std::fopen(ilegible.constData(), "w");
             QVERIFY(f);
             std::fclose(f);
-            ruta = carpetaModelo(estacion.path(), Asignatura::Matematica, 3) + "/Mat_\\xff\\xfe.jpg";
+            ruta
+                = carpetaModelo(estacion.path(), Asignatura::Matematica, 3) + "/Mat_\\xff\\xfe.jpg";
         } else {
             QVERIFY(QFileInfo(ruta).isDir() ? QDir(ruta).removeRecursively() : QFile::remove(ruta));
             QVERIFY(QFile::link(QDir(maestra.path()).filePath(enlace), ruta));
@@ -168,7 +198,8 @@ private slots:
         QTemporaryDir dir;
         crearArchivo(dir.filePath("Imagenes"));
         const InformeContenido informe = verificarContenido(dir.path());
-        QCOMPARE(informe.problemas, QStringList({dir.filePath("Imagenes") + ": es un archivo, no una carpeta"}));
+        QCOMPARE(informe.problemas,
+            QStringList({ dir.filePath("Imagenes") + ": es un archivo, no una carpeta" }));
     }
 
     void recopilaVariosAlumnos()
@@ -180,21 +211,23 @@ private slots:
         const QString b = libroDeAlumno(estacion1.path(), "0202", false, true);
         const QString vacio = libroDeAlumno(estacion2.path(), "0303", false, false);
         const QString c = libroDeAlumno(estacion2.path(), "0404", true, false);
-        const QString corrupto = QDir(estacion2.path()).filePath("Apl Examen - EE1111111_M_1A_2_0355.xlsx");
+        const QString corrupto
+            = QDir(estacion2.path()).filePath("Apl Examen - EE1111111_M_1A_2_0355.xlsx");
         crearArchivo(corrupto, "PK esto no es un libro");
-        const QString ajeno = QDir(estacion1.path()).filePath("Apl Examen - EE1111111_M_1A_2_0999.xlsx");
+        const QString ajeno
+            = QDir(estacion1.path()).filePath("Apl Examen - EE1111111_M_1A_2_0999.xlsx");
         CeldasHoja raro;
-        raro[{1, 9}] = Celda::deTexto("Historia");
+        raro[{ 1, 9 }] = Celda::deTexto("Historia");
         escribirLibroDePrueba(ajeno, raro);
         crearArchivo(QDir(estacion1.path()).filePath("otro.xlsx"), "no se mira");
         QMap<QString, QByteArray> antes;
-        for (const QString &f : {a, b, vacio, c, corrupto, ajeno})
+        for (const QString &f : { a, b, vacio, c, corrupto, ajeno })
             antes[f] = huella(f);
 
         QList<int> avances;
         const QString destino = salida.filePath("resultados.xlsx");
-        const InformeRecopilacion r = recopilarResultados(destino, {estacion1.path(), estacion2.path()},
-                                                          [&](int hechos, int) { avances << hechos; });
+        const InformeRecopilacion r = recopilarResultados(destino,
+            { estacion1.path(), estacion2.path() }, [&](int hechos, int) { avances << hechos; });
         QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
         QCOMPARE(r.libros, 4);
         QCOMPARE(r.filas, 4);
@@ -210,13 +243,16 @@ private slots:
         QVERIFY(!LibroXlsx(disco).leerReporte(destino, &hoja).ok()); // its sheet is "Resultados"
         QFile csv(r.salidaCsv);
         QVERIFY(csv.open(QIODevice::ReadOnly));
-        const QStringList lineas = QString::fromUtf8(csv.readAll()).split("\r\n", Qt::SkipEmptyParts);
+        const QStringList lineas
+            = QString::fromUtf8(csv.readAll()).split("\r\n", Qt::SkipEmptyParts);
         QCOMPARE(lineas.size(), 5);
         QVERIFY(lineas[0].startsWith("Código de Empresa,Nombre del Establecimiento,Sexo"));
         QVERIFY(lineas[0].endsWith(",P22,Archivo"));
         const QString nombre = "\"ESCUELA PRUEBA 1, \"\"ANEXO\"\"\"";
-        QCOMPARE(lineas[1], "EE1111111," + nombre + ",2,0101,,,M,1A,Matematica,3,A,A,,A,A,,A,A,,A,A,,A,A,,A,A,,A,A,,A,"
-                                "Apl Examen - EE1111111_M_1A_2_0101.xlsx");
+        QCOMPARE(lineas[1],
+            "EE1111111," + nombre
+                + ",2,0101,,,M,1A,Matematica,3,A,A,,A,A,,A,A,,A,A,,A,A,,A,A,,A,A,,A,"
+                  "Apl Examen - EE1111111_M_1A_2_0101.xlsx");
         QVERIFY(lineas[2].contains(",Lengua,4,D,D,D,"));
         QVERIFY(lineas[3].endsWith("_0202.xlsx") && lineas[3].contains(",Lengua,"));
         QVERIFY(lineas[4].endsWith("_0404.xlsx") && lineas[4].contains(",Matematica,"));
@@ -232,7 +268,8 @@ private slots:
         QTest::addColumn<QString>("motivo");
         QTest::newRow("the same folder twice") << "misma carpeta" << 2 << "copia repetida de ";
         QTest::newRow("a copy in another folder") << "igual" << 2 << "copia repetida de ";
-        QTest::newRow("a copy with an answer changed") << "distinta" << 3 << "respuestas distintas para el mismo alumno en ";
+        QTest::newRow("a copy with an answer changed")
+            << "distinta" << 3 << "respuestas distintas para el mismo alumno en ";
         QTest::newRow("a note beside the report") << "nota" << 2 << "";
     }
     void cadaAlumnoUnaVez()
@@ -244,14 +281,19 @@ private slots:
         const QString libro = libroDeAlumno(estacion.path(), "0101", true, true);
         const QString copiado = QDir(otra.path()).filePath(QFileInfo(libro).fileName());
         QVERIFY(QFile::copy(libro, copiado));
-        QStringList carpetas {estacion.path(), copia == "misma carpeta" ? estacion.path() : otra.path()};
+        QStringList carpetas { estacion.path(),
+            copia == "misma carpeta" ? estacion.path() : otra.path() };
         if (copia == "distinta" || copia == "nota") {
-            const SalidaPython editado = ejecutarPython(copia == "nota" ? QStringLiteral("wb = openpyxl.load_workbook(sys.argv[1]); wb['Reporte']['A4'] = 'revisado'; wb['Reporte']['AH1'] = 'ok'; wb.save(sys.argv[1])")
-                                                                        : QStringLiteral("wb = openpyxl.load_workbook(sys.argv[1]); wb['Reporte']['K1'] = 'D'; wb.save(sys.argv[1])"),
-                                                        {copiado});
+            const SalidaPython editado = ejecutarPython(copia == "nota"
+                    ? QStringLiteral(
+                        "wb = openpyxl.load_workbook(sys.argv[1]); wb['Reporte']['A4'] = "
+                        "'revisado'; wb['Reporte']['AH1'] = 'ok'; wb.save(sys.argv[1])")
+                    : QStringLiteral("wb = openpyxl.load_workbook(sys.argv[1]); "
+                                     "wb['Reporte']['K1'] = 'D'; wb.save(sys.argv[1])"),
+                { copiado });
             QVERIFY2(editado.ok, qPrintable(editado.error));
             if (copia == "nota")
-                carpetas = {otra.path()};
+                carpetas = { otra.path() };
         }
         const InformeRecopilacion r = recopilarResultados(salida.filePath("r.xlsx"), carpetas);
         QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
@@ -261,8 +303,9 @@ private slots:
             return;
         }
         QVERIFY(!r.omitidos.isEmpty());
-        QVERIFY2(r.omitidos.first().contains(motivo + libro) || r.omitidos.first().contains(motivo + copiado),
-                 qPrintable(r.omitidos.first()));
+        QVERIFY2(r.omitidos.first().contains(motivo + libro)
+                || r.omitidos.first().contains(motivo + copiado),
+            qPrintable(r.omitidos.first()));
     }
 
     // Text that a spreadsheet would run as a formula reaches the CSV as text, with a leading
@@ -276,14 +319,18 @@ private slots:
             s.Seccion = QStringLiteral("=HYPERLINK(\"x\")");
             s.Turno = QStringLiteral("@M");
         });
-        const InformeRecopilacion r = recopilarResultados(salida.filePath("r.xlsx"), {estacion.path()});
+        const InformeRecopilacion r
+            = recopilarResultados(salida.filePath("r.xlsx"), { estacion.path() });
         QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
         QFile csv(r.salidaCsv);
         QVERIFY(csv.open(QIODevice::ReadOnly));
-        const QStringList lineas = QString::fromUtf8(csv.readAll()).split("\r\n", Qt::SkipEmptyParts);
+        const QStringList lineas
+            = QString::fromUtf8(csv.readAll()).split("\r\n", Qt::SkipEmptyParts);
         QCOMPARE(lineas.size(), 2);
-        QVERIFY2(lineas[1].startsWith("EE1111111,'+SUMA(A1),2,'-0101,,,'@M,\"'=HYPERLINK(\"\"x\"\")\",Matematica,3,A,"),
-                 qPrintable(lineas[1]));
+        QVERIFY2(
+            lineas[1].startsWith(
+                "EE1111111,'+SUMA(A1),2,'-0101,,,'@M,\"'=HYPERLINK(\"\"x\"\")\",Matematica,3,A,"),
+            qPrintable(lineas[1]));
     }
 
     // Workbooks crafted to break the collector are skipped and named; the others are gathered.
@@ -291,11 +338,12 @@ private slots:
     {
         QTest::addColumn<QByteArray>("hoja");
         QTest::addColumn<QString>("motivo");
-        QTest::newRow("100000 nested elements")
-            << "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is>" + QByteArray("<r>").repeated(100000) + QByteArray("</r>").repeated(100000) + "</is></c></row>"
-            << textoErrorXlsx(ErrorXlsx::AnidamientoExcesivo);
+        QTest::newRow("100000 nested elements") << "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is>"
+                + QByteArray("<r>").repeated(100000) + QByteArray("</r>").repeated(100000)
+                + "</is></c></row>" << textoErrorXlsx(ErrorXlsx::AnidamientoExcesivo);
         QTest::newRow("a cell over 32767 characters")
-            << "<row r=\"1\"><c r=\"B1\" t=\"inlineStr\"><is><t>" + QByteArray(40000, 'x') + "</t></is></c><c r=\"I1\" t=\"inlineStr\"><is><t>Matematica</t></is></c></row>"
+            << "<row r=\"1\"><c r=\"B1\" t=\"inlineStr\"><is><t>" + QByteArray(40000, 'x')
+                + "</t></is></c><c r=\"I1\" t=\"inlineStr\"><is><t>Matematica</t></is></c></row>"
             << textoErrorXlsx(ErrorXlsx::TextoDemasiadoLargo);
     }
     void librosHostilesSeOmiten()
@@ -311,21 +359,29 @@ private slots:
         QByteArray bytes;
         QVERIFY(leerArchivoLibro(hostil, &bytes).ok());
         QString parteHoja, parteCadenas;
-        QVERIFY(PaqueteXlsx(bytes).buscarHoja(kNombreHojaReporte(), &parteHoja, &parteCadenas) == ErrorXlsx::Ninguno);
+        QVERIFY(PaqueteXlsx(bytes).buscarHoja(kNombreHojaReporte(), &parteHoja, &parteCadenas)
+            == ErrorXlsx::Ninguno);
         int err = 0;
         zip_t *z = zip_open(QFile::encodeName(hostil).constData(), 0, &err);
         QVERIFY(z);
-        const QByteArray contenido = "<?xml version=\"1.0\"?><worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>" + hoja + "</sheetData></worksheet>";
-        zip_file_add(z, parteHoja.toUtf8().constData(), zip_source_buffer(z, contenido.constData(), zip_uint64_t(contenido.size()), 0), ZIP_FL_OVERWRITE);
+        const QByteArray contenido
+            = "<?xml version=\"1.0\"?><worksheet "
+              "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>"
+            + hoja + "</sheetData></worksheet>";
+        zip_file_add(z, parteHoja.toUtf8().constData(),
+            zip_source_buffer(z, contenido.constData(), zip_uint64_t(contenido.size()), 0),
+            ZIP_FL_OVERWRITE);
         QCOMPARE(zip_close(z), 0);
         QVERIFY(QFileInfo(hostil).size() < 1024 * 1024);
 
-        const InformeRecopilacion r = recopilarResultados(salida.filePath("r.xlsx"), {estacion.path()});
+        const InformeRecopilacion r
+            = recopilarResultados(salida.filePath("r.xlsx"), { estacion.path() });
         QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
         QCOMPARE(r.libros, 2);
         QCOMPARE(r.filas, 3);
         QCOMPARE(r.omitidos.size(), 1);
-        QVERIFY2(r.omitidos.first().startsWith(hostil + ": " + motivo), qPrintable(r.omitidos.first()));
+        QVERIFY2(
+            r.omitidos.first().startsWith(hostil + ": " + motivo), qPrintable(r.omitidos.first()));
     }
 
     // The merged workbook never takes the place of a student's workbook.
@@ -341,10 +397,12 @@ private slots:
         QTemporaryDir estacion;
         const QString fuente = libroDeAlumno(estacion.path(), "0101", true, true);
         const QByteArray antes = huella(fuente);
-        const InformeRecopilacion r = recopilarResultados(estacion.filePath(nombre), {estacion.path()});
+        const InformeRecopilacion r
+            = recopilarResultados(estacion.filePath(nombre), { estacion.path() });
         QVERIFY(r.error.contains("se llama como el libro de un alumno"));
         QCOMPARE(huella(fuente), antes);
-        QCOMPARE(QDir(estacion.path()).entryList(QDir::Files | QDir::Hidden), QStringList({QFileInfo(fuente).fileName()}));
+        QCOMPARE(QDir(estacion.path()).entryList(QDir::Files | QDir::Hidden),
+            QStringList({ QFileInfo(fuente).fileName() }));
     }
 
     // Redirected to a file, the collector writes no running count, only its summary; a
@@ -357,22 +415,27 @@ private slots:
             libroDeAlumno(estacion.path(), QString::number(1000 + i), true, i % 2 == 0);
         crearArchivo(QDir(estacion.path()).filePath("Apl Examen - dañado.xlsx"), "no es un libro");
         QProcess herramienta;
-        herramienta.start(QStringLiteral(RECOPILAR_RESULTADOS), {salida.filePath("r.xlsx"), estacion.path()});
+        herramienta.start(
+            QStringLiteral(RECOPILAR_RESULTADOS), { salida.filePath("r.xlsx"), estacion.path() });
         QVERIFY(herramienta.waitForFinished(60000));
         QCOMPARE(herramienta.exitCode(), 3);
         const QByteArray errores = herramienta.readAllStandardError();
-        QVERIFY2(!errores.contains("Leyendo libros") && !errores.contains('\r'), errores.constData());
-        const QStringList lineas = QString::fromUtf8(herramienta.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(
+            !errores.contains("Leyendo libros") && !errores.contains('\r'), errores.constData());
+        const QStringList lineas = QString::fromUtf8(herramienta.readAllStandardOutput())
+                                       .split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lineas.size(), 2);
         QVERIFY(lineas[0].startsWith(QStringLiteral("omitido: ")));
-        QVERIFY2(lineas[1].startsWith(QStringLiteral("24 libro(s), 36 fila(s) en ")), qPrintable(lineas[1]));
+        QVERIFY2(lineas[1].startsWith(QStringLiteral("24 libro(s), 36 fila(s) en ")),
+            qPrintable(lineas[1]));
     }
 
     void salidaImposible()
     {
         QTemporaryDir estacion;
         libroDeAlumno(estacion.path(), "1", true, false);
-        const InformeRecopilacion r = recopilarResultados(estacion.filePath("no/hay/r.xlsx"), {estacion.path()});
+        const InformeRecopilacion r
+            = recopilarResultados(estacion.filePath("no/hay/r.xlsx"), { estacion.path() });
         QVERIFY(!r.error.isEmpty());
     }
 

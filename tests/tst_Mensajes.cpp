@@ -44,8 +44,9 @@ private slots:
                     if (b->text() == boton)
                         b->click();
         });
-        QTEST(mensajes.mostrar(QStringLiteral("¿Seguro?"), estilo, {}, QStringLiteral("DEMO.HLP"), 1000),
-              "respuesta");
+        QTEST(mensajes.mostrar(
+                  QStringLiteral("¿Seguro?"), estilo, {}, QStringLiteral("DEMO.HLP"), 1000),
+            "respuesta");
         QCOMPARE(titulo, QStringLiteral("ORBELA"));
         QCOMPARE(botones, estilo == 276 ? 2 : 1);
         QCOMPARE(icono, estilo == 276 ? QMessageBox::Critical : QMessageBox::NoIcon);
@@ -57,7 +58,8 @@ private slots:
         const QString texto = QStringLiteral(
             "- PARA RESPONDER DESDE LA ACTIVIDAD 1 A LA 11, LEÉ EL PRIMER TEXTO.\r\n"
             "- PARA RESPONDER DESDE LA ACTIVIDAD 12 A LA 22, LEÉ EL SEGUNDO TEXTO.\r\n"
-            "- PARA VISUALIZAR LOS TEXTOS, OPRIMIR EL BOTÓN CELESTE EN EL MARGEN SUPERIOR DERECHO DE LA "
+            "- PARA VISUALIZAR LOS TEXTOS, OPRIMIR EL BOTÓN CELESTE EN EL MARGEN SUPERIOR DERECHO "
+            "DE LA "
             "SIGUIENTE PANTALLA.");
         MensajesQt qt;
         IMensajes &mensajes = qt;
@@ -73,12 +75,14 @@ private slots:
                 anchoMasLargo = qMax(anchoMasLargo, medidas.horizontalAdvance(l));
             renglones = etiqueta->wordWrap() ? -1 : int(lineas.size());
             ancho = etiqueta->width();
-            cabe = caja->rect().contains(etiqueta->geometry()) && etiqueta->height() < 4 * medidas.lineSpacing();
+            cabe = caja->rect().contains(etiqueta->geometry())
+                && etiqueta->height() < 4 * medidas.lineSpacing();
             QTest::keyClick(caja, Qt::Key_Return);
         });
         mensajes.mostrar(texto, 0);
         QCOMPARE(renglones, 3);
-        QVERIFY2(ancho >= anchoMasLargo, qPrintable(QStringLiteral("%1 < %2").arg(ancho).arg(anchoMasLargo)));
+        QVERIFY2(ancho >= anchoMasLargo,
+            qPrintable(QStringLiteral("%1 < %2").arg(ancho).arg(anchoMasLargo)));
         QVERIFY(cabe);
     }
 
@@ -86,7 +90,10 @@ private slots:
     // screen; a line that fits is never broken (the instructions above).
     void lineaMasAnchaQueLaPantalla()
     {
-        const QString larga = QStringLiteral("ATENCIÓN: las respuestas NO se guardaron porque el disco no responde ").repeated(4).trimmed();
+        const QString larga = QStringLiteral(
+            "ATENCIÓN: las respuestas NO se guardaron porque el disco no responde ")
+                                  .repeated(4)
+                                  .trimmed();
         MensajesQt qt;
         IMensajes &mensajes = qt;
         QStringList lineas;
@@ -107,7 +114,10 @@ private slots:
         QCOMPARE(lineas.last(), QStringLiteral("Avise al supervisor."));
         QCOMPARE(lineas.mid(0, lineas.size() - 1).join(' '), larga);
         QVERIFY2(masAncha < pantalla.width() && caja.width() <= pantalla.width(),
-                 qPrintable(QStringLiteral("%1, %2 de %3").arg(masAncha).arg(caja.width()).arg(pantalla.width())));
+            qPrintable(QStringLiteral("%1, %2 de %3")
+                           .arg(masAncha)
+                           .arg(caja.width())
+                           .arg(pantalla.width())));
     }
 
     // A cause that names a file is shown as written, never as markup.

@@ -43,7 +43,7 @@ private slots:
         QFETCH(int, mat);
         QFETCH(int, leng);
         RelojFalso reloj;
-        reloj.lecturas = {segundos};
+        reloj.lecturas = { segundos };
         QCOMPARE(Modelo_Matematica(dni, reloj), mat);
         QCOMPARE(Modelo_Lengua(dni, reloj), leng);
     }
@@ -52,7 +52,7 @@ private slots:
     {
         // A single digit serves both subjects; the second draw sees the next second.
         RelojFalso reloj;
-        reloj.lecturas = {59, 0};
+        reloj.lecturas = { 59, 0 };
         QCOMPARE(Modelo_Matematica(QStringLiteral("7"), reloj), 1 + (66 % 6));
         QCOMPARE(Modelo_Lengua(QStringLiteral("7"), reloj), 1 + (7 % 6));
         QCOMPARE(reloj.leidas, 2);

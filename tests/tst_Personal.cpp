@@ -2,8 +2,8 @@
 // fields and buttons, and what each page leaves on the disk.
 #include "Apoyo.h"
 #include "Claves.h"
-#include "ContenidoDemo.h"
 #include "Contenido.h"
+#include "ContenidoDemo.h"
 #include "LectorXlsx.h"
 #include "LibrosDemo.h"
 #include "PaqueteXlsx.h"
@@ -29,7 +29,8 @@ namespace {
 int archivosBajo(const QString &carpeta)
 {
     int n = 0;
-    for (QDirIterator it(carpeta, QDir::Files, QDirIterator::Subdirectories); it.hasNext(); it.next())
+    for (QDirIterator it(carpeta, QDir::Files, QDirIterator::Subdirectories); it.hasNext();
+         it.next())
         ++n;
     return n;
 }
@@ -53,7 +54,8 @@ void responderCaja(char letra, QString *texto)
         if (!caja)
             return;
         QApplication::setActiveWindow(caja);
-        *texto = caja->text() + QStringLiteral(" [") + caja->defaultButton()->text() + QLatin1Char(']');
+        *texto = caja->text() + QStringLiteral(" [") + caja->defaultButton()->text()
+            + QLatin1Char(']');
         QTest::keyClick(caja, Qt::Key(Qt::Key_A + (letra - 'a')), Qt::AltModifier);
         reloj->stop();
         reloj->deleteLater();
@@ -79,10 +81,13 @@ std::map<QString, CeldasHoja> hojas(const QString &ruta)
 {
     std::map<QString, CeldasHoja> r;
     const PaqueteXlsx paquete = PaqueteXlsx::deArchivo(ruta);
-    for (const char *nombre : {"Resultados", "Puntajes", "Items", "Modelos", "Establecimientos", "Equiparación"}) {
+    for (const char *nombre :
+        { "Resultados", "Puntajes", "Items", "Modelos", "Establecimientos", "Equiparación" }) {
         CeldasHoja &celdas = r[QString::fromUtf8(nombre)];
-        (void)recorrerHoja(paquete, QString::fromUtf8(nombre),
-                           [&celdas](int fila, int columna, const Celda &c) { celdas.emplace(std::pair(fila, columna), c); });
+        (void)recorrerHoja(
+            paquete, QString::fromUtf8(nombre), [&celdas](int fila, int columna, const Celda &c) {
+                celdas.emplace(std::pair(fila, columna), c);
+            });
     }
     return r;
 }
@@ -94,8 +99,11 @@ struct Ventana {
         QApplication::setActiveWindow(&v);
         QVERIFY(QTest::qWaitForWindowActive(&v));
     }
-    template <typename T> T *hijo(const char *nombre) { return v.findChild<T *>(QLatin1String(nombre)); }
-    VentanaPersonal v {QCoreApplication::applicationDirPath()};
+    template <typename T> T *hijo(const char *nombre)
+    {
+        return v.findChild<T *>(QLatin1String(nombre));
+    }
+    VentanaPersonal v { QCoreApplication::applicationDirPath() };
 };
 
 } // namespace
@@ -111,11 +119,15 @@ private slots:
         QVERIFY(generarContenido(maestra.path()).error.isEmpty());
         QVERIFY(generarContenido(estacion.path()).error.isEmpty());
         for (int m = 1; m <= kModelos; ++m)
-            for (const QString &f : QDir(carpetaModelo(estacion.path(), Asignatura::Matematica, m)).entryList(QDir::Files))
-                QVERIFY(QFile::remove(QDir(carpetaModelo(estacion.path(), Asignatura::Matematica, m)).filePath(f)));
-        const QString libro = QDir(estacion.path()).filePath("Apl Examen - EE0310002_T_3A_2_0987.xlsx");
+            for (const QString &f : QDir(carpetaModelo(estacion.path(), Asignatura::Matematica, m))
+                                        .entryList(QDir::Files))
+                QVERIFY(QFile::remove(
+                    QDir(carpetaModelo(estacion.path(), Asignatura::Matematica, m)).filePath(f)));
+        const QString libro
+            = QDir(estacion.path()).filePath("Apl Examen - EE0310002_T_3A_2_0987.xlsx");
         crearArchivo(libro, "el libro de un alumno");
-        const QString registro = QDir(estacion.path()).filePath(".Apl Examen - EE0310002_T_3A_2_0987.recuperacion");
+        const QString registro
+            = QDir(estacion.path()).filePath(".Apl Examen - EE0310002_T_3A_2_0987.recuperacion");
         crearArchivo(registro, "{}");
         const QByteArray antes = huella(libro);
         const QByteArray antesRegistro = huella(registro);
@@ -130,7 +142,8 @@ private slots:
         responderCaja('s', &pregunta);
         alt(&w.v, 'c');
         QVERIFY(esperar(w.v));
-        QVERIFY2(pregunta.contains("1 libro de alumnos") && pregunta.endsWith("[&No]"), qPrintable(pregunta));
+        QVERIFY2(pregunta.contains("1 libro de alumnos") && pregunta.endsWith("[&No]"),
+            qPrintable(pregunta));
         QVERIFY(esperar(w.v));
         const QString resultado = w.hijo<QPlainTextEdit>("ResultadoPreparar")->toPlainText();
         QVERIFY2(resultado.contains("264 de 264 imágenes"), qPrintable(resultado));
@@ -170,13 +183,14 @@ private slots:
         QVERIFY(d.mkpath("ventana") && d.mkpath("linea"));
         QProcess linea;
         linea.start(QStringLiteral(RECOPILAR_RESULTADOS),
-                    {d.filePath("linea/r.xlsx"), d.filePath("e1"), d.filePath("e2"), "--claves", d.filePath("claves.xlsx")});
+            { d.filePath("linea/r.xlsx"), d.filePath("e1"), d.filePath("e2"), "--claves",
+                d.filePath("claves.xlsx") });
         QVERIFY(linea.waitForFinished(60000));
 
         Ventana w;
         alt(&w.v, 'o');
         alt(&w.v, 'e');
-        for (const char *e : {"e1", "e2"}) {
+        for (const char *e : { "e1", "e2" }) {
             QTest::keyClicks(QApplication::focusWidget(), d.filePath(e));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         }
@@ -192,7 +206,11 @@ private slots:
         QCOMPARE(huella(d.filePath("ventana/r.csv")), huella(d.filePath("linea/r.csv")));
         QVERIFY(QFileInfo::exists(d.filePath("ventana/r.pdf")));
         alt(&w.v, 'i');
-        QVERIFY(QTest::qWaitFor([&] { return w.v.visor().estado(d.filePath("ventana/r.pdf")) == VisorPdf::Estado::Abierto; }, 20000));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return w.v.visor().estado(d.filePath("ventana/r.pdf")) == VisorPdf::Estado::Abierto;
+            },
+            20000));
     }
 
     // Cancelled, the gathering places nothing and leaves nothing staged; an output the disk
@@ -208,7 +226,8 @@ private slots:
         QFETCH(bool, cancelar);
         QTemporaryDir datos;
         const QDir d(datos.path());
-        QVERIFY(generarLibrosDemo(d.filePath("e1"), clavesDemo(), cancelar ? 3000 : 10, 1).error.isEmpty());
+        QVERIFY(generarLibrosDemo(d.filePath("e1"), clavesDemo(), cancelar ? 3000 : 10, 1)
+                    .error.isEmpty());
         QVERIFY(d.mkpath("salida"));
         if (!cancelar)
             crearArchivo(d.filePath("salida/carpeta"), "un archivo");
@@ -226,10 +245,12 @@ private slots:
             alt(&w.v, 'n');
         QVERIFY(esperar(w.v));
         const QString resumen = w.hijo<QLabel>("ResumenRecopilar")->text();
-        QVERIFY2(resumen.startsWith(cancelar ? "Recopilación cancelada" : "No se pudo guardar la recopilación"), qPrintable(resumen));
+        QVERIFY2(resumen.startsWith(
+                     cancelar ? "Recopilación cancelada" : "No se pudo guardar la recopilación"),
+            qPrintable(resumen));
         QVERIFY(resumen.contains("Detalle técnico: "));
         QCOMPARE(QDir(d.filePath("salida")).entryList(QDir::Files | QDir::Hidden),
-                 cancelar ? QStringList() : QStringList({"carpeta"}));
+            cancelar ? QStringList() : QStringList({ "carpeta" }));
     }
 };
 

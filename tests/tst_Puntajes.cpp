@@ -209,7 +209,9 @@ print('\n'.join(diferencias[:20]) if diferencias else 'ok %d %d' % (comparados, 
 
 QStringList hojasDe(const QString &ruta)
 {
-    const SalidaPython r = ejecutarPython(QStringLiteral("print('|'.join(openpyxl.load_workbook(sys.argv[1]).sheetnames))"), {ruta});
+    const SalidaPython r = ejecutarPython(
+        QStringLiteral("print('|'.join(openpyxl.load_workbook(sys.argv[1]).sheetnames))"),
+        { ruta });
     return r.salida.trimmed().split(QLatin1Char('|'));
 }
 
@@ -236,17 +238,21 @@ private slots:
         const LecturaClaves claves = leerClaves(m_claves);
         QVERIFY(claves.ok());
         const QString salida = m_dir.filePath(QStringLiteral("resultados.xlsx"));
-        const InformeRecopilacion r = recopilarResultados(salida, {m_libros}, {}, &claves.claves);
+        const InformeRecopilacion r = recopilarResultados(salida, { m_libros }, {}, &claves.claves);
         QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
         QCOMPARE(r.libros, 160);
         QCOMPARE(r.puntuadas, r.filas);
         QVERIFY(r.omitidos.isEmpty());
-        QCOMPARE(hojasDe(salida), QStringList({"Resultados", "Puntajes", "Items", "Modelos", "Establecimientos", "Equiparación"}));
-        const SalidaPython py = ejecutarPython(QString::fromUtf8(kCalculoAparte), {m_libros, m_claves, salida});
+        QCOMPARE(hojasDe(salida),
+            QStringList({ "Resultados", "Puntajes", "Items", "Modelos", "Establecimientos",
+                "Equiparación" }));
+        const SalidaPython py
+            = ejecutarPython(QString::fromUtf8(kCalculoAparte), { m_libros, m_claves, salida });
         QVERIFY2(py.ok, qPrintable(py.error));
         QVERIFY2(py.salida.startsWith(QStringLiteral("ok ")), qPrintable(py.salida));
         qInfo("%s valores comparados", qPrintable(py.salida.mid(3).trimmed().section(' ', 0, 0)));
-        // Every model of both subjects has students: 12 × (22 items × 27 columns + 7 + 27) at least.
+        // Every model of both subjects has students: 12 × (22 items × 27 columns + 7 + 27) at
+        // least.
         QVERIFY(py.salida.mid(3).trimmed().section(' ', 0, 0).toInt() > 12 * (22 * 27 + 7 + 27));
     }
 
@@ -256,7 +262,7 @@ private slots:
     {
         const LecturaClaves claves = leerClaves(m_claves);
         const QString salida = m_dir.filePath(QStringLiteral("informe.xlsx"));
-        const InformeRecopilacion r = recopilarResultados(salida, {m_libros}, {}, &claves.claves);
+        const InformeRecopilacion r = recopilarResultados(salida, { m_libros }, {}, &claves.claves);
         QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
         QCOMPARE(r.salidaPdf, m_dir.filePath(QStringLiteral("informe.pdf")));
         QPdfDocument pdf;
@@ -265,25 +271,31 @@ private slots:
         QVERIFY2(pdf.pageCount() >= 14, qPrintable(QString::number(pdf.pageCount())));
         int paginasConMarcadas = 0;
         for (int p = 0; p < pdf.pageCount(); ++p) {
-            const QImage pagina = pdf.render(p, QSize(595, 842)).convertToFormat(QImage::Format_RGB32);
+            const QImage pagina
+                = pdf.render(p, QSize(595, 842)).convertToFormat(QImage::Format_RGB32);
             int dibujados = 0;
             int marcados = 0;
             for (int y = 0; y < pagina.height(); ++y) {
                 for (int x = 0; x < pagina.width(); ++x) {
                     const QRgb c = pagina.pixel(x, y);
                     dibujados += c != qRgb(255, 255, 255);
-                    marcados += qAbs(qRed(c) - colorMarcada().red()) < 8 && qAbs(qGreen(c) - colorMarcada().green()) < 8
+                    marcados += qAbs(qRed(c) - colorMarcada().red()) < 8
+                        && qAbs(qGreen(c) - colorMarcada().green()) < 8
                         && qAbs(qBlue(c) - colorMarcada().blue()) < 8;
                 }
             }
-            QVERIFY2(dibujados > 2000, qPrintable(QStringLiteral("página %1 en blanco").arg(p + 1)));
+            QVERIFY2(
+                dibujados > 2000, qPrintable(QStringLiteral("página %1 en blanco").arg(p + 1)));
             paginasConMarcadas += marcados > 20;
-            QVERIFY(pdf.getAllText(p).text().contains(QStringLiteral("Página %1 de %2").arg(p + 1).arg(pdf.pageCount())));
+            QVERIFY(pdf.getAllText(p).text().contains(
+                QStringLiteral("Página %1 de %2").arg(p + 1).arg(pdf.pageCount())));
         }
         // Questions 7 (luck) and 13 (the best prefer another option) are flagged in every model.
         QVERIFY2(paginasConMarcadas >= 12, qPrintable(QString::number(paginasConMarcadas)));
         const QString primera = pdf.getAllText(0).text() + pdf.getAllText(1).text();
-        QVERIFY2(primera.contains(QStringLiteral("Matemática")) && primera.contains(QStringLiteral("Desvío")), qPrintable(primera));
+        QVERIFY2(primera.contains(QStringLiteral("Matemática"))
+                && primera.contains(QStringLiteral("Desvío")),
+            qPrintable(primera));
     }
 
     // No output takes the place of an input: the key, under any spelling of its path, or a file
@@ -292,10 +304,14 @@ private slots:
     {
         QTest::addColumn<QString>("salida"); // relative to the folder of the key and the station
         QTest::addColumn<QString>("motivo");
-        QTest::newRow("the key") << "claves.xlsx" << "es el libro de claves";
-        QTest::newRow("the key, another spelling") << "estacion/../claves.xlsx" << "es el libro de claves";
-        QTest::newRow("the station's formula table") << "estacion/Imagenes/Tabla de formulas.xlsx" << "queda dentro de la carpeta que se lee";
-        QTest::newRow("beside the workbooks read") << "estacion/r.xlsx" << "queda dentro de la carpeta que se lee";
+        QTest::newRow("the key") << "claves.xlsx"
+                                 << "es el libro de claves";
+        QTest::newRow("the key, another spelling") << "estacion/../claves.xlsx"
+                                                   << "es el libro de claves";
+        QTest::newRow("the station's formula table") << "estacion/Imagenes/Tabla de formulas.xlsx"
+                                                     << "queda dentro de la carpeta que se lee";
+        QTest::newRow("beside the workbooks read") << "estacion/r.xlsx"
+                                                   << "queda dentro de la carpeta que se lee";
     }
     void salidaQueEsUnaEntrada()
     {
@@ -311,11 +327,13 @@ private slots:
         const QByteArray antesClaves = huella(claves);
         const QByteArray antesTabla = huella(tabla);
         const LecturaClaves leidas = leerClaves(claves);
-        const InformeRecopilacion r = recopilarResultados(dir.filePath(salida), {dir.filePath("estacion")}, {}, &leidas.claves, claves);
+        const InformeRecopilacion r = recopilarResultados(
+            dir.filePath(salida), { dir.filePath("estacion") }, {}, &leidas.claves, claves);
         QVERIFY2(r.error.contains(motivo), qPrintable(r.error));
         QCOMPARE(huella(claves), antesClaves);
         QCOMPARE(huella(tabla), antesTabla);
-        QCOMPARE(QDir(dir.filePath("estacion/Imagenes")).entryList(QDir::Files | QDir::Hidden), QStringList({"Tabla de formulas.pdf"}));
+        QCOMPARE(QDir(dir.filePath("estacion/Imagenes")).entryList(QDir::Files | QDir::Hidden),
+            QStringList({ "Tabla de formulas.pdf" }));
     }
 
     // The outputs are one set: when any of them cannot be written, the run says so and the
@@ -332,14 +350,19 @@ private slots:
         QTemporaryDir carpeta;
         const QDir dir(carpeta.path());
         const LecturaClaves claves = leerClaves(m_claves);
-        QVERIFY(recopilarResultados(dir.filePath(QStringLiteral("r.xlsx")), {m_libros}, {}, &claves.claves).error.isEmpty());
+        QVERIFY(recopilarResultados(
+            dir.filePath(QStringLiteral("r.xlsx")), { m_libros }, {}, &claves.claves)
+                    .error.isEmpty());
         QVERIFY(QFile::remove(dir.filePath(estorbo)));
         QVERIFY(dir.mkdir(estorbo));
         QMap<QString, QByteArray> antes;
         for (const QString &nombre : dir.entryList(QDir::Files | QDir::Hidden))
             antes[nombre] = huella(dir.filePath(nombre));
-        const InformeRecopilacion r = recopilarResultados(dir.filePath(QStringLiteral("r.xlsx")), {m_libros}, {}, &claves.claves);
-        QVERIFY2(r.error.startsWith(QStringLiteral("no se puede escribir ") + dir.filePath(estorbo)), qPrintable(r.error));
+        const InformeRecopilacion r = recopilarResultados(
+            dir.filePath(QStringLiteral("r.xlsx")), { m_libros }, {}, &claves.claves);
+        QVERIFY2(
+            r.error.startsWith(QStringLiteral("no se puede escribir ") + dir.filePath(estorbo)),
+            qPrintable(r.error));
         QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden), antes.keys());
         for (auto it = antes.begin(); it != antes.end(); ++it)
             QCOMPARE(huella(dir.filePath(it.key())), it.value());
@@ -349,12 +372,12 @@ private slots:
     void sinClavesComoSiempre()
     {
         const QString salida = m_dir.filePath(QStringLiteral("sin-claves.xlsx"));
-        const InformeRecopilacion r = recopilarResultados(salida, {m_libros});
+        const InformeRecopilacion r = recopilarResultados(salida, { m_libros });
         QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
         QCOMPARE(r.puntuadas, 0);
         QVERIFY(r.salidaPdf.isEmpty());
         QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("sin-claves.pdf"))));
-        QCOMPARE(hojasDe(salida), QStringList({"Resultados"}));
+        QCOMPARE(hojasDe(salida), QStringList({ "Resultados" }));
     }
 
     // A row whose model the key cannot know is gathered, not scored, and said so.
@@ -362,19 +385,24 @@ private slots:
     {
         QTemporaryDir carpeta;
         CeldasHoja celdas;
-        celdas[{1, columnas::kCodEmpresa}] = Celda::deTexto(QStringLiteral("EE0000001"));
-        celdas[{1, columnas::kMateria}] = Celda::deTexto(QStringLiteral("Matematica"));
-        celdas[{1, columnas::kModelo}] = Celda::deNumero(9);
-        const QString libro = QDir(carpeta.path()).filePath(QStringLiteral("Apl Examen - EE0000001_M_1A_1_1.xlsx"));
+        celdas[{ 1, columnas::kCodEmpresa }] = Celda::deTexto(QStringLiteral("EE0000001"));
+        celdas[{ 1, columnas::kMateria }] = Celda::deTexto(QStringLiteral("Matematica"));
+        celdas[{ 1, columnas::kModelo }] = Celda::deNumero(9);
+        const QString libro
+            = QDir(carpeta.path()).filePath(QStringLiteral("Apl Examen - EE0000001_M_1A_1_1.xlsx"));
         escribirLibroDePrueba(libro, celdas);
         const LecturaClaves claves = leerClaves(m_claves);
         QTemporaryDir salida;
-        const InformeRecopilacion r =
-            recopilarResultados(QDir(salida.path()).filePath(QStringLiteral("r.xlsx")), {carpeta.path()}, {}, &claves.claves);
+        const InformeRecopilacion r
+            = recopilarResultados(QDir(salida.path()).filePath(QStringLiteral("r.xlsx")),
+                { carpeta.path() }, {}, &claves.claves);
         QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
         QCOMPARE(r.filas, 1);
         QCOMPARE(r.puntuadas, 0);
-        QCOMPARE(r.omitidos, QStringList {libro + ": la fila de Matematica tiene un modelo que no está en las claves; no se puntúa"});
+        QCOMPARE(r.omitidos,
+            QStringList { libro
+                + ": la fila de Matematica tiene un modelo que no está en las claves; no se "
+                  "puntúa" });
     }
 
     // The command line refuses a key with errors, names them, and writes nothing.
@@ -388,12 +416,14 @@ private slots:
         QVERIFY(escribirClaves(ruta, incompletas, &error));
         QProcess p;
         const QString salida = QDir(carpeta.path()).filePath(QStringLiteral("r.xlsx"));
-        p.start(QStringLiteral(RECOPILAR_RESULTADOS), {salida, m_libros, QStringLiteral("--claves"), ruta});
+        p.start(QStringLiteral(RECOPILAR_RESULTADOS),
+            { salida, m_libros, QStringLiteral("--claves"), ruta });
         QVERIFY(p.waitForFinished(60000));
         QCOMPARE(p.exitCode(), 1);
-        const QStringList lineas = QString::fromUtf8(p.readAllStandardError()).split(QLatin1Char('\n'));
+        const QStringList lineas
+            = QString::fromUtf8(p.readAllStandardError()).split(QLatin1Char('\n'));
         QCOMPARE(lineas.filter(QRegularExpression(QStringLiteral("^claves: "))),
-                 QStringList {QStringLiteral("claves: G9: \"X\" no es una letra de A a D")});
+            QStringList { QStringLiteral("claves: G9: \"X\" no es una letra de A a D") });
         QVERIFY(!QFile::exists(salida));
     }
 
@@ -406,7 +436,7 @@ private slots:
         QCOMPARE(escribirClavesDemo(estacion, fuera), QString());
         const LecturaClaves leidas = leerClaves(fuera);
         QVERIFY(leidas.ok());
-        for (Asignatura a : {Asignatura::Matematica, Asignatura::Lengua}) {
+        for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
             for (int m = 1; m <= kModelos; ++m) {
                 for (int q = 1; q <= kPreguntas; ++q)
                     QCOMPARE(leidas.claves.letra(a, m, q), letraCorrectaDemo(a, m, q));
@@ -422,8 +452,9 @@ private slots:
         // One put there by hand is found by the content check.
         QVERIFY(QFile::copy(fuera, QDir(estacion).filePath(QStringLiteral("respuestas.xlsx"))));
         const InformeContenido informe = verificarContenido(estacion);
-        QVERIFY2(informe.problemas.join('\n').contains(QStringLiteral("respuestas.xlsx: es un libro de claves; no debe estar en la estación")),
-                 qPrintable(informe.problemas.join('\n')));
+        QVERIFY2(informe.problemas.join('\n').contains(QStringLiteral(
+                     "respuestas.xlsx: es un libro de claves; no debe estar en la estación")),
+            qPrintable(informe.problemas.join('\n')));
     }
 
 private:

@@ -60,7 +60,9 @@ std::function<void(QWidget *)> registrar(const QString &dni)
 
 std::function<void(QWidget *)> clic(const char *boton)
 {
-    return [boton](QWidget *w) { QTest::mouseClick(hijo<QPushButton>(w, QLatin1String(boton)), Qt::LeftButton); };
+    return [boton](QWidget *w) {
+        QTest::mouseClick(hijo<QPushButton>(w, QLatin1String(boton)), Qt::LeftButton);
+    };
 }
 
 std::function<void(QWidget *)> codigo(const char *c)
@@ -83,9 +85,9 @@ QString respuestasEnTexto(const Sesion::Respuestas &r)
 // that registers student 0987 and opens mathematics with its code.
 struct EstacionDelHijo {
     EstacionDelHijo(const QString &carpeta, int segundos)
-        : entorno {carpeta, mensajes, archivos, reloj, abridor, hoja, disco}
+        : entorno { carpeta, mensajes, archivos, reloj, abridor, hoja, disco }
     {
-        reloj.lecturas = {segundos};
+        reloj.lecturas = { segundos };
         guion.paso("FrmLogin", registrar(QStringLiteral("0987")));
         guion.paso("FormMnuOrbela", clic("CmdMatematica"));
         guion.paso("FrmCodigoAcceso", codigo("4592"));
@@ -100,7 +102,7 @@ struct EstacionDelHijo {
     RelojFalso reloj;
     AbridorFalso abridor;
     DiscoLocal disco;
-    LibroXlsx hoja {disco};
+    LibroXlsx hoja { disco };
     Entorno entorno;
     Sesion sesion;
     Guion guion;
@@ -115,15 +117,20 @@ int examenHastaSerMatado(const QString &carpeta, int segundos)
     Sesion &sesion = estacion.sesion;
     Guion &guion = estacion.guion;
     guion.paso("FrmMatMod1H1", [&](QWidget *) {
-        std::printf("modelo %d\nrestauradas %s\n", sesion.ModeloMat, qPrintable(respuestasEnTexto(sesion.RespMat)));
+        std::printf("modelo %d\nrestauradas %s\n", sesion.ModeloMat,
+            qPrintable(respuestasEnTexto(sesion.RespMat)));
         std::fflush(stdout);
     });
     for (int i = 0; i < 2000; ++i) {
         guion.paso("FrmMatMod1H1", [&](QWidget *w) {
             const int q = sesion.PreguntaMat;
-            QTest::mouseClick(hijo<QRadioButton>(w, QStringLiteral("OpMatMod1Preg1Op") + letraDe(q)), Qt::LeftButton);
-            QTest::mouseClick(hijo<QPushButton>(w, q == kPreguntas ? QStringLiteral("CmdPreg_0") : QStringLiteral("CmdSiguiente")),
-                              Qt::LeftButton);
+            QTest::mouseClick(
+                hijo<QRadioButton>(w, QStringLiteral("OpMatMod1Preg1Op") + letraDe(q)),
+                Qt::LeftButton);
+            QTest::mouseClick(
+                hijo<QPushButton>(w,
+                    q == kPreguntas ? QStringLiteral("CmdPreg_0") : QStringLiteral("CmdSiguiente")),
+                Qt::LeftButton);
             std::printf("%d\n", q);
             std::fflush(stdout);
         });
@@ -141,7 +148,9 @@ int catorceYEsperar(const QString &carpeta)
     Guion &guion = estacion.guion;
     for (int q = 1; q <= 14; ++q) {
         guion.paso("FrmMatMod1H1", [q](QWidget *w) {
-            QTest::mouseClick(hijo<QRadioButton>(w, QStringLiteral("OpMatMod1Preg1Op") + letraDe(q)), Qt::LeftButton);
+            QTest::mouseClick(
+                hijo<QRadioButton>(w, QStringLiteral("OpMatMod1Preg1Op") + letraDe(q)),
+                Qt::LeftButton);
             QTest::mouseClick(hijo<QPushButton>(w, "CmdSiguiente"), Qt::LeftButton);
         });
     }
@@ -180,7 +189,8 @@ int leerRegistro(const QString &carpeta)
         return 0;
     }
     Sesion r;
-    if (interpretarRecuperacion(f.readAll(), registrado(carpeta), &r) != EstadoRecuperacion::Valido) {
+    if (interpretarRecuperacion(f.readAll(), registrado(carpeta), &r)
+        != EstadoRecuperacion::Valido) {
         std::printf("dañado\n");
         return 0;
     }
@@ -205,13 +215,15 @@ private slots:
         s.RespLeng[11] = QStringLiteral("C");
         s.FinalizadoLeng = 1;
         Sesion r;
-        QCOMPARE(interpretarRecuperacion(contenidoRecuperacion(s), registrado(dir.path()), &r), EstadoRecuperacion::Valido);
+        QCOMPARE(interpretarRecuperacion(contenidoRecuperacion(s), registrado(dir.path()), &r),
+            EstadoRecuperacion::Valido);
         QCOMPARE(r.ModeloMat, 4);
         QCOMPARE(r.ModeloLeng, 6);
         QCOMPARE(respuestasEnTexto(r.RespMat), QStringLiteral("A--------------------D"));
         QCOMPARE(r.FinalizadoLeng, 1);
         QCOMPARE(respuestasDadas(r.RespLeng), 0); // a saved subject keeps no answers in the record
-        QCOMPARE(rutaRecuperacion(s.RutaExcel), dir.filePath(".Apl Examen - EE0310002_T_3A_2_0987.recuperacion"));
+        QCOMPARE(rutaRecuperacion(s.RutaExcel),
+            dir.filePath(".Apl Examen - EE0310002_T_3A_2_0987.recuperacion"));
     }
 
     // A record that is not this student's, whole and valid is never used, never deleted:
@@ -223,20 +235,27 @@ private slots:
         Sesion s = registrado(QStringLiteral("/e"));
         s.RespMat[3] = QStringLiteral("B");
         const QByteArray bueno = contenidoRecuperacion(s);
-        QTest::newRow("half written") << bueno.left(bueno.size() / 2) << EstadoRecuperacion::Ilegible;
+        QTest::newRow("half written")
+            << bueno.left(bueno.size() / 2) << EstadoRecuperacion::Ilegible;
         QTest::newRow("empty") << QByteArray() << EstadoRecuperacion::Ilegible;
-        QTest::newRow("not JSON") << QByteArray("respuestas: A B C") << EstadoRecuperacion::Ilegible;
-        QTest::newRow("another format") << QByteArray(bueno).replace("\"formato\": 1", "\"formato\": 2") << EstadoRecuperacion::Ilegible;
-        QTest::newRow("answer altered") << QByteArray(bueno).replace("\"B\"", "\"C\"") << EstadoRecuperacion::SumaIncorrecta;
+        QTest::newRow("not JSON") << QByteArray("respuestas: A B C")
+                                  << EstadoRecuperacion::Ilegible;
+        QTest::newRow("another format") << QByteArray(bueno).replace("\"formato\": 1",
+            "\"formato\": 2") << EstadoRecuperacion::Ilegible;
+        QTest::newRow("answer altered")
+            << QByteArray(bueno).replace("\"B\"", "\"C\"") << EstadoRecuperacion::SumaIncorrecta;
         Sesion otro = s;
         otro.DNI = QStringLiteral("0988");
-        QTest::newRow("another student's") << contenidoRecuperacion(otro) << EstadoRecuperacion::DeOtroAlumno;
+        QTest::newRow("another student's")
+            << contenidoRecuperacion(otro) << EstadoRecuperacion::DeOtroAlumno;
         Sesion modelo = s;
         modelo.ModeloMat = 9;
-        QTest::newRow("model out of range") << contenidoRecuperacion(modelo) << EstadoRecuperacion::Ilegible;
+        QTest::newRow("model out of range")
+            << contenidoRecuperacion(modelo) << EstadoRecuperacion::Ilegible;
         Sesion letra = s;
         letra.RespLeng[4] = QStringLiteral("a");
-        QTest::newRow("answer that is no letter") << contenidoRecuperacion(letra) << EstadoRecuperacion::Ilegible;
+        QTest::newRow("answer that is no letter")
+            << contenidoRecuperacion(letra) << EstadoRecuperacion::Ilegible;
     }
     void registrosMalosSeApartan()
     {
@@ -256,11 +275,15 @@ private slots:
         QCOMPARE(b.sesion.ModeloMat, 1);
         QCOMPARE(respuestasDadas(b.sesion.RespMat), 0);
         QVERIFY(!QFileInfo::exists(ruta));
-        const QStringList apartados = QDir(b.carpeta()).entryList({QStringLiteral(".*.recuperacion.descartada-*")}, QDir::Files | QDir::Hidden);
+        const QStringList apartados
+            = QDir(b.carpeta())
+                  .entryList({ QStringLiteral(".*.recuperacion.descartada-*") },
+                      QDir::Files | QDir::Hidden);
         QCOMPARE(apartados.size(), 1);
         // The student and the supervisor are told, with the name it was kept under.
         QCOMPARE(b.mensajes.llamadas.size(), 1);
-        QVERIFY2(b.mensajes.textos().first().contains(apartados.first()), qPrintable(b.mensajes.textos().first()));
+        QVERIFY2(b.mensajes.textos().first().contains(apartados.first()),
+            qPrintable(b.mensajes.textos().first()));
         QVERIFY(b.mensajes.textos().first().contains(QStringLiteral("Avise al supervisor")));
     }
 
@@ -275,14 +298,18 @@ private slots:
         b.sesion = registrado(b.carpeta());
         const QString ruta = rutaRecuperacion(b.sesion.RutaExcel);
         for (int q = 1; q <= 8; ++q) {
-            b.disco.fallarEn = q >= 3 && q <= 5 ? std::optional(PasoEscritura::Escribir) : std::nullopt;
+            b.disco.fallarEn
+                = q >= 3 && q <= 5 ? std::optional(PasoEscritura::Escribir) : std::nullopt;
             b.sesion.RespMat[q] = letraDe(q);
             resguardarRespuestas(b.entorno, b.sesion);
             QCOMPARE(b.mensajes.llamadas.size(), q < 3 ? 0 : q < 6 ? 1 : 2);
         }
-        QVERIFY(b.mensajes.textos().at(0).startsWith("No se puede guardar la copia de seguridad del examen"));
+        QVERIFY(b.mensajes.textos().at(0).startsWith(
+            "No se puede guardar la copia de seguridad del examen"));
         QVERIFY(b.mensajes.textos().at(0).contains("Causa: "));
-        QCOMPARE(b.mensajes.textos().at(1), QStringLiteral("La copia de seguridad del examen vuelve a guardarse en esta computadora."));
+        QCOMPARE(b.mensajes.textos().at(1),
+            QStringLiteral(
+                "La copia de seguridad del examen vuelve a guardarse en esta computadora."));
         QByteArray contenido;
         QVERIFY(b.disco.leer(ruta, 1 << 20, &contenido).ok());
         Sesion leida;
@@ -331,7 +358,8 @@ private slots:
         QFile copia(ajeno);
         QVERIFY(copia.open(QIODevice::ReadOnly));
         QCOMPARE(copia.readAll(), QByteArray("de otro"));
-        QCOMPARE(QDir(fuera.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"ajeno.txt"}));
+        QCOMPARE(
+            QDir(fuera.path()).entryList(QDir::Files | QDir::Hidden), QStringList({ "ajeno.txt" }));
     }
 
     // A valid record restores the models and the answers of what the workbook does not show
@@ -340,14 +368,16 @@ private slots:
     {
         QTest::addColumn<bool>("lenguaEnElLibro");
         QTest::addColumn<QString>("aviso");
-        QTest::newRow("both open") << false
-                                   << "Se recuperó el examen que quedó interrumpido en esta computadora.\r\n"
-                                      "- Matemática: 14 respuestas\r\n- Lengua: 1 respuesta\r\n"
-                                      "Elija la materia en el menú para continuar.";
-        QTest::newRow("language saved in the workbook") << true
-                                                        << "Se recuperó el examen que quedó interrumpido en esta computadora.\r\n"
-                                                           "- Matemática: 14 respuestas\r\n- Lengua: ya finalizada\r\n"
-                                                           "Elija la materia en el menú para continuar.";
+        QTest::newRow("both open")
+            << false
+            << "Se recuperó el examen que quedó interrumpido en esta computadora.\r\n"
+               "- Matemática: 14 respuestas\r\n- Lengua: 1 respuesta\r\n"
+               "Elija la materia en el menú para continuar.";
+        QTest::newRow("language saved in the workbook")
+            << true
+            << "Se recuperó el examen que quedó interrumpido en esta computadora.\r\n"
+               "- Matemática: 14 respuestas\r\n- Lengua: ya finalizada\r\n"
+               "Elija la materia en el menú para continuar.";
     }
     void registroValidoSeRecupera()
     {
@@ -359,7 +389,8 @@ private slots:
             // A record of no answer yet: its models come back, with nothing to announce.
             Banco vacio;
             Sesion sinRespuestas = registrado(vacio.carpeta());
-            crearArchivo(rutaRecuperacion(sinRespuestas.RutaExcel), contenidoRecuperacion(sinRespuestas));
+            crearArchivo(
+                rutaRecuperacion(sinRespuestas.RutaExcel), contenidoRecuperacion(sinRespuestas));
             vacio.sesion = alumnoDePrueba();
             vacio.sesion.ModeloMat = 1;
             Crear_Excel(vacio.entorno, vacio.sesion);
@@ -374,7 +405,8 @@ private slots:
         const QString copiaCortada = rutaRecuperacion(antes.RutaExcel) + QStringLiteral(".Ab12Cd");
         crearArchivo(copiaCortada, "{\"formato\"");
         if (lenguaEnElLibro)
-            escribirLibroDePrueba(antes.RutaExcel + ".xlsx", {{{2, 9}, Celda::deTexto("Lengua")}});
+            escribirLibroDePrueba(
+                antes.RutaExcel + ".xlsx", { { { 2, 9 }, Celda::deTexto("Lengua") } });
 
         // The same student registers again; the clock drew other models.
         b.sesion = alumnoDePrueba();
@@ -382,7 +414,7 @@ private slots:
         b.sesion.ModeloLeng = 2;
         Crear_Excel(b.entorno, b.sesion);
         QVERIFY(Recuperar_Examen(b.entorno, b.sesion));
-        QCOMPARE(b.mensajes.textos(), QStringList({aviso}));
+        QCOMPARE(b.mensajes.textos(), QStringList({ aviso }));
         QCOMPARE(b.mensajes.llamadas.first().estilo, 0);
         QCOMPARE(b.sesion.ModeloMat, 4);
         QCOMPARE(b.sesion.ModeloLeng, 6);
@@ -441,7 +473,7 @@ private slots:
         Banco b;
         crearContenidoAsignatura(b.carpeta(), Asignatura::Matematica);
         crearContenidoAsignatura(b.carpeta(), Asignatura::Lengua);
-        b.mensajes.respuestas = {kRespuestaSi, kRespuestaSi};
+        b.mensajes.respuestas = { kRespuestaSi, kRespuestaSi };
         QByteArray tras1;
         auto finalizar = [](const char *opcion) {
             return [opcion](QWidget *w) {
@@ -484,7 +516,8 @@ private slots:
         Banco b;
         crearContenidoAsignatura(b.carpeta(), Asignatura::Matematica);
         QProcess estacion;
-        estacion.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--catorce-y-esperar"), b.carpeta()});
+        estacion.start(QCoreApplication::applicationFilePath(),
+            { QStringLiteral("--catorce-y-esperar"), b.carpeta() });
         QVERIFY(estacion.waitForStarted());
         while (!estacion.canReadLine())
             QVERIFY2(estacion.waitForReadyRead(30000), estacion.readAllStandardError().constData());
@@ -494,8 +527,8 @@ private slots:
         ::kill(pid_t(estacion.processId()), SIGKILL);
         QVERIFY(estacion.waitForFinished(20000));
 
-        b.reloj.lecturas = {26}; // a fresh draw now would give the next model
-        b.mensajes.respuestas = {kRespuestaSi};
+        b.reloj.lecturas = { 26 }; // a fresh draw now would give the next model
+        b.mensajes.respuestas = { kRespuestaSi };
         QString modeloEnPantalla;
         QList<quint32> colores;
         Guion guion;
@@ -505,7 +538,9 @@ private slots:
         guion.paso("FrmMatMod1H1", [&](QWidget *w) {
             modeloEnPantalla = hijo<QLabel>(w, "Label2")->text();
             for (int i = 0; i < kPreguntas; ++i)
-                colores << hijo<QPushButton>(w, QStringLiteral("CmdPreg_%1").arg(i))->property("colorFondo").toUInt();
+                colores << hijo<QPushButton>(w, QStringLiteral("CmdPreg_%1").arg(i))
+                               ->property("colorFondo")
+                               .toUInt();
             QTest::mouseClick(hijo<QPushButton>(w, "CmdFinalizar"), Qt::LeftButton);
         });
         guion.paso("FormMnuOrbela", clic("CmdSalir"));
@@ -513,16 +548,18 @@ private slots:
         ejecutarEstacion(b.entorno, b.sesion);
         QVERIFY2(guion.completo(), qPrintable(guion.pendiente()));
 
-        QCOMPARE(b.mensajes.textos().first(), QStringLiteral("Se recuperó el examen que quedó interrumpido en esta computadora.\r\n"
-                                                             "- Matemática: 14 respuestas\r\n- Lengua: 0 respuestas\r\n"
-                                                             "Elija la materia en el menú para continuar."));
+        QCOMPARE(b.mensajes.textos().first(),
+            QStringLiteral("Se recuperó el examen que quedó interrumpido en esta computadora.\r\n"
+                           "- Matemática: 14 respuestas\r\n- Lengua: 0 respuestas\r\n"
+                           "Elija la materia en el menú para continuar."));
         QCOMPARE(modeloEnPantalla, QStringLiteral("Modelo: %1").arg(modelo));
         QCOMPARE(colores, QList<quint32>(14, 0x8000000F) + QList<quint32>(8, 0x00C0FFFF));
         CeldasHoja celdas;
         QVERIFY(b.hoja.leerReporte(b.sesion.RutaExcel + ".xlsx", &celdas).ok());
         for (int q = 1; q <= kPreguntas; ++q)
-            QCOMPARE(celdas.count({1, 10 + q}) ? celdas.at({1, 10 + q}).texto : QString(), q <= 14 ? letraDe(q) : QString());
-        QCOMPARE(celdas.at({1, 10}).numero, double(modelo));
+            QCOMPARE(celdas.count({ 1, 10 + q }) ? celdas.at({ 1, 10 + q }).texto : QString(),
+                q <= 14 ? letraDe(q) : QString());
+        QCOMPARE(celdas.at({ 1, 10 }).numero, double(modelo));
     }
 
     // The station is killed at random moments in the middle of mathematics, 20 times; after
@@ -539,7 +576,8 @@ private slots:
         for (int ronda = 0; ronda < 20; ++ronda) {
             QProcess hijo;
             hijo.start(QCoreApplication::applicationFilePath(),
-                       {QStringLiteral("--examen-hasta-ser-matado"), dir.path(), QString::number(azar->bounded(60))});
+                { QStringLiteral("--examen-hasta-ser-matado"), dir.path(),
+                    QString::number(azar->bounded(60)) });
             QVERIFY(hijo.waitForStarted());
             QStringList lineas;
             auto leer = [&] {
@@ -569,8 +607,7 @@ private slots:
             QElapsedTimer espera;
             espera.start();
             const qint64 micros = azar->bounded(8000);
-            while (espera.nsecsElapsed() < micros * 1000) {
-            }
+            while (espera.nsecsElapsed() < micros * 1000) { }
             ::kill(pid_t(hijo.processId()), SIGKILL);
             QVERIFY(hijo.waitForFinished(20000));
             leer();
@@ -583,7 +620,8 @@ private slots:
             QFile registro(rutaRecuperacion(alumno.RutaExcel));
             QVERIFY(registro.open(QIODevice::ReadOnly));
             Sesion r;
-            QCOMPARE(interpretarRecuperacion(registro.readAll(), alumno, &r), EstadoRecuperacion::Valido);
+            QCOMPARE(interpretarRecuperacion(registro.readAll(), alumno, &r),
+                EstadoRecuperacion::Valido);
             QCOMPARE(int(r.ModeloMat), modelo);
         }
         QVERIFY(dadas.size() >= 10);

@@ -21,7 +21,7 @@ CeldasHoja leer(const QString &ruta)
 
 QString texto(const CeldasHoja &c, int fila, int col)
 {
-    const auto it = c.find({fila, col});
+    const auto it = c.find({ fila, col });
     return it == c.end() ? QStringLiteral("<vacía>") : it->second.texto;
 }
 
@@ -51,9 +51,10 @@ private slots:
         Sesion s = alumnoDePrueba();
         s.DNI = QStringLiteral("987");
         QCOMPARE(construirRutaExcel(QStringLiteral("/srv/Examen"), s),
-                 QStringLiteral("/srv/Examen/Apl Examen - EE0310002_T_3A_2_987"));
+            QStringLiteral("/srv/Examen/Apl Examen - EE0310002_T_3A_2_987"));
         s.Seccion = QStringLiteral(" 3A ");
-        QCOMPARE(construirRutaExcel(QStringLiteral("/e"), s), QStringLiteral("/e/Apl Examen - EE0310002_T_ 3A _2_987"));
+        QCOMPARE(construirRutaExcel(QStringLiteral("/e"), s),
+            QStringLiteral("/e/Apl Examen - EE0310002_T_ 3A _2_987"));
     }
 
     void cadaDatoCambiaElLibro_data()
@@ -68,11 +69,21 @@ private slots:
         const Sesion a = alumnoDePrueba();
         Sesion b = a;
         switch (campo) {
-        case 0: b.CodEmpresa = QStringLiteral("EE0310004"); break;
-        case 1: b.Turno = QStringLiteral("M"); break;
-        case 2: b.Seccion = QStringLiteral("3B"); break;
-        case 3: b.Sexo = 3; break;
-        case 4: b.DNI = QStringLiteral("987"); break;
+        case 0:
+            b.CodEmpresa = QStringLiteral("EE0310004");
+            break;
+        case 1:
+            b.Turno = QStringLiteral("M");
+            break;
+        case 2:
+            b.Seccion = QStringLiteral("3B");
+            break;
+        case 3:
+            b.Sexo = 3;
+            break;
+        case 4:
+            b.DNI = QStringLiteral("987");
+            break;
         }
         QVERIFY(construirRutaExcel("/e", a) != construirRutaExcel("/e", b));
     }
@@ -94,10 +105,14 @@ private slots:
         QTest::addColumn<QString>("i2");
         QTest::addColumn<int>("mat");
         QTest::addColumn<int>("leng");
-        QTest::newRow("only language done") << "" << "Lengua" << 0 << 1;
-        QTest::newRow("both done") << "Matematica" << "Lengua" << 1 << 1;
-        QTest::newRow("exact text only") << "matematica" << "Lengua " << 0 << 0;
-        QTest::newRow("rows swapped") << "Lengua" << "Matematica" << 0 << 0;
+        QTest::newRow("only language done") << ""
+                                            << "Lengua" << 0 << 1;
+        QTest::newRow("both done") << "Matematica"
+                                   << "Lengua" << 1 << 1;
+        QTest::newRow("exact text only") << "matematica"
+                                         << "Lengua " << 0 << 0;
+        QTest::newRow("rows swapped") << "Lengua"
+                                      << "Matematica" << 0 << 0;
     }
     void registroRepetidoLeeLoTerminado()
     {
@@ -108,8 +123,8 @@ private slots:
         const QString ruta = construirRutaExcel(b.carpeta(), b.sesion) + ".xlsx";
         CeldasHoja celdas;
         if (!i1.isEmpty())
-            celdas[{1, 9}] = Celda::deTexto(i1);
-        celdas[{2, 9}] = Celda::deTexto(i2);
+            celdas[{ 1, 9 }] = Celda::deTexto(i1);
+        celdas[{ 2, 9 }] = Celda::deTexto(i2);
         escribirLibroDePrueba(ruta, celdas);
         const QByteArray antes = huella(ruta);
         Crear_Excel(b.entorno, b.sesion);
@@ -138,7 +153,7 @@ private slots:
         const QString ruta = construirRutaExcel(b.entorno.carpetaPrograma, b.sesion) + ".xlsx";
         const QByteArray antes = huella(ruta);
         Crear_Excel(b.entorno, b.sesion);
-        QCOMPARE(b.mensajes.textos(), QStringList({"Error al generar excel..."}));
+        QCOMPARE(b.mensajes.textos(), QStringList({ "Error al generar excel..." }));
         QCOMPARE(b.mensajes.llamadas.first().estilo, 0);
         QCOMPARE(huella(ruta), antes);
         QCOMPARE(b.sesion.RutaExcel + ".xlsx", ruta);
@@ -154,13 +169,13 @@ private slots:
         const CeldasHoja c = leer(b.sesion.RutaExcel + ".xlsx");
         QCOMPARE(texto(c, 1, 1), QStringLiteral("EE0310002"));
         QCOMPARE(texto(c, 1, 2), QStringLiteral("I.P.E.M. Nº 5 PRUEBA"));
-        QCOMPARE(c.at({1, 3}), Celda::deNumero(2));
+        QCOMPARE(c.at({ 1, 3 }), Celda::deNumero(2));
         QCOMPARE(texto(c, 1, 4), QStringLiteral("0987"));
         QCOMPARE(texto(c, 1, 5), QStringLiteral("<vacía>"));
         QCOMPARE(texto(c, 1, 7), QStringLiteral("T"));
         QCOMPARE(texto(c, 1, 8), QStringLiteral("3A"));
         QCOMPARE(texto(c, 1, 9), QStringLiteral("Matematica"));
-        QCOMPARE(c.at({1, 10}), Celda::deNumero(4));
+        QCOMPARE(c.at({ 1, 10 }), Celda::deNumero(4));
         QCOMPARE(texto(c, 1, 11), QStringLiteral("A"));
         QCOMPARE(texto(c, 1, 13), QStringLiteral("<vacía>")); // M1: question 3
         QCOMPARE(texto(c, 1, 31), QStringLiteral("A"));
@@ -177,8 +192,8 @@ private slots:
         QCOMPARE(guardar(b, Asignatura::Lengua, "DDDDDDDDDDDDDDDDDDDDDD"), QString());
         CeldasHoja c = leer(b.sesion.RutaExcel + ".xlsx");
         QCOMPARE(texto(c, 2, 9), QStringLiteral("Lengua"));
-        QCOMPARE(c.at({2, 10}), Celda::deNumero(6));
-        QVERIFY(c.count({1, 1}) == 0);
+        QCOMPARE(c.at({ 2, 10 }), Celda::deNumero(6));
+        QVERIFY(c.count({ 1, 1 }) == 0);
 
         QCOMPARE(guardar(b, Asignatura::Matematica, "CCCCCCCCCCCCCCCCCCCCCC"), QString());
         c = leer(b.sesion.RutaExcel + ".xlsx");
@@ -233,7 +248,8 @@ private slots:
     void carpetaConEspaciosYAcentos()
     {
         Banco b;
-        b.entorno.carpetaPrograma = b.carpeta() + QStringLiteral("/Carpeta Ñandú/Estación de examen");
+        b.entorno.carpetaPrograma
+            = b.carpeta() + QStringLiteral("/Carpeta Ñandú/Estación de examen");
         QVERIFY(QDir().mkpath(b.entorno.carpetaPrograma));
         b.sesion = alumnoDePrueba();
         b.sesion.Seccion = QStringLiteral("3Ñ");
@@ -241,7 +257,7 @@ private slots:
         QVERIFY(b.mensajes.llamadas.isEmpty());
         QCOMPARE(guardar(b, Asignatura::Lengua, "ABCDABCDABCDABCDABCDAB"), QString());
         QCOMPARE(QDir(b.entorno.carpetaPrograma).entryList(QDir::Files | QDir::Hidden),
-                 QStringList({"Apl Examen - EE0310002_T_3Ñ_2_0987.xlsx"}));
+            QStringList({ "Apl Examen - EE0310002_T_3Ñ_2_0987.xlsx" }));
         QCOMPARE(texto(leer(b.sesion.RutaExcel + ".xlsx"), 2, 8), QStringLiteral("3Ñ"));
     }
 
@@ -249,7 +265,8 @@ private slots:
     {
         QVERIFY(seccionAdmisible(QString(kMaxBytesCampoDeNombre, 'A')));
         QVERIFY(!seccionAdmisible(QString(kMaxBytesCampoDeNombre + 1, 'A')));
-        QVERIFY(!seccionAdmisible(QString(kMaxBytesCampoDeNombre / 2 + 1, QChar(0x00D1)))); // 2 bytes each
+        QVERIFY(!seccionAdmisible(
+            QString(kMaxBytesCampoDeNombre / 2 + 1, QChar(0x00D1)))); // 2 bytes each
         QVERIFY(dniAdmisible(QString(kMaxBytesCampoDeNombre, '9')));
         QVERIFY(!dniAdmisible(QString(kMaxBytesCampoDeNombre + 1, '9')));
         // The longest admissible names still make a valid file.
@@ -267,7 +284,8 @@ private slots:
     {
         QTemporaryDir dir;
         QByteArray salida;
-        const int codigo = ejecutarAislado({QStringLiteral("--disco-lleno"), dir.filePath("disco")}, &salida);
+        const int codigo
+            = ejecutarAislado({ QStringLiteral("--disco-lleno"), dir.filePath("disco") }, &salida);
         if (codigo == kSinLanzador || codigo == kSinMontaje)
             QSKIP("este equipo no permite montar un disco pequeño para la prueba");
         QVERIFY2(codigo == 0, salida.constData());
@@ -277,7 +295,7 @@ private slots:
     void carpetaDeSoloLectura()
     {
         QByteArray salida;
-        const int codigo = ejecutarSinPrivilegios({QStringLiteral("--solo-lectura")}, &salida);
+        const int codigo = ejecutarSinPrivilegios({ QStringLiteral("--solo-lectura") }, &salida);
         if (codigo == kSinLanzador)
             QSKIP("no se puede correr la prueba sin privilegios en este equipo");
         QVERIFY2(codigo == 0, salida.constData());
@@ -295,10 +313,11 @@ private slots:
             "ws = wb['Reporte']\n"
             "row = [ws.cell(1, c).value for c in range(1, 33)]\n"
             "assert ws.max_row == 1, ws.max_row\n"
-            "assert row[:10] == ['EE0310002', 'I.P.E.M. N\\u00ba 5 PRUEBA', 2, '0987', None, None, 'T', '3A', 'Matematica', 4], row\n"
+            "assert row[:10] == ['EE0310002', 'I.P.E.M. N\\u00ba 5 PRUEBA', 2, '0987', None, None, "
+            "'T', '3A', 'Matematica', 4], row\n"
             "assert row[10:] == list('AB') + [None] + list('DABCDABCDABCDABCDA') + [None], row\n"
             "print('ok')\n");
-        const SalidaPython python = ejecutarPython(guion, {b.sesion.RutaExcel + ".xlsx"});
+        const SalidaPython python = ejecutarPython(guion, { b.sesion.RutaExcel + ".xlsx" });
         QVERIFY2(python.ok, qPrintable(python.error));
         QCOMPARE(python.salida.trimmed(), QStringLiteral("ok"));
     }
@@ -324,11 +343,12 @@ private slots:
         const QByteArray antes = huella(ruta);
 
         const QString error = guardar(b, Asignatura::Matematica, "ABCDABCDABCDABCDABCDAB");
-        QVERIFY2(error.startsWith(QStringLiteral("no hay espacio libre en el disco")), qPrintable(error));
+        QVERIFY2(error.startsWith(QStringLiteral("no hay espacio libre en el disco")),
+            qPrintable(error));
         QCOMPARE(b.sesion.FinalizadoMat, 0);
         QCOMPARE(huella(ruta), antes);
         QCOMPARE(QDir(carpeta).entryList(QDir::Files | QDir::Hidden),
-                 QStringList({"Apl Examen - EE0310002_T_3A_2_0987.xlsx", "relleno"}));
+            QStringList({ "Apl Examen - EE0310002_T_3A_2_0987.xlsx", "relleno" }));
 
         QVERIFY(QFile::remove(relleno));
         QCOMPARE(guardar(b, Asignatura::Matematica, "ABCDABCDABCDABCDABCDAB"), QString());
@@ -354,7 +374,9 @@ private slots:
         QVERIFY(QFile::setPermissions(b.carpeta(), QFile::ReadOwner | QFile::ExeOwner));
         const QString error = guardar(b, Asignatura::Matematica, "ABCDABCDABCDABCDABCDAB");
         QVERIFY(QFile::setPermissions(b.carpeta(), abierta));
-        QVERIFY2(error.startsWith(QStringLiteral("no se puede escribir en la carpeta de la estación")), qPrintable(error));
+        QVERIFY2(
+            error.startsWith(QStringLiteral("no se puede escribir en la carpeta de la estación")),
+            qPrintable(error));
         QCOMPARE(b.sesion.FinalizadoMat, 0);
         QCOMPARE(huella(ruta), antes);
         QCOMPARE(guardar(b, Asignatura::Matematica, "ABCDABCDABCDABCDABCDAB"), QString());

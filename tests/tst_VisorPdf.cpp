@@ -7,13 +7,13 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDir>
-#include <QTemporaryDir>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
 #include <QPdfDocument>
 #include <QPdfView>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -26,15 +26,18 @@ namespace {
 QImage paginaEnPantalla(VentanaDocumento *ventana)
 {
     QImage imagen;
-    (void)QTest::qWaitFor([&] {
-        imagen = ventana->vista()->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        // Some dark pixel: text is drawn.
-        for (int y = 0; y < imagen.height(); y += 2)
-            for (int x = 0; x < imagen.width(); x += 2)
-                if (qGray(imagen.pixel(x, y)) < 60)
-                    return true;
-        return false;
-    }, 10000);
+    (void)QTest::qWaitFor(
+        [&] {
+            imagen = ventana->vista()->viewport()->grab().toImage().convertToFormat(
+                QImage::Format_RGB32);
+            // Some dark pixel: text is drawn.
+            for (int y = 0; y < imagen.height(); y += 2)
+                for (int x = 0; x < imagen.width(); x += 2)
+                    if (qGray(imagen.pixel(x, y)) < 60)
+                        return true;
+            return false;
+        },
+        10000);
     return imagen;
 }
 
@@ -55,10 +58,10 @@ double diferencia(const QImage &a, const QImage &b, QPoint desde)
 // The mathematics exam with the real viewer as the document opener; its readers are this
 // test program started again.
 struct ExamenConVisor {
-    ExamenDePrueba<FrmMatMod1H1> examen {2};
+    ExamenDePrueba<FrmMatMod1H1> examen { 2 };
     VisorPdf visor;
-    Entorno entorno {examen.banco.entorno.carpetaPrograma, examen.banco.mensajes, examen.banco.archivos,
-                     examen.banco.reloj, visor, examen.banco.hoja, examen.banco.disco};
+    Entorno entorno { examen.banco.entorno.carpetaPrograma, examen.banco.mensajes,
+        examen.banco.archivos, examen.banco.reloj, visor, examen.banco.hoja, examen.banco.disco };
     std::unique_ptr<FrmMatMod1H1> form;
 
     ExamenConVisor()
@@ -74,7 +77,10 @@ struct ExamenConVisor {
         form->cargar();
         form->show();
     }
-    QPushButton *boton(const char *nombre) { return hijo<QPushButton>(form.get(), QLatin1String(nombre)); }
+    QPushButton *boton(const char *nombre)
+    {
+        return hijo<QPushButton>(form.get(), QLatin1String(nombre));
+    }
     QString tabla() const { return rutaTablaFormulas(examen.carpeta); }
 };
 
@@ -126,7 +132,8 @@ private slots:
         const int ancho = pantalla.width() - margenes.left() - margenes.right();
         const QSizeF puntos = documento.pagePointSize(0);
         // The document renders on transparent; the view shows it on white paper.
-        const QImage tinta = documento.render(0, QSize(ancho, qRound(ancho * puntos.height() / puntos.width())));
+        const QImage tinta
+            = documento.render(0, QSize(ancho, qRound(ancho * puntos.height() / puntos.width())));
         QImage pagina(tinta.size(), QImage::Format_RGB32);
         pagina.fill(Qt::white);
         QPainter(&pagina).drawImage(0, 0, tinta);
@@ -134,11 +141,14 @@ private slots:
         double mejor = 255;
         for (int dy = -1; dy <= 1; ++dy)
             for (int dx = -1; dx <= 1; ++dx)
-                mejor = qMin(mejor, diferencia(pantalla, pagina, QPoint(margenes.left() + dx, margenes.top() + dy)));
+                mejor = qMin(mejor,
+                    diferencia(
+                        pantalla, pagina, QPoint(margenes.left() + dx, margenes.top() + dy)));
         QVERIFY2(mejor < 4.0, qPrintable(QString::number(mejor)));
         QImage enBlanco(pagina.size(), QImage::Format_RGB32);
         enBlanco.fill(Qt::white);
-        QVERIFY(diferencia(pantalla, enBlanco, QPoint(margenes.left(), margenes.top())) > 10 * mejor);
+        QVERIFY(
+            diferencia(pantalla, enBlanco, QPoint(margenes.left(), margenes.top())) > 10 * mejor);
     }
 
     // The reader lives apart from the forms: 50 changes of question and the end of the exam
@@ -219,9 +229,11 @@ private slots:
             crearArchivo(fuera.filePath("tabla.pdf"), buena);
             QVERIFY(QFile::link(fuera.filePath("tabla.pdf"), ruta));
         } else if (forma != "borrar")
-            crearArchivo(ruta, forma == "vacio" ? QByteArray() : forma == "texto" ? QByteArray("no es un PDF")
-                               : forma == "cortado"                           ? buena.left(buena.size() / 2)
-                                                                              : pdfDePrueba(forma));
+            crearArchivo(ruta,
+                forma == "vacio"         ? QByteArray()
+                    : forma == "texto"   ? QByteArray("no es un PDF")
+                    : forma == "cortado" ? buena.left(buena.size() / 2)
+                                         : pdfDePrueba(forma));
 
         const int pregunta = e.examen.banco.sesion.PreguntaMat;
         QTest::mouseClick(e.boton("CmdTabla"), Qt::LeftButton);
@@ -235,16 +247,20 @@ private slots:
             QVERIFY(!e.visor.ventanaAviso(ruta));
             return;
         }
-        QVERIFY(QTest::qWaitFor([&] {
-            const VisorPdf::Estado estado = e.visor.estado(ruta);
-            return estado == VisorPdf::Estado::Aviso || estado == VisorPdf::Estado::Abierto;
-        }, 20000));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                const VisorPdf::Estado estado = e.visor.estado(ruta);
+                return estado == VisorPdf::Estado::Aviso || estado == VisorPdf::Estado::Abierto;
+            },
+            20000));
         const bool aviso = e.visor.estado(ruta) == VisorPdf::Estado::Aviso;
         QVERIFY2(esperado.contains(aviso ? "aviso" : "abierto"), aviso ? "aviso" : "abierto");
         if (aviso) {
             VentanaDocumento *ventana = e.visor.ventanaAviso(ruta);
             QVERIFY(ventana && ventana->isVisible());
-            QCOMPARE(ventana->aviso(), QStringLiteral("No se puede leer el documento \"Tabla de formulas.pdf\".\nAvise al supervisor."));
+            QCOMPARE(ventana->aviso(),
+                QStringLiteral("No se puede leer el documento \"Tabla de formulas.pdf\".\nAvise al "
+                               "supervisor."));
             QCOMPARE(e.visor.proceso(ruta), 0);
         }
     }
@@ -254,10 +270,15 @@ private slots:
     {
         QTest::addColumn<QByteArray>("contenido"); // empty: no file at all
         QTest::addColumn<QString>("aviso");
-        QTest::newRow("missing") << QByteArray() << "No se encuentra el documento \"Leng_Mod3_Textos.pdf\".\nAvise al supervisor.";
-        QTest::newRow("not a PDF") << QByteArray("no es un PDF") << "No se puede leer el documento \"Leng_Mod3_Textos.pdf\".\nAvise al supervisor.";
-        QTest::newRow("page tree that holds itself") << pdfDePrueba("ciclo")
-                                                     << "No se puede leer el documento \"Leng_Mod3_Textos.pdf\".\nAvise al supervisor.";
+        QTest::newRow("missing")
+            << QByteArray()
+            << "No se encuentra el documento \"Leng_Mod3_Textos.pdf\".\nAvise al supervisor.";
+        QTest::newRow("not a PDF")
+            << QByteArray("no es un PDF")
+            << "No se puede leer el documento \"Leng_Mod3_Textos.pdf\".\nAvise al supervisor.";
+        QTest::newRow("page tree that holds itself")
+            << pdfDePrueba("ciclo")
+            << "No se puede leer el documento \"Leng_Mod3_Textos.pdf\".\nAvise al supervisor.";
     }
     void textosQueFaltan()
     {
@@ -289,7 +310,8 @@ private slots:
         QTest::addColumn<QByteArray>("contenido");
         QTest::addColumn<QString>("motivo");
         QTest::newRow("10,000 pages") << pdfDePrueba("paginas") << "";
-        QTest::newRow("page tree that holds itself") << pdfDePrueba("ciclo") << "no se abre: el lector no terminó de leerlo en 3 s";
+        QTest::newRow("page tree that holds itself")
+            << pdfDePrueba("ciclo") << "no se abre: el lector no terminó de leerlo en 3 s";
         QTest::newRow("encrypted") << pdfDePrueba("cifrado") << "no se abre: pide contraseña";
         QTest::newRow("not a PDF") << QByteArray("texto") << "no se abre: no se puede leer";
         QTest::newRow("pipe") << QByteArray() << "no es un archivo común";
@@ -304,7 +326,8 @@ private slots:
             QCOMPARE(::mkfifo(QFile::encodeName(ruta).constData(), 0644), 0);
         else
             crearArchivo(ruta, contenido);
-        const QString dicho = probarDocumentoAparte(QCoreApplication::applicationFilePath(), ruta, 3000);
+        const QString dicho
+            = probarDocumentoAparte(QCoreApplication::applicationFilePath(), ruta, 3000);
         QVERIFY2(motivo.isEmpty() ? dicho.isEmpty() : dicho.startsWith(motivo), qPrintable(dicho));
     }
 
@@ -333,8 +356,9 @@ private slots:
         QTest::keyClick(ventana, Qt::Key_Minus, Qt::ControlModifier);
         QTest::keyClick(ventana, Qt::Key_Minus, Qt::ControlModifier);
         QCOMPARE(ventana->zoom(), inicial / 1.25);
-        QWheelEvent rueda(QPointF(50, 50), ventana->vista()->viewport()->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, 120),
-                          Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QWheelEvent rueda(QPointF(50, 50),
+            ventana->vista()->viewport()->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, 120),
+            Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(ventana->vista()->viewport(), &rueda);
         QCOMPARE(ventana->zoom(), inicial);
         QTest::keyClick(ventana, Qt::Key_Plus, Qt::ControlModifier);
@@ -345,9 +369,13 @@ private slots:
         // A screen reader says what each button does, not its sign.
         QStringList nombres;
         for (const QPushButton *boton : ventana->findChildren<QPushButton *>())
-            nombres << QAccessible::queryAccessibleInterface(const_cast<QPushButton *>(boton))->text(QAccessible::Name);
-        QCOMPARE(nombres, (QStringList{QStringLiteral("Alejar"), QStringLiteral("Acercar"), QStringLiteral("Ajustar al ancho")}));
-        QCOMPARE(QAccessible::queryAccessibleInterface(ventana->vista())->text(QAccessible::Name), QFileInfo(ruta).completeBaseName());
+            nombres << QAccessible::queryAccessibleInterface(const_cast<QPushButton *>(boton))
+                           ->text(QAccessible::Name);
+        QCOMPARE(nombres,
+            (QStringList { QStringLiteral("Alejar"), QStringLiteral("Acercar"),
+                QStringLiteral("Ajustar al ancho") }));
+        QCOMPARE(QAccessible::queryAccessibleInterface(ventana->vista())->text(QAccessible::Name),
+            QFileInfo(ruta).completeBaseName());
     }
 };
 

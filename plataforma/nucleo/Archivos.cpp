@@ -56,7 +56,7 @@ bool ArchivosLocales::borrarEnlace(const QString &ruta)
 QStringList borrarArchivosDeCarpeta(IArchivos &archivos, const QString &carpeta)
 {
     if (archivos.esEnlace(carpeta))
-        return archivos.borrarEnlace(carpeta) ? QStringList() : QStringList {carpeta};
+        return archivos.borrarEnlace(carpeta) ? QStringList() : QStringList { carpeta };
     QStringList fallidos;
     for (const QString &ruta : archivos.archivosDeCarpeta(carpeta)) {
         if (!archivos.borrarArchivo(ruta))

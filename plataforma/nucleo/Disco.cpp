@@ -2,12 +2,12 @@
 
 #include "Entradas.h"
 
-#include <QDir>
-#include <QFile>
-#include <QDateTime>
-#include <QElapsedTimer>
-#include <QFileInfo>
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QRandomGenerator>
 #include <QSaveFile>
@@ -107,14 +107,17 @@ bool duenoVivo(const DuenoCerrojo &dueno)
 bool reemplazarArchivo(const QString &origen, const QString &destino, QString *error)
 {
 #ifdef Q_OS_WIN
-    const bool bien = ::MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(origen).utf16()),
-                                    reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(destino).utf16()),
-                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    const bool bien
+        = ::MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(origen).utf16()),
+            reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(destino).utf16()),
+            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!bien && error)
         *error = qt_error_string(int(::GetLastError()));
     return bien;
 #else
-    const bool bien = ::rename(QFile::encodeName(origen).constData(), QFile::encodeName(destino).constData()) == 0;
+    const bool bien
+        = ::rename(QFile::encodeName(origen).constData(), QFile::encodeName(destino).constData())
+        == 0;
     if (!bien && error)
         *error = qt_error_string(errno);
     return bien;
@@ -143,7 +146,8 @@ QString sufijoAlAzar()
     static const char kLetras[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     QString sufijo;
     for (int i = 0; i < 6; ++i)
-        sufijo += QLatin1Char(kLetras[QRandomGenerator::global()->bounded(int(sizeof kLetras) - 1)]);
+        sufijo
+            += QLatin1Char(kLetras[QRandomGenerator::global()->bounded(int(sizeof kLetras) - 1)]);
     return sufijo;
 }
 
@@ -187,7 +191,8 @@ QString textoCausa(CausaFallo causa)
     case CausaFallo::SinEspacio:
         return QStringLiteral("no hay espacio libre en el disco");
     case CausaFallo::SinPermiso:
-        return QStringLiteral("no se puede escribir en la carpeta de la estación (solo lectura o sin permiso)");
+        return QStringLiteral(
+            "no se puede escribir en la carpeta de la estación (solo lectura o sin permiso)");
     case CausaFallo::SinCarpeta:
         return QStringLiteral("no se encuentra la carpeta de la estación");
     case CausaFallo::EnUso:
@@ -222,7 +227,8 @@ CausaFallo causaDeEscritura(const QString &carpeta, int errorArchivo)
         return CausaFallo::SinCarpeta;
     const QStorageInfo disco(carpeta);
     if (errorArchivo == QFileDevice::ResourceError
-        || (disco.isValid() && disco.bytesAvailable() >= 0 && disco.bytesAvailable() < kEspacioMinimo))
+        || (disco.isValid() && disco.bytesAvailable() >= 0
+            && disco.bytesAvailable() < kEspacioMinimo))
         return CausaFallo::SinEspacio;
     if (errorArchivo == QFileDevice::PermissionsError || !info.isWritable()
         || (disco.isValid() && disco.isReadOnly()))
@@ -238,30 +244,36 @@ Resultado DiscoLocal::leer(const QString &ruta, qint64 maxBytes, QByteArray *byt
     bool noEsOrdinario = false;
     if (!abrirArchivoOrdinario(archivo, ruta, &error, &noEsOrdinario))
         return Resultado::fallo(noEsOrdinario ? CausaFallo::NoEsArchivo
-                                : archivo.error() == QFileDevice::PermissionsError || error.contains(QLatin1String("EACCES"))
-                                    ? CausaFallo::SinPermiso
-                                    : CausaFallo::Lectura,
-                                error);
+                : archivo.error() == QFileDevice::PermissionsError
+                    || error.contains(QLatin1String("EACCES"))
+                ? CausaFallo::SinPermiso
+                : CausaFallo::Lectura,
+            error);
     // Read for the size it has: a buffer of the largest size allowed would cost far more.
     const qint64 tamano = archivo.size();
     if (tamano > maxBytes)
-        return Resultado::fallo(CausaFallo::LibroIlegible, QStringLiteral("archivo demasiado grande"));
+        return Resultado::fallo(
+            CausaFallo::LibroIlegible, QStringLiteral("archivo demasiado grande"));
     *bytes = archivo.read(tamano + 1);
     if (archivo.error() != QFileDevice::NoError)
         return Resultado::fallo(CausaFallo::Lectura, archivo.errorString());
     if (bytes->size() > maxBytes)
-        return Resultado::fallo(CausaFallo::LibroIlegible, QStringLiteral("archivo demasiado grande"));
+        return Resultado::fallo(
+            CausaFallo::LibroIlegible, QStringLiteral("archivo demasiado grande"));
     return {};
 }
 
 Resultado DiscoLocal::escribir(const QString &ruta, const QByteArray &bytes)
 {
     const QString carpeta = QFileInfo(ruta).absolutePath();
-    if (const TipoEntrada tipo = tipoEntrada(ruta); tipo != TipoEntrada::Ninguna && tipo != TipoEntrada::Archivo)
+    if (const TipoEntrada tipo = tipoEntrada(ruta);
+        tipo != TipoEntrada::Ninguna && tipo != TipoEntrada::Archivo)
         return Resultado::fallo(CausaFallo::NoEsArchivo,
-                                QStringLiteral("en su lugar hay %1: no se escribe a través de él").arg(nombreTipoEntrada(tipo)));
+            QStringLiteral("en su lugar hay %1: no se escribe a través de él")
+                .arg(nombreTipoEntrada(tipo)));
     auto simulado = [](const char *paso) {
-        return Resultado::fallo(CausaFallo::SinEspacio, QStringLiteral("disco lleno al %1 (simulado)").arg(QLatin1String(paso)));
+        return Resultado::fallo(CausaFallo::SinEspacio,
+            QStringLiteral("disco lleno al %1 (simulado)").arg(QLatin1String(paso)));
     };
     if (fallaAntesDe(PasoEscritura::Abrir))
         return simulado("abrir");
@@ -278,12 +290,13 @@ Resultado DiscoLocal::escribir(const QString &ruta, const QByteArray &bytes)
     if (fallaAntesDe(PasoEscritura::Escribir))
         return fallar(simulado("escribir"));
     if (archivo.write(bytes) != bytes.size() || !archivo.flush())
-        return fallar(Resultado::fallo(causaDeEscritura(carpeta, archivo.error()), archivo.errorString()));
+        return fallar(
+            Resultado::fallo(causaDeEscritura(carpeta, archivo.error()), archivo.errorString()));
     if (fallaAntesDe(PasoEscritura::AsegurarDatos))
         return fallar(simulado("asegurar los datos"));
     if (!asegurarArchivo(archivo))
         return fallar(Resultado::fallo(causaDeEscritura(carpeta, QFileDevice::WriteError),
-                                       QStringLiteral("no se pudo asegurar el archivo en el disco")));
+            QStringLiteral("no se pudo asegurar el archivo en el disco")));
     if (fallaAntesDe(PasoEscritura::Cerrar))
         return fallar(simulado("cerrar"));
     if (!archivo.commit())
@@ -293,7 +306,8 @@ Resultado DiscoLocal::escribir(const QString &ruta, const QByteArray &bytes)
     // Staged beside the file under a name of its own, never through a link (O_NOFOLLOW,
     // O_EXCL), so nothing but the rename below ever touches the name.
     const QByteArray temporal = QFile::encodeName(ruta + QLatin1Char('.') + sufijoAlAzar());
-    const int fd = ::open(temporal.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    const int fd
+        = ::open(temporal.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0)
         return falloDeSistema(carpeta, errno);
     auto fallar = [&](const Resultado &r) {
@@ -304,7 +318,8 @@ Resultado DiscoLocal::escribir(const QString &ruta, const QByteArray &bytes)
     if (fallaAntesDe(PasoEscritura::Escribir))
         return fallar(simulado("escribir"));
     for (qsizetype escritos = 0; escritos < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + escritos, size_t(bytes.size() - escritos));
+        const ssize_t n
+            = ::write(fd, bytes.constData() + escritos, size_t(bytes.size() - escritos));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -354,16 +369,19 @@ Resultado DiscoLocal::reemplazar(const QString &origen, const QString &destino)
 {
     const QString carpeta = QFileInfo(destino).absolutePath();
     if (fallaAntesDe(PasoEscritura::Reemplazar))
-        return Resultado::fallo(CausaFallo::SinEspacio, QStringLiteral("disco lleno al reemplazar (simulado)"));
+        return Resultado::fallo(
+            CausaFallo::SinEspacio, QStringLiteral("disco lleno al reemplazar (simulado)"));
     QString error;
     if (!reemplazarArchivo(origen, destino, &error)) {
         const CausaFallo causa = causaDeEscritura(carpeta, QFileDevice::RenameError);
         // On a writable disk with room, replacing fails when another program keeps the file.
-        return Resultado::fallo(causa == CausaFallo::Escritura ? CausaFallo::ArchivoAbierto : causa, error);
+        return Resultado::fallo(
+            causa == CausaFallo::Escritura ? CausaFallo::ArchivoAbierto : causa, error);
     }
     // The new file is in place; forcing the folder makes it survive a power cut.
     if (fallaAntesDe(PasoEscritura::AsegurarCarpeta) || !asegurarCarpeta(carpeta))
-        return Resultado::fallo(CausaFallo::Escritura, QStringLiteral("no se pudo asegurar la carpeta en el disco"));
+        return Resultado::fallo(
+            CausaFallo::Escritura, QStringLiteral("no se pudo asegurar la carpeta en el disco"));
     return {};
 }
 
@@ -385,7 +403,9 @@ bool tomarCerrojo(QLockFile &cerrojo, int esperaMs)
         if (tipo != TipoEntrada::Ninguna && tipo != TipoEntrada::Archivo) {
             // Never opened, since a pipe would be waited on for ever: set aside for whoever
             // wants to look at it, and the lock is made anew.
-            if (++apartados > 3 || (apartarEntrada(ruta, QStringLiteral(".descartado-")).isEmpty() && !QFile::remove(ruta)))
+            if (++apartados > 3
+                || (apartarEntrada(ruta, QStringLiteral(".descartado-")).isEmpty()
+                    && !QFile::remove(ruta)))
                 return false;
             continue;
         }
@@ -401,10 +421,12 @@ bool tomarCerrojo(QLockFile &cerrojo, int esperaMs)
         }
         const DuenoCerrojo dueno = duenoDe(contenido);
         if (!duenoVivo(dueno)) {
-            const qint64 edad = QFileInfo(ruta).lastModified().msecsTo(QDateTime::currentDateTime());
+            const qint64 edad
+                = QFileInfo(ruta).lastModified().msecsTo(QDateTime::currentDateTime());
             // A process that is gone is given up on at once; a lock that names nobody once it
             // has stood still, however long the caller meant to wait.
-            const bool abandonado = dueno.legible() || quieto.elapsed() >= kCerrojoQuietoMs || edad > kCerrojoQuietoMs;
+            const bool abandonado = dueno.legible() || quieto.elapsed() >= kCerrojoQuietoMs
+                || edad > kCerrojoQuietoMs;
             if (abandonado && leerCerrojo(ruta) == contenido) {
                 QFile::remove(ruta);
                 continue;

@@ -65,7 +65,8 @@ bool abrirArchivoOrdinario(QFile &archivo, const QString &ruta, QString *error, 
         return false;
     };
     auto noOrdinario = [&](TipoEntrada tipo) {
-        return fallar(QStringLiteral("no es un archivo común sino %1").arg(nombreTipoEntrada(tipo)), true);
+        return fallar(
+            QStringLiteral("no es un archivo común sino %1").arg(nombreTipoEntrada(tipo)), true);
     };
 #ifdef Q_OS_WIN
     const QFileInfo info(ruta);
@@ -106,46 +107,48 @@ QString textoErrorSistema(int numero)
         const char *texto;
     };
     static const Texto kTextos[] = {
-        {ENOSPC, "ENOSPC", "no queda espacio en el disco"},
+        { ENOSPC, "ENOSPC", "no queda espacio en el disco" },
 #ifdef EDQUOT
-        {EDQUOT, "EDQUOT", "se agotó el espacio asignado a este usuario en el disco"},
+        { EDQUOT, "EDQUOT", "se agotó el espacio asignado a este usuario en el disco" },
 #endif
-        {EFBIG, "EFBIG", "el archivo supera el tamaño máximo que admite el sistema"},
-        {EROFS, "EROFS", "el disco es de solo lectura"},
-        {EACCES, "EACCES", "permiso denegado"},
-        {EPERM, "EPERM", "operación no permitida"},
-        {ENOENT, "ENOENT", "no existe el archivo o la carpeta"},
-        {ENOTDIR, "ENOTDIR", "una parte de la ruta no es una carpeta"},
-        {EISDIR, "EISDIR", "es una carpeta"},
-        {ELOOP, "ELOOP", "demasiados enlaces seguidos, o un enlace donde no se admite"},
-        {ENAMETOOLONG, "ENAMETOOLONG", "el nombre es demasiado largo"},
-        {EEXIST, "EEXIST", "ya existe un archivo con ese nombre"},
-        {EBUSY, "EBUSY", "el archivo o el disco está en uso"},
+        { EFBIG, "EFBIG", "el archivo supera el tamaño máximo que admite el sistema" },
+        { EROFS, "EROFS", "el disco es de solo lectura" },
+        { EACCES, "EACCES", "permiso denegado" },
+        { EPERM, "EPERM", "operación no permitida" },
+        { ENOENT, "ENOENT", "no existe el archivo o la carpeta" },
+        { ENOTDIR, "ENOTDIR", "una parte de la ruta no es una carpeta" },
+        { EISDIR, "EISDIR", "es una carpeta" },
+        { ELOOP, "ELOOP", "demasiados enlaces seguidos, o un enlace donde no se admite" },
+        { ENAMETOOLONG, "ENAMETOOLONG", "el nombre es demasiado largo" },
+        { EEXIST, "EEXIST", "ya existe un archivo con ese nombre" },
+        { EBUSY, "EBUSY", "el archivo o el disco está en uso" },
 #ifdef ETXTBSY
-        {ETXTBSY, "ETXTBSY", "el archivo está en uso"},
+        { ETXTBSY, "ETXTBSY", "el archivo está en uso" },
 #endif
-        {EIO, "EIO", "error de entrada o salida del disco"},
-        {ENXIO, "ENXIO", "el dispositivo no responde"},
-        {ENODEV, "ENODEV", "no hay tal dispositivo"},
-        {EMFILE, "EMFILE", "el programa tiene demasiados archivos abiertos"},
-        {ENFILE, "ENFILE", "el sistema tiene demasiados archivos abiertos"},
-        {EXDEV, "EXDEV", "los dos archivos están en discos distintos"},
-        {EINVAL, "EINVAL", "argumento no válido"},
-        {EINTR, "EINTR", "operación interrumpida"},
-        {EAGAIN, "EAGAIN", "el recurso no está disponible por ahora"},
-        {ENOMEM, "ENOMEM", "no hay memoria suficiente"},
-        {EBADF, "EBADF", "descriptor de archivo no válido"},
+        { EIO, "EIO", "error de entrada o salida del disco" },
+        { ENXIO, "ENXIO", "el dispositivo no responde" },
+        { ENODEV, "ENODEV", "no hay tal dispositivo" },
+        { EMFILE, "EMFILE", "el programa tiene demasiados archivos abiertos" },
+        { ENFILE, "ENFILE", "el sistema tiene demasiados archivos abiertos" },
+        { EXDEV, "EXDEV", "los dos archivos están en discos distintos" },
+        { EINVAL, "EINVAL", "argumento no válido" },
+        { EINTR, "EINTR", "operación interrumpida" },
+        { EAGAIN, "EAGAIN", "el recurso no está disponible por ahora" },
+        { ENOMEM, "ENOMEM", "no hay memoria suficiente" },
+        { EBADF, "EBADF", "descriptor de archivo no válido" },
     };
     for (const Texto &t : kTextos) {
         if (t.numero == numero)
-            return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(t.texto), QLatin1String(t.nombre));
+            return QStringLiteral("%1 (%2)").arg(
+                QString::fromUtf8(t.texto), QLatin1String(t.nombre));
     }
     return QStringLiteral("error del sistema número %1").arg(numero);
 }
 
 QString nombreApartado(const QString &ruta, const QString &sufijo)
 {
-    const QString base = ruta + sufijo + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString base
+        = ruta + sufijo + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString destino = base;
     for (int n = 2; tipoEntrada(destino) != TipoEntrada::Ninguna; ++n)
         destino = base + QLatin1Char('-') + QString::number(n);
@@ -160,14 +163,16 @@ bool estaDentroDe(const QString &ruta, const QString &carpeta)
     const Qt::CaseSensitivity mayusculas = Qt::CaseSensitive;
 #endif
     return !carpeta.isEmpty()
-        && (ruta.compare(carpeta, mayusculas) == 0 || ruta.startsWith(carpeta + QLatin1Char('/'), mayusculas));
+        && (ruta.compare(carpeta, mayusculas) == 0
+            || ruta.startsWith(carpeta + QLatin1Char('/'), mayusculas));
 }
 
 QString apartarEntrada(const QString &ruta, const QString &sufijo)
 {
     const QString destino = nombreApartado(ruta, sufijo);
     // rename() moves the entry itself: a link is moved as a link, never through it.
-    if (std::rename(QFile::encodeName(ruta).constData(), QFile::encodeName(destino).constData()) != 0)
+    if (std::rename(QFile::encodeName(ruta).constData(), QFile::encodeName(destino).constData())
+        != 0)
         return {};
     return destino;
 }

@@ -8,9 +8,9 @@ class QFile;
 enum class TipoEntrada {
     Ninguna, // nothing
     Archivo, // an ordinary file
-    Enlace,  // a symbolic link (or a junction), whatever it points at
+    Enlace, // a symbolic link (or a junction), whatever it points at
     Carpeta,
-    Otro,    // a named pipe, a device, a socket: never opened, since opening one can wait for ever
+    Otro, // a named pipe, a device, a socket: never opened, since opening one can wait for ever
 };
 
 TipoEntrada tipoEntrada(const QString &ruta);
@@ -21,8 +21,8 @@ QString nombreTipoEntrada(TipoEntrada tipo);
 // without ever waiting: a pipe or a device at that name is refused, not opened. On failure
 // `archivo` stays closed, `error` (when given) receives why, in Spanish, and `noEsOrdinario`
 // whether the refusal was for what stands there (a folder, a pipe) rather than for the disk.
-bool abrirArchivoOrdinario(QFile &archivo, const QString &ruta, QString *error = nullptr,
-                           bool *noEsOrdinario = nullptr);
+bool abrirArchivoOrdinario(
+    QFile &archivo, const QString &ruta, QString *error = nullptr, bool *noEsOrdinario = nullptr);
 
 // The text of an operating-system error number, in Spanish, with its symbolic name:
 // "el archivo supera el tamaño máximo que admite el sistema (EFBIG)".

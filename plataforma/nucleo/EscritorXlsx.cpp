@@ -48,15 +48,30 @@ QString escapar(const QString &texto, bool atributo)
     r.reserve(texto.size());
     for (const QChar c : texto) {
         switch (c.unicode()) {
-        case '&': r += QLatin1String("&amp;"); break;
-        case '<': r += QLatin1String("&lt;"); break;
-        case '>': r += QLatin1String("&gt;"); break;
-        case '"': r += atributo ? QLatin1String("&quot;") : QLatin1String("\""); break;
+        case '&':
+            r += QLatin1String("&amp;");
+            break;
+        case '<':
+            r += QLatin1String("&lt;");
+            break;
+        case '>':
+            r += QLatin1String("&gt;");
+            break;
+        case '"':
+            r += atributo ? QLatin1String("&quot;") : QLatin1String("\"");
+            break;
         // A bare carriage return would come back as a line feed.
-        case '\r': r += QLatin1String("&#13;"); break;
-        case '\n': r += atributo ? QLatin1String("&#10;") : QLatin1String("\n"); break;
-        case '\t': r += atributo ? QLatin1String("&#9;") : QLatin1String("\t"); break;
-        default: r += c;
+        case '\r':
+            r += QLatin1String("&#13;");
+            break;
+        case '\n':
+            r += atributo ? QLatin1String("&#10;") : QLatin1String("\n");
+            break;
+        case '\t':
+            r += atributo ? QLatin1String("&#9;") : QLatin1String("\t");
+            break;
+        default:
+            r += c;
         }
     }
     return r;
@@ -75,7 +90,8 @@ bool leerRango(const QString &rango, int *f1, int *c1, int *f2, int *c2)
     auto celda = [](QStringView ref, int *fila, int *col) {
         qsizetype i = 0;
         qint64 c = 0;
-        while (i < ref.size() && ref[i] >= QLatin1Char('A') && ref[i] <= QLatin1Char('Z') && c <= limitesXlsx::kMaxColumna)
+        while (i < ref.size() && ref[i] >= QLatin1Char('A') && ref[i] <= QLatin1Char('Z')
+            && c <= limitesXlsx::kMaxColumna)
             c = c * 26 + (ref[i++].unicode() - 'A' + 1);
         bool ok = false;
         const int f = ref.mid(i).toInt(&ok);
@@ -93,7 +109,8 @@ bool leerRango(const QString &rango, int *f1, int *c1, int *f2, int *c2)
         *c2 = *c1;
         return true;
     }
-    return celda(QStringView(rango).left(dos), f1, c1) && celda(QStringView(rango).mid(dos + 1), f2, c2);
+    return celda(QStringView(rango).left(dos), f1, c1)
+        && celda(QStringView(rango).mid(dos + 1), f2, c2);
 }
 
 struct Edicion {
@@ -105,7 +122,7 @@ struct Edicion {
 } // namespace
 
 bool reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColumna,
-                          const CeldasFila &celdas, QByteArray *nueva, QString *error)
+    const CeldasFila &celdas, QByteArray *nueva, QString *error)
 {
     const QString xml = QString::fromUtf8(hoja);
     // Positions below are positions in `xml`; the sheet is edited as text so that everything
@@ -114,7 +131,10 @@ bool reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColumna,
         return fallar(error, QStringLiteral("la hoja no está codificada en UTF-8"));
     for (const auto &[col, celda] : celdas) {
         if (col < 1 || col > ultimaColumna || !representable(celda.texto))
-            return fallar(error, QStringLiteral("la celda %1%2 no se puede escribir").arg(nombreColumna(col)).arg(fila));
+            return fallar(error,
+                QStringLiteral("la celda %1%2 no se puede escribir")
+                    .arg(nombreColumna(col))
+                    .arg(fila));
     }
 
     QXmlStreamReader x(xml);
@@ -170,14 +190,19 @@ bool reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColumna,
                     enFila = true;
                     QString apertura;
                     for (const auto &a : x.attributes()) {
-                        if (a.qualifiedName() == QLatin1String("r") || a.qualifiedName() == QLatin1String("spans"))
+                        if (a.qualifiedName() == QLatin1String("r")
+                            || a.qualifiedName() == QLatin1String("spans"))
                             continue;
-                        apertura += QStringLiteral(" %1=\"%2\"").arg(a.qualifiedName().toString(), escapar(a.value().toString(), true));
+                        apertura += QStringLiteral(" %1=\"%2\"")
+                                        .arg(a.qualifiedName().toString(),
+                                            escapar(a.value().toString(), true));
                     }
                     for (const auto &ns : x.namespaceDeclarations()) {
                         apertura += QStringLiteral(" xmlns%1=\"%2\"")
-                                        .arg(ns.prefix().isEmpty() ? QString() : QLatin1Char(':') + ns.prefix().toString(),
-                                             escapar(ns.namespaceUri().toString(), true));
+                                        .arg(ns.prefix().isEmpty()
+                                                ? QString()
+                                                : QLatin1Char(':') + ns.prefix().toString(),
+                                            escapar(ns.namespaceUri().toString(), true));
                     }
                     aperturaFila = apertura;
                 } else if (numero > fila && insertar < 0 && filaInicio < 0) {
@@ -192,7 +217,8 @@ bool reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColumna,
                 int c = columnaActual + 1;
                 if (!celdaSinReferencia) {
                     int f1, c1, f2, c2;
-                    if (!leerRango(r.toString(), &f1, &c1, &f2, &c2) || f1 != fila || f2 != fila || c1 != c2)
+                    if (!leerRango(r.toString(), &f1, &c1, &f2, &c2) || f1 != fila || f2 != fila
+                        || c1 != c2)
                         return fallar(error, textoErrorXlsx(ErrorXlsx::ReferenciaInvalida));
                     f = f1;
                     c = c1;
@@ -217,18 +243,20 @@ bool reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColumna,
                 filaFin = fin;
                 enFila = false;
             } else if (enFila && profundidad == nivelDatos + 2 && nombre == QLatin1String("c")
-                       && celdaColumna > ultimaColumna) {
+                && celdaColumna > ultimaColumna) {
                 QString cruda = xml.mid(celdaInicio, fin - celdaInicio);
                 if (celdaSinReferencia)
                     cruda.insert(1 + nombreCelda.size(),
-                                 QStringLiteral(" r=\"%1%2\"").arg(nombreColumna(celdaColumna)).arg(fila));
+                        QStringLiteral(" r=\"%1%2\"").arg(nombreColumna(celdaColumna)).arg(fila));
                 conservadas << cruda;
             }
             --profundidad;
         }
     }
     if (x.hasError())
-        return fallar(error, QStringLiteral("%1: %2").arg(textoErrorXlsx(ErrorXlsx::XmlMalFormado), x.errorString()));
+        return fallar(error,
+            QStringLiteral("%1: %2").arg(
+                textoErrorXlsx(ErrorXlsx::XmlMalFormado), x.errorString()));
     if (datosInicio < 0 || datosCierre < 0)
         return fallar(error, QStringLiteral("la hoja no tiene datos de celdas"));
 
@@ -237,19 +265,24 @@ bool reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColumna,
     for (int col = 1; col <= ultimaColumna; ++col) {
         const QString ref = nombreColumna(col) + QString::number(fila);
         const auto estilo = estilos.find(col);
-        const QString s = estilo == estilos.end() ? QString() : QStringLiteral(" s=\"%1\"").arg(escapar(estilo->second, true));
+        const QString s = estilo == estilos.end()
+            ? QString()
+            : QStringLiteral(" s=\"%1\"").arg(escapar(estilo->second, true));
         const auto it = celdas.find(col);
         if (it != celdas.end() && it->second.tipo == Celda::Tipo::Numero) {
             if (!std::isfinite(it->second.numero))
                 return fallar(error, QStringLiteral("la celda %1 no es un número").arg(ref));
-            nuevaFila += QStringLiteral("<%1c r=\"%2\"%3><%1v>%4</%1v></%1c>").arg(p, ref, s, numeroXml(it->second.numero));
+            nuevaFila += QStringLiteral("<%1c r=\"%2\"%3><%1v>%4</%1v></%1c>")
+                             .arg(p, ref, s, numeroXml(it->second.numero));
         } else if (it != celdas.end() && !it->second.texto.isEmpty()) {
             const QString &t = it->second.texto;
-            const bool preservar = t.front().isSpace() || t.back().isSpace() || t.contains(QLatin1Char('\n'))
-                || t.contains(QLatin1Char('\t'));
-            nuevaFila += QStringLiteral("<%1c r=\"%2\"%3 t=\"inlineStr\"><%1is><%1t%4>%5</%1t></%1is></%1c>")
-                             .arg(p, ref, s, preservar ? QStringLiteral(" xml:space=\"preserve\"") : QString(),
-                                  escapar(t, false));
+            const bool preservar = t.front().isSpace() || t.back().isSpace()
+                || t.contains(QLatin1Char('\n')) || t.contains(QLatin1Char('\t'));
+            nuevaFila += QStringLiteral(
+                "<%1c r=\"%2\"%3 t=\"inlineStr\"><%1is><%1t%4>%5</%1t></%1is></%1c>")
+                             .arg(p, ref, s,
+                                 preservar ? QStringLiteral(" xml:space=\"preserve\"") : QString(),
+                                 escapar(t, false));
         } else if (!s.isEmpty()) {
             // An emptied cell keeps its formatting.
             nuevaFila += QStringLiteral("<%1c r=\"%2\"%3/>").arg(p, ref, s);
@@ -259,23 +292,28 @@ bool reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColumna,
 
     QList<Edicion> ediciones;
     if (filaInicio >= 0)
-        ediciones.append({filaInicio, filaFin, nuevaFila});
+        ediciones.append({ filaInicio, filaFin, nuevaFila });
     else if (insertar >= 0)
-        ediciones.append({insertar, insertar, nuevaFila});
+        ediciones.append({ insertar, insertar, nuevaFila });
     else if (datosVacio)
-        ediciones.append({datosInicio, datosFinApertura,
-                          QStringLiteral("<%1sheetData>%2</%1sheetData>").arg(p, nuevaFila)});
+        ediciones.append({ datosInicio, datosFinApertura,
+            QStringLiteral("<%1sheetData>%2</%1sheetData>").arg(p, nuevaFila) });
     else
-        ediciones.append({datosCierre, datosCierre, nuevaFila});
+        ediciones.append({ datosCierre, datosCierre, nuevaFila });
     int f1, c1, f2, c2;
     if (dimInicio >= 0 && dimFin >= dimInicio && leerRango(dimRango, &f1, &c1, &f2, &c2)) {
-        const int ultimaUsada = std::max(ultimaColumna, celdas.empty() ? 1 : celdas.rbegin()->first);
-        const QString rango = nombreColumna(std::min(c1, 1)) + QString::number(std::min(f1, fila)) + QLatin1Char(':')
-            + nombreColumna(std::max(c2, ultimaUsada)) + QString::number(std::max(f2, fila));
-        const QString pd = prefijoDimension.isEmpty() ? QString() : prefijoDimension + QLatin1Char(':');
-        ediciones.append({dimInicio, dimFin, QStringLiteral("<%1dimension ref=\"%2\"/>").arg(pd, rango)});
+        const int ultimaUsada
+            = std::max(ultimaColumna, celdas.empty() ? 1 : celdas.rbegin()->first);
+        const QString rango = nombreColumna(std::min(c1, 1)) + QString::number(std::min(f1, fila))
+            + QLatin1Char(':') + nombreColumna(std::max(c2, ultimaUsada))
+            + QString::number(std::max(f2, fila));
+        const QString pd
+            = prefijoDimension.isEmpty() ? QString() : prefijoDimension + QLatin1Char(':');
+        ediciones.append(
+            { dimInicio, dimFin, QStringLiteral("<%1dimension ref=\"%2\"/>").arg(pd, rango) });
     }
-    std::sort(ediciones.begin(), ediciones.end(), [](const Edicion &a, const Edicion &b) { return a.inicio > b.inicio; });
+    std::sort(ediciones.begin(), ediciones.end(),
+        [](const Edicion &a, const Edicion &b) { return a.inicio > b.inicio; });
     QString resultado = xml;
     for (const Edicion &e : std::as_const(ediciones))
         resultado.replace(e.inicio, e.fin - e.inicio, e.texto);
@@ -284,13 +322,13 @@ bool reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColumna,
 }
 
 bool reemplazarFilaEnLibro(const QByteArray &libro, const QString &nombreHoja, int fila,
-                           int ultimaColumna, const CeldasFila &celdas, QByteArray *nuevo,
-                           QString *error)
+    int ultimaColumna, const CeldasFila &celdas, QByteArray *nuevo, QString *error)
 {
     const PaqueteXlsx viejo(libro);
     QString parteHoja;
     QString parteCadenas;
-    if (const ErrorXlsx e = viejo.buscarHoja(nombreHoja, &parteHoja, &parteCadenas); e != ErrorXlsx::Ninguno)
+    if (const ErrorXlsx e = viejo.buscarHoja(nombreHoja, &parteHoja, &parteCadenas);
+        e != ErrorXlsx::Ninguno)
         return fallar(error, textoErrorXlsx(e));
     QByteArray xml;
     if (const ErrorXlsx e = viejo.leerParte(parteHoja, &xml); e != ErrorXlsx::Ninguno)
@@ -326,14 +364,16 @@ bool reemplazarFilaEnLibro(const QByteArray &libro, const QString &nombreHoja, i
         if (!nombre)
             return abandonar(QStringLiteral("parte sin nombre"));
         const bool esHoja = nombreHojaZip == nombre;
-        zip_source_t *fuente = esHoja ? zip_source_buffer(z, hoja.constData(), zip_uint64_t(hoja.size()), 0)
-                                      : zip_source_zip(z, viejo.zip(), zip_uint64_t(i), 0, 0, -1);
+        zip_source_t *fuente = esHoja
+            ? zip_source_buffer(z, hoja.constData(), zip_uint64_t(hoja.size()), 0)
+            : zip_source_zip(z, viejo.zip(), zip_uint64_t(i), 0, 0, -1);
         if (!fuente)
             return abandonar(QStringLiteral("no se pudo copiar %1").arg(QString::fromUtf8(nombre)));
         const zip_int64_t indice = zip_file_add(z, nombre, fuente, ZIP_FL_ENC_UTF_8);
         if (indice < 0) {
             zip_source_free(fuente);
-            return abandonar(QStringLiteral("no se pudo agregar %1").arg(QString::fromUtf8(nombre)));
+            return abandonar(
+                QStringLiteral("no se pudo agregar %1").arg(QString::fromUtf8(nombre)));
         }
         if (esHoja && zip_set_file_compression(z, zip_uint64_t(indice), ZIP_CM_DEFLATE, 0) != 0)
             return abandonar(QStringLiteral("no se pudo comprimir la hoja"));
@@ -344,7 +384,8 @@ bool reemplazarFilaEnLibro(const QByteArray &libro, const QString &nombreHoja, i
     nuevo->clear();
     zip_stat_t st;
     zip_stat_init(&st);
-    bool bien = zip_source_stat(destino, &st) == 0 && (st.valid & ZIP_STAT_SIZE) && zip_source_open(destino) == 0;
+    bool bien = zip_source_stat(destino, &st) == 0 && (st.valid & ZIP_STAT_SIZE)
+        && zip_source_open(destino) == 0;
     if (bien) {
         nuevo->resize(qsizetype(st.size));
         bien = zip_source_read(destino, nuevo->data(), st.size) == zip_int64_t(st.size);
@@ -365,11 +406,12 @@ struct EscritorLibro::Privado {
     QByteArray carpetaTemporal;
     QString error;
     // A text's UTF-8, in a buffer kept from cell to cell: a merge writes millions of them.
-    QStringEncoder utf8 {QStringEncoder::Utf8, QStringConverter::Flag::Stateless};
+    QStringEncoder utf8 { QStringEncoder::Utf8, QStringConverter::Flag::Stateless };
     QByteArray texto;
 };
 
-EscritorLibro::EscritorLibro(const QString &ruta, const QString &carpetaTemporal, bool memoriaConstante)
+EscritorLibro::EscritorLibro(
+    const QString &ruta, const QString &carpetaTemporal, bool memoriaConstante)
     : d(new Privado)
 {
     d->ruta = QFile::encodeName(ruta);
@@ -391,7 +433,8 @@ EscritorLibro::~EscritorLibro()
 
 int EscritorLibro::agregarHoja(const QString &nombre)
 {
-    lxw_worksheet *hoja = d->libro ? workbook_add_worksheet(d->libro, nombre.toUtf8().constData()) : nullptr;
+    lxw_worksheet *hoja
+        = d->libro ? workbook_add_worksheet(d->libro, nombre.toUtf8().constData()) : nullptr;
     if (!hoja) {
         if (d->error.isEmpty())
             d->error = QStringLiteral("no se pudo agregar la hoja %1").arg(nombre);
@@ -408,23 +451,29 @@ void EscritorLibro::escribir(int hoja, int fila, int columna, const Celda &celda
     lxw_worksheet *destino = d->hojas.at(hoja);
     lxw_error e = LXW_NO_ERROR;
     if (celda.tipo == Celda::Tipo::Numero)
-        e = worksheet_write_number(destino, lxw_row_t(fila - 1), lxw_col_t(columna - 1), celda.numero, nullptr);
+        e = worksheet_write_number(
+            destino, lxw_row_t(fila - 1), lxw_col_t(columna - 1), celda.numero, nullptr);
     else if (!celda.texto.isEmpty()) {
         const qsizetype necesario = d->utf8.requiredSpace(celda.texto.size()) + 1;
         if (d->texto.size() < necesario)
             d->texto.resize(necesario);
         char *fin = d->utf8.appendToBuffer(d->texto.data(), celda.texto);
         *fin = '\0';
-        e = worksheet_write_string(destino, lxw_row_t(fila - 1), lxw_col_t(columna - 1), d->texto.constData(), nullptr);
+        e = worksheet_write_string(
+            destino, lxw_row_t(fila - 1), lxw_col_t(columna - 1), d->texto.constData(), nullptr);
     }
     if (e != LXW_NO_ERROR)
-        d->error = QStringLiteral("celda %1%2: %3").arg(nombreColumna(columna)).arg(fila).arg(QString::fromUtf8(lxw_strerror(e)));
+        d->error = QStringLiteral("celda %1%2: %3")
+                       .arg(nombreColumna(columna))
+                       .arg(fila)
+                       .arg(QString::fromUtf8(lxw_strerror(e)));
 }
 
 bool EscritorLibro::cerrar(QString *error)
 {
     if (!d->libro)
-        return fallar(error, d->error.isEmpty() ? QStringLiteral("el libro ya estaba cerrado") : d->error);
+        return fallar(
+            error, d->error.isEmpty() ? QStringLiteral("el libro ya estaba cerrado") : d->error);
     if (!d->error.isEmpty()) {
         lxw_workbook_free(d->libro);
         d->libro = nullptr;
@@ -434,7 +483,9 @@ bool EscritorLibro::cerrar(QString *error)
     d->libro = nullptr;
     if (e != LXW_NO_ERROR) {
         QFile::remove(QFile::decodeName(d->ruta));
-        return fallar(error, QStringLiteral("no se pudo escribir el libro: %1").arg(QString::fromUtf8(lxw_strerror(e))));
+        return fallar(error,
+            QStringLiteral("no se pudo escribir el libro: %1")
+                .arg(QString::fromUtf8(lxw_strerror(e))));
     }
     return true;
 }

@@ -16,7 +16,8 @@ using CeldasFila = std::map<int, Celda>;
 // and memory stays flat.
 class EscritorLibro {
 public:
-    EscritorLibro(const QString &ruta, const QString &carpetaTemporal, bool memoriaConstante = false);
+    EscritorLibro(
+        const QString &ruta, const QString &carpetaTemporal, bool memoriaConstante = false);
     ~EscritorLibro();
     EscritorLibro(const EscritorLibro &) = delete;
     EscritorLibro &operator=(const EscritorLibro &) = delete;
@@ -39,9 +40,8 @@ private:
 // the cells of that row beyond `ultimaColumna` come out as they were; each replaced cell
 // keeps its style. New text cells are inline strings, so the shared strings stay valid.
 bool reemplazarFilaEnLibro(const QByteArray &libro, const QString &nombreHoja, int fila,
-                           int ultimaColumna, const CeldasFila &celdas, QByteArray *nuevo,
-                           QString *error);
+    int ultimaColumna, const CeldasFila &celdas, QByteArray *nuevo, QString *error);
 
 // The same on the XML of a sheet part, for the parts that hold it.
 bool reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColumna,
-                          const CeldasFila &celdas, QByteArray *nueva, QString *error);
+    const CeldasFila &celdas, QByteArray *nueva, QString *error);

@@ -50,7 +50,8 @@ QString primeraDiferencia(const CeldasHoja &esperadas, const CeldasHoja &leidas)
 }
 
 // Every part but `excepto` is the same in both packages, in the same order.
-bool mismasPartes(const QByteArray &antes, const QByteArray &despues, const QString &excepto, QString *cual)
+bool mismasPartes(
+    const QByteArray &antes, const QByteArray &despues, const QString &excepto, QString *cual)
 {
     const PaqueteXlsx a(antes);
     const PaqueteXlsx b(despues);
@@ -63,7 +64,8 @@ bool mismasPartes(const QByteArray &antes, const QByteArray &despues, const QStr
     }
     for (zip_int64_t i = 0; i < n; ++i) {
         zip_stat_t sa, sb;
-        if (zip_stat_index(a.zip(), zip_uint64_t(i), 0, &sa) != 0 || zip_stat_index(b.zip(), zip_uint64_t(i), 0, &sb) != 0
+        if (zip_stat_index(a.zip(), zip_uint64_t(i), 0, &sa) != 0
+            || zip_stat_index(b.zip(), zip_uint64_t(i), 0, &sb) != 0
             || qstrcmp(sa.name, sb.name) != 0) {
             *cual = QStringLiteral("parte %1").arg(i);
             return false;
@@ -90,15 +92,16 @@ void limpiarRestos(IDisco &disco, const QString &ruta)
     const QDir carpeta = QFileInfo(ruta).absoluteDir();
     const QString prefijo = prefijoRestos(ruta);
     for (const QString &nombre : carpeta.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (nombre.startsWith(prefijo) && nombre.mid(prefijo.size()).contains(QLatin1String(".tmp")))
+        if (nombre.startsWith(prefijo)
+            && nombre.mid(prefijo.size()).contains(QLatin1String(".tmp")))
             disco.borrar(carpeta.filePath(nombre));
     }
 }
 
 QString rutaTemporal(const QString &ruta, const char *clase)
 {
-    return QFileInfo(ruta).absoluteDir().filePath(
-        prefijoRestos(ruta) + QString::number(QCoreApplication::applicationPid()) + QLatin1String(clase));
+    return QFileInfo(ruta).absoluteDir().filePath(prefijoRestos(ruta)
+        + QString::number(QCoreApplication::applicationPid()) + QLatin1String(clase));
 }
 
 class Cerrojo {
@@ -116,15 +119,15 @@ public:
         switch (m_cerrojo.error()) {
         case QLockFile::LockFailedError:
             return Resultado::fallo(CausaFallo::EnUso,
-                                    QStringLiteral("%1; si no hay otra estación abierta en esta computadora, "
-                                                   "el supervisor puede borrar ese archivo")
-                                        .arg(describirCerrojo(m_cerrojo)));
+                QStringLiteral("%1; si no hay otra estación abierta en esta computadora, "
+                               "el supervisor puede borrar ese archivo")
+                    .arg(describirCerrojo(m_cerrojo)));
         case QLockFile::PermissionError:
             return Resultado::fallo(causaDeEscritura(m_carpeta, QFileDevice::PermissionsError),
-                                    QStringLiteral("no se puede crear el bloqueo del libro"));
+                QStringLiteral("no se puede crear el bloqueo del libro"));
         default:
             return Resultado::fallo(causaDeEscritura(m_carpeta, QFileDevice::WriteError),
-                                    QStringLiteral("no se puede crear el bloqueo del libro"));
+                QStringLiteral("no se puede crear el bloqueo del libro"));
         }
     }
 
@@ -175,7 +178,8 @@ Resultado LibroXlsx::crearLibro(const QString &ruta)
     default:
         // Never written through nor replaced: what stands there is not the station's.
         return Resultado::fallo(CausaFallo::NoEsArchivo,
-                                QStringLiteral("en \"%1\" hay %2 en lugar del libro").arg(ruta, nombreTipoEntrada(tipo)));
+            QStringLiteral("en \"%1\" hay %2 en lugar del libro")
+                .arg(ruta, nombreTipoEntrada(tipo)));
     }
 
     const QString carpeta = QFileInfo(ruta).absolutePath();
@@ -195,7 +199,8 @@ Resultado LibroXlsx::crearLibro(const QString &ruta)
     return guardarProbado(ruta, bytes, {});
 }
 
-Resultado LibroXlsx::escribirFila(const QString &ruta, int fila, int ultimaColumna, const CeldasFila &celdas)
+Resultado LibroXlsx::escribirFila(
+    const QString &ruta, int fila, int ultimaColumna, const CeldasFila &celdas)
 {
     Cerrojo cerrojo(ruta);
     if (const Resultado r = cerrojo.tomar(m_esperaCerrojoMs); !r.ok())
@@ -209,26 +214,30 @@ Resultado LibroXlsx::escribirFila(const QString &ruta, int fila, int ultimaColum
     if (const FalloLectura f = leerReporteDeBytes(viejo, &esperadas); !f.ok())
         return Resultado::fallo(CausaFallo::LibroIlegible, f.texto());
     for (int col = 1; col <= ultimaColumna; ++col)
-        esperadas.erase({fila, col});
+        esperadas.erase({ fila, col });
     for (const auto &[col, celda] : celdas) {
         if (celda.tipo == Celda::Tipo::Numero || !celda.texto.isEmpty())
-            esperadas[{fila, col}] = celda;
+            esperadas[{ fila, col }] = celda;
     }
 
     QByteArray nuevo;
     QString error;
-    if (!reemplazarFilaEnLibro(viejo, kNombreHojaReporte(), fila, ultimaColumna, celdas, &nuevo, &error))
+    if (!reemplazarFilaEnLibro(
+            viejo, kNombreHojaReporte(), fila, ultimaColumna, celdas, &nuevo, &error))
         return Resultado::fallo(CausaFallo::Escritura, error);
     QString parteHoja;
     QString parteCadenas;
     QString cual;
-    if (PaqueteXlsx(viejo).buscarHoja(kNombreHojaReporte(), &parteHoja, &parteCadenas) != ErrorXlsx::Ninguno
+    if (PaqueteXlsx(viejo).buscarHoja(kNombreHojaReporte(), &parteHoja, &parteCadenas)
+            != ErrorXlsx::Ninguno
         || !mismasPartes(viejo, nuevo, parteHoja, &cual))
-        return Resultado::fallo(CausaFallo::NoCoincide, QStringLiteral("cambió otra parte del libro: %1").arg(cual));
+        return Resultado::fallo(
+            CausaFallo::NoCoincide, QStringLiteral("cambió otra parte del libro: %1").arg(cual));
     return guardarProbado(ruta, nuevo, esperadas);
 }
 
-Resultado LibroXlsx::guardarProbado(const QString &ruta, const QByteArray &bytes, const CeldasHoja &esperadas)
+Resultado LibroXlsx::guardarProbado(
+    const QString &ruta, const QByteArray &bytes, const CeldasHoja &esperadas)
 {
     const QString preparado = rutaTemporal(ruta, ".tmp");
     auto abandonar = [&](const Resultado &r) {
@@ -243,11 +252,14 @@ Resultado LibroXlsx::guardarProbado(const QString &ruta, const QByteArray &bytes
     CeldasHoja celdas;
     const FalloLectura lectura = leerReporteDeBytes(leidos, &celdas);
     if (!lectura.ok())
-        return abandonar(Resultado::fallo(CausaFallo::NoCoincide, QStringLiteral("el libro escrito no se puede leer: %1").arg(lectura.texto())));
+        return abandonar(Resultado::fallo(CausaFallo::NoCoincide,
+            QStringLiteral("el libro escrito no se puede leer: %1").arg(lectura.texto())));
     if (celdas != esperadas)
-        return abandonar(Resultado::fallo(CausaFallo::NoCoincide, primeraDiferencia(esperadas, celdas)));
+        return abandonar(
+            Resultado::fallo(CausaFallo::NoCoincide, primeraDiferencia(esperadas, celdas)));
     if (leidos != bytes)
-        return abandonar(Resultado::fallo(CausaFallo::NoCoincide, QStringLiteral("el archivo leído difiere del escrito")));
+        return abandonar(Resultado::fallo(
+            CausaFallo::NoCoincide, QStringLiteral("el archivo leído difiere del escrito")));
     if (const Resultado r = m_disco.reemplazar(preparado, ruta); !r.ok())
         return abandonar(r);
     return {};

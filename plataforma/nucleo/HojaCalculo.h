@@ -18,8 +18,9 @@ public:
     // Replaces columns 1 to `ultimaColumna` of row `fila` of "Reporte"; everything else in
     // the workbook stays as it was. Done only when proven: the new workbook is read back
     // from the disk and every cell compared before it replaces the old one.
-    virtual Resultado escribirFila(const QString &ruta, int fila, int ultimaColumna,
-                                   const CeldasFila &celdas) = 0;
+    virtual Resultado escribirFila(
+        const QString &ruta, int fila, int ultimaColumna, const CeldasFila &celdas)
+        = 0;
 };
 
 // The real workbook. One writer at a time: the workbook's lock is held from the read to the
@@ -32,8 +33,8 @@ public:
 
     Resultado leerReporte(const QString &ruta, CeldasHoja *celdas) override;
     Resultado crearLibro(const QString &ruta) override;
-    Resultado escribirFila(const QString &ruta, int fila, int ultimaColumna,
-                           const CeldasFila &celdas) override;
+    Resultado escribirFila(
+        const QString &ruta, int fila, int ultimaColumna, const CeldasFila &celdas) override;
 
     // The hidden lock file beside a workbook.
     static QString rutaCerrojo(const QString &ruta);
@@ -41,7 +42,8 @@ public:
 private:
     // Writes `bytes` beside `ruta`, reads them back and checks them against `esperadas`,
     // and only then puts them in its place.
-    Resultado guardarProbado(const QString &ruta, const QByteArray &bytes, const CeldasHoja &esperadas);
+    Resultado guardarProbado(
+        const QString &ruta, const QByteArray &bytes, const CeldasHoja &esperadas);
 
     IDisco &m_disco;
     int m_esperaCerrojoMs;

@@ -26,42 +26,43 @@ ErrorXlsx leerCadenas(const PaqueteXlsx &paquete, const QString &parte, QStringL
     bool enTexto = false;
     int fonetica = 0;
     QString actual;
-    return recorrerXml(paquete, parte, limitesXlsx::kMaxBytesParte, [&](const TokenizadorXml &x, Token t) {
-        switch (t) {
-        case Token::Inicio:
-            if (x.es("si")) {
-                if (cadenas->size() >= limitesXlsx::kMaxCadenasCompartidas)
-                    return ErrorXlsx::DemasiadasCadenas;
-                enCadena = true;
-                actual.clear();
-            } else if (x.es("rPh")) {
-                ++fonetica;
-            } else if (x.es("t")) {
-                enTexto = enCadena && fonetica == 0;
+    return recorrerXml(
+        paquete, parte, limitesXlsx::kMaxBytesParte, [&](const TokenizadorXml &x, Token t) {
+            switch (t) {
+            case Token::Inicio:
+                if (x.es("si")) {
+                    if (cadenas->size() >= limitesXlsx::kMaxCadenasCompartidas)
+                        return ErrorXlsx::DemasiadasCadenas;
+                    enCadena = true;
+                    actual.clear();
+                } else if (x.es("rPh")) {
+                    ++fonetica;
+                } else if (x.es("t")) {
+                    enTexto = enCadena && fonetica == 0;
+                }
+                break;
+            case Token::Fin:
+                if (x.es("si")) {
+                    cadenas->append(actual);
+                    enCadena = false;
+                } else if (x.es("rPh")) {
+                    fonetica = qMax(0, fonetica - 1);
+                } else if (x.es("t")) {
+                    enTexto = false;
+                }
+                break;
+            case Token::Texto:
+                if (enTexto) {
+                    actual += x.texto();
+                    if (actual.size() > limitesXlsx::kMaxCaracteresCelda)
+                        return ErrorXlsx::TextoDemasiadoLargo;
+                }
+                break;
+            default:
+                break;
             }
-            break;
-        case Token::Fin:
-            if (x.es("si")) {
-                cadenas->append(actual);
-                enCadena = false;
-            } else if (x.es("rPh")) {
-                fonetica = qMax(0, fonetica - 1);
-            } else if (x.es("t")) {
-                enTexto = false;
-            }
-            break;
-        case Token::Texto:
-            if (enTexto) {
-                actual += x.texto();
-                if (actual.size() > limitesXlsx::kMaxCaracteresCelda)
-                    return ErrorXlsx::TextoDemasiadoLargo;
-            }
-            break;
-        default:
-            break;
-        }
-        return ErrorXlsx::Ninguno;
-    });
+            return ErrorXlsx::Ninguno;
+        });
 }
 
 // "AF12" → row 12, column 32.
@@ -272,22 +273,24 @@ private:
 } // namespace
 
 FalloLectura recorrerHoja(const PaqueteXlsx &paquete, const QString &nombreHoja,
-                          const VisitanteCeldas &visitante, LimitesHoja limites)
+    const VisitanteCeldas &visitante, LimitesHoja limites)
 {
     QString parteHoja;
     QString parteCadenas;
-    if (const ErrorXlsx e = paquete.buscarHoja(nombreHoja, &parteHoja, &parteCadenas); e != ErrorXlsx::Ninguno)
-        return {e, {}};
+    if (const ErrorXlsx e = paquete.buscarHoja(nombreHoja, &parteHoja, &parteCadenas);
+        e != ErrorXlsx::Ninguno)
+        return { e, {} };
     QStringList cadenas;
     if (!parteCadenas.isEmpty()) {
-        if (const ErrorXlsx e = leerCadenas(paquete, parteCadenas, &cadenas); e != ErrorXlsx::Ninguno)
-            return {e, parteCadenas};
+        if (const ErrorXlsx e = leerCadenas(paquete, parteCadenas, &cadenas);
+            e != ErrorXlsx::Ninguno)
+            return { e, parteCadenas };
     }
     LectorHoja lector(cadenas, visitante, limites.maxCeldas);
     const ErrorXlsx e = recorrerXml(paquete, parteHoja, limites.maxBytes,
-                                    [&lector](const TokenizadorXml &x, Token t) { return lector.token(x, t); });
+        [&lector](const TokenizadorXml &x, Token t) { return lector.token(x, t); });
     if (e != ErrorXlsx::Ninguno)
-        return {e, parteHoja};
+        return { e, parteHoja };
     return {};
 }
 
@@ -295,9 +298,10 @@ FalloLectura leerHojaDeBytes(const QByteArray &bytes, const QString &nombreHoja,
 {
     celdas->clear();
     const PaqueteXlsx paquete(bytes);
-    const FalloLectura fallo = recorrerHoja(paquete, nombreHoja, [celdas](int fila, int columna, const Celda &c) {
-        celdas->emplace(std::pair(fila, columna), c);
-    });
+    const FalloLectura fallo
+        = recorrerHoja(paquete, nombreHoja, [celdas](int fila, int columna, const Celda &c) {
+              celdas->emplace(std::pair(fila, columna), c);
+          });
     if (!fallo.ok())
         celdas->clear();
     return fallo;
@@ -315,18 +319,18 @@ FalloLectura leerArchivoLibro(const QString &ruta, QByteArray *bytes)
     QString error;
     // A pipe or a device at the name is refused by name, never opened and waited on.
     if (!abrirArchivoOrdinario(archivo, ruta, &error))
-        return {ErrorXlsx::NoSePuedeAbrir, error};
+        return { ErrorXlsx::NoSePuedeAbrir, error };
     if (archivo.size() > limitesXlsx::kMaxBytesLibro)
-        return {ErrorXlsx::ArchivoDemasiadoGrande, {}};
+        return { ErrorXlsx::ArchivoDemasiadoGrande, {} };
     // Read for the size it has, not for the largest allowed: a buffer of the limit for every
     // workbook would cost far more than the workbook. A file that grows meanwhile is read on.
     *bytes = archivo.read(archivo.size() + 1);
     while (archivo.error() == QFileDevice::NoError && bytes->size() <= limitesXlsx::kMaxBytesLibro
-           && !archivo.atEnd())
+        && !archivo.atEnd())
         bytes->append(archivo.read(65536));
     if (archivo.error() != QFileDevice::NoError)
-        return {ErrorXlsx::NoSePuedeAbrir, archivo.errorString()};
+        return { ErrorXlsx::NoSePuedeAbrir, archivo.errorString() };
     if (bytes->size() > limitesXlsx::kMaxBytesLibro)
-        return {ErrorXlsx::ArchivoDemasiadoGrande, {}};
+        return { ErrorXlsx::ArchivoDemasiadoGrande, {} };
     return {};
 }

@@ -30,10 +30,11 @@ struct LimitesHoja {
 
 // Reads every cell of the sheet `nombreHoja` of a package.
 FalloLectura recorrerHoja(const PaqueteXlsx &paquete, const QString &nombreHoja,
-                          const VisitanteCeldas &visitante, LimitesHoja limites = {});
+    const VisitanteCeldas &visitante, LimitesHoja limites = {});
 
 // The sheet `nombreHoja` of a whole .xlsx file held in memory.
-FalloLectura leerHojaDeBytes(const QByteArray &bytes, const QString &nombreHoja, CeldasHoja *celdas);
+FalloLectura leerHojaDeBytes(
+    const QByteArray &bytes, const QString &nombreHoja, CeldasHoja *celdas);
 
 // The "Reporte" sheet from the bytes of a whole .xlsx file (reachable without a file for the
 // fuzzer).

@@ -24,8 +24,6 @@ public:
     // Shows the box and returns the button pressed (1 = OK, 6 = Yes, 7 = No). An empty
     // caption shows the application's title.
     virtual int mostrar(const QString &texto, int estilo = estilo::kSoloAceptar,
-                        const QString &titulo = {}, const QString &archivoAyuda = {},
-                        int contextoAyuda = 0)
+        const QString &titulo = {}, const QString &archivoAyuda = {}, int contextoAyuda = 0)
         = 0;
 };
-

@@ -2,9 +2,9 @@
 
 #include <QFile>
 
-#include <iterator>
 #include <QHash>
 #include <QStringList>
+#include <iterator>
 
 #include <zip.h>
 
@@ -57,7 +57,8 @@ PaqueteXlsx::PaqueteXlsx(const QByteArray &bytes)
 {
     zip_error_t err;
     zip_error_init(&err);
-    zip_source_t *fuente = zip_source_buffer_create(m_bytes.constData(), zip_uint64_t(m_bytes.size()), 0, &err);
+    zip_source_t *fuente
+        = zip_source_buffer_create(m_bytes.constData(), zip_uint64_t(m_bytes.size()), 0, &err);
     zip_error_fini(&err);
     abrir(fuente);
 }
@@ -93,7 +94,7 @@ void PaqueteXlsx::abrir(zip_source_t *fuente)
     }
     const zip_int64_t entradas = zip_get_num_entries(m_zip, 0);
     // An empty archive is no workbook, however valid as a zip.
-    m_estado = entradas <= 0 ? ErrorXlsx::NoEsZip
+    m_estado = entradas <= 0                   ? ErrorXlsx::NoEsZip
         : entradas > limitesXlsx::kMaxEntradas ? ErrorXlsx::DemasiadasPartes
                                                : ErrorXlsx::Ninguno;
 }
@@ -113,7 +114,7 @@ PaqueteXlsx::~PaqueteXlsx()
 }
 
 ErrorXlsx PaqueteXlsx::leerParte(const QString &nombre, qint64 maxBytes,
-                                 const std::function<bool(const char *, qint64)> &alBloque) const
+    const std::function<bool(const char *, qint64)> &alBloque) const
 {
     if (m_estado != ErrorXlsx::Ninguno)
         return m_estado;
@@ -157,14 +158,15 @@ ErrorXlsx PaqueteXlsx::leerParte(const QString &nombre, qint64 maxBytes,
 ErrorXlsx PaqueteXlsx::leerParte(const QString &nombre, QByteArray *contenido) const
 {
     contenido->clear();
-    return leerParte(nombre, limitesXlsx::kMaxBytesParte, [contenido](const char *datos, qint64 largo) {
-        contenido->append(datos, largo);
-        return true;
-    });
+    return leerParte(
+        nombre, limitesXlsx::kMaxBytesParte, [contenido](const char *datos, qint64 largo) {
+            contenido->append(datos, largo);
+            return true;
+        });
 }
 
 ErrorXlsx recorrerXml(const PaqueteXlsx &paquete, const QString &parte, qint64 maxBytes,
-                      const std::function<ErrorXlsx(const TokenizadorXml &, TokenizadorXml::Token)> &alToken)
+    const std::function<ErrorXlsx(const TokenizadorXml &, TokenizadorXml::Token)> &alToken)
 {
     TokenizadorXml lector(limitesXlsx::kMaxProfundidad);
     ErrorXlsx resultado = ErrorXlsx::Ninguno;
@@ -200,7 +202,8 @@ ErrorXlsx recorrerXml(const PaqueteXlsx &paquete, const QString &parte, qint64 m
     }
     if (lector.demasiadoProfundo())
         return ErrorXlsx::AnidamientoExcesivo;
-    return lector.completo() && !lector.malFormado() ? ErrorXlsx::Ninguno : ErrorXlsx::XmlMalFormado;
+    return lector.completo() && !lector.malFormado() ? ErrorXlsx::Ninguno
+                                                     : ErrorXlsx::XmlMalFormado;
 }
 
 namespace {
@@ -209,7 +212,8 @@ namespace {
 // that climb out of the package are refused.
 bool resolverDestino(const QString &carpetaBase, const QString &destino, QString *resultado)
 {
-    if (destino.isEmpty() || destino.contains(QLatin1Char('\\')) || destino.contains(QLatin1Char(':')))
+    if (destino.isEmpty() || destino.contains(QLatin1Char('\\'))
+        || destino.contains(QLatin1Char(':')))
         return false;
     QStringList piezas;
     if (!destino.startsWith(QLatin1Char('/')) && !carpetaBase.isEmpty())
@@ -250,22 +254,23 @@ struct Relacion {
     QString destino;
 };
 
-ErrorXlsx leerRelaciones(const PaqueteXlsx &paquete, const QString &parte,
-                         QHash<QString, Relacion> *relaciones)
+ErrorXlsx leerRelaciones(
+    const PaqueteXlsx &paquete, const QString &parte, QHash<QString, Relacion> *relaciones)
 {
     using Token = TokenizadorXml::Token;
-    return recorrerXml(paquete, parte, limitesXlsx::kMaxBytesParte, [&](const TokenizadorXml &x, Token t) {
-        if (t == Token::Inicio && x.es("Relationship")
-            && x.atributo("TargetMode") != QLatin1String("External"))
-            relaciones->insert(x.atributo("Id"), {x.atributo("Type"), x.atributo("Target")});
-        return ErrorXlsx::Ninguno;
-    });
+    return recorrerXml(
+        paquete, parte, limitesXlsx::kMaxBytesParte, [&](const TokenizadorXml &x, Token t) {
+            if (t == Token::Inicio && x.es("Relationship")
+                && x.atributo("TargetMode") != QLatin1String("External"))
+                relaciones->insert(x.atributo("Id"), { x.atributo("Type"), x.atributo("Target") });
+            return ErrorXlsx::Ninguno;
+        });
 }
 
 } // namespace
 
-ErrorXlsx PaqueteXlsx::buscarHoja(const QString &nombreHoja, QString *parteHoja,
-                                  QString *parteCadenas) const
+ErrorXlsx PaqueteXlsx::buscarHoja(
+    const QString &nombreHoja, QString *parteHoja, QString *parteCadenas) const
 {
     if (m_estado != ErrorXlsx::Ninguno)
         return m_estado;
@@ -290,12 +295,14 @@ ErrorXlsx PaqueteXlsx::buscarHoja(const QString &nombreHoja, QString *parteHoja,
         return e;
     QString idHoja;
     using Token = TokenizadorXml::Token;
-    const ErrorXlsx e = recorrerXml(*this, parteLibro, limitesXlsx::kMaxBytesParte, [&](const TokenizadorXml &x, Token t) {
-        // The sheet's relationship is its "id" attribute, whatever prefix it carries.
-        if (idHoja.isEmpty() && t == Token::Inicio && x.es("sheet") && x.atributo("name") == nombreHoja)
-            idHoja = x.atributo("id");
-        return ErrorXlsx::Ninguno;
-    });
+    const ErrorXlsx e = recorrerXml(
+        *this, parteLibro, limitesXlsx::kMaxBytesParte, [&](const TokenizadorXml &x, Token t) {
+            // The sheet's relationship is its "id" attribute, whatever prefix it carries.
+            if (idHoja.isEmpty() && t == Token::Inicio && x.es("sheet")
+                && x.atributo("name") == nombreHoja)
+                idHoja = x.atributo("id");
+            return ErrorXlsx::Ninguno;
+        });
     if (e != ErrorXlsx::Ninguno)
         return e;
     if (idHoja.isEmpty() || !relLibro.contains(idHoja))
@@ -346,6 +353,8 @@ void HuellaCeldas::agregar(int fila, int columna, const Celda &celda)
 bool HuellaCeldas::coincide(const HuellaCeldas &otra) const
 {
     return m_suma == otra.m_suma && m_mezcla == otra.m_mezcla && m_celdas == otra.m_celdas
-        && std::fabs(m_numeros - otra.m_numeros) <= 1e-12 * (1 + std::max(m_magnitud, otra.m_magnitud))
-        && std::fabs(m_magnitud - otra.m_magnitud) <= 1e-12 * (1 + std::max(m_magnitud, otra.m_magnitud));
+        && std::fabs(m_numeros - otra.m_numeros)
+        <= 1e-12 * (1 + std::max(m_magnitud, otra.m_magnitud))
+        && std::fabs(m_magnitud - otra.m_magnitud)
+        <= 1e-12 * (1 + std::max(m_magnitud, otra.m_magnitud));
 }

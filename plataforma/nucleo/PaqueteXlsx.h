@@ -31,12 +31,13 @@ public:
     // Hands the inflated part to `alBloque` in pieces; a part larger than `maxBytes` is
     // refused on what really comes out, whatever its header declares.
     ErrorXlsx leerParte(const QString &nombre, qint64 maxBytes,
-                        const std::function<bool(const char *datos, qint64 largo)> &alBloque) const;
+        const std::function<bool(const char *datos, qint64 largo)> &alBloque) const;
     ErrorXlsx leerParte(const QString &nombre, QByteArray *contenido) const;
 
     // The parts behind the sheet called `nombreHoja`: the sheet itself and the shared strings
     // (empty when the workbook has none).
-    ErrorXlsx buscarHoja(const QString &nombreHoja, QString *parteHoja, QString *parteCadenas) const;
+    ErrorXlsx buscarHoja(
+        const QString &nombreHoja, QString *parteHoja, QString *parteCadenas) const;
 
 private:
     PaqueteXlsx() = default;
@@ -51,4 +52,4 @@ private:
 // malformed XML and nesting deeper than the limit. No recursion: hostile depth cannot
 // exhaust the stack. `alToken` returns Ninguno to go on.
 ErrorXlsx recorrerXml(const PaqueteXlsx &paquete, const QString &parte, qint64 maxBytes,
-                      const std::function<ErrorXlsx(const TokenizadorXml &, TokenizadorXml::Token)> &alToken);
+    const std::function<ErrorXlsx(const TokenizadorXml &, TokenizadorXml::Token)> &alToken);

@@ -19,8 +19,8 @@ bool parteDeNombre(unsigned char c)
 
 bool caracterXml(char32_t c)
 {
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD)
-        || (c >= 0x10000 && c <= 0x10FFFF);
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF)
+        || (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
 qsizetype buscar(const QByteArray &datos, const char *que, qsizetype desde)
@@ -57,7 +57,8 @@ TokenizadorXml::Token TokenizadorXml::fallar()
     return Token::Falta;
 }
 
-bool TokenizadorXml::leerNombre(qsizetype &i, qsizetype fin, QByteArrayView *nombre, QByteArrayView *prefijo) const
+bool TokenizadorXml::leerNombre(
+    qsizetype &i, qsizetype fin, QByteArrayView *nombre, QByteArrayView *prefijo) const
 {
     const qsizetype inicio = i;
     if (i >= fin || !inicioDeNombre(uchar(en(i))))
@@ -85,7 +86,8 @@ bool TokenizadorXml::decodificar(QByteArrayView crudo, bool enAtributo, QString 
 {
     // Most values need nothing decoded.
     const bool llano = !crudo.contains('&') && !crudo.contains('\r')
-        && (!enAtributo || (!crudo.contains('\t') && !crudo.contains('\n') && !crudo.contains('<')));
+        && (!enAtributo
+            || (!crudo.contains('\t') && !crudo.contains('\n') && !crudo.contains('<')));
     if (llano) {
         *destino = QString::fromUtf8(crudo);
         return true;
@@ -222,7 +224,8 @@ TokenizadorXml::Token TokenizadorXml::siguiente()
                 if (!m_raizAbierta || m_raizCerrada)
                     return fallar();
                 m_texto = QString::fromUtf8(m_datos.constData() + m_pos + 9, fin - m_pos - 9);
-                m_texto.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+                m_texto.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                    .replace(QLatin1Char('\r'), QLatin1Char('\n'));
                 m_pos = fin + 3;
                 return Token::Texto;
             }
@@ -304,7 +307,8 @@ TokenizadorXml::Token TokenizadorXml::etiqueta(qsizetype fin)
             return fallar();
         // Namespace declarations are not attributes of the element.
         if (!iguales(prefijo, "xmlns") && !(prefijo.isEmpty() && iguales(nombre, "xmlns")))
-            m_atributos.push_back({nombre, QByteArrayView(m_datos.constData() + i + 1, cierre - i - 1)});
+            m_atributos.push_back(
+                { nombre, QByteArrayView(m_datos.constData() + i + 1, cierre - i - 1) });
         i = cierre + 1;
     }
     if (m_raizCerrada)

@@ -57,7 +57,8 @@ private:
     char en(qsizetype i) const { return m_datos.constData()[i]; }
     Token fallar();
     Token etiqueta(qsizetype fin);
-    bool leerNombre(qsizetype &i, qsizetype fin, QByteArrayView *nombre, QByteArrayView *prefijo) const;
+    bool leerNombre(
+        qsizetype &i, qsizetype fin, QByteArrayView *nombre, QByteArrayView *prefijo) const;
     bool decodificar(QByteArrayView crudo, bool enAtributo, QString *destino) const;
     void compactar();
     QByteArrayView abierto() const;

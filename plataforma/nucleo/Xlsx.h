@@ -12,8 +12,8 @@ struct Celda {
     QString texto;
     double numero = 0;
 
-    static Celda deTexto(const QString &t) { return {Tipo::Texto, t, 0}; }
-    static Celda deNumero(double n) { return {Tipo::Numero, {}, n}; }
+    static Celda deTexto(const QString &t) { return { Tipo::Texto, t, 0 }; }
+    static Celda deNumero(double n) { return { Tipo::Numero, {}, n }; }
     bool operator==(const Celda &otra) const = default;
 };
 
@@ -84,6 +84,6 @@ private:
     quint64 m_suma = 0;
     quint64 m_mezcla = 0;
     qint64 m_celdas = 0;
-    double m_numeros = 0;   // Σ value × a weight of its place
-    double m_magnitud = 0;  // Σ |value| × that weight, the scale of the sum's rounding
+    double m_numeros = 0; // Σ value × a weight of its place
+    double m_magnitud = 0; // Σ |value| × that weight, the scale of the sum's rounding
 };

@@ -17,7 +17,8 @@ void ponerColorFondo(QWidget *control, quint32 color)
 void aplicarDiseno(QWidget *control, const DisenoControl &diseno)
 {
     control->setObjectName(diseno.nombre);
-    control->setGeometry(twRect(diseno.caja.izquierda, diseno.caja.arriba, diseno.caja.ancho, diseno.caja.alto));
+    control->setGeometry(
+        twRect(diseno.caja.izquierda, diseno.caja.arriba, diseno.caja.ancho, diseno.caja.alto));
     if (diseno.fuente)
         control->setFont(*diseno.fuente);
     if (diseno.colorFondo)

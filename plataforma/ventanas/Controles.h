@@ -18,11 +18,11 @@ struct Twips {
 
 // A control as the forms' tables give it.
 struct DisenoControl {
-    QString nombre;                      // the name tests find it by
-    QString texto;                       // caption, when the kind has one
+    QString nombre; // the name tests find it by
+    QString texto; // caption, when the kind has one
     Twips caja;
-    std::optional<QFont> fuente;         // the container's font when absent
-    std::optional<quint32> colorFondo;   // 0x00BBGGRR or a system colour; the default when absent
+    std::optional<QFont> fuente; // the container's font when absent
+    std::optional<quint32> colorFondo; // 0x00BBGGRR or a system colour; the default when absent
 };
 
 // Gives a control its name, place, font and back colour.
@@ -30,8 +30,7 @@ void aplicarDiseno(QWidget *control, const DisenoControl &diseno);
 
 // Creates a control of kind T (a label, a text box, an option button, a command button...)
 // inside `padre`, laid out as `diseno` says.
-template <typename T>
-T *crearControl(QWidget *padre, const DisenoControl &diseno)
+template <typename T> T *crearControl(QWidget *padre, const DisenoControl &diseno)
 {
     auto *control = new T(padre);
     if constexpr (requires { control->setText(diseno.texto); }) {

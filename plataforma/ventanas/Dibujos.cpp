@@ -48,7 +48,8 @@ QPixmap bannerMenu()
     p.setPen(Qt::white);
     p.drawText(QRect(0, 4, 386, 56), Qt::AlignCenter, QStringLiteral("ORBELA"));
     p.setFont(calibri(15, false));
-    p.drawText(QRect(0, 58, 386, 24), Qt::AlignCenter, QStringLiteral("Evaluación de Lengua y Matemática"));
+    p.drawText(QRect(0, 58, 386, 24), Qt::AlignCenter,
+        QStringLiteral("Evaluación de Lengua y Matemática"));
     return banner;
 }
 
@@ -70,7 +71,8 @@ QPixmap bannerMatematica()
 {
     const QSize tamano(tw(10623), tw(1193));
     return titulo(tamano, Qt::transparent, tamano.height() * 6 / 10, [](QPainter &p, QRect r) {
-        p.drawText(QRect(0, 0, r.width(), r.height() * 3 / 4), Qt::AlignCenter, QStringLiteral("MATEMÁTICA"));
+        p.drawText(QRect(0, 0, r.width(), r.height() * 3 / 4), Qt::AlignCenter,
+            QStringLiteral("MATEMÁTICA"));
     });
 }
 
@@ -88,7 +90,8 @@ QPixmap bannerLengua()
 {
     const QSize tamano(tw(6507), tw(792));
     return titulo(tamano, Qt::white, tamano.height() * 24 / 40, [](QPainter &p, QRect) {
-        p.drawText(QPointF(960.0 / kTwipsPorPixel, 535.0 / kTwipsPorPixel), QStringLiteral("LENGUA Y LITERATURA"));
+        p.drawText(QPointF(960.0 / kTwipsPorPixel, 535.0 / kTwipsPorPixel),
+            QStringLiteral("LENGUA Y LITERATURA"));
     });
 }
 

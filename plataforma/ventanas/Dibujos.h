@@ -4,7 +4,7 @@
 
 // Pictures the station draws itself instead of loading them from the content. Each is drawn
 // once and kept: the forms are rebuilt at every change of question.
-QPixmap dibujarBannerMenu();       // the menu's title banner, 386 × 89 pixels
+QPixmap dibujarBannerMenu(); // the menu's title banner, 386 × 89 pixels
 QPixmap dibujarBannerMatematica(); // "MATEMÁTICA", 10623 × 1193 twips, transparent
-QPixmap dibujarLogoProducto();     // 394 × 76 pixels
-QPixmap dibujarBannerLengua();     // "LENGUA Y LITERATURA" on white, 6507 × 792 twips
+QPixmap dibujarLogoProducto(); // 394 × 76 pixels
+QPixmap dibujarBannerLengua(); // "LENGUA Y LITERATURA" on white, 6507 × 792 twips

@@ -21,10 +21,10 @@ QColor colorVB(quint32 valor)
 void registrarSustitucionesDeFuentes()
 {
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                                QStringLiteral("DejaVu Sans")});
-    QFont::insertSubstitutions(QStringLiteral("Calibri"),
-                               {QStringLiteral("Carlito"), QStringLiteral("DejaVu Sans")});
+        { QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+            QStringLiteral("DejaVu Sans") });
+    QFont::insertSubstitutions(
+        QStringLiteral("Calibri"), { QStringLiteral("Carlito"), QStringLiteral("DejaVu Sans") });
 }
 
 QFont fuenteSans(double puntos, bool negrita)

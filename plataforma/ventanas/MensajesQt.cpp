@@ -22,7 +22,8 @@ QString ajustarRenglones(const QString &texto, const QFontMetrics &medidas, int 
         }
         QString actual;
         for (const QString &palabra : linea.split(QLatin1Char(' '))) {
-            const QString probada = actual.isEmpty() ? palabra : actual + QLatin1Char(' ') + palabra;
+            const QString probada
+                = actual.isEmpty() ? palabra : actual + QLatin1Char(' ') + palabra;
             if (!actual.isEmpty() && medidas.horizontalAdvance(probada) > ancho) {
                 salida << actual;
                 actual = palabra;
@@ -61,11 +62,14 @@ public:
         etiqueta->setWordWrap(false);
         etiqueta->setTextInteractionFlags(propia->textInteractionFlags());
         // What the box needs beside its text: its margins, its frame and its icon.
-        const QScreen *pantalla = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+        const QScreen *pantalla
+            = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
         const int reserva = 96 + (icon() == QMessageBox::NoIcon ? 0 : 64);
-        const int ancho = pantalla ? pantalla->availableGeometry().width() - reserva : std::numeric_limits<int>::max();
-        etiqueta->setText(ajustarRenglones(QString(texto).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
-                                           QFontMetrics(etiqueta->font()), ancho));
+        const int ancho = pantalla ? pantalla->availableGeometry().width() - reserva
+                                   : std::numeric_limits<int>::max();
+        etiqueta->setText(
+            ajustarRenglones(QString(texto).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+                QFontMetrics(etiqueta->font()), ancho));
         propia->hide();
         grilla->addWidget(etiqueta, fila, columna, filas, columnas);
     }
@@ -96,8 +100,8 @@ private:
 
 } // namespace
 
-int MensajesQt::mostrar(const QString &texto, int estiloCaja, const QString &titulo,
-                        const QString &, int)
+int MensajesQt::mostrar(
+    const QString &texto, int estiloCaja, const QString &titulo, const QString &, int)
 {
     // No help viewer exists on this platform, so the help file and context are not used.
     CajaSinCortes caja(QApplication::activeModalWidget());
@@ -105,8 +109,8 @@ int MensajesQt::mostrar(const QString &texto, int estiloCaja, const QString &tit
     caja.setWindowTitle(titulo.isEmpty() ? tituloAplicacion() : titulo);
     // The texts are the station's own, but a cause may name a file: never read as markup.
     caja.setTextFormat(Qt::PlainText);
-    caja.setIcon((estiloCaja & 0x70) == estilo::kCritico ? QMessageBox::Critical
-                                                         : QMessageBox::NoIcon);
+    caja.setIcon(
+        (estiloCaja & 0x70) == estilo::kCritico ? QMessageBox::Critical : QMessageBox::NoIcon);
     QPushButton *si = nullptr;
     if ((estiloCaja & 0x0F) == estilo::kSiNo) {
         si = caja.addButton(QStringLiteral("Sí"), QMessageBox::YesRole);

@@ -6,5 +6,5 @@
 class MensajesQt final : public IMensajes {
 public:
     int mostrar(const QString &texto, int estilo, const QString &titulo,
-                const QString &archivoAyuda, int contextoAyuda) override;
+        const QString &archivoAyuda, int contextoAyuda) override;
 };

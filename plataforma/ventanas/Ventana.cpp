@@ -3,9 +3,9 @@
 #include "Geometria.h"
 
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QFontMetrics>
 #include <QHash>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QStaticText>
 #include <QTextOption>
@@ -15,7 +15,7 @@ Ventana::Ventana(QWidget *padre)
     : QDialog(padre)
 {
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+        | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
     // Modal to its own parent only: a window of the station blocks the window it was opened
     // over, never the reference documents the student reads beside the exam.
     setWindowModality(Qt::WindowModal);
@@ -25,8 +25,8 @@ void Ventana::quitarCerrar()
 {
     m_cierreBloqueado = true;
     const bool visible = isVisible();
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                   | Qt::WindowMinimizeButtonHint);
+    setWindowFlags(
+        Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
     if (visible)
         show();
 }
@@ -60,7 +60,8 @@ void Ventana::ajustarTamanoExterior()
     // Asked of the window itself: the widget's own idea of its frame is only updated when
     // the window moves, and some window managers frame a window without moving it.
     const QMargins marco = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    const QSize interior = m_tamanoExterior - QSize(marco.left() + marco.right(), marco.top() + marco.bottom());
+    const QSize interior
+        = m_tamanoExterior - QSize(marco.left() + marco.right(), marco.top() + marco.bottom());
     if (size() != interior)
         resize(interior);
 }
@@ -135,8 +136,8 @@ namespace {
 const QStaticText &rotuloEnCache(const QString &texto, const QFont &fuente, int ancho)
 {
     static QHash<QString, QStaticText> cache;
-    const QString clave = texto + QLatin1Char('\x1f') + fuente.key() + QLatin1Char('\x1f')
-        + QString::number(ancho);
+    const QString clave
+        = texto + QLatin1Char('\x1f') + fuente.key() + QLatin1Char('\x1f') + QString::number(ancho);
     auto it = cache.find(clave);
     if (it == cache.end()) {
         QStaticText rotulo;
@@ -187,7 +188,7 @@ void Boton::paintEvent(QPaintEvent *)
     p.setFont(font());
     const QStaticText &rotulo = rotuloEnCache(text(), font(), area.width());
     const QPointF origen(area.x() + (area.width() - rotulo.size().width()) / 2,
-                         area.y() + (area.height() - rotulo.size().height()) / 2);
+        area.y() + (area.height() - rotulo.size().height()) / 2);
     if (isEnabled()) {
         p.setPen(Qt::black);
     } else {

@@ -11,7 +11,7 @@ public:
     explicit Ventana(QWidget *padre = nullptr);
 
     // The load step, run before the window is shown.
-    virtual void cargar() {}
+    virtual void cargar() { }
 
     // Removes the frame's close button and ignores every close request that does not come
     // from the window's own buttons (window manager, Alt+F4).

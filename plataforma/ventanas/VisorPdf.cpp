@@ -37,7 +37,8 @@ constexpr qreal kZoomMinimo = 0.25;
 constexpr qreal kZoomMaximo = 6.0;
 
 // A screen reader says the button's name, not the sign drawn on it.
-QPushButton *botonBarra(QWidget *padre, const QString &texto, const QString &nombre, const QString &ayuda)
+QPushButton *botonBarra(
+    QWidget *padre, const QString &texto, const QString &nombre, const QString &ayuda)
 {
     auto *boton = new QPushButton(texto, padre);
     boton->setAccessibleName(nombre);
@@ -68,10 +69,12 @@ VentanaDocumento::VentanaDocumento(const QString &ruta, const QString &aviso)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("ORBELA - ") + QFileInfo(ruta).completeBaseName());
 
-    m_alejar = botonBarra(this, QStringLiteral("−"), QStringLiteral("Alejar"), QStringLiteral("Alejar (Ctrl y −)"));
-    m_acercar = botonBarra(this, QStringLiteral("+"), QStringLiteral("Acercar"), QStringLiteral("Acercar (Ctrl y +)"));
-    QPushButton *ancho = botonBarra(this, QStringLiteral("Ajustar al ancho"), QStringLiteral("Ajustar al ancho"),
-                                    QStringLiteral("Ajustar al ancho (Ctrl y 0)"));
+    m_alejar = botonBarra(
+        this, QStringLiteral("−"), QStringLiteral("Alejar"), QStringLiteral("Alejar (Ctrl y −)"));
+    m_acercar = botonBarra(
+        this, QStringLiteral("+"), QStringLiteral("Acercar"), QStringLiteral("Acercar (Ctrl y +)"));
+    QPushButton *ancho = botonBarra(this, QStringLiteral("Ajustar al ancho"),
+        QStringLiteral("Ajustar al ancho"), QStringLiteral("Ajustar al ancho (Ctrl y 0)"));
     m_pagina->setObjectName(QStringLiteral("Pagina"));
     auto *barra = new QHBoxLayout;
     barra->addWidget(m_alejar);
@@ -97,15 +100,16 @@ VentanaDocumento::VentanaDocumento(const QString &ruta, const QString &aviso)
         m_aviso->setText(aviso);
     } else if (!QFileInfo(ruta).isFile()) {
         m_aviso->setText(avisoDocumentoAusente(ruta));
-    } else if (m_documento->load(ruta) != QPdfDocument::Error::None || m_documento->pageCount() < 1) {
+    } else if (m_documento->load(ruta) != QPdfDocument::Error::None
+        || m_documento->pageCount() < 1) {
         m_aviso->setText(avisoDocumentoIlegible(ruta));
     } else {
         m_cargado = true;
     }
     m_vista->setVisible(m_cargado);
     m_aviso->setVisible(!m_cargado);
-    for (QWidget *control : {static_cast<QWidget *>(m_alejar), static_cast<QWidget *>(m_acercar),
-                             static_cast<QWidget *>(ancho), static_cast<QWidget *>(m_pagina)})
+    for (QWidget *control : { static_cast<QWidget *>(m_alejar), static_cast<QWidget *>(m_acercar),
+             static_cast<QWidget *>(ancho), static_cast<QWidget *>(m_pagina) })
         control->setEnabled(m_cargado);
     if (!m_cargado)
         return;
@@ -117,15 +121,21 @@ VentanaDocumento::VentanaDocumento(const QString &ruta, const QString &aviso)
     m_vista->setZoomMode(QPdfView::ZoomMode::FitToWidth);
     m_vista->viewport()->installEventFilter(this);
     m_vista->setFocus();
-    connect(m_vista->pageNavigator(), &QPdfPageNavigator::currentPageChanged, this, &VentanaDocumento::mostrarPagina);
+    connect(m_vista->pageNavigator(), &QPdfPageNavigator::currentPageChanged, this,
+        &VentanaDocumento::mostrarPagina);
     connect(m_alejar, &QPushButton::clicked, this, &VentanaDocumento::alejar);
     connect(m_acercar, &QPushButton::clicked, this, &VentanaDocumento::acercar);
-    connect(ancho, &QPushButton::clicked, this, [this] { m_vista->setZoomMode(QPdfView::ZoomMode::FitToWidth); });
-    for (const QKeySequence &tecla : {QKeySequence(QKeySequence::ZoomIn), QKeySequence(Qt::CTRL | Qt::Key_Equal)})
-        connect(new QShortcut(tecla, this), &QShortcut::activated, this, &VentanaDocumento::acercar);
-    connect(new QShortcut(QKeySequence(QKeySequence::ZoomOut), this), &QShortcut::activated, this, &VentanaDocumento::alejar);
+    connect(ancho, &QPushButton::clicked, this,
+        [this] { m_vista->setZoomMode(QPdfView::ZoomMode::FitToWidth); });
+    for (const QKeySequence &tecla :
+        { QKeySequence(QKeySequence::ZoomIn), QKeySequence(Qt::CTRL | Qt::Key_Equal) })
+        connect(
+            new QShortcut(tecla, this), &QShortcut::activated, this, &VentanaDocumento::acercar);
+    connect(new QShortcut(QKeySequence(QKeySequence::ZoomOut), this), &QShortcut::activated, this,
+        &VentanaDocumento::alejar);
     // Ctrl and 0, as on an exam's picture, gives back the view the document opened with.
-    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_0), this), &QShortcut::activated, ancho, &QPushButton::click);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_0), this), &QShortcut::activated, ancho,
+        &QPushButton::click);
     mostrarPagina();
 }
 
@@ -209,12 +219,14 @@ void VentanaDocumento::resizeEvent(QResizeEvent *evento)
 
 QString avisoDocumentoAusente(const QString &ruta)
 {
-    return QStringLiteral("No se encuentra el documento \"%1\".\nAvise al supervisor.").arg(QFileInfo(ruta).fileName());
+    return QStringLiteral("No se encuentra el documento \"%1\".\nAvise al supervisor.")
+        .arg(QFileInfo(ruta).fileName());
 }
 
 QString avisoDocumentoIlegible(const QString &ruta)
 {
-    return QStringLiteral("No se puede leer el documento \"%1\".\nAvise al supervisor.").arg(QFileInfo(ruta).fileName());
+    return QStringLiteral("No se puede leer el documento \"%1\".\nAvise al supervisor.")
+        .arg(QFileInfo(ruta).fileName());
 }
 
 // The reader of a document speaks one word a line on its output: "vivo" once it runs,
@@ -222,8 +234,8 @@ QString avisoDocumentoIlegible(const QString &ruta)
 // "?" of the station. The station also sends "frente" to bring the window to the front; when
 // the station goes, the reader goes with it.
 namespace {
-constexpr int kPlazoArranqueMs = 15000;  // for the program itself to start, on a slow machine
-constexpr int kPlazoRespuestaMs = 2000;  // to read the document, then to answer each "?"
+constexpr int kPlazoArranqueMs = 15000; // for the program itself to start, on a slow machine
+constexpr int kPlazoRespuestaMs = 2000; // to read the document, then to answer each "?"
 constexpr int kIntervaloPreguntaMs = 500;
 constexpr int kIntervaloVigilanciaMs = 100;
 
@@ -273,12 +285,15 @@ int mostrarDocumento(const QString &ruta)
         char linea[64];
         while (std::fgets(linea, sizeof linea, stdin)) {
             const QByteArray palabra = QByteArray(linea).trimmed();
-            QMetaObject::invokeMethod(qApp, [palabra] {
-                if (palabra == "?")
-                    decir("!");
-                else if (palabra == "frente" && ventana)
-                    alFrente(ventana);
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                qApp,
+                [palabra] {
+                    if (palabra == "?")
+                        decir("!");
+                    else if (palabra == "frente" && ventana)
+                        alFrente(ventana);
+                },
+                Qt::QueuedConnection);
         }
         std::fflush(stdout);
         std::_Exit(0);
@@ -301,7 +316,9 @@ int probarDocumento(const QString &ruta)
     QPdfDocument documento;
     const QPdfDocument::Error error = documento.load(ruta);
     if (error != QPdfDocument::Error::None || documento.pageCount() < 1) {
-        std::printf("aviso %s\n", error == QPdfDocument::Error::IncorrectPassword ? "pide contraseña" : "no se puede leer");
+        std::printf("aviso %s\n",
+            error == QPdfDocument::Error::IncorrectPassword ? "pide contraseña"
+                                                            : "no se puede leer");
         return 1;
     }
     // The first page drawn too: a page that never ends drawing is as bad as a document.
@@ -324,7 +341,7 @@ QString opcionProbarDocumento()
 
 int atenderDocumentoAparte(const QStringList &argumentos)
 {
-    for (const QString &opcion : {opcionMostrarDocumento(), opcionProbarDocumento()}) {
+    for (const QString &opcion : { opcionMostrarDocumento(), opcionProbarDocumento() }) {
         const qsizetype i = argumentos.indexOf(opcion);
         if (i < 1 || i + 1 >= argumentos.size())
             continue;
@@ -345,13 +362,16 @@ QString probarDocumentoAparte(const QString &programa, const QString &ruta, int 
     archivo.close();
     QProcess lector;
     lector.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    lector.start(programa, {opcionProbarDocumento(), ruta});
+    lector.start(programa, { opcionProbarDocumento(), ruta });
     if (!lector.waitForStarted(plazoMs))
-        return QStringLiteral("no se pudo iniciar el lector de documentos (%1)").arg(lector.errorString());
+        return QStringLiteral("no se pudo iniciar el lector de documentos (%1)")
+            .arg(lector.errorString());
     if (!lector.waitForFinished(plazoMs)) {
         lector.kill();
         lector.waitForFinished();
-        return QStringLiteral("no se abre: el lector no terminó de leerlo en %1 s (documento dañado)").arg(plazoMs / 1000);
+        return QStringLiteral(
+            "no se abre: el lector no terminó de leerlo en %1 s (documento dañado)")
+            .arg(plazoMs / 1000);
     }
     const QString salida = QString::fromUtf8(lector.readAllStandardOutput()).trimmed();
     if (lector.exitStatus() != QProcess::NormalExit)
@@ -365,9 +385,9 @@ QString probarDocumentoAparte(const QString &programa, const QString &ruta, int 
 
 struct VisorPdf::Lector {
     QProcess proceso;
-    QByteArray pendiente;    // the part of a line not yet complete
-    QElapsedTimer silencio;  // since the start, then since its last word
-    QElapsedTimer pregunta;  // since the "?" that waits for its answer; invalid when none does
+    QByteArray pendiente; // the part of a line not yet complete
+    QElapsedTimer silencio; // since the start, then since its last word
+    QElapsedTimer pregunta; // since the "?" that waits for its answer; invalid when none does
     bool vivo = false;
     bool listo = false;
 };
@@ -428,32 +448,35 @@ void VisorPdf::abrir(const QString &ruta)
     auto *lector = new Lector;
     m_lectores.insert(k, lector);
     lector->proceso.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    connect(&lector->proceso, &QProcess::readyReadStandardOutput, this, [this, k] { leerRespuestas(k); });
-    connect(&lector->proceso, &QProcess::finished, this, [this, k](int codigo, QProcess::ExitStatus estado) {
-        leerRespuestas(k);
-        Lector *l = m_lectores.take(k);
-        if (!l)
-            return;
-        l->proceso.disconnect();
-        // A window the student closed ends the reader with 0; anything else is a reader
-        // that failed, and the student is told.
-        if (!l->listo || estado != QProcess::NormalExit || codigo != 0)
+    connect(&lector->proceso, &QProcess::readyReadStandardOutput, this,
+        [this, k] { leerRespuestas(k); });
+    connect(&lector->proceso, &QProcess::finished, this,
+        [this, k](int codigo, QProcess::ExitStatus estado) {
+            leerRespuestas(k);
+            Lector *l = m_lectores.take(k);
+            if (!l)
+                return;
+            l->proceso.disconnect();
+            // A window the student closed ends the reader with 0; anything else is a reader
+            // that failed, and the student is told.
+            if (!l->listo || estado != QProcess::NormalExit || codigo != 0)
+                mostrarAviso(k, avisoDocumentoIlegible(k));
+            // Not from inside the signal of its own process.
+            QTimer::singleShot(0, this, [l] { delete l; });
+        });
+    connect(
+        &lector->proceso, &QProcess::errorOccurred, this, [this, k](QProcess::ProcessError error) {
+            if (error != QProcess::FailedToStart)
+                return;
+            Lector *l = m_lectores.take(k);
+            if (!l)
+                return;
+            l->proceso.disconnect();
+            QTimer::singleShot(0, this, [l] { delete l; });
             mostrarAviso(k, avisoDocumentoIlegible(k));
-        // Not from inside the signal of its own process.
-        QTimer::singleShot(0, this, [l] { delete l; });
-    });
-    connect(&lector->proceso, &QProcess::errorOccurred, this, [this, k](QProcess::ProcessError error) {
-        if (error != QProcess::FailedToStart)
-            return;
-        Lector *l = m_lectores.take(k);
-        if (!l)
-            return;
-        l->proceso.disconnect();
-        QTimer::singleShot(0, this, [l] { delete l; });
-        mostrarAviso(k, avisoDocumentoIlegible(k));
-    });
+        });
     lector->silencio.start();
-    lector->proceso.start(m_programa, {opcionMostrarDocumento(), ruta});
+    lector->proceso.start(m_programa, { opcionMostrarDocumento(), ruta });
     m_vigilancia->start();
 }
 
@@ -508,7 +531,8 @@ void VisorPdf::vigilar()
             mostrarAviso(k, avisoDocumentoIlegible(k));
             continue;
         }
-        if (lector->listo && !lector->pregunta.isValid() && lector->silencio.elapsed() >= kIntervaloPreguntaMs) {
+        if (lector->listo && !lector->pregunta.isValid()
+            && lector->silencio.elapsed() >= kIntervaloPreguntaMs) {
             lector->proceso.write("?\n");
             lector->pregunta.start();
         }

@@ -68,10 +68,10 @@ class VisorPdf final : public QObject, public IAbridorDocumentos {
     Q_OBJECT
 public:
     enum class Estado {
-        Cerrado,  // never opened, or closed by the student
+        Cerrado, // never opened, or closed by the student
         Abriendo, // the reader is starting or reading it
-        Abierto,  // shown by its reader, which answers
-        Aviso,    // the station shows the notice instead
+        Abierto, // shown by its reader, which answers
+        Aviso, // the station shows the notice instead
     };
 
     // `programa` is the executable that reads documents apart; this program by default.

@@ -12,9 +12,9 @@ Asignatura asignaturaDeFila(int fila)
 
 QString columnas::titulo(int columna)
 {
-    static const char *const kTitulos[] = {"Código de Empresa", "Nombre del Establecimiento", "Sexo",
-                                           "Código de Alumno/a", "Campo E", "Campo F", "Turno",
-                                           "Sección", "Materia", "Modelo"};
+    static const char *const kTitulos[]
+        = { "Código de Empresa", "Nombre del Establecimiento", "Sexo", "Código de Alumno/a",
+              "Campo E", "Campo F", "Turno", "Sección", "Materia", "Modelo" };
     if (columna >= kCodEmpresa && columna <= kModelo)
         return QString::fromUtf8(kTitulos[columna - 1]);
     return QStringLiteral("P%1").arg(columna - kPrimeraRespuesta + 1);

@@ -19,26 +19,26 @@ QString prefijoContenido(Asignatura asignatura)
 
 QString carpetaImagenes(const QString &carpetaPrograma)
 {
-    return unirRuta(carpetaPrograma, {QStringLiteral("Imagenes")});
+    return unirRuta(carpetaPrograma, { QStringLiteral("Imagenes") });
 }
 
 QString carpetaModelo(const QString &carpetaPrograma, Asignatura asignatura, int modelo)
 {
     return unirRuta(carpetaPrograma,
-                    {QStringLiteral("Imagenes"), prefijoContenido(asignatura) + QString::number(modelo)});
+        { QStringLiteral("Imagenes"), prefijoContenido(asignatura) + QString::number(modelo) });
 }
 
-QString rutaPregunta(const QString &carpetaPrograma, Asignatura asignatura, int modelo,
-                     int pregunta)
+QString rutaPregunta(
+    const QString &carpetaPrograma, Asignatura asignatura, int modelo, int pregunta)
 {
     const QString tallo = prefijoContenido(asignatura) + QString::number(modelo);
     return unirRuta(carpetaPrograma,
-                    {QStringLiteral("Imagenes"), tallo,
-                     tallo + QStringLiteral("_P") + QString::number(pregunta) + QStringLiteral(".jpg")});
+        { QStringLiteral("Imagenes"), tallo,
+            tallo + QStringLiteral("_P") + QString::number(pregunta) + QStringLiteral(".jpg") });
 }
 
-QString rutaDescripcionPregunta(const QString &carpetaPrograma, Asignatura asignatura, int modelo,
-                                int pregunta)
+QString rutaDescripcionPregunta(
+    const QString &carpetaPrograma, Asignatura asignatura, int modelo, int pregunta)
 {
     QString ruta = rutaPregunta(carpetaPrograma, asignatura, modelo, pregunta);
     ruta.chop(4);
@@ -49,11 +49,11 @@ QString rutaTextosLengua(const QString &carpetaPrograma, int modelo)
 {
     const QString tallo = QStringLiteral("Leng_Mod") + QString::number(modelo);
     return unirRuta(carpetaPrograma,
-                    {QStringLiteral("Imagenes"), tallo, tallo + QStringLiteral("_Textos.pdf")});
+        { QStringLiteral("Imagenes"), tallo, tallo + QStringLiteral("_Textos.pdf") });
 }
 
 QString rutaTablaFormulas(const QString &carpetaPrograma)
 {
-    return unirRuta(carpetaPrograma,
-                    {QStringLiteral("Imagenes"), QStringLiteral("Tabla de formulas.pdf")});
+    return unirRuta(
+        carpetaPrograma, { QStringLiteral("Imagenes"), QStringLiteral("Tabla de formulas.pdf") });
 }

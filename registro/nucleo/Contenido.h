@@ -13,11 +13,11 @@ constexpr int kPreguntas = 22;
 
 QString carpetaImagenes(const QString &carpetaPrograma);
 QString carpetaModelo(const QString &carpetaPrograma, Asignatura asignatura, int modelo);
-QString rutaPregunta(const QString &carpetaPrograma, Asignatura asignatura, int modelo,
-                     int pregunta);
+QString rutaPregunta(
+    const QString &carpetaPrograma, Asignatura asignatura, int modelo, int pregunta);
 // The optional words a screen reader says for a question picture: a UTF-8 text file beside
 // it, of the picture's name with ".txt" ("Mat_Mod1_P7.txt").
-QString rutaDescripcionPregunta(const QString &carpetaPrograma, Asignatura asignatura, int modelo,
-                                int pregunta);
+QString rutaDescripcionPregunta(
+    const QString &carpetaPrograma, Asignatura asignatura, int modelo, int pregunta);
 QString rutaTextosLengua(const QString &carpetaPrograma, int modelo);
 QString rutaTablaFormulas(const QString &carpetaPrograma);

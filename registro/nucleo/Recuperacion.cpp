@@ -17,7 +17,7 @@ constexpr int kFormato = 1;
 // A record is a few kilobytes; anything far larger is not one.
 constexpr qint64 kMaxBytesRecuperacion = 1024 * 1024;
 
-const Asignatura kAsignaturas[] = {Asignatura::Matematica, Asignatura::Lengua};
+const Asignatura kAsignaturas[] = { Asignatura::Matematica, Asignatura::Lengua };
 
 bool finalizada(const Sesion &sesion, Asignatura a)
 {
@@ -31,16 +31,17 @@ QString nombreLibro(const Sesion &sesion)
 
 QJsonObject alumno(const Sesion &s)
 {
-    return {{QStringLiteral("CodEmpresa"), s.CodEmpresa}, {QStringLiteral("NombreEscuela"), s.NombreEscuela},
-            {QStringLiteral("Turno"), s.Turno}, {QStringLiteral("Seccion"), s.Seccion},
-            {QStringLiteral("Sexo"), s.Sexo}, {QStringLiteral("DNI"), s.DNI}};
+    return { { QStringLiteral("CodEmpresa"), s.CodEmpresa },
+        { QStringLiteral("NombreEscuela"), s.NombreEscuela }, { QStringLiteral("Turno"), s.Turno },
+        { QStringLiteral("Seccion"), s.Seccion }, { QStringLiteral("Sexo"), s.Sexo },
+        { QStringLiteral("DNI"), s.DNI } };
 }
 
 // Everything but the checksum, which is taken over this object's compact form.
 QJsonObject cuerpo(const Sesion &s)
 {
-    QJsonObject o {{QStringLiteral("formato"), kFormato}, {QStringLiteral("libro"), nombreLibro(s)},
-                   {QStringLiteral("alumno"), alumno(s)}};
+    QJsonObject o { { QStringLiteral("formato"), kFormato },
+        { QStringLiteral("libro"), nombreLibro(s) }, { QStringLiteral("alumno"), alumno(s) } };
     for (Asignatura a : kAsignaturas) {
         // A subject saved in the workbook keeps no answers here.
         QJsonArray respuestas;
@@ -48,23 +49,25 @@ QJsonObject cuerpo(const Sesion &s)
             for (int q = 1; q <= kPreguntas; ++q)
                 respuestas.append(respuestasDe(s, a)[q]);
         }
-        o.insert(nombreMateria(a), QJsonObject {{QStringLiteral("modelo"), modeloDe(s, a)},
-                                                {QStringLiteral("finalizada"), finalizada(s, a)},
-                                                {QStringLiteral("respuestas"), respuestas}});
+        o.insert(nombreMateria(a),
+            QJsonObject { { QStringLiteral("modelo"), modeloDe(s, a) },
+                { QStringLiteral("finalizada"), finalizada(s, a) },
+                { QStringLiteral("respuestas"), respuestas } });
     }
     return o;
 }
 
 QString suma(const QJsonObject &cuerpo)
 {
-    return QString::fromLatin1(
-        QCryptographicHash::hash(QJsonDocument(cuerpo).toJson(QJsonDocument::Compact), QCryptographicHash::Sha256).toHex());
+    return QString::fromLatin1(QCryptographicHash::hash(
+        QJsonDocument(cuerpo).toJson(QJsonDocument::Compact), QCryptographicHash::Sha256)
+                                   .toHex());
 }
 
 bool respuestaValida(const QJsonValue &v)
 {
-    static const QStringList kValidas {QString(), QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
-                                       QStringLiteral("D")};
+    static const QStringList kValidas { QString(), QStringLiteral("A"), QStringLiteral("B"),
+        QStringLiteral("C"), QStringLiteral("D") };
     return v.isString() && kValidas.contains(v.toString());
 }
 
@@ -73,7 +76,7 @@ void limpiarRestos(IDisco &disco, const QString &ruta)
 {
     const QFileInfo info(ruta);
     const QRegularExpression resto(QLatin1Char('^') + QRegularExpression::escape(info.fileName())
-                                   + QStringLiteral("\\.[A-Za-z0-9]{6}$"));
+        + QStringLiteral("\\.[A-Za-z0-9]{6}$"));
     const QDir carpeta = info.absoluteDir();
     for (const QString &nombre : carpeta.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
         if (resto.match(nombre).hasMatch())
@@ -94,7 +97,8 @@ QString porQueNoSirve(EstadoRecuperacion estado)
 {
     switch (estado) {
     case EstadoRecuperacion::DeOtroAlumno:
-        return QStringLiteral("El registro del examen interrumpido es de otros datos de inscripción y no se usó.");
+        return QStringLiteral(
+            "El registro del examen interrumpido es de otros datos de inscripción y no se usó.");
     case EstadoRecuperacion::SinRegistro:
     case EstadoRecuperacion::Valido:
     case EstadoRecuperacion::Ilegible:
@@ -106,13 +110,17 @@ QString porQueNoSirve(EstadoRecuperacion estado)
 
 QString lineaMateria(const Sesion &sesion, const Sesion &recuperada, Asignatura a)
 {
-    const QString materia = a == Asignatura::Matematica ? QStringLiteral("Matemática") : QStringLiteral("Lengua");
+    const QString materia
+        = a == Asignatura::Matematica ? QStringLiteral("Matemática") : QStringLiteral("Lengua");
     if (finalizada(sesion, a))
         return QStringLiteral("- %1: ya finalizada").arg(materia);
     if (finalizada(recuperada, a))
         return QStringLiteral("- %1: sin respuestas para recuperar").arg(materia);
     const int n = respuestasDadas(respuestasDe(recuperada, a));
-    return QStringLiteral("- %1: %2 %3").arg(materia).arg(n).arg(n == 1 ? QStringLiteral("respuesta") : QStringLiteral("respuestas"));
+    return QStringLiteral("- %1: %2 %3")
+        .arg(materia)
+        .arg(n)
+        .arg(n == 1 ? QStringLiteral("respuesta") : QStringLiteral("respuestas"));
 }
 
 } // namespace
@@ -120,12 +128,14 @@ QString lineaMateria(const Sesion &sesion, const Sesion &recuperada, Asignatura 
 QString rutaRecuperacion(const QString &rutaExcel)
 {
     const QFileInfo libro(rutaExcel);
-    return libro.absoluteDir().filePath(QLatin1Char('.') + libro.fileName() + QStringLiteral(".recuperacion"));
+    return libro.absoluteDir().filePath(
+        QLatin1Char('.') + libro.fileName() + QStringLiteral(".recuperacion"));
 }
 
 int respuestasDadas(const Sesion::Respuestas &respuestas)
 {
-    return int(std::count_if(respuestas.begin() + 1, respuestas.end(), [](const QString &r) { return !r.isEmpty(); }));
+    return int(std::count_if(
+        respuestas.begin() + 1, respuestas.end(), [](const QString &r) { return !r.isEmpty(); }));
 }
 
 QByteArray contenidoRecuperacion(const Sesion &sesion)
@@ -135,7 +145,8 @@ QByteArray contenidoRecuperacion(const Sesion &sesion)
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
 
-EstadoRecuperacion interpretarRecuperacion(const QByteArray &contenido, const Sesion &sesion, Sesion *recuperada)
+EstadoRecuperacion interpretarRecuperacion(
+    const QByteArray &contenido, const Sesion &sesion, Sesion *recuperada)
 {
     QJsonParseError error;
     const QJsonDocument documento = QJsonDocument::fromJson(contenido, &error);
@@ -193,12 +204,14 @@ void resguardarRespuestas(Entorno &entorno, const Sesion &sesion)
         return;
     entorno.resguardoFallido = !r.ok();
     if (r.ok())
-        entorno.mensajes.mostrar(QStringLiteral("La copia de seguridad del examen vuelve a guardarse en esta computadora."));
+        entorno.mensajes.mostrar(QStringLiteral(
+            "La copia de seguridad del examen vuelve a guardarse en esta computadora."));
     else
-        entorno.mensajes.mostrar(QStringLiteral("No se puede guardar la copia de seguridad del examen en esta "
-                                                "computadora: si se corta la luz, se perderían las respuestas.\r\n"
-                                                "El examen sigue. Avise al supervisor.\r\n\r\nCausa: %1")
-                                     .arg(r.texto()));
+        entorno.mensajes.mostrar(
+            QStringLiteral("No se puede guardar la copia de seguridad del examen en esta "
+                           "computadora: si se corta la luz, se perderían las respuestas.\r\n"
+                           "El examen sigue. Avise al supervisor.\r\n\r\nCausa: %1")
+                .arg(r.texto()));
 }
 
 void borrarRecuperacion(Entorno &entorno, const Sesion &sesion)
@@ -227,10 +240,16 @@ bool Recuperar_Examen(Entorno &entorno, Sesion &sesion)
     Sesion recuperada;
     QString motivo;
     if (tipo != TipoEntrada::Archivo) {
-        motivo = QStringLiteral("En lugar del registro del examen interrumpido hay %1, que no se usó.").arg(nombreTipoEntrada(tipo));
-    } else if (const Resultado leido = entorno.disco.leer(ruta, kMaxBytesRecuperacion, &contenido); !leido.ok()) {
-        motivo = QStringLiteral("El registro del examen interrumpido no se puede leer (%1) y no se usó.").arg(leido.texto());
-    } else if (const EstadoRecuperacion estado = interpretarRecuperacion(contenido, sesion, &recuperada);
+        motivo
+            = QStringLiteral("En lugar del registro del examen interrumpido hay %1, que no se usó.")
+                  .arg(nombreTipoEntrada(tipo));
+    } else if (const Resultado leido = entorno.disco.leer(ruta, kMaxBytesRecuperacion, &contenido);
+               !leido.ok()) {
+        motivo = QStringLiteral(
+            "El registro del examen interrumpido no se puede leer (%1) y no se usó.")
+                     .arg(leido.texto());
+    } else if (const EstadoRecuperacion estado
+               = interpretarRecuperacion(contenido, sesion, &recuperada);
                estado != EstadoRecuperacion::Valido) {
         motivo = porQueNoSirve(estado);
     }
@@ -239,8 +258,9 @@ bool Recuperar_Examen(Entorno &entorno, Sesion &sesion)
         const QString donde = apartado.isEmpty()
             ? QStringLiteral("Quedó como \"%1\"").arg(QFileInfo(ruta).fileName())
             : QStringLiteral("Se guardó aparte como \"%1\"").arg(QFileInfo(apartado).fileName());
-        entorno.mensajes.mostrar(QStringLiteral("%1\r\n%2, en la carpeta %3.\r\nAvise al supervisor.")
-                                     .arg(motivo, donde, QDir::toNativeSeparators(QFileInfo(ruta).absolutePath())));
+        entorno.mensajes.mostrar(
+            QStringLiteral("%1\r\n%2, en la carpeta %3.\r\nAvise al supervisor.")
+                .arg(motivo, donde, QDir::toNativeSeparators(QFileInfo(ruta).absolutePath())));
         return false;
     }
     // An answer belongs to the model it was given on: the fresh draw gives way.
@@ -259,9 +279,10 @@ bool Recuperar_Examen(Entorno &entorno, Sesion &sesion)
     }
     if (recuperadas == 0)
         return true;
-    entorno.mensajes.mostrar(QStringLiteral("Se recuperó el examen que quedó interrumpido en esta computadora.\r\n")
-                             + lineaMateria(sesion, recuperada, Asignatura::Matematica) + QStringLiteral("\r\n")
-                             + lineaMateria(sesion, recuperada, Asignatura::Lengua)
-                             + QStringLiteral("\r\nElija la materia en el menú para continuar."));
+    entorno.mensajes.mostrar(
+        QStringLiteral("Se recuperó el examen que quedó interrumpido en esta computadora.\r\n")
+        + lineaMateria(sesion, recuperada, Asignatura::Matematica) + QStringLiteral("\r\n")
+        + lineaMateria(sesion, recuperada, Asignatura::Lengua)
+        + QStringLiteral("\r\nElija la materia en el menú para continuar."));
     return true;
 }

@@ -16,18 +16,19 @@ QString rutaRecuperacion(const QString &rutaExcel);
 
 // What is found under a student's record name.
 enum class EstadoRecuperacion {
-    SinRegistro,   // nothing there
-    Valido,        // this student's record, whole
-    Ilegible,      // not a record of this format
-    SumaIncorrecta,// damaged or altered: the checksum does not match
-    DeOtroAlumno,  // a record of other registration data under this name
+    SinRegistro, // nothing there
+    Valido, // this student's record, whole
+    Ilegible, // not a record of this format
+    SumaIncorrecta, // damaged or altered: the checksum does not match
+    DeOtroAlumno, // a record of other registration data under this name
 };
 
 // The record's content, for the run it belongs to.
 QByteArray contenidoRecuperacion(const Sesion &sesion);
 // Reads a record's content against the registration data of `sesion`; when it is valid,
 // `recuperada` receives its models, answers and finished subjects.
-EstadoRecuperacion interpretarRecuperacion(const QByteArray &contenido, const Sesion &sesion, Sesion *recuperada);
+EstadoRecuperacion interpretarRecuperacion(
+    const QByteArray &contenido, const Sesion &sesion, Sesion *recuperada);
 
 // Writes the record of the run, whole or not at all.
 Resultado guardarRecuperacion(Entorno &entorno, const Sesion &sesion);

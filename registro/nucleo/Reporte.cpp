@@ -33,9 +33,9 @@ CeldasFila celdasFilaReporte(const Sesion &sesion, Asignatura asignatura)
 QString construirRutaExcel(const QString &carpetaPrograma, const Sesion &sesion)
 {
     return unirRuta(carpetaPrograma,
-                    {QStringLiteral("Apl Examen - ") + sesion.CodEmpresa + QLatin1Char('_')
-                     + sesion.Turno + QLatin1Char('_') + sesion.Seccion + QLatin1Char('_')
-                     + QString::number(sesion.Sexo) + QLatin1Char('_') + sesion.DNI});
+        { QStringLiteral("Apl Examen - ") + sesion.CodEmpresa + QLatin1Char('_') + sesion.Turno
+            + QLatin1Char('_') + sesion.Seccion + QLatin1Char('_') + QString::number(sesion.Sexo)
+            + QLatin1Char('_') + sesion.DNI });
 }
 
 bool seccionAdmisible(const QString &seccion)
@@ -52,15 +52,16 @@ bool seccionAdmisible(const QString &seccion)
 
 bool dniAdmisible(const QString &dni)
 {
-    return dni.size() <= kMaxBytesCampoDeNombre
-        && std::all_of(dni.begin(), dni.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+    return dni.size() <= kMaxBytesCampoDeNombre && std::all_of(dni.begin(), dni.end(), [](QChar c) {
+        return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    });
 }
 
 namespace {
 
 bool textoEn(const CeldasHoja &celdas, int fila, int col, const QString &esperado)
 {
-    const auto it = celdas.find({fila, col});
+    const auto it = celdas.find({ fila, col });
     return it != celdas.end() && it->second.tipo == Celda::Tipo::Texto
         && it->second.texto == esperado;
 }
@@ -77,9 +78,11 @@ void Crear_Excel(Entorno &entorno, Sesion &sesion)
         CeldasHoja celdas;
         resultado = entorno.hoja.leerReporte(ruta, &celdas);
         if (resultado.ok()) {
-            if (textoEn(celdas, filaReporte(Asignatura::Matematica), columnas::kMateria, nombreMateria(Asignatura::Matematica)))
+            if (textoEn(celdas, filaReporte(Asignatura::Matematica), columnas::kMateria,
+                    nombreMateria(Asignatura::Matematica)))
                 sesion.FinalizadoMat = 1;
-            if (textoEn(celdas, filaReporte(Asignatura::Lengua), columnas::kMateria, nombreMateria(Asignatura::Lengua)))
+            if (textoEn(celdas, filaReporte(Asignatura::Lengua), columnas::kMateria,
+                    nombreMateria(Asignatura::Lengua)))
                 sesion.FinalizadoLeng = 1;
         }
     }
@@ -90,7 +93,8 @@ void Crear_Excel(Entorno &entorno, Sesion &sesion)
 Resultado guardarFilaReporte(Entorno &entorno, Sesion &sesion, Asignatura asignatura)
 {
     if (sesion.RutaExcel.isEmpty())
-        return Resultado::fallo(CausaFallo::Escritura, QStringLiteral("no hay libro de resultados para este alumno"));
+        return Resultado::fallo(
+            CausaFallo::Escritura, QStringLiteral("no hay libro de resultados para este alumno"));
     const QString ruta = sesion.RutaExcel + QStringLiteral(".xlsx");
     // A workbook whose creation failed at registration is created now; one that is there is
     // only ever edited, and never replaced when it cannot be read.
@@ -98,8 +102,8 @@ Resultado guardarFilaReporte(Entorno &entorno, Sesion &sesion, Asignatura asigna
         if (const Resultado r = entorno.hoja.crearLibro(ruta); !r.ok())
             return r;
     }
-    if (const Resultado r = entorno.hoja.escribirFila(ruta, filaReporte(asignatura), columnas::kUltima,
-                                                      celdasFilaReporte(sesion, asignatura));
+    if (const Resultado r = entorno.hoja.escribirFila(ruta, filaReporte(asignatura),
+            columnas::kUltima, celdasFilaReporte(sesion, asignatura));
         !r.ok())
         return r;
     finalizadoDe(sesion, asignatura) = 1;
