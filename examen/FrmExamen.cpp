@@ -280,9 +280,7 @@ void FrmExamen::cargar()
     if (modelo >= 1 && modelo <= kModelos && preguntaValida)
         m_image1->setAccessibleDescription(leerDescripcion(
             rutaDescripcionPregunta(m_entorno.carpetaPrograma, a, modelo, pregunta)));
-    m_banner->setAccessibleName(m_config.asignatura == Asignatura::Matematica
-            ? QStringLiteral("Matemática")
-            : QStringLiteral("Lengua"));
+    m_banner->setAccessibleName(nombreVisible(m_config.asignatura));
 
     presentarImagen();
 

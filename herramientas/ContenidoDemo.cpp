@@ -100,7 +100,7 @@ bool generarPregunta(
     p.setFont(titulo);
     p.drawText(QRect(0, alto / 30, tamano.width(), alto / 6), Qt::AlignCenter,
         QStringLiteral("%1 - Modelo %2 - Pregunta %3")
-            .arg(mat ? QStringLiteral("Matemática") : QStringLiteral("Lengua"))
+            .arg(nombreVisible(mat ? Asignatura::Matematica : Asignatura::Lengua))
             .arg(modelo)
             .arg(pregunta));
     QFont cuerpo(QStringLiteral("DejaVu Sans"));

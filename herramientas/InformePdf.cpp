@@ -19,11 +19,6 @@ const QColor kColorBarra(52, 101, 164);
 const QColor kColorMarcada(204, 0, 0);
 const QColor kColorLinea(120, 120, 120);
 
-QString materiaConAcento(Asignatura a)
-{
-    return a == Asignatura::Matematica ? QStringLiteral("Matemática") : QStringLiteral("Lengua");
-}
-
 QString numero(double v, int decimales)
 {
     return QLocale(QLocale::Spanish, QLocale::Argentina).toString(v, 'f', decimales);
@@ -245,7 +240,7 @@ private:
 
 QStringList filaModelo(const AnalisisModelo &m)
 {
-    return { materiaConAcento(m.asignatura), QString::number(m.modelo), QString::number(m.alumnos),
+    return { nombreVisible(m.asignatura), QString::number(m.modelo), QString::number(m.alumnos),
         numero(m.media, 2), numero(m.desvio, 2), opcional(m.kr20, 3),
         opcional(m.errorEstandar, 2) };
 }
@@ -359,7 +354,7 @@ QByteArray dibujarInformePdf(const std::vector<AnalisisModelo> &modelos,
     for (Asignatura a : materias) {
         informe.nuevaPagina();
         y = informe.encabezado(
-            QStringLiteral("%1 — equiparación de los modelos").arg(materiaConAcento(a)),
+            QStringLiteral("%1 — equiparación de los modelos").arg(nombreVisible(a)),
             QStringLiteral("Puntaje equiparado según el puntaje obtenido en cada modelo, en la "
                            "escala de todos "
                            "los alumnos de la materia (línea de puntos: sin cambio)."));
@@ -384,7 +379,7 @@ QByteArray dibujarInformePdf(const std::vector<AnalisisModelo> &modelos,
     for (const AnalisisModelo &m : modelos) {
         informe.nuevaPagina();
         y = informe.encabezado(
-            QStringLiteral("%1 — modelo %2").arg(materiaConAcento(m.asignatura)).arg(m.modelo),
+            QStringLiteral("%1 — modelo %2").arg(nombreVisible(m.asignatura)).arg(m.modelo),
             QStringLiteral(
                 "%1 alumnos; media %2 de 22 correctas, desvío %3, KR-20 %4, error estándar %5. "
                 "En rojo, las preguntas con observaciones.")
@@ -482,7 +477,7 @@ QByteArray dibujarInformePdf(const std::vector<AnalisisModelo> &modelos,
         for (size_t i = desde; i < hasta; ++i) {
             const AnalisisEstablecimiento &e = establecimientos[i];
             filas.push_back({ e.codEmpresa, e.nombreEscuela, e.turno, e.seccion,
-                materiaConAcento(e.asignatura), QString::number(e.alumnos),
+                nombreVisible(e.asignatura), QString::number(e.alumnos),
                 numero(e.porcentajeMedio, 1), numero(e.porcentajeEquiparadoMedio, 1) });
         }
         const std::vector<double> anchosClases { ancho * 0.10, ancho * 0.29, ancho * 0.06,

@@ -42,11 +42,6 @@ FormMnuOrbela::FormMnuOrbela(Entorno &entorno, Sesion &sesion)
     connect(m_cmdSalir, &QPushButton::clicked, this, &FormMnuOrbela::CmdSalir_Click);
 }
 
-QString FormMnuOrbela::codigoDe(Asignatura asignatura)
-{
-    return asignatura == Asignatura::Lengua ? QStringLiteral("2813") : QStringLiteral("4592");
-}
-
 bool FormMnuOrbela::EstadoDeArchivo(const QString &ruta) const
 {
     return m_entorno.archivos.existeArchivo(ruta);
@@ -54,18 +49,8 @@ bool FormMnuOrbela::EstadoDeArchivo(const QString &ruta) const
 
 QStringList FormMnuOrbela::borrarContenido(Asignatura asignatura)
 {
-    // Through a linked content folder every deletion would land in whatever it points at,
-    // such as the master copy: nothing is deleted and the supervisor is told.
-    const QString imagenes = carpetaImagenes(m_entorno.carpetaPrograma);
-    if (m_entorno.archivos.esEnlace(imagenes))
-        return { imagenes };
-    QStringList fallidos;
-    for (int m = 1; m <= kModelos; ++m) {
-        if (EstadoDeArchivo(rutaPregunta(m_entorno.carpetaPrograma, asignatura, m, 1)))
-            fallidos << borrarArchivosDeCarpeta(
-                m_entorno.archivos, carpetaModelo(m_entorno.carpetaPrograma, asignatura, m));
-    }
-    return fallidos;
+    return borrarContenidoFinalizado(m_entorno.archivos, m_entorno.carpetaPrograma, asignatura,
+        [this](const QString &ruta) { return EstadoDeArchivo(ruta); });
 }
 
 void FormMnuOrbela::cargar()
@@ -103,7 +88,7 @@ void FormMnuOrbela::abrirExamen(Asignatura asignatura)
         FrmCodigoAcceso dialogo(m_sesion, this);
         dialogo.exec();
     }
-    if (m_sesion.CodigoAcceso != codigoDe(asignatura)) {
+    if (m_sesion.CodigoAcceso != codigoAcceso(asignatura)) {
         m_entorno.mensajes.mostrar(QStringLiteral("Código incorrecto...!"));
         return;
     }

@@ -17,12 +17,9 @@ public:
     void cargar() override;
 
 private:
-    // The access codes of the two subjects.
-    static QString codigoDe(Asignatura asignatura);
     void abrirExamen(Asignatura asignatura);
     void CmdSalir_Click();
-    // Deletes every file of the six model folders of a finished subject whose first
-    // picture is still there; returns the files that could not be deleted.
+    // The clean-up of a finished subject, asking EstadoDeArchivo whether a model is there.
     QStringList borrarContenido(Asignatura asignatura);
     bool EstadoDeArchivo(const QString &ruta) const;
 

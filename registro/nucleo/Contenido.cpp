@@ -8,6 +8,32 @@ QString nombreMateria(Asignatura asignatura)
                                                 : QStringLiteral("Lengua");
 }
 
+QString nombreVisible(Asignatura asignatura)
+{
+    return asignatura == Asignatura::Matematica ? QStringLiteral("Matemática")
+                                                : QStringLiteral("Lengua");
+}
+
+QString codigoAcceso(Asignatura asignatura)
+{
+    return asignatura == Asignatura::Lengua ? QStringLiteral("2813") : QStringLiteral("4592");
+}
+
+QStringList borrarContenidoFinalizado(IArchivos &archivos, const QString &carpetaPrograma,
+    Asignatura asignatura, const std::function<bool(const QString &)> &existe)
+{
+    const QString imagenes = carpetaImagenes(carpetaPrograma);
+    if (archivos.esEnlace(imagenes))
+        return { imagenes };
+    QStringList fallidos;
+    for (int m = 1; m <= kModelos; ++m) {
+        if (existe(rutaPregunta(carpetaPrograma, asignatura, m, 1)))
+            fallidos << borrarArchivosDeCarpeta(
+                archivos, carpetaModelo(carpetaPrograma, asignatura, m));
+    }
+    return fallidos;
+}
+
 namespace {
 // "Mat_Mod" / "Leng_Mod": the stem of a model's folder and file names.
 QString prefijoContenido(Asignatura asignatura)

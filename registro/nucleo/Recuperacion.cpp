@@ -110,8 +110,7 @@ QString porQueNoSirve(EstadoRecuperacion estado)
 
 QString lineaMateria(const Sesion &sesion, const Sesion &recuperada, Asignatura a)
 {
-    const QString materia
-        = a == Asignatura::Matematica ? QStringLiteral("Matemática") : QStringLiteral("Lengua");
+    const QString materia = nombreVisible(a);
     if (finalizada(sesion, a))
         return QStringLiteral("- %1: ya finalizada").arg(materia);
     if (finalizada(recuperada, a))
