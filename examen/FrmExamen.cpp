@@ -44,7 +44,7 @@ constexpr qint64 kMaximoDescripcion = 16 * 1024;
 QString leerDescripcion(const QString &ruta)
 {
     QFile archivo;
-    if (!abrirArchivoOrdinario(archivo, ruta) || archivo.size() > kMaximoDescripcion)
+    if (!abrirArchivoOrdinario(archivo, ruta).ok() || archivo.size() > kMaximoDescripcion)
         return {};
     return QString::fromUtf8(archivo.read(kMaximoDescripcion)).trimmed();
 }
@@ -295,7 +295,7 @@ void FrmExamen::mostrarImagen(int modelo, int pregunta)
     QFile archivo;
     QImage imagen;
     m_imagenNatural = QImage();
-    if (abrirArchivoOrdinario(archivo, ruta)) {
+    if (abrirArchivoOrdinario(archivo, ruta).ok()) {
         QImageReader lector(&archivo);
         imagen = lector.read();
     }

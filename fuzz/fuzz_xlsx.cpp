@@ -119,8 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *datos, size_t tamano)
         { 3, Celda::deNumero(2) }, { 8, Celda::deTexto(QStringLiteral(" 3A <&> ")) },
         { 11, Celda::deTexto(QStringLiteral("A")) } };
     QByteArray nuevo;
-    QString error;
-    if (!reemplazarFilaEnLibro(bytes, kNombreHojaReporte(), 2, 32, fila, &nuevo, &error))
+    if (!reemplazarFilaEnLibro(bytes, kNombreHojaReporte(), 2, 32, fila, &nuevo).ok())
         return 0;
     CeldasHoja esperadas = celdas;
     for (int c = 1; c <= 32; ++c)

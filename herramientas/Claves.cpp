@@ -152,7 +152,7 @@ LecturaClaves leerClaves(const QString &ruta)
     return interpretarClaves(celdas);
 }
 
-bool escribirClaves(const QString &ruta, const Claves &claves, QString *error)
+Resultado escribirClaves(const QString &ruta, const Claves &claves)
 {
     EscritorLibro escritor(ruta, QFileInfo(ruta).absolutePath());
     const int hoja = escritor.agregarHoja(Claves::nombreHoja());
@@ -169,5 +169,5 @@ bool escribirClaves(const QString &ruta, const Claves &claves, QString *error)
                     Celda::deTexto(QString(QLatin1Char(claves.letra(a, m, q)))));
         }
     }
-    return escritor.cerrar(error);
+    return escritor.cerrar();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Contenido.h"
+#include "Resultado.h"
 #include "Xlsx.h"
 
 #include <QString>
@@ -33,4 +34,4 @@ LecturaClaves interpretarClaves(const CeldasHoja &celdas);
 LecturaClaves leerClaves(const QString &ruta);
 
 // Writes a key workbook in that form.
-bool escribirClaves(const QString &ruta, const Claves &claves, QString *error);
+Resultado escribirClaves(const QString &ruta, const Claves &claves);

@@ -66,9 +66,8 @@ QString escribirClavesDemo(const QString &carpetaEstacion, const QString &ruta)
         return QStringLiteral("las claves no van en la carpeta de la estación (%1): elija otra")
             .arg(carpetaEstacion);
     const Claves claves = clavesDemo();
-    QString error;
-    if (!escribirClaves(ruta, claves, &error))
-        return error;
+    if (const Resultado escrito = escribirClaves(ruta, claves); !escrito.ok())
+        return escrito.texto();
     const LecturaClaves leidas = leerClaves(ruta);
     if (!leidas.ok())
         return leidas.errores.join(QStringLiteral("; "));

@@ -29,8 +29,10 @@ QByteArray libroVacio(const QString &carpeta, QString *error)
         QStringLiteral(".vacio.%1.tmp").arg(QCoreApplication::applicationPid()));
     EscritorLibro escritor(ruta, carpeta);
     escritor.agregarHoja(kNombreHojaReporte());
-    if (!escritor.cerrar(error))
+    if (const Resultado cerrado = escritor.cerrar(); !cerrado.ok()) {
+        *error = cerrado.texto();
         return {};
+    }
     QFile f(ruta);
     QByteArray bytes;
     if (f.open(QIODevice::ReadOnly))
@@ -116,9 +118,12 @@ ResultadoLibrosDemo generarLibrosDemo(
                 respuestasDe(s, a) = responder(
                     azar, claves, a, modeloDe(s, a), habilidad + normal(azar) * 0.3, s.Sexo);
                 QByteArray nuevo;
-                if (!reemplazarFilaEnLibro(libro, kNombreHojaReporte(), filaReporte(a),
-                        columnas::kUltima, celdasFilaReporte(s, a), &nuevo, &error))
+                if (const Resultado r = reemplazarFilaEnLibro(libro, kNombreHojaReporte(),
+                        filaReporte(a), columnas::kUltima, celdasFilaReporte(s, a), &nuevo);
+                    !r.ok()) {
+                    error = r.texto();
                     break;
+                }
                 libro = nuevo;
             }
             QFile f(construirRutaExcel(carpeta, s) + QStringLiteral(".xlsx"));

@@ -96,24 +96,21 @@ public:
             valores.fill(Celda::deTexto(QString()), columnas::kUltima);
         valores[columna - 1] = c;
     }
-    bool terminar(std::vector<FilaLeida> *filas, QString *motivo)
+    // The rows read, or why the workbook is left out of the results.
+    QString terminar(std::vector<FilaLeida> *filas)
     {
-        if (!m_motivo.isEmpty()) {
-            *motivo = m_motivo;
-            return false;
-        }
+        if (!m_motivo.isEmpty())
+            return m_motivo;
         for (int fila = 1; fila <= kFilasReporte; ++fila) {
             QList<Celda> &valores = m_filas[size_t(fila - 1)];
             if (valores.isEmpty())
                 continue;
             const QString materia = nombreMateria(asignaturaDeFila(fila));
-            if (valores[columnas::kMateria - 1].texto != materia) {
-                *motivo = QStringLiteral("la fila %1 no es de %2").arg(fila).arg(materia);
-                return false;
-            }
+            if (valores[columnas::kMateria - 1].texto != materia)
+                return QStringLiteral("la fila %1 no es de %2").arg(fila).arg(materia);
             filas->push_back({ std::move(valores), {}, false, {}, {} });
         }
-        return true;
+        return {};
     }
 
 private:
@@ -198,8 +195,8 @@ LibroLeido leerLibro(const QString &ruta, int indice)
     }
     if (!fallo.ok())
         libro.motivo = fallo.texto();
-    else if (!filas.terminar(&libro.filas, &libro.motivo) && libro.motivo.isEmpty())
-        libro.motivo = QStringLiteral("no es un libro de resultados");
+    else
+        libro.motivo = filas.terminar(&libro.filas);
     if (!libro.motivo.isEmpty())
         return libro;
     const QString nombre = QFileInfo(ruta).fileName();
@@ -268,24 +265,22 @@ public:
         for (int col = 0; col < celdas.size(); ++col)
             escribir(hoja, col + 1, celdas[col]);
     }
-    bool cerrar(QString *error) { return m_escritor.cerrar(error); }
-    bool comprobar(const QString &ruta, QString *error)
+    Resultado cerrar() { return m_escritor.cerrar(); }
+    // NoCoincide, with the first sheet that does not read back as written.
+    Resultado comprobar(const QString &ruta)
     {
         // Each sheet read back on its own thread: the large ones take the time.
-        std::vector<std::future<QString>> comprobaciones;
-        for (const Hoja &h : m_hojas) {
-            comprobaciones.push_back(std::async(std::launch::async, [&ruta, &h] {
-                QString e;
-                return comprobarHoja(ruta, h, &e) ? QString() : e;
-            }));
-        }
-        error->clear();
+        std::vector<std::future<Resultado>> comprobaciones;
+        for (const Hoja &h : m_hojas)
+            comprobaciones.push_back(
+                std::async(std::launch::async, [&ruta, &h] { return comprobarHoja(ruta, h); }));
+        Resultado primero;
         for (auto &c : comprobaciones) {
-            const QString e = c.get();
-            if (error->isEmpty())
-                *error = e;
+            const Resultado r = c.get();
+            if (primero.ok())
+                primero = r;
         }
-        return error->isEmpty();
+        return primero;
     }
 
 private:
@@ -301,26 +296,24 @@ private:
         h.huella.agregar(h.fila, columna, celda);
     }
     // Reads the sheet back from the disk: every cell must be there as written.
-    static bool comprobarHoja(const QString &ruta, const Hoja &hoja, QString *error)
+    static Resultado comprobarHoja(const QString &ruta, const Hoja &hoja)
     {
         const PaqueteXlsx paquete = PaqueteXlsx::deArchivo(ruta);
         HuellaCeldas leida;
         const FalloLectura fallo = recorrerHoja(paquete, hoja.nombre,
             [&leida](int fila, int columna, const Celda &c) { leida.agregar(fila, columna, c); },
             { std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::max() });
-        if (!fallo.ok()) {
-            *error = QStringLiteral("el libro escrito no se puede leer: %1").arg(fallo.texto());
-            return false;
-        }
-        if (!leida.coincide(hoja.huella)) {
-            *error = QStringLiteral(
-                "la hoja %1 escrita no coincide con lo recopilado (%2 de %3 celdas leídas)")
-                         .arg(hoja.nombre)
-                         .arg(leida.celdas())
-                         .arg(hoja.huella.celdas());
-            return false;
-        }
-        return true;
+        if (!fallo.ok())
+            return Resultado::fallo(CausaFallo::NoCoincide,
+                QStringLiteral("el libro escrito no se puede leer: %1").arg(fallo.texto()));
+        if (!leida.coincide(hoja.huella))
+            return Resultado::fallo(CausaFallo::NoCoincide,
+                QStringLiteral(
+                    "la hoja %1 escrita no coincide con lo recopilado (%2 de %3 celdas leídas)")
+                    .arg(hoja.nombre)
+                    .arg(leida.celdas())
+                    .arg(hoja.huella.celdas()));
+        return {};
     }
 
     EscritorLibro m_escritor;
@@ -701,11 +694,13 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
             informePdf = std::async(std::launch::async,
                 [&] { return dibujarInformePdf(resumenModelos, resumenClases); });
 
-        QString error;
         fase(QStringLiteral("lectura y escritura"));
-        const bool cerrado = libro.cerrar(&error);
+        const Resultado cierre = libro.cerrar();
+        const bool cerrado = cierre.ok();
         fase(QStringLiteral("cierre del libro"));
-        const bool comprobado = cerrado && libro.comprobar(temporal, &error);
+        const Resultado relectura = cerrado ? libro.comprobar(temporal) : Resultado {};
+        const bool comprobado = cerrado && relectura.ok();
+        QString error = cerrado ? relectura.detalle : cierre.detalle;
         fase(QStringLiteral("relectura"));
         if (cerrado && !comprobado) {
             // What the writer could not put on the disk it does not always say: a full disk

@@ -53,23 +53,17 @@ QStringList nombresIlegibles(const QString &carpeta)
     return nombres;
 }
 
-bool esPdf(const QString &ruta, QString *motivo)
+// What is wrong with a document at first sight; empty when it starts as a PDF does.
+QString problemaPdf(const QString &ruta)
 {
     QFile f;
-    QString error;
-    if (!abrirArchivoOrdinario(f, ruta, &error)) {
-        *motivo = QStringLiteral("no se puede leer: %1").arg(error);
-        return false;
-    }
-    if (f.size() == 0) {
-        *motivo = QStringLiteral("está vacío");
-        return false;
-    }
-    if (f.read(5) != "%PDF-") {
-        *motivo = QStringLiteral("no es un documento PDF");
-        return false;
-    }
-    return true;
+    if (const Resultado abierto = abrirArchivoOrdinario(f, ruta); !abierto.ok())
+        return QStringLiteral("no se puede leer: %1").arg(abierto.detalle);
+    if (f.size() == 0)
+        return QStringLiteral("está vacío");
+    if (f.read(5) != "%PDF-")
+        return QStringLiteral("no es un documento PDF");
+    return {};
 }
 
 // A description the station would read: an ordinary file, small, valid UTF-8. Empty when so.
@@ -77,9 +71,8 @@ QString problemaDescripcion(const QString &ruta)
 {
     constexpr qint64 kMaximo = 16 * 1024;
     QFile f;
-    QString error;
-    if (!abrirArchivoOrdinario(f, ruta, &error))
-        return QStringLiteral("no se puede leer: %1").arg(error);
+    if (const Resultado abierto = abrirArchivoOrdinario(f, ruta); !abierto.ok())
+        return QStringLiteral("no se puede leer: %1").arg(abierto.detalle);
     if (f.size() > kMaximo)
         return QStringLiteral("ocupa más de 16 KiB; la estación no la lee");
     QStringDecoder utf8(QStringDecoder::Utf8);
@@ -111,7 +104,8 @@ void verificarPdf(const QString &ruta, const QString &siFalta, const ProbarDocum
     QString motivo;
     if (tipoEntrada(ruta) == TipoEntrada::Ninguna)
         informe.problemas << QStringLiteral("%1: %2").arg(ruta, siFalta);
-    else if (!esPdf(ruta, &motivo) || (probar && !(motivo = probar(ruta)).isEmpty()))
+    else if (!(motivo = problemaPdf(ruta)).isEmpty()
+        || (probar && !(motivo = probar(ruta)).isEmpty()))
         informe.problemas << QStringLiteral("%1: %2").arg(ruta, motivo);
     else
         ++informe.documentosCorrectos;
@@ -201,10 +195,9 @@ InformeContenido verificarContenido(const QString &carpetaPrograma, const Probar
                     continue;
                 }
                 QFile archivo;
-                QString error;
-                if (!abrirArchivoOrdinario(archivo, ruta, &error)) {
+                if (const Resultado abierto = abrirArchivoOrdinario(archivo, ruta); !abierto.ok()) {
                     informe.problemas
-                        << QStringLiteral("%1: imagen ilegible (%2)").arg(ruta, error);
+                        << QStringLiteral("%1: imagen ilegible (%2)").arg(ruta, abierto.detalle);
                     continue;
                 }
                 QImageReader lector(&archivo);

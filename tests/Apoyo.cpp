@@ -70,9 +70,8 @@ void escribirLibroDePrueba(const QString &ruta, const CeldasHoja &celdas)
     const int hoja = escritor.agregarHoja(kNombreHojaReporte());
     for (const auto &[pos, celda] : celdas)
         escritor.escribir(hoja, pos.first, pos.second, celda);
-    QString error;
-    if (!escritor.cerrar(&error))
-        qFatal("no se pudo escribir %s: %s", qPrintable(ruta), qPrintable(error));
+    if (const Resultado r = escritor.cerrar(); !r.ok())
+        qFatal("no se pudo escribir %s: %s", qPrintable(ruta), qPrintable(r.texto()));
 }
 
 Banco::Banco()

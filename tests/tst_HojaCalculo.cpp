@@ -485,10 +485,9 @@ private slots:
             esperadas[{ fila, c }] = celda;
 
         QByteArray resultado;
-        QString error;
-        QVERIFY2(reemplazarFilaEnLibro(
-                     paquete, kNombreHojaReporte(), fila, 32, nueva, &resultado, &error),
-            qPrintable(error));
+        const Resultado r
+            = reemplazarFilaEnLibro(paquete, kNombreHojaReporte(), fila, 32, nueva, &resultado);
+        QVERIFY2(r.ok(), qPrintable(r.texto()));
         CeldasHoja leidas;
         const FalloLectura f = leerReporteDeBytes(resultado, &leidas);
         QVERIFY2(f.ok(), qPrintable(f.texto()));
@@ -531,10 +530,10 @@ private slots:
     {
         QFETCH(QByteArray, hoja);
         QByteArray nueva;
-        QString error;
         const CeldasFila celdas { { 1, Celda::deTexto("a") }, { 2, Celda::deTexto("") },
             { 3, Celda::deNumero(1.5) } };
-        QVERIFY2(reemplazarFilaEnHoja(hoja, 2, 3, celdas, &nueva, &error), qPrintable(error));
+        const Resultado r = reemplazarFilaEnHoja(hoja, 2, 3, celdas, &nueva);
+        QVERIFY2(r.ok(), qPrintable(r.texto()));
         QTEST(nueva, "esperada");
     }
 
@@ -556,9 +555,10 @@ private slots:
         QFETCH(QByteArray, hoja);
         QFETCH(CeldasFila, celdas);
         QByteArray nueva;
-        QString error;
-        QVERIFY(!reemplazarFilaEnHoja(hoja, 1, 32, celdas, &nueva, &error));
-        QVERIFY(!error.isEmpty());
+        // Refused as a workbook that cannot be edited, never as a failure of the disk.
+        const Resultado r = reemplazarFilaEnHoja(hoja, 1, 32, celdas, &nueva);
+        QCOMPARE(r.causa, CausaFallo::LibroIlegible);
+        QVERIFY(!r.detalle.isEmpty());
     }
 
     // A save that fails at any step leaves the old workbook and nothing else; the next try,

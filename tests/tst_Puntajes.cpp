@@ -228,8 +228,8 @@ private slots:
         const ResultadoLibrosDemo r = generarLibrosDemo(m_libros, clavesDemo(), 160, 11);
         QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
         QCOMPARE(r.libros, 160);
-        QString error;
-        QVERIFY2(escribirClaves(m_claves, clavesDemo(), &error), qPrintable(error));
+        const Resultado escrito = escribirClaves(m_claves, clavesDemo());
+        QVERIFY2(escrito.ok(), qPrintable(escrito.texto()));
     }
 
     // Every number of "Puntajes", "Items", "Modelos" and "Establecimientos" as computed apart.
@@ -412,8 +412,7 @@ private slots:
         Claves incompletas = clavesDemo();
         incompletas.poner(Asignatura::Lengua, 2, 5, 'X');
         const QString ruta = QDir(carpeta.path()).filePath(QStringLiteral("claves.xlsx"));
-        QString error;
-        QVERIFY(escribirClaves(ruta, incompletas, &error));
+        QVERIFY(escribirClaves(ruta, incompletas).ok());
         QProcess p;
         const QString salida = QDir(carpeta.path()).filePath(QStringLiteral("r.xlsx"));
         p.start(QStringLiteral(RECOPILAR_RESULTADOS),

@@ -38,7 +38,7 @@ constexpr qint64 kMaxBytesCerrojo = 4096;
 QByteArray leerCerrojo(const QString &ruta)
 {
     QFile archivo;
-    if (!abrirArchivoOrdinario(archivo, ruta))
+    if (!abrirArchivoOrdinario(archivo, ruta).ok())
         return {};
     return archivo.read(kMaxBytesCerrojo);
 }
@@ -104,24 +104,27 @@ bool duenoVivo(const DuenoCerrojo &dueno)
 
 // What the portable file classes do not offer, one small function each: force a written
 // file to the disk, replace a file by another in one step, and force a folder's entries.
-bool reemplazarArchivo(const QString &origen, const QString &destino, QString *error)
+Resultado reemplazarArchivo(const QString &origen, const QString &destino)
 {
 #ifdef Q_OS_WIN
     const bool bien
         = ::MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(origen).utf16()),
             reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(destino).utf16()),
             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!bien && error)
-        *error = qt_error_string(int(::GetLastError()));
-    return bien;
+    const QString detalle = bien ? QString() : qt_error_string(int(::GetLastError()));
 #else
     const bool bien
         = ::rename(QFile::encodeName(origen).constData(), QFile::encodeName(destino).constData())
         == 0;
-    if (!bien && error)
-        *error = qt_error_string(errno);
-    return bien;
+    const QString detalle = bien ? QString() : qt_error_string(errno);
 #endif
+    if (bien)
+        return {};
+    // On a writable disk with room, replacing fails when another program keeps the file.
+    const CausaFallo causa
+        = causaDeEscritura(QFileInfo(destino).absolutePath(), QFileDevice::RenameError);
+    return Resultado::fallo(
+        causa == CausaFallo::Escritura ? CausaFallo::ArchivoAbierto : causa, detalle);
 }
 
 bool asegurarCarpeta(const QString &carpeta)
@@ -183,43 +186,6 @@ Resultado falloDeSistema(const QString &carpeta, int numero)
 
 } // namespace
 
-QString textoCausa(CausaFallo causa)
-{
-    switch (causa) {
-    case CausaFallo::Ninguna:
-        return QStringLiteral("sin error");
-    case CausaFallo::SinEspacio:
-        return QStringLiteral("no hay espacio libre en el disco");
-    case CausaFallo::SinPermiso:
-        return QStringLiteral(
-            "no se puede escribir en la carpeta de la estación (solo lectura o sin permiso)");
-    case CausaFallo::SinCarpeta:
-        return QStringLiteral("no se encuentra la carpeta de la estación");
-    case CausaFallo::EnUso:
-        return QStringLiteral("otro programa de la estación está guardando el mismo libro");
-    case CausaFallo::ArchivoAbierto:
-        return QStringLiteral("el archivo está abierto en otro programa");
-    case CausaFallo::LibroIlegible:
-        return QStringLiteral("el libro de resultados del alumno está dañado; no se lo reemplazó");
-    case CausaFallo::NoCoincide:
-        return QStringLiteral("lo escrito en el disco no coincide con las respuestas");
-    case CausaFallo::NoEsArchivo:
-        return QStringLiteral("en lugar del archivo hay una carpeta, una tubería o un enlace");
-    case CausaFallo::Lectura:
-        return QStringLiteral("falla al leer el disco");
-    case CausaFallo::Escritura:
-        return QStringLiteral("falla al escribir en el disco");
-    }
-    return QStringLiteral("falla desconocida");
-}
-
-QString Resultado::texto() const
-{
-    if (detalle.isEmpty())
-        return textoCausa(causa);
-    return QStringLiteral("%1 (%2)").arg(textoCausa(causa), detalle);
-}
-
 CausaFallo causaDeEscritura(const QString &carpeta, int errorArchivo)
 {
     const QFileInfo info(carpeta);
@@ -240,15 +206,8 @@ Resultado DiscoLocal::leer(const QString &ruta, qint64 maxBytes, QByteArray *byt
 {
     bytes->clear();
     QFile archivo;
-    QString error;
-    bool noEsOrdinario = false;
-    if (!abrirArchivoOrdinario(archivo, ruta, &error, &noEsOrdinario))
-        return Resultado::fallo(noEsOrdinario ? CausaFallo::NoEsArchivo
-                : archivo.error() == QFileDevice::PermissionsError
-                    || error.contains(QLatin1String("EACCES"))
-                ? CausaFallo::SinPermiso
-                : CausaFallo::Lectura,
-            error);
+    if (const Resultado abierto = abrirArchivoOrdinario(archivo, ruta); !abierto.ok())
+        return abierto;
     // Read for the size it has: a buffer of the largest size allowed would cost far more.
     const qint64 tamano = archivo.size();
     if (tamano > maxBytes)
@@ -371,13 +330,8 @@ Resultado DiscoLocal::reemplazar(const QString &origen, const QString &destino)
     if (fallaAntesDe(PasoEscritura::Reemplazar))
         return Resultado::fallo(
             CausaFallo::SinEspacio, QStringLiteral("disco lleno al reemplazar (simulado)"));
-    QString error;
-    if (!reemplazarArchivo(origen, destino, &error)) {
-        const CausaFallo causa = causaDeEscritura(carpeta, QFileDevice::RenameError);
-        // On a writable disk with room, replacing fails when another program keeps the file.
-        return Resultado::fallo(
-            causa == CausaFallo::Escritura ? CausaFallo::ArchivoAbierto : causa, error);
-    }
+    if (const Resultado r = reemplazarArchivo(origen, destino); !r.ok())
+        return r;
     // The new file is in place; forcing the folder makes it survive a power cut.
     if (fallaAntesDe(PasoEscritura::AsegurarCarpeta) || !asegurarCarpeta(carpeta))
         return Resultado::fallo(

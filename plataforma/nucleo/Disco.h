@@ -1,38 +1,12 @@
 #pragma once
 
+#include "Resultado.h"
+
 #include <QByteArray>
 #include <QString>
 
 class QFileDevice;
 class QLockFile;
-
-// Why a file operation failed, in words a supervisor can act on.
-enum class CausaFallo {
-    Ninguna,
-    SinEspacio, // the disk is full
-    SinPermiso, // the folder is read-only or not ours
-    SinCarpeta, // the station's folder is gone
-    EnUso, // another process holds the workbook
-    ArchivoAbierto, // another program keeps the file open and it cannot be replaced
-    LibroIlegible, // the existing workbook cannot be read; it is never replaced
-    NoCoincide, // what was written does not read back as it must
-    NoEsArchivo, // a folder, a pipe, a device or a link stands where a file is expected
-    Lectura, // the disk failed while a file was read
-    Escritura, // any other failure of the disk while writing
-};
-
-QString textoCausa(CausaFallo causa);
-
-// The outcome of a workbook operation: the cause and the technical detail behind it.
-struct Resultado {
-    CausaFallo causa = CausaFallo::Ninguna;
-    QString detalle;
-
-    bool ok() const { return causa == CausaFallo::Ninguna; }
-    static Resultado fallo(CausaFallo causa, const QString &detalle) { return { causa, detalle }; }
-    // "reason for the supervisor (technical detail)".
-    QString texto() const;
-};
 
 // The steps of a save on disk, in order; a test can make any of them fail.
 enum class PasoEscritura { Abrir, Escribir, AsegurarDatos, Cerrar, Reemplazar, AsegurarCarpeta };

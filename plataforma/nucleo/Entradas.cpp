@@ -55,18 +55,17 @@ QString nombreTipoEntrada(TipoEntrada tipo)
     return {};
 }
 
-bool abrirArchivoOrdinario(QFile &archivo, const QString &ruta, QString *error, bool *noEsOrdinario)
+Resultado abrirArchivoOrdinario(QFile &archivo, const QString &ruta)
 {
-    auto fallar = [&](const QString &texto, bool porTipo) {
-        if (error)
-            *error = texto;
-        if (noEsOrdinario)
-            *noEsOrdinario = porTipo;
-        return false;
+    auto noOrdinario = [](TipoEntrada tipo) {
+        return Resultado::fallo(CausaFallo::NoEsArchivo,
+            QStringLiteral("no es un archivo común sino %1").arg(nombreTipoEntrada(tipo)));
     };
-    auto noOrdinario = [&](TipoEntrada tipo) {
-        return fallar(
-            QStringLiteral("no es un archivo común sino %1").arg(nombreTipoEntrada(tipo)), true);
+    auto negado = [&archivo]() {
+        return Resultado::fallo(archivo.error() == QFileDevice::PermissionsError
+                ? CausaFallo::SinPermiso
+                : CausaFallo::Lectura,
+            archivo.errorString());
     };
 #ifdef Q_OS_WIN
     const QFileInfo info(ruta);
@@ -74,14 +73,16 @@ bool abrirArchivoOrdinario(QFile &archivo, const QString &ruta, QString *error, 
         return noOrdinario(info.isDir() ? TipoEntrada::Carpeta : TipoEntrada::Otro);
     archivo.setFileName(ruta);
     if (!archivo.open(QIODevice::ReadOnly))
-        return fallar(archivo.errorString(), false);
-    return true;
+        return negado();
+    return {};
 #else
     // O_NONBLOCK: opening a pipe for reading otherwise waits for a writer that may never come.
     const int fd = ::open(QFile::encodeName(ruta).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int numero = errno;
-        return fallar(textoErrorSistema(numero), false);
+        return Resultado::fallo(
+            numero == EACCES || numero == EPERM ? CausaFallo::SinPermiso : CausaFallo::Lectura,
+            textoErrorSistema(numero));
     }
     struct stat datos;
     if (::fstat(fd, &datos) != 0 || !S_ISREG(datos.st_mode)) {
@@ -93,9 +94,9 @@ bool abrirArchivoOrdinario(QFile &archivo, const QString &ruta, QString *error, 
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (!archivo.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return fallar(archivo.errorString(), false);
+        return negado();
     }
-    return true;
+    return {};
 #endif
 }
 

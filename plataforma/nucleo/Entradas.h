@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Resultado.h"
+
 #include <QString>
 
 class QFile;
@@ -18,11 +20,9 @@ TipoEntrada tipoEntrada(const QString &ruta);
 QString nombreTipoEntrada(TipoEntrada tipo);
 
 // Opens `ruta` for reading only when it is an ordinary file (a link to one is followed), and
-// without ever waiting: a pipe or a device at that name is refused, not opened. On failure
-// `archivo` stays closed, `error` (when given) receives why, in Spanish, and `noEsOrdinario`
-// whether the refusal was for what stands there (a folder, a pipe) rather than for the disk.
-bool abrirArchivoOrdinario(
-    QFile &archivo, const QString &ruta, QString *error = nullptr, bool *noEsOrdinario = nullptr);
+// without ever waiting: a pipe or a device at that name is refused, not opened (NoEsArchivo).
+// On failure `archivo` stays closed; a refusal of the system is SinPermiso or Lectura.
+Resultado abrirArchivoOrdinario(QFile &archivo, const QString &ruta);
 
 // The text of an operating-system error number, in Spanish, with its symbolic name:
 // "el archivo supera el tamaño máximo que admite el sistema (EFBIG)".

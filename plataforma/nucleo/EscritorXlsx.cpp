@@ -15,11 +15,10 @@
 
 namespace {
 
-bool fallar(QString *error, const QString &texto)
+// A row that cannot be replaced safely: the workbook is left as it is.
+Resultado noEditable(const QString &texto)
 {
-    if (error)
-        *error = texto;
-    return false;
+    return Resultado::fallo(CausaFallo::LibroIlegible, texto);
 }
 
 // Characters that XML 1.0 cannot carry. A cell holding one is refused rather than written
@@ -121,20 +120,19 @@ struct Edicion {
 
 } // namespace
 
-bool reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColumna,
-    const CeldasFila &celdas, QByteArray *nueva, QString *error)
+Resultado reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColumna,
+    const CeldasFila &celdas, QByteArray *nueva)
 {
     const QString xml = QString::fromUtf8(hoja);
     // Positions below are positions in `xml`; the sheet is edited as text so that everything
     // but the row comes out byte for byte.
     if (xml.toUtf8() != hoja)
-        return fallar(error, QStringLiteral("la hoja no está codificada en UTF-8"));
+        return noEditable(QStringLiteral("la hoja no está codificada en UTF-8"));
     for (const auto &[col, celda] : celdas) {
         if (col < 1 || col > ultimaColumna || !representable(celda.texto))
-            return fallar(error,
-                QStringLiteral("la celda %1%2 no se puede escribir")
-                    .arg(nombreColumna(col))
-                    .arg(fila));
+            return noEditable(QStringLiteral("la celda %1%2 no se puede escribir")
+                                  .arg(nombreColumna(col))
+                                  .arg(fila));
     }
 
     QXmlStreamReader x(xml);
@@ -167,7 +165,7 @@ bool reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColumna,
         const auto inicioEtiqueta = [&] { return xml.lastIndexOf(QLatin1Char('<'), fin - 1); };
         if (token == QXmlStreamReader::StartElement) {
             if (++profundidad > limitesXlsx::kMaxProfundidad)
-                return fallar(error, textoErrorXlsx(ErrorXlsx::AnidamientoExcesivo));
+                return noEditable(textoErrorXlsx(ErrorXlsx::AnidamientoExcesivo));
             const QStringView nombre = x.name();
             if (profundidad == 2 && nombre == QLatin1String("dimension")) {
                 dimInicio = inicioEtiqueta();
@@ -183,7 +181,7 @@ bool reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColumna,
                 const QStringView r = x.attributes().value(QLatin1String("r"));
                 const int numero = r.isEmpty() ? filaActual + 1 : r.toInt(&ok);
                 if (!ok || numero <= filaActual)
-                    return fallar(error, textoErrorXlsx(ErrorXlsx::FilasDesordenadas));
+                    return noEditable(textoErrorXlsx(ErrorXlsx::FilasDesordenadas));
                 filaActual = numero;
                 if (numero == fila) {
                     filaInicio = inicioEtiqueta();
@@ -219,13 +217,13 @@ bool reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColumna,
                     int f1, c1, f2, c2;
                     if (!leerRango(r.toString(), &f1, &c1, &f2, &c2) || f1 != fila || f2 != fila
                         || c1 != c2)
-                        return fallar(error, textoErrorXlsx(ErrorXlsx::ReferenciaInvalida));
+                        return noEditable(textoErrorXlsx(ErrorXlsx::ReferenciaInvalida));
                     f = f1;
                     c = c1;
                 }
                 Q_UNUSED(f);
                 if (c <= columnaActual)
-                    return fallar(error, textoErrorXlsx(ErrorXlsx::CeldasDesordenadas));
+                    return noEditable(textoErrorXlsx(ErrorXlsx::CeldasDesordenadas));
                 columnaActual = c;
                 celdaColumna = c;
                 const QString estilo = x.attributes().value(QLatin1String("s")).toString();
@@ -254,11 +252,10 @@ bool reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColumna,
         }
     }
     if (x.hasError())
-        return fallar(error,
-            QStringLiteral("%1: %2").arg(
-                textoErrorXlsx(ErrorXlsx::XmlMalFormado), x.errorString()));
+        return noEditable(QStringLiteral("%1: %2").arg(
+            textoErrorXlsx(ErrorXlsx::XmlMalFormado), x.errorString()));
     if (datosInicio < 0 || datosCierre < 0)
-        return fallar(error, QStringLiteral("la hoja no tiene datos de celdas"));
+        return noEditable(QStringLiteral("la hoja no tiene datos de celdas"));
 
     const QString p = prefijo.isEmpty() ? QString() : prefijo + QLatin1Char(':');
     QString nuevaFila = QStringLiteral("<%1row r=\"%2\"%3>").arg(p).arg(fila).arg(aperturaFila);
@@ -271,7 +268,7 @@ bool reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColumna,
         const auto it = celdas.find(col);
         if (it != celdas.end() && it->second.tipo == Celda::Tipo::Numero) {
             if (!std::isfinite(it->second.numero))
-                return fallar(error, QStringLiteral("la celda %1 no es un número").arg(ref));
+                return noEditable(QStringLiteral("la celda %1 no es un número").arg(ref));
             nuevaFila += QStringLiteral("<%1c r=\"%2\"%3><%1v>%4</%1v></%1c>")
                              .arg(p, ref, s, numeroXml(it->second.numero));
         } else if (it != celdas.end() && !it->second.texto.isEmpty()) {
@@ -318,85 +315,26 @@ bool reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColumna,
     for (const Edicion &e : std::as_const(ediciones))
         resultado.replace(e.inicio, e.fin - e.inicio, e.texto);
     *nueva = resultado.toUtf8();
-    return true;
+    return {};
 }
 
-bool reemplazarFilaEnLibro(const QByteArray &libro, const QString &nombreHoja, int fila,
-    int ultimaColumna, const CeldasFila &celdas, QByteArray *nuevo, QString *error)
+Resultado reemplazarFilaEnLibro(const QByteArray &libro, const QString &nombreHoja, int fila,
+    int ultimaColumna, const CeldasFila &celdas, QByteArray *nuevo)
 {
     const PaqueteXlsx viejo(libro);
     QString parteHoja;
     QString parteCadenas;
     if (const ErrorXlsx e = viejo.buscarHoja(nombreHoja, &parteHoja, &parteCadenas);
         e != ErrorXlsx::Ninguno)
-        return fallar(error, textoErrorXlsx(e));
+        return noEditable(textoErrorXlsx(e));
     QByteArray xml;
     if (const ErrorXlsx e = viejo.leerParte(parteHoja, &xml); e != ErrorXlsx::Ninguno)
-        return fallar(error, QStringLiteral("%1 (%2)").arg(textoErrorXlsx(e), parteHoja));
+        return noEditable(QStringLiteral("%1 (%2)").arg(textoErrorXlsx(e), parteHoja));
     QByteArray hoja;
-    if (!reemplazarFilaEnHoja(xml, fila, ultimaColumna, celdas, &hoja, error))
-        return false;
+    if (const Resultado r = reemplazarFilaEnHoja(xml, fila, ultimaColumna, celdas, &hoja); !r.ok())
+        return r;
 
-    // The new package is built in memory: nothing is staged anywhere on disk.
-    zip_error_t err;
-    zip_error_init(&err);
-    zip_source_t *destino = zip_source_buffer_create(nullptr, 0, 0, &err);
-    zip_t *z = destino ? zip_open_from_source(destino, ZIP_CREATE | ZIP_TRUNCATE, &err) : nullptr;
-    if (!z) {
-        const QString texto = QString::fromUtf8(zip_error_strerror(&err));
-        zip_error_fini(&err);
-        if (destino)
-            zip_source_free(destino);
-        return fallar(error, QStringLiteral("no se pudo preparar el libro: %1").arg(texto));
-    }
-    zip_error_fini(&err);
-    zip_source_keep(destino);
-    auto abandonar = [&](const QString &que) {
-        const QString texto = QString::fromUtf8(zip_strerror(z));
-        zip_discard(z);
-        zip_source_free(destino);
-        return fallar(error, QStringLiteral("%1: %2").arg(que, texto));
-    };
-    const zip_int64_t entradas = zip_get_num_entries(viejo.zip(), 0);
-    const QByteArray nombreHojaZip = parteHoja.toUtf8();
-    for (zip_int64_t i = 0; i < entradas; ++i) {
-        const char *nombre = zip_get_name(viejo.zip(), zip_uint64_t(i), 0);
-        if (!nombre)
-            return abandonar(QStringLiteral("parte sin nombre"));
-        const bool esHoja = nombreHojaZip == nombre;
-        zip_source_t *fuente = esHoja
-            ? zip_source_buffer(z, hoja.constData(), zip_uint64_t(hoja.size()), 0)
-            : zip_source_zip(z, viejo.zip(), zip_uint64_t(i), 0, 0, -1);
-        if (!fuente)
-            return abandonar(QStringLiteral("no se pudo copiar %1").arg(QString::fromUtf8(nombre)));
-        const zip_int64_t indice = zip_file_add(z, nombre, fuente, ZIP_FL_ENC_UTF_8);
-        if (indice < 0) {
-            zip_source_free(fuente);
-            return abandonar(
-                QStringLiteral("no se pudo agregar %1").arg(QString::fromUtf8(nombre)));
-        }
-        if (esHoja && zip_set_file_compression(z, zip_uint64_t(indice), ZIP_CM_DEFLATE, 0) != 0)
-            return abandonar(QStringLiteral("no se pudo comprimir la hoja"));
-    }
-    if (zip_close(z) != 0)
-        return abandonar(QStringLiteral("no se pudo armar el libro"));
-
-    nuevo->clear();
-    zip_stat_t st;
-    zip_stat_init(&st);
-    bool bien = zip_source_stat(destino, &st) == 0 && (st.valid & ZIP_STAT_SIZE)
-        && zip_source_open(destino) == 0;
-    if (bien) {
-        nuevo->resize(qsizetype(st.size));
-        bien = zip_source_read(destino, nuevo->data(), st.size) == zip_int64_t(st.size);
-        zip_source_close(destino);
-    }
-    zip_source_free(destino);
-    if (!bien) {
-        nuevo->clear();
-        return fallar(error, QStringLiteral("no se pudo leer el libro armado"));
-    }
-    return true;
+    return viejo.conParteReemplazada(parteHoja, hoja, nuevo);
 }
 
 struct EscritorLibro::Privado {
@@ -469,23 +407,23 @@ void EscritorLibro::escribir(int hoja, int fila, int columna, const Celda &celda
                        .arg(QString::fromUtf8(lxw_strerror(e)));
 }
 
-bool EscritorLibro::cerrar(QString *error)
+Resultado EscritorLibro::cerrar()
 {
     if (!d->libro)
-        return fallar(
-            error, d->error.isEmpty() ? QStringLiteral("el libro ya estaba cerrado") : d->error);
+        return Resultado::fallo(CausaFallo::Escritura,
+            d->error.isEmpty() ? QStringLiteral("el libro ya estaba cerrado") : d->error);
     if (!d->error.isEmpty()) {
         lxw_workbook_free(d->libro);
         d->libro = nullptr;
-        return fallar(error, d->error);
+        return Resultado::fallo(CausaFallo::Escritura, d->error);
     }
     const lxw_error e = workbook_close(d->libro);
     d->libro = nullptr;
     if (e != LXW_NO_ERROR) {
         QFile::remove(QFile::decodeName(d->ruta));
-        return fallar(error,
+        return Resultado::fallo(CausaFallo::Escritura,
             QStringLiteral("no se pudo escribir el libro: %1")
                 .arg(QString::fromUtf8(lxw_strerror(e))));
     }
-    return true;
+    return {};
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Resultado.h"
 #include "Xlsx.h"
 
 #include <QByteArray>
@@ -26,9 +27,9 @@ public:
     int agregarHoja(const QString &nombre);
     // Rows and columns from 1; an empty text leaves the cell empty.
     void escribir(int hoja, int fila, int columna, const Celda &celda);
-    // Writes the file; false, with the reason, when anything on the way failed. The file may
-    // then be incomplete and is removed.
-    bool cerrar(QString *error);
+    // Writes the file; Escritura, with the detail, when anything on the way failed. The file
+    // may then be incomplete and is removed.
+    Resultado cerrar();
 
 private:
     struct Privado;
@@ -39,9 +40,11 @@ private:
 // in a whole workbook held in memory. Every other part of the package, every other row and
 // the cells of that row beyond `ultimaColumna` come out as they were; each replaced cell
 // keeps its style. New text cells are inline strings, so the shared strings stay valid.
-bool reemplazarFilaEnLibro(const QByteArray &libro, const QString &nombreHoja, int fila,
-    int ultimaColumna, const CeldasFila &celdas, QByteArray *nuevo, QString *error);
+// A sheet that cannot be edited safely is LibroIlegible; a package that cannot be put back
+// together is LibroNoArmado.
+Resultado reemplazarFilaEnLibro(const QByteArray &libro, const QString &nombreHoja, int fila,
+    int ultimaColumna, const CeldasFila &celdas, QByteArray *nuevo);
 
 // The same on the XML of a sheet part, for the parts that hold it.
-bool reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColumna,
-    const CeldasFila &celdas, QByteArray *nueva, QString *error);
+Resultado reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColumna,
+    const CeldasFila &celdas, QByteArray *nueva);

@@ -10,8 +10,6 @@
 #include <QFileInfo>
 #include <QLockFile>
 
-#include <zip.h>
-
 namespace {
 
 QString textoCelda(const CeldasHoja &celdas, std::pair<int, int> pos)
@@ -47,37 +45,6 @@ QString primeraDiferencia(const CeldasHoja &esperadas, const CeldasHoja &leidas)
             .arg(textoCelda(esperadas, pos), textoCelda(leidas, pos));
     }
     return {};
-}
-
-// Every part but `excepto` is the same in both packages, in the same order.
-bool mismasPartes(
-    const QByteArray &antes, const QByteArray &despues, const QString &excepto, QString *cual)
-{
-    const PaqueteXlsx a(antes);
-    const PaqueteXlsx b(despues);
-    if (a.estado() != ErrorXlsx::Ninguno || b.estado() != ErrorXlsx::Ninguno)
-        return false;
-    const zip_int64_t n = zip_get_num_entries(a.zip(), 0);
-    if (n != zip_get_num_entries(b.zip(), 0)) {
-        *cual = QStringLiteral("cantidad de partes");
-        return false;
-    }
-    for (zip_int64_t i = 0; i < n; ++i) {
-        zip_stat_t sa, sb;
-        if (zip_stat_index(a.zip(), zip_uint64_t(i), 0, &sa) != 0
-            || zip_stat_index(b.zip(), zip_uint64_t(i), 0, &sb) != 0
-            || qstrcmp(sa.name, sb.name) != 0) {
-            *cual = QStringLiteral("parte %1").arg(i);
-            return false;
-        }
-        if (excepto == QString::fromUtf8(sa.name))
-            continue;
-        if (sa.size != sb.size || sa.crc != sb.crc) {
-            *cual = QString::fromUtf8(sa.name);
-            return false;
-        }
-    }
-    return true;
 }
 
 QString prefijoRestos(const QString &ruta)
@@ -186,10 +153,10 @@ Resultado LibroXlsx::crearLibro(const QString &ruta)
     const QString nuevo = rutaTemporal(ruta, ".nuevo.tmp");
     EscritorLibro escritor(nuevo, carpeta);
     escritor.agregarHoja(kNombreHojaReporte());
-    QString error;
-    if (!escritor.cerrar(&error)) {
+    if (const Resultado cerrado = escritor.cerrar(); !cerrado.ok()) {
         m_disco.borrar(nuevo);
-        return Resultado::fallo(causaDeEscritura(carpeta, QFileDevice::WriteError), error);
+        return Resultado::fallo(
+            causaDeEscritura(carpeta, QFileDevice::WriteError), cerrado.detalle);
     }
     QByteArray bytes;
     const Resultado leido = m_disco.leer(nuevo, limitesXlsx::kMaxBytesLibro, &bytes);
@@ -221,16 +188,17 @@ Resultado LibroXlsx::escribirFila(
     }
 
     QByteArray nuevo;
-    QString error;
-    if (!reemplazarFilaEnLibro(
-            viejo, kNombreHojaReporte(), fila, ultimaColumna, celdas, &nuevo, &error))
-        return Resultado::fallo(CausaFallo::Escritura, error);
+    if (const Resultado r
+        = reemplazarFilaEnLibro(viejo, kNombreHojaReporte(), fila, ultimaColumna, celdas, &nuevo);
+        !r.ok())
+        return r;
     QString parteHoja;
     QString parteCadenas;
-    QString cual;
-    if (PaqueteXlsx(viejo).buscarHoja(kNombreHojaReporte(), &parteHoja, &parteCadenas)
-            != ErrorXlsx::Ninguno
-        || !mismasPartes(viejo, nuevo, parteHoja, &cual))
+    const PaqueteXlsx antes(viejo);
+    if (antes.buscarHoja(kNombreHojaReporte(), &parteHoja, &parteCadenas) != ErrorXlsx::Ninguno)
+        return Resultado::fallo(CausaFallo::LibroIlegible, QStringLiteral("no tiene la hoja"));
+    if (const QString cual = antes.primeraDiferencia(PaqueteXlsx(nuevo), parteHoja);
+        !cual.isEmpty())
         return Resultado::fallo(
             CausaFallo::NoCoincide, QStringLiteral("cambió otra parte del libro: %1").arg(cual));
     return guardarProbado(ruta, nuevo, esperadas);

@@ -316,10 +316,9 @@ FalloLectura leerArchivoLibro(const QString &ruta, QByteArray *bytes)
 {
     bytes->clear();
     QFile archivo;
-    QString error;
     // A pipe or a device at the name is refused by name, never opened and waited on.
-    if (!abrirArchivoOrdinario(archivo, ruta, &error))
-        return { ErrorXlsx::NoSePuedeAbrir, error };
+    if (const Resultado abierto = abrirArchivoOrdinario(archivo, ruta); !abierto.ok())
+        return { ErrorXlsx::NoSePuedeAbrir, abierto.detalle };
     if (archivo.size() > limitesXlsx::kMaxBytesLibro)
         return { ErrorXlsx::ArchivoDemasiadoGrande, {} };
     // Read for the size it has, not for the largest allowed: a buffer of the limit for every

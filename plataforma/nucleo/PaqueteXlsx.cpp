@@ -209,12 +209,12 @@ ErrorXlsx recorrerXml(const PaqueteXlsx &paquete, const QString &parte, qint64 m
 namespace {
 
 // Resolves a relationship target against the folder of the part that names it. Targets
-// that climb out of the package are refused.
-bool resolverDestino(const QString &carpetaBase, const QString &destino, QString *resultado)
+// that climb out of the package are refused: the answer is then empty, as no part's is.
+QString resolverDestino(const QString &carpetaBase, const QString &destino)
 {
     if (destino.isEmpty() || destino.contains(QLatin1Char('\\'))
         || destino.contains(QLatin1Char(':')))
-        return false;
+        return {};
     QStringList piezas;
     if (!destino.startsWith(QLatin1Char('/')) && !carpetaBase.isEmpty())
         piezas = carpetaBase.split(QLatin1Char('/'), Qt::SkipEmptyParts);
@@ -223,16 +223,15 @@ bool resolverDestino(const QString &carpetaBase, const QString &destino, QString
             continue;
         if (pieza == QLatin1String("..")) {
             if (piezas.isEmpty())
-                return false;
+                return {};
             piezas.removeLast();
             continue;
         }
         piezas << pieza;
     }
     if (piezas.isEmpty())
-        return false;
-    *resultado = piezas.join(QLatin1Char('/'));
-    return true;
+        return {};
+    return piezas.join(QLatin1Char('/'));
 }
 
 QString carpetaDe(const QString &parte)
@@ -281,7 +280,8 @@ ErrorXlsx PaqueteXlsx::buscarHoja(
     QString parteLibro;
     for (const Relacion &r : std::as_const(relaciones)) {
         if (r.tipo.endsWith(QLatin1String("/officeDocument"))) {
-            if (!resolverDestino(QString(), r.destino, &parteLibro))
+            parteLibro = resolverDestino(QString(), r.destino);
+            if (parteLibro.isEmpty())
                 return ErrorXlsx::DestinoFueraDelPaquete;
             break;
         }
@@ -309,12 +309,14 @@ ErrorXlsx PaqueteXlsx::buscarHoja(
         return ErrorXlsx::SinHoja;
 
     const QString base = carpetaDe(parteLibro);
-    if (!resolverDestino(base, relLibro.value(idHoja).destino, parteHoja))
+    *parteHoja = resolverDestino(base, relLibro.value(idHoja).destino);
+    if (parteHoja->isEmpty())
         return ErrorXlsx::DestinoFueraDelPaquete;
     parteCadenas->clear();
     for (const Relacion &r : std::as_const(relLibro)) {
         if (r.tipo.endsWith(QLatin1String("/sharedStrings"))) {
-            if (!resolverDestino(base, r.destino, parteCadenas))
+            *parteCadenas = resolverDestino(base, r.destino);
+            if (parteCadenas->isEmpty())
                 return ErrorXlsx::DestinoFueraDelPaquete;
             break;
         }
@@ -357,4 +359,93 @@ bool HuellaCeldas::coincide(const HuellaCeldas &otra) const
         <= 1e-12 * (1 + std::max(m_magnitud, otra.m_magnitud))
         && std::fabs(m_magnitud - otra.m_magnitud)
         <= 1e-12 * (1 + std::max(m_magnitud, otra.m_magnitud));
+}
+
+Resultado PaqueteXlsx::conParteReemplazada(
+    const QString &parte, const QByteArray &contenido, QByteArray *nuevo) const
+{
+    // Built in memory: nothing is staged anywhere on disk.
+    zip_error_t err;
+    zip_error_init(&err);
+    zip_source_t *destino = zip_source_buffer_create(nullptr, 0, 0, &err);
+    zip_t *z = destino ? zip_open_from_source(destino, ZIP_CREATE | ZIP_TRUNCATE, &err) : nullptr;
+    if (!z) {
+        const QString texto = QString::fromUtf8(zip_error_strerror(&err));
+        zip_error_fini(&err);
+        if (destino)
+            zip_source_free(destino);
+        return Resultado::fallo(CausaFallo::LibroNoArmado,
+            QStringLiteral("no se pudo preparar el libro: %1").arg(texto));
+    }
+    zip_error_fini(&err);
+    zip_source_keep(destino);
+    auto abandonar = [&](const QString &que) {
+        const QString texto = QString::fromUtf8(zip_strerror(z));
+        zip_discard(z);
+        zip_source_free(destino);
+        return Resultado::fallo(
+            CausaFallo::LibroNoArmado, QStringLiteral("%1: %2").arg(que, texto));
+    };
+    const zip_int64_t entradas = zip_get_num_entries(m_zip, 0);
+    const QByteArray nombreParte = parte.toUtf8();
+    for (zip_int64_t i = 0; i < entradas; ++i) {
+        const char *nombre = zip_get_name(m_zip, zip_uint64_t(i), 0);
+        if (!nombre)
+            return abandonar(QStringLiteral("parte sin nombre"));
+        const bool esHoja = nombreParte == nombre;
+        zip_source_t *fuente = esHoja
+            ? zip_source_buffer(z, contenido.constData(), zip_uint64_t(contenido.size()), 0)
+            : zip_source_zip(z, m_zip, zip_uint64_t(i), 0, 0, -1);
+        if (!fuente)
+            return abandonar(QStringLiteral("no se pudo copiar %1").arg(QString::fromUtf8(nombre)));
+        const zip_int64_t indice = zip_file_add(z, nombre, fuente, ZIP_FL_ENC_UTF_8);
+        if (indice < 0) {
+            zip_source_free(fuente);
+            return abandonar(
+                QStringLiteral("no se pudo agregar %1").arg(QString::fromUtf8(nombre)));
+        }
+        if (esHoja && zip_set_file_compression(z, zip_uint64_t(indice), ZIP_CM_DEFLATE, 0) != 0)
+            return abandonar(QStringLiteral("no se pudo comprimir la hoja"));
+    }
+    if (zip_close(z) != 0)
+        return abandonar(QStringLiteral("no se pudo armar el libro"));
+
+    nuevo->clear();
+    zip_stat_t st;
+    zip_stat_init(&st);
+    bool bien = zip_source_stat(destino, &st) == 0 && (st.valid & ZIP_STAT_SIZE)
+        && zip_source_open(destino) == 0;
+    if (bien) {
+        nuevo->resize(qsizetype(st.size));
+        bien = zip_source_read(destino, nuevo->data(), st.size) == zip_int64_t(st.size);
+        zip_source_close(destino);
+    }
+    zip_source_free(destino);
+    if (!bien) {
+        nuevo->clear();
+        return Resultado::fallo(
+            CausaFallo::LibroNoArmado, QStringLiteral("no se pudo leer el libro armado"));
+    }
+    return {};
+}
+
+QString PaqueteXlsx::primeraDiferencia(const PaqueteXlsx &otro, const QString &excepto) const
+{
+    if (m_estado != ErrorXlsx::Ninguno || otro.m_estado != ErrorXlsx::Ninguno)
+        return QStringLiteral("el paquete no se abre");
+    const zip_int64_t n = zip_get_num_entries(m_zip, 0);
+    if (n != zip_get_num_entries(otro.m_zip, 0))
+        return QStringLiteral("cantidad de partes");
+    for (zip_int64_t i = 0; i < n; ++i) {
+        zip_stat_t sa, sb;
+        if (zip_stat_index(m_zip, zip_uint64_t(i), 0, &sa) != 0
+            || zip_stat_index(otro.m_zip, zip_uint64_t(i), 0, &sb) != 0
+            || qstrcmp(sa.name, sb.name) != 0)
+            return QStringLiteral("parte %1").arg(i);
+        if (excepto == QString::fromUtf8(sa.name))
+            continue;
+        if (sa.size != sb.size || sa.crc != sb.crc)
+            return QString::fromUtf8(sa.name);
+    }
+    return {};
 }

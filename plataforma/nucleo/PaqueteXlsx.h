@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Resultado.h"
 #include "TokenizadorXml.h"
 #include "Xlsx.h"
 
@@ -26,7 +27,6 @@ public:
 
     // Ninguno when the package opened and is not too large.
     ErrorXlsx estado() const { return m_estado; }
-    zip_t *zip() const { return m_zip; }
 
     // Hands the inflated part to `alBloque` in pieces; a part larger than `maxBytes` is
     // refused on what really comes out, whatever its header declares.
@@ -38,6 +38,14 @@ public:
     // (empty when the workbook has none).
     ErrorXlsx buscarHoja(
         const QString &nombreHoja, QString *parteHoja, QString *parteCadenas) const;
+
+    // A copy of the package, built in memory, with the part `parte` replaced by `contenido`
+    // (compressed) and every other part copied as it is, in the same order.
+    Resultado conParteReemplazada(
+        const QString &parte, const QByteArray &contenido, QByteArray *nuevo) const;
+    // The first part other than `excepto` that differs from `otro` in name, order, size or
+    // checksum; empty when there is none.
+    QString primeraDiferencia(const PaqueteXlsx &otro, const QString &excepto) const;
 
 private:
     PaqueteXlsx() = default;

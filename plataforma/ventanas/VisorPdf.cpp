@@ -258,7 +258,7 @@ QString avisoPrevio(const QString &ruta)
     if (tipoEntrada(ruta) == TipoEntrada::Ninguna)
         return avisoDocumentoAusente(ruta);
     QFile archivo;
-    if (!abrirArchivoOrdinario(archivo, ruta))
+    if (!abrirArchivoOrdinario(archivo, ruta).ok())
         return avisoDocumentoIlegible(ruta);
     return {};
 }
@@ -356,9 +356,8 @@ QString probarDocumentoAparte(const QString &programa, const QString &ruta, int 
     if (tipoEntrada(ruta) == TipoEntrada::Ninguna)
         return QStringLiteral("no existe");
     QFile archivo;
-    QString error;
-    if (!abrirArchivoOrdinario(archivo, ruta, &error))
-        return error;
+    if (const Resultado abierto = abrirArchivoOrdinario(archivo, ruta); !abierto.ok())
+        return abierto.detalle;
     archivo.close();
     QProcess lector;
     lector.setProcessChannelMode(QProcess::ForwardedErrorChannel);

@@ -1,0 +1,40 @@
+#include "Resultado.h"
+
+QString textoCausa(CausaFallo causa)
+{
+    switch (causa) {
+    case CausaFallo::Ninguna:
+        return QStringLiteral("sin error");
+    case CausaFallo::SinEspacio:
+        return QStringLiteral("no hay espacio libre en el disco");
+    case CausaFallo::SinPermiso:
+        return QStringLiteral(
+            "no se puede escribir en la carpeta de la estación (solo lectura o sin permiso)");
+    case CausaFallo::SinCarpeta:
+        return QStringLiteral("no se encuentra la carpeta de la estación");
+    case CausaFallo::EnUso:
+        return QStringLiteral("otro programa de la estación está guardando el mismo libro");
+    case CausaFallo::ArchivoAbierto:
+        return QStringLiteral("el archivo está abierto en otro programa");
+    case CausaFallo::LibroIlegible:
+        return QStringLiteral("el libro de resultados del alumno está dañado; no se lo reemplazó");
+    case CausaFallo::LibroNoArmado:
+        return QStringLiteral("no se pudo armar el libro nuevo; el anterior quedó como estaba");
+    case CausaFallo::NoCoincide:
+        return QStringLiteral("lo escrito en el disco no coincide con las respuestas");
+    case CausaFallo::NoEsArchivo:
+        return QStringLiteral("en lugar del archivo hay una carpeta, una tubería o un enlace");
+    case CausaFallo::Lectura:
+        return QStringLiteral("falla al leer el disco");
+    case CausaFallo::Escritura:
+        return QStringLiteral("falla al escribir en el disco");
+    }
+    return QStringLiteral("falla desconocida");
+}
+
+QString Resultado::texto() const
+{
+    if (detalle.isEmpty())
+        return textoCausa(causa);
+    return QStringLiteral("%1 (%2)").arg(textoCausa(causa), detalle);
+}
