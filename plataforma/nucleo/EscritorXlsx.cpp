@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -118,26 +119,62 @@ struct Edicion {
     QString texto;
 };
 
-} // namespace
-
-Resultado reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColumna,
-    const CeldasFila &celdas, QByteArray *nueva)
+// The attributes of a row's opening tag other than its number and span, written back as they
+// were; namespace declarations too.
+QString atributosDeFila(const QXmlStreamReader &x)
 {
-    const QString xml = QString::fromUtf8(hoja);
-    // Positions below are positions in `xml`; the sheet is edited as text so that everything
-    // but the row comes out byte for byte.
-    if (xml.toUtf8() != hoja)
-        return noEditable(QStringLiteral("la hoja no está codificada en UTF-8"));
-    for (const auto &[col, celda] : celdas) {
-        if (col < 1 || col > ultimaColumna || !representable(celda.texto))
-            return noEditable(QStringLiteral("la celda %1%2 no se puede escribir")
-                                  .arg(nombreColumna(col))
-                                  .arg(fila));
+    QString apertura;
+    for (const auto &a : x.attributes()) {
+        if (a.qualifiedName() == QLatin1String("r") || a.qualifiedName() == QLatin1String("spans"))
+            continue;
+        apertura += QStringLiteral(" %1=\"%2\"")
+                        .arg(a.qualifiedName().toString(), escapar(a.value().toString(), true));
+    }
+    for (const auto &ns : x.namespaceDeclarations()) {
+        apertura += QStringLiteral(" xmlns%1=\"%2\"")
+                        .arg(ns.prefix().isEmpty() ? QString()
+                                                   : QLatin1Char(':') + ns.prefix().toString(),
+                            escapar(ns.namespaceUri().toString(), true));
+    }
+    return apertura;
+}
+
+// One pass over a sheet's XML that finds where the row `fila` is (or would go), the sheet
+// data, the dimension, and what of the row must be kept: the cells' styles up to
+// `ultimaColumna` and the cells beyond it. Positions are positions in the text.
+class ExploracionHoja {
+public:
+    ExploracionHoja(const QString &xml, int fila, int ultimaColumna)
+        : m_xml(xml)
+        , m_fila(fila)
+        , m_ultimaColumna(ultimaColumna)
+    {
     }
 
-    QXmlStreamReader x(xml);
-    int profundidad = 0;
-    int nivelDatos = -1;
+    // Empty when the sheet can be edited.
+    QString recorrer()
+    {
+        QXmlStreamReader x(m_xml);
+        while (!x.atEnd()) {
+            const auto token = x.readNext();
+            if (x.hasError())
+                break;
+            QString error;
+            if (token == QXmlStreamReader::StartElement)
+                error = abrir(x);
+            else if (token == QXmlStreamReader::EndElement)
+                cerrar(x);
+            if (!error.isEmpty())
+                return error;
+        }
+        if (x.hasError())
+            return QStringLiteral("%1: %2").arg(
+                textoErrorXlsx(ErrorXlsx::XmlMalFormado), x.errorString());
+        if (datosInicio < 0 || datosCierre < 0)
+            return QStringLiteral("la hoja no tiene datos de celdas");
+        return {};
+    }
+
     QString prefijo;
     QString prefijoDimension;
     qsizetype dimInicio = -1, dimFin = -1;
@@ -148,167 +185,213 @@ Resultado reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColum
     QString aperturaFila;
     std::map<int, QString> estilos;
     QStringList conservadas;
-    int filaActual = 0;
-    bool enFila = false;
-    int columnaActual = 0;
-    qsizetype celdaInicio = -1;
-    int celdaColumna = 0;
-    bool celdaSinReferencia = false;
-    QString nombreCelda;
 
-    while (!x.atEnd()) {
-        const auto token = x.readNext();
-        if (x.hasError())
-            break;
-        const qsizetype fin = x.characterOffset();
-        // A tag starts at the last '<' before its end: attribute values cannot hold one.
-        const auto inicioEtiqueta = [&] { return xml.lastIndexOf(QLatin1Char('<'), fin - 1); };
-        if (token == QXmlStreamReader::StartElement) {
-            if (++profundidad > limitesXlsx::kMaxProfundidad)
-                return noEditable(textoErrorXlsx(ErrorXlsx::AnidamientoExcesivo));
-            const QStringView nombre = x.name();
-            if (profundidad == 2 && nombre == QLatin1String("dimension")) {
-                dimInicio = inicioEtiqueta();
-                dimRango = x.attributes().value(QLatin1String("ref")).toString();
-                prefijoDimension = x.prefix().toString();
-            } else if (profundidad == 2 && nombre == QLatin1String("sheetData")) {
-                datosInicio = inicioEtiqueta();
-                datosFinApertura = fin;
-                nivelDatos = profundidad;
-                prefijo = x.prefix().toString();
-            } else if (profundidad == nivelDatos + 1 && nombre == QLatin1String("row")) {
-                bool ok = true;
-                const QStringView r = x.attributes().value(QLatin1String("r"));
-                const int numero = r.isEmpty() ? filaActual + 1 : r.toInt(&ok);
-                if (!ok || numero <= filaActual)
-                    return noEditable(textoErrorXlsx(ErrorXlsx::FilasDesordenadas));
-                filaActual = numero;
-                if (numero == fila) {
-                    filaInicio = inicioEtiqueta();
-                    enFila = true;
-                    QString apertura;
-                    for (const auto &a : x.attributes()) {
-                        if (a.qualifiedName() == QLatin1String("r")
-                            || a.qualifiedName() == QLatin1String("spans"))
-                            continue;
-                        apertura += QStringLiteral(" %1=\"%2\"")
-                                        .arg(a.qualifiedName().toString(),
-                                            escapar(a.value().toString(), true));
-                    }
-                    for (const auto &ns : x.namespaceDeclarations()) {
-                        apertura += QStringLiteral(" xmlns%1=\"%2\"")
-                                        .arg(ns.prefix().isEmpty()
-                                                ? QString()
-                                                : QLatin1Char(':') + ns.prefix().toString(),
-                                            escapar(ns.namespaceUri().toString(), true));
-                    }
-                    aperturaFila = apertura;
-                } else if (numero > fila && insertar < 0 && filaInicio < 0) {
-                    insertar = inicioEtiqueta();
-                }
-            } else if (enFila && profundidad == nivelDatos + 2 && nombre == QLatin1String("c")) {
-                celdaInicio = inicioEtiqueta();
-                nombreCelda = x.qualifiedName().toString();
-                const QStringView r = x.attributes().value(QLatin1String("r"));
-                celdaSinReferencia = r.isEmpty();
-                int f = fila;
-                int c = columnaActual + 1;
-                if (!celdaSinReferencia) {
-                    int f1, c1, f2, c2;
-                    if (!leerRango(r.toString(), &f1, &c1, &f2, &c2) || f1 != fila || f2 != fila
-                        || c1 != c2)
-                        return noEditable(textoErrorXlsx(ErrorXlsx::ReferenciaInvalida));
-                    f = f1;
-                    c = c1;
-                }
-                Q_UNUSED(f);
-                if (c <= columnaActual)
-                    return noEditable(textoErrorXlsx(ErrorXlsx::CeldasDesordenadas));
-                columnaActual = c;
-                celdaColumna = c;
-                const QString estilo = x.attributes().value(QLatin1String("s")).toString();
-                if (c <= ultimaColumna && !estilo.isEmpty())
-                    estilos[c] = estilo;
-            }
-        } else if (token == QXmlStreamReader::EndElement) {
-            const QStringView nombre = x.name();
-            if (profundidad == 2 && nombre == QLatin1String("dimension")) {
-                dimFin = fin;
-            } else if (profundidad == nivelDatos && nombre == QLatin1String("sheetData")) {
-                datosVacio = fin == datosFinApertura;
-                datosCierre = datosVacio ? fin : inicioEtiqueta();
-            } else if (enFila && profundidad == nivelDatos + 1 && nombre == QLatin1String("row")) {
-                filaFin = fin;
-                enFila = false;
-            } else if (enFila && profundidad == nivelDatos + 2 && nombre == QLatin1String("c")
-                && celdaColumna > ultimaColumna) {
-                QString cruda = xml.mid(celdaInicio, fin - celdaInicio);
-                if (celdaSinReferencia)
-                    cruda.insert(1 + nombreCelda.size(),
-                        QStringLiteral(" r=\"%1%2\"").arg(nombreColumna(celdaColumna)).arg(fila));
-                conservadas << cruda;
-            }
-            --profundidad;
-        }
+private:
+    // A tag starts at the last '<' before its end: attribute values cannot hold one.
+    qsizetype inicioEtiqueta(qsizetype fin) const
+    {
+        return m_xml.lastIndexOf(QLatin1Char('<'), fin - 1);
     }
-    if (x.hasError())
-        return noEditable(QStringLiteral("%1: %2").arg(
-            textoErrorXlsx(ErrorXlsx::XmlMalFormado), x.errorString()));
-    if (datosInicio < 0 || datosCierre < 0)
-        return noEditable(QStringLiteral("la hoja no tiene datos de celdas"));
 
-    const QString p = prefijo.isEmpty() ? QString() : prefijo + QLatin1Char(':');
-    QString nuevaFila = QStringLiteral("<%1row r=\"%2\"%3>").arg(p).arg(fila).arg(aperturaFila);
+    QString abrir(const QXmlStreamReader &x)
+    {
+        const qsizetype fin = x.characterOffset();
+        if (++m_profundidad > limitesXlsx::kMaxProfundidad)
+            return textoErrorXlsx(ErrorXlsx::AnidamientoExcesivo);
+        const QStringView nombre = x.name();
+        if (m_profundidad == 2 && nombre == QLatin1String("dimension")) {
+            dimInicio = inicioEtiqueta(fin);
+            dimRango = x.attributes().value(QLatin1String("ref")).toString();
+            prefijoDimension = x.prefix().toString();
+        } else if (m_profundidad == 2 && nombre == QLatin1String("sheetData")) {
+            datosInicio = inicioEtiqueta(fin);
+            datosFinApertura = fin;
+            m_nivelDatos = m_profundidad;
+            prefijo = x.prefix().toString();
+        } else if (m_profundidad == m_nivelDatos + 1 && nombre == QLatin1String("row")) {
+            return abrirFila(x, fin);
+        } else if (m_enFila && m_profundidad == m_nivelDatos + 2 && nombre == QLatin1String("c")) {
+            return abrirCelda(x, fin);
+        }
+        return {};
+    }
+
+    QString abrirFila(const QXmlStreamReader &x, qsizetype fin)
+    {
+        bool ok = true;
+        const QStringView r = x.attributes().value(QLatin1String("r"));
+        const int numero = r.isEmpty() ? m_filaActual + 1 : r.toInt(&ok);
+        if (!ok || numero <= m_filaActual)
+            return textoErrorXlsx(ErrorXlsx::FilasDesordenadas);
+        m_filaActual = numero;
+        if (numero == m_fila) {
+            filaInicio = inicioEtiqueta(fin);
+            m_enFila = true;
+            aperturaFila = atributosDeFila(x);
+        } else if (numero > m_fila && insertar < 0 && filaInicio < 0) {
+            insertar = inicioEtiqueta(fin);
+        }
+        return {};
+    }
+
+    QString abrirCelda(const QXmlStreamReader &x, qsizetype fin)
+    {
+        m_celdaInicio = inicioEtiqueta(fin);
+        m_nombreCelda = x.qualifiedName().toString();
+        const QStringView r = x.attributes().value(QLatin1String("r"));
+        m_celdaSinReferencia = r.isEmpty();
+        int c = m_columnaActual + 1;
+        if (!m_celdaSinReferencia) {
+            int f1, c1, f2, c2;
+            if (!leerRango(r.toString(), &f1, &c1, &f2, &c2) || f1 != m_fila || f2 != m_fila
+                || c1 != c2)
+                return textoErrorXlsx(ErrorXlsx::ReferenciaInvalida);
+            c = c1;
+        }
+        if (c <= m_columnaActual)
+            return textoErrorXlsx(ErrorXlsx::CeldasDesordenadas);
+        m_columnaActual = c;
+        const QString estilo = x.attributes().value(QLatin1String("s")).toString();
+        if (c <= m_ultimaColumna && !estilo.isEmpty())
+            estilos[c] = estilo;
+        return {};
+    }
+
+    void cerrar(const QXmlStreamReader &x)
+    {
+        const qsizetype fin = x.characterOffset();
+        const QStringView nombre = x.name();
+        if (m_profundidad == 2 && nombre == QLatin1String("dimension")) {
+            dimFin = fin;
+        } else if (m_profundidad == m_nivelDatos && nombre == QLatin1String("sheetData")) {
+            datosVacio = fin == datosFinApertura;
+            datosCierre = datosVacio ? fin : inicioEtiqueta(fin);
+        } else if (m_enFila && m_profundidad == m_nivelDatos + 1
+            && nombre == QLatin1String("row")) {
+            filaFin = fin;
+            m_enFila = false;
+        } else if (m_enFila && m_profundidad == m_nivelDatos + 2 && nombre == QLatin1String("c")
+            && m_columnaActual > m_ultimaColumna) {
+            QString cruda = m_xml.mid(m_celdaInicio, fin - m_celdaInicio);
+            if (m_celdaSinReferencia)
+                cruda.insert(1 + m_nombreCelda.size(),
+                    QStringLiteral(" r=\"%1%2\"").arg(nombreColumna(m_columnaActual)).arg(m_fila));
+            conservadas << cruda;
+        }
+        --m_profundidad;
+    }
+
+    const QString &m_xml;
+    const int m_fila;
+    const int m_ultimaColumna;
+    int m_profundidad = 0;
+    int m_nivelDatos = -1;
+    int m_filaActual = 0;
+    bool m_enFila = false;
+    int m_columnaActual = 0;
+    qsizetype m_celdaInicio = -1;
+    bool m_celdaSinReferencia = false;
+    QString m_nombreCelda;
+};
+
+// The new row's XML: the given cells with the styles found, then the cells kept beyond the
+// replaced columns.
+Resultado filaNueva(const ExploracionHoja &h, int fila, int ultimaColumna, const CeldasFila &celdas,
+    QString *xmlFila)
+{
+    const QString p = h.prefijo.isEmpty() ? QString() : h.prefijo + QLatin1Char(':');
+    QString nueva = QStringLiteral("<%1row r=\"%2\"%3>").arg(p).arg(fila).arg(h.aperturaFila);
     for (int col = 1; col <= ultimaColumna; ++col) {
         const QString ref = nombreColumna(col) + QString::number(fila);
-        const auto estilo = estilos.find(col);
-        const QString s = estilo == estilos.end()
+        const auto estilo = h.estilos.find(col);
+        const QString s = estilo == h.estilos.end()
             ? QString()
             : QStringLiteral(" s=\"%1\"").arg(escapar(estilo->second, true));
         const auto it = celdas.find(col);
         if (it != celdas.end() && it->second.tipo == Celda::Tipo::Numero) {
             if (!std::isfinite(it->second.numero))
                 return noEditable(QStringLiteral("la celda %1 no es un número").arg(ref));
-            nuevaFila += QStringLiteral("<%1c r=\"%2\"%3><%1v>%4</%1v></%1c>")
-                             .arg(p, ref, s, numeroXml(it->second.numero));
+            nueva += QStringLiteral("<%1c r=\"%2\"%3><%1v>%4</%1v></%1c>")
+                         .arg(p, ref, s, numeroXml(it->second.numero));
         } else if (it != celdas.end() && !it->second.texto.isEmpty()) {
             const QString &t = it->second.texto;
             const bool preservar = t.front().isSpace() || t.back().isSpace()
                 || t.contains(QLatin1Char('\n')) || t.contains(QLatin1Char('\t'));
-            nuevaFila += QStringLiteral(
+            nueva += QStringLiteral(
                 "<%1c r=\"%2\"%3 t=\"inlineStr\"><%1is><%1t%4>%5</%1t></%1is></%1c>")
-                             .arg(p, ref, s,
-                                 preservar ? QStringLiteral(" xml:space=\"preserve\"") : QString(),
-                                 escapar(t, false));
+                         .arg(p, ref, s,
+                             preservar ? QStringLiteral(" xml:space=\"preserve\"") : QString(),
+                             escapar(t, false));
         } else if (!s.isEmpty()) {
             // An emptied cell keeps its formatting.
-            nuevaFila += QStringLiteral("<%1c r=\"%2\"%3/>").arg(p, ref, s);
+            nueva += QStringLiteral("<%1c r=\"%2\"%3/>").arg(p, ref, s);
         }
     }
-    nuevaFila += conservadas.join(QString()) + QStringLiteral("</%1row>").arg(p);
+    *xmlFila = nueva + h.conservadas.join(QString()) + QStringLiteral("</%1row>").arg(p);
+    return {};
+}
 
-    QList<Edicion> ediciones;
-    if (filaInicio >= 0)
-        ediciones.append({ filaInicio, filaFin, nuevaFila });
-    else if (insertar >= 0)
-        ediciones.append({ insertar, insertar, nuevaFila });
-    else if (datosVacio)
-        ediciones.append({ datosInicio, datosFinApertura,
-            QStringLiteral("<%1sheetData>%2</%1sheetData>").arg(p, nuevaFila) });
-    else
-        ediciones.append({ datosCierre, datosCierre, nuevaFila });
-    int f1, c1, f2, c2;
-    if (dimInicio >= 0 && dimFin >= dimInicio && leerRango(dimRango, &f1, &c1, &f2, &c2)) {
-        const int ultimaUsada
-            = std::max(ultimaColumna, celdas.empty() ? 1 : celdas.rbegin()->first);
-        const QString rango = nombreColumna(std::min(c1, 1)) + QString::number(std::min(f1, fila))
-            + QLatin1Char(':') + nombreColumna(std::max(c2, ultimaUsada))
-            + QString::number(std::max(f2, fila));
-        const QString pd
-            = prefijoDimension.isEmpty() ? QString() : prefijoDimension + QLatin1Char(':');
-        ediciones.append(
-            { dimInicio, dimFin, QStringLiteral("<%1dimension ref=\"%2\"/>").arg(pd, rango) });
+// Where the new row goes: in place of the old one, before the first row after it, into an
+// empty sheet data element, or at the end of the data.
+Edicion edicionDeFila(const ExploracionHoja &h, const QString &nueva)
+{
+    if (h.filaInicio >= 0)
+        return { h.filaInicio, h.filaFin, nueva };
+    if (h.insertar >= 0)
+        return { h.insertar, h.insertar, nueva };
+    if (h.datosVacio) {
+        const QString p = h.prefijo.isEmpty() ? QString() : h.prefijo + QLatin1Char(':');
+        return { h.datosInicio, h.datosFinApertura,
+            QStringLiteral("<%1sheetData>%2</%1sheetData>").arg(p, nueva) };
     }
+    return { h.datosCierre, h.datosCierre, nueva };
+}
+
+// The dimension grown to hold the row, when the sheet states a readable one.
+std::optional<Edicion> edicionDeDimension(
+    const ExploracionHoja &h, int fila, int ultimaColumna, const CeldasFila &celdas)
+{
+    int f1, c1, f2, c2;
+    if (h.dimInicio < 0 || h.dimFin < h.dimInicio || !leerRango(h.dimRango, &f1, &c1, &f2, &c2))
+        return std::nullopt;
+    const int ultimaUsada = std::max(ultimaColumna, celdas.empty() ? 1 : celdas.rbegin()->first);
+    const QString rango = nombreColumna(std::min(c1, 1)) + QString::number(std::min(f1, fila))
+        + QLatin1Char(':') + nombreColumna(std::max(c2, ultimaUsada))
+        + QString::number(std::max(f2, fila));
+    const QString pd
+        = h.prefijoDimension.isEmpty() ? QString() : h.prefijoDimension + QLatin1Char(':');
+    return Edicion { h.dimInicio, h.dimFin,
+        QStringLiteral("<%1dimension ref=\"%2\"/>").arg(pd, rango) };
+}
+
+} // namespace
+
+Resultado reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColumna,
+    const CeldasFila &celdas, QByteArray *nueva)
+{
+    const QString xml = QString::fromUtf8(hoja);
+    // The sheet is edited as text so that everything but the row comes out byte for byte.
+    if (xml.toUtf8() != hoja)
+        return noEditable(QStringLiteral("la hoja no está codificada en UTF-8"));
+    for (const auto &[col, celda] : celdas) {
+        if (col < 1 || col > ultimaColumna || !representable(celda.texto))
+            return noEditable(QStringLiteral("la celda %1%2 no se puede escribir")
+                                  .arg(nombreColumna(col))
+                                  .arg(fila));
+    }
+
+    ExploracionHoja exploracion(xml, fila, ultimaColumna);
+    if (const QString error = exploracion.recorrer(); !error.isEmpty())
+        return noEditable(error);
+    QString nuevaFila;
+    if (const Resultado r = filaNueva(exploracion, fila, ultimaColumna, celdas, &nuevaFila);
+        !r.ok())
+        return r;
+
+    QList<Edicion> ediciones { edicionDeFila(exploracion, nuevaFila) };
+    if (const auto dimension = edicionDeDimension(exploracion, fila, ultimaColumna, celdas))
+        ediciones.append(*dimension);
+    // From the end backwards, so that each edit leaves the positions before it valid.
     std::sort(ediciones.begin(), ediciones.end(),
         [](const Edicion &a, const Edicion &b) { return a.inicio > b.inicio; });
     QString resultado = xml;
