@@ -1,5 +1,7 @@
 #include "TokenizadorXml.h"
 
+#include <optional>
+
 namespace {
 
 bool espacio(char c)
@@ -164,94 +166,112 @@ TokenizadorXml::Token TokenizadorXml::siguiente()
             m_pos = 3;
         m_comienzoVisto = true;
     }
-    auto esperar = [this] { return m_final ? fallar() : Token::Falta; };
+    // Each step either gives a token or moves past what yields none (a declaration, a
+    // comment, spaces outside the root) and lets the next step look.
     for (;;) {
-        if (m_pos >= m_datos.size()) {
-            if (m_final && !m_raizCerrada)
-                return fallar();
+        if (m_pos >= m_datos.size())
+            return m_final && !m_raizCerrada ? fallar() : Token::Falta;
+        std::optional<Token> token;
+        if (en(m_pos) != '<')
+            token = textoLlano();
+        else if (m_datos.size() - m_pos < 2)
+            token = esperar();
+        else if (en(m_pos + 1) == '?')
+            token = instruccion();
+        else if (en(m_pos + 1) == '!')
+            token = declaracion();
+        else
+            token = etiquetaEntera();
+        if (token)
+            return *token;
+    }
+}
+
+TokenizadorXml::Token TokenizadorXml::esperar()
+{
+    return m_final ? fallar() : Token::Falta;
+}
+
+std::optional<TokenizadorXml::Token> TokenizadorXml::textoLlano()
+{
+    qsizetype fin = m_datos.indexOf('<', m_pos);
+    if (fin < 0) {
+        if (!m_final)
             return Token::Falta;
-        }
-        if (en(m_pos) != '<') {
-            qsizetype fin = m_datos.indexOf('<', m_pos);
-            if (fin < 0) {
-                if (!m_final)
-                    return Token::Falta;
-                fin = m_datos.size();
-            }
-            const QByteArrayView crudo(m_datos.constData() + m_pos, fin - m_pos);
-            m_pos = fin;
-            if (!m_raizAbierta || m_raizCerrada) {
-                for (const char c : crudo) {
-                    if (!espacio(c))
-                        return fallar();
-                }
-                continue;
-            }
-            if (!decodificar(crudo, false, &m_texto))
+        fin = m_datos.size();
+    }
+    const QByteArrayView crudo(m_datos.constData() + m_pos, fin - m_pos);
+    m_pos = fin;
+    if (!m_raizAbierta || m_raizCerrada) {
+        for (const char c : crudo) {
+            if (!espacio(c))
                 return fallar();
-            return Token::Texto;
         }
-        const qsizetype resto = m_datos.size() - m_pos;
-        if (resto < 2)
-            return esperar();
-        const char segundo = en(m_pos + 1);
-        if (segundo == '?') {
-            const qsizetype fin = buscar(m_datos, "?>", m_pos + 2);
-            if (fin < 0)
-                return esperar();
-            // The declaration may name an encoding: only UTF-8 is read.
-            const QByteArray instruccion = m_datos.mid(m_pos, fin - m_pos).toLower();
-            if (instruccion.startsWith("<?xml ") && instruccion.contains("encoding")
-                && !instruccion.contains("utf-8"))
-                return fallar();
-            m_pos = fin + 2;
-            continue;
-        }
-        if (segundo == '!') {
-            if (resto < 9)
-                return esperar();
-            if (m_datos.mid(m_pos, 4) == "<!--") {
-                const qsizetype fin = buscar(m_datos, "-->", m_pos + 4);
-                if (fin < 0)
-                    return esperar();
-                m_pos = fin + 3;
-                continue;
-            }
-            if (m_datos.mid(m_pos, 9) == "<![CDATA[") {
-                const qsizetype fin = buscar(m_datos, "]]>", m_pos + 9);
-                if (fin < 0)
-                    return esperar();
-                if (!m_raizAbierta || m_raizCerrada)
-                    return fallar();
-                m_texto = QString::fromUtf8(m_datos.constData() + m_pos + 9, fin - m_pos - 9);
-                m_texto.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
-                    .replace(QLatin1Char('\r'), QLatin1Char('\n'));
-                m_pos = fin + 3;
-                return Token::Texto;
-            }
-            return fallar(); // a document type or any other declaration
-        }
-        // A tag ends at the first '>' outside quotes.
-        char comilla = 0;
-        qsizetype fin = -1;
-        for (qsizetype i = m_pos + 1; i < m_datos.size(); ++i) {
-            const char c = en(i);
-            if (comilla) {
-                if (c == comilla)
-                    comilla = 0;
-            } else if (c == '"' || c == '\'') {
-                comilla = c;
-            } else if (c == '>') {
-                fin = i;
-                break;
-            } else if (c == '<') {
-                return fallar();
-            }
-        }
+        return std::nullopt;
+    }
+    if (!decodificar(crudo, false, &m_texto))
+        return fallar();
+    return Token::Texto;
+}
+
+std::optional<TokenizadorXml::Token> TokenizadorXml::instruccion()
+{
+    const qsizetype fin = buscar(m_datos, "?>", m_pos + 2);
+    if (fin < 0)
+        return esperar();
+    // The declaration may name an encoding: only UTF-8 is read.
+    const QByteArray instruccion = m_datos.mid(m_pos, fin - m_pos).toLower();
+    if (instruccion.startsWith("<?xml ") && instruccion.contains("encoding")
+        && !instruccion.contains("utf-8"))
+        return fallar();
+    m_pos = fin + 2;
+    return std::nullopt;
+}
+
+std::optional<TokenizadorXml::Token> TokenizadorXml::declaracion()
+{
+    if (m_datos.size() - m_pos < 9)
+        return esperar();
+    if (m_datos.mid(m_pos, 4) == "<!--") {
+        const qsizetype fin = buscar(m_datos, "-->", m_pos + 4);
         if (fin < 0)
             return esperar();
-        return etiqueta(fin);
+        m_pos = fin + 3;
+        return std::nullopt;
     }
+    if (m_datos.mid(m_pos, 9) == "<![CDATA[") {
+        const qsizetype fin = buscar(m_datos, "]]>", m_pos + 9);
+        if (fin < 0)
+            return esperar();
+        if (!m_raizAbierta || m_raizCerrada)
+            return fallar();
+        m_texto = QString::fromUtf8(m_datos.constData() + m_pos + 9, fin - m_pos - 9);
+        m_texto.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+            .replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        m_pos = fin + 3;
+        return Token::Texto;
+    }
+    return fallar(); // a document type or any other declaration
+}
+
+TokenizadorXml::Token TokenizadorXml::etiquetaEntera()
+{
+    // A tag ends at the first '>' outside quotes.
+    char comilla = 0;
+    for (qsizetype i = m_pos + 1; i < m_datos.size(); ++i) {
+        const char c = en(i);
+        if (comilla) {
+            if (c == comilla)
+                comilla = 0;
+        } else if (c == '"' || c == '\'') {
+            comilla = c;
+        } else if (c == '>') {
+            return etiqueta(i);
+        } else if (c == '<') {
+            return fallar();
+        }
+    }
+    return esperar();
 }
 
 TokenizadorXml::Token TokenizadorXml::etiqueta(qsizetype fin)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -57,6 +59,12 @@ private:
     char en(qsizetype i) const { return m_datos.constData()[i]; }
     Token fallar();
     Token etiqueta(qsizetype fin);
+    // The steps of `siguiente`; no token when they only moved past something.
+    Token esperar();
+    std::optional<Token> textoLlano();
+    std::optional<Token> instruccion();
+    std::optional<Token> declaracion();
+    Token etiquetaEntera();
     bool leerNombre(
         qsizetype &i, qsizetype fin, QByteArrayView *nombre, QByteArrayView *prefijo) const;
     bool decodificar(QByteArrayView crudo, bool enAtributo, QString *destino) const;
