@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <tuple>
 
 namespace {
 
@@ -252,41 +253,14 @@ QColor colorMarcada()
     return kColorMarcada;
 }
 
-QByteArray dibujarInformePdf(const std::vector<AnalisisModelo> &modelos,
-    const std::vector<AnalisisEstablecimiento> &establecimientos)
-{
-    QByteArray bytes;
-    QBuffer destino(&bytes);
-    destino.open(QIODevice::WriteOnly);
-    QPdfWriter pdf(&destino);
-    pdf.setResolution(kResolucion);
-    pdf.setPageSize(QPageSize(QPageSize::A4));
-    pdf.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
-    pdf.setTitle(QStringLiteral("Resultados y análisis de las preguntas"));
-    pdf.setCreator(QStringLiteral("ORBELA"));
-    // As many classes to a page as fit under its heading.
-    const double encabezadoClases = QFontMetricsF(fuente(15, true), &pdf).height() * 1.1
-        + QFontMetricsF(fuente(9), &pdf).height() * 2;
-    const int clasesPorPagina
-        = std::max(1, int((pdf.height() - 40 - encabezadoClases) / altoDeFila(&pdf)) - 2);
-    const int paginasClases
-        = int((establecimientos.size() + clasesPorPagina - 1) / clasesPorPagina);
-    std::vector<Asignatura> materias;
-    for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
-        if (std::any_of(modelos.begin(), modelos.end(),
-                [a](const AnalisisModelo &m) { return m.asignatura == a; }))
-            materias.push_back(a);
-    }
-    Informe informe(
-        pdf, 2 + int(materias.size()) + int(modelos.size()) + std::max(1, paginasClases));
-    if (!informe.empezar())
-        return {};
-    QPainter &p = informe.pintor();
-    const QRectF area = informe.area();
-    const double ancho = area.width();
+namespace {
 
-    // The models at a glance.
-    double y = informe.encabezado(QStringLiteral("Resultados y análisis de las preguntas"),
+// The models at a glance.
+void paginaResumen(Informe &informe, const std::vector<AnalisisModelo> &modelos)
+{
+    QPainter &p = informe.pintor();
+    const double ancho = informe.area().width();
+    const double y = informe.encabezado(QStringLiteral("Resultados y análisis de las preguntas"),
         QStringLiteral("Generado el %1 a partir de los libros de resultados recopilados.")
             .arg(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"))));
     std::vector<QStringList> tabla { { QStringLiteral("Materia"), QStringLiteral("Modelo"),
@@ -296,10 +270,16 @@ QByteArray dibujarInformePdf(const std::vector<AnalisisModelo> &modelos,
         tabla.push_back(filaModelo(m));
     std::vector<double> anchos(7, ancho / 7);
     dibujarTabla(p, QPointF(0, y), anchos, tabla);
+}
 
-    // How to read the flags: every threshold, with its usual source.
+// How to read the flags: every threshold, with its usual source.
+void paginaLeyenda(Informe &informe)
+{
+    QPainter &p = informe.pintor();
+    const QRectF area = informe.area();
+    const double ancho = area.width();
     informe.nuevaPagina();
-    y = informe.encabezado(QStringLiteral("Cómo leer las observaciones"),
+    double y = informe.encabezado(QStringLiteral("Cómo leer las observaciones"),
         QStringLiteral(
             "Los umbrales con que se marcan las preguntas y los modelos, y de dónde vienen."));
     const std::vector<QStringList> leyenda {
@@ -347,152 +327,223 @@ QByteArray dibujarInformePdf(const std::vector<AnalisisModelo> &modelos,
         const QRectF caja(0, y, ancho, area.bottom() - y);
         const QRectF usado = p.boundingRect(caja, Qt::AlignLeft | Qt::TextWordWrap, texto);
         p.drawText(caja, Qt::AlignLeft | Qt::TextWordWrap, texto);
-        y = usado.bottom() + altoDeFila(&pdf) * 0.5;
+        y = usado.bottom() + altoDeFila(p.device()) * 0.5;
     }
+}
 
-    // Each subject's models on one scale: the curves, and the means before and after.
-    for (Asignatura a : materias) {
-        informe.nuevaPagina();
-        y = informe.encabezado(
-            QStringLiteral("%1 — equiparación de los modelos").arg(nombreVisible(a)),
-            QStringLiteral("Puntaje equiparado según el puntaje obtenido en cada modelo, en la "
-                           "escala de todos "
-                           "los alumnos de la materia (línea de puntos: sin cambio)."));
-        std::vector<const AnalisisModelo *> deLaMateria;
-        std::vector<QStringList> medias { { QStringLiteral("Modelo"), QStringLiteral("Alumnos"),
-            QStringLiteral("Método"), QStringLiteral("Media"),
-            QStringLiteral("Media equiparada") } };
-        for (const AnalisisModelo &m : modelos) {
-            if (m.asignatura != a)
-                continue;
-            deLaMateria.push_back(&m);
-            medias.push_back({ QString::number(m.modelo), QString::number(m.alumnos),
-                m.equiparado ? QStringLiteral("equipercentil") : QStringLiteral("sin equiparar"),
-                numero(m.media, 2), numero(m.mediaEquiparada, 2) });
-        }
-        const double altoCurvas = area.height() * 0.55;
-        dibujarCurvas(p, QRectF(0, y, ancho, altoCurvas), QStringLiteral("Curvas de equiparación"),
-            deLaMateria);
-        dibujarTabla(p, QPointF(0, y + altoCurvas + 20), std::vector<double>(5, ancho / 5), medias);
-    }
-
+// A subject's models on one scale: the curves, and the means before and after.
+void paginaEquiparacion(Informe &informe, Asignatura a, const std::vector<AnalisisModelo> &modelos)
+{
+    QPainter &p = informe.pintor();
+    const QRectF area = informe.area();
+    const double ancho = area.width();
+    informe.nuevaPagina();
+    const double y = informe.encabezado(
+        QStringLiteral("%1 — equiparación de los modelos").arg(nombreVisible(a)),
+        QStringLiteral("Puntaje equiparado según el puntaje obtenido en cada modelo, en la "
+                       "escala de todos "
+                       "los alumnos de la materia (línea de puntos: sin cambio)."));
+    std::vector<const AnalisisModelo *> deLaMateria;
+    std::vector<QStringList> medias { { QStringLiteral("Modelo"), QStringLiteral("Alumnos"),
+        QStringLiteral("Método"), QStringLiteral("Media"), QStringLiteral("Media equiparada") } };
     for (const AnalisisModelo &m : modelos) {
-        informe.nuevaPagina();
-        y = informe.encabezado(
-            QStringLiteral("%1 — modelo %2").arg(nombreVisible(m.asignatura)).arg(m.modelo),
-            QStringLiteral(
-                "%1 alumnos; media %2 de 22 correctas, desvío %3, KR-20 %4, error estándar %5. "
-                "En rojo, las preguntas con observaciones.")
-                .arg(m.alumnos)
-                .arg(numero(m.media, 2), numero(m.desvio, 2), opcional(m.kr20, 3),
-                    opcional(m.errorEstandar, 2)));
-        // The notes of the flagged questions take what they need at the foot of the page,
-        // in smaller print when there are many; the charts share the rest.
-        QStringList notas;
-        for (int q = 0; q < kPreguntas; ++q) {
-            const AnalisisItem &item = m.items[q];
-            if (!item.observacion.isEmpty())
-                notas << QStringLiteral("Pregunta %1 (clave %2): %3")
-                             .arg(q + 1)
-                             .arg(QChar(item.clave))
-                             .arg(item.observacion);
-        }
-        const QString textoNotas = notas.isEmpty()
-            ? QStringLiteral("Ninguna pregunta con observaciones.")
-            : notas.join('\n');
-        const double disponible = area.bottom() - y;
-        QRectF cajaNotas;
-        for (const double puntos : { 7.0, 6.0, 5.0 }) {
-            p.setFont(fuente(puntos));
-            cajaNotas = p.boundingRect(
-                QRectF(0, 0, ancho, disponible), Qt::AlignLeft | Qt::TextWordWrap, textoNotas);
-            if (cajaNotas.height() <= disponible * 0.4)
-                break;
-        }
-        const bool conDif = std::any_of(m.items.begin(), m.items.end(),
-            [](const AnalisisItem &i) { return i.difDelta.has_value(); });
-        const int graficos = conDif ? 4 : 3;
-        const double alto = (disponible - cajaNotas.height()) / (graficos * 1.1 + 0.1);
-        Barras histograma;
-        histograma.titulo = QStringLiteral("Alumnos por cantidad de respuestas correctas");
-        histograma.maximo
-            = std::max(1, *std::max_element(m.histograma.begin(), m.histograma.end()));
-        histograma.decimalesEje = 0;
-        for (int c = 0; c <= kPreguntas; ++c) {
-            histograma.valores.push_back(m.histograma[c]);
-            histograma.etiquetas.push_back(QString::number(c));
-        }
-        dibujarBarras(p, QRectF(0, y, ancho, alto), histograma);
-
-        Barras facilidad;
-        facilidad.titulo
-            = QStringLiteral("Facilidad de cada pregunta (proporción de respuestas correctas)");
-        Barras discriminacion;
-        discriminacion.titulo = QStringLiteral("Discriminación de cada pregunta (línea: 0,20)");
-        discriminacion.minimo = -1;
-        discriminacion.referencias = { Analisis::kDiscriminacionBaja };
-        Barras dif;
-        dif.titulo = QStringLiteral("DIF por sexo, delta de Mantel–Haenszel (negativo: favorece a "
-                                    "Sexo 1; líneas: A, B y C)");
-        dif.minimo = -3;
-        dif.maximo = 3;
-        dif.decimalesEje = 1;
-        dif.referencias = { -Analisis::kDifDeltaC, -Analisis::kDifDeltaB, Analisis::kDifDeltaB,
-            Analisis::kDifDeltaC };
-        for (int q = 0; q < kPreguntas; ++q) {
-            const AnalisisItem &item = m.items[q];
-            for (Barras *b : { &facilidad, &discriminacion }) {
-                b->etiquetas.push_back(QString::number(q + 1));
-                b->marcadas.push_back(!item.observacion.isEmpty());
-            }
-            facilidad.valores.push_back(item.facilidad);
-            discriminacion.valores.push_back(item.discriminacion.value_or(0));
-            dif.etiquetas.push_back(QString::number(q + 1));
-            dif.marcadas.push_back(item.difCategoria == QLatin1String("C"));
-            dif.valores.push_back(item.difDelta.value_or(0));
-        }
-        dibujarBarras(p, QRectF(0, y + alto * 1.1, ancho, alto), facilidad);
-        dibujarBarras(p, QRectF(0, y + alto * 2.2, ancho, alto), discriminacion);
-        if (conDif)
-            dibujarBarras(p, QRectF(0, y + alto * 3.3, ancho, alto), dif);
-        p.setPen(Qt::black);
-        p.drawText(QRectF(0, area.bottom() - cajaNotas.height(), ancho, cajaNotas.height()),
-            Qt::AlignLeft | Qt::TextWordWrap, textoNotas);
+        if (m.asignatura != a)
+            continue;
+        deLaMateria.push_back(&m);
+        medias.push_back({ QString::number(m.modelo), QString::number(m.alumnos),
+            m.equiparado ? QStringLiteral("equipercentil") : QStringLiteral("sin equiparar"),
+            numero(m.media, 2), numero(m.mediaEquiparada, 2) });
     }
+    const double altoCurvas = area.height() * 0.55;
+    dibujarCurvas(
+        p, QRectF(0, y, ancho, altoCurvas), QStringLiteral("Curvas de equiparación"), deLaMateria);
+    dibujarTabla(p, QPointF(0, y + altoCurvas + 20), std::vector<double>(5, ancho / 5), medias);
+}
 
-    // The classes' mean percentages, as a table with a bar each.
-    for (int pagina = 0; pagina < std::max(1, paginasClases); ++pagina) {
-        informe.nuevaPagina();
-        y = informe.encabezado(
-            QStringLiteral("Porcentaje medio por establecimiento, turno y sección"),
-            QStringLiteral(
-                "Porcentaje de respuestas correctas, promedio de los alumnos de cada curso y "
-                "materia, tal cual y equiparado; la barra muestra el equiparado."));
-        std::vector<QStringList> filas { { QStringLiteral("Código"),
-            QStringLiteral("Establecimiento"), QStringLiteral("Turno"), QStringLiteral("Sección"),
-            QStringLiteral("Materia"), QStringLiteral("Alumnos"), QStringLiteral("% medio"),
-            QStringLiteral("% equiparado") } };
-        const size_t desde = size_t(pagina) * clasesPorPagina;
-        const size_t hasta = std::min(establecimientos.size(), desde + clasesPorPagina);
-        for (size_t i = desde; i < hasta; ++i) {
-            const AnalisisEstablecimiento &e = establecimientos[i];
-            filas.push_back({ e.codEmpresa, e.nombreEscuela, e.turno, e.seccion,
-                nombreVisible(e.asignatura), QString::number(e.alumnos),
-                numero(e.porcentajeMedio, 1), numero(e.porcentajeEquiparadoMedio, 1) });
-        }
-        const std::vector<double> anchosClases { ancho * 0.10, ancho * 0.29, ancho * 0.06,
-            ancho * 0.08, ancho * 0.11, ancho * 0.08, ancho * 0.08, ancho * 0.10 };
-        dibujarTabla(p, QPointF(0, y), anchosClases, filas);
-        const double altoFila = altoDeFila(&pdf);
-        const double xBarra = std::accumulate(anchosClases.begin(), anchosClases.end(), 0.0) + 6;
-        for (size_t i = desde; i < hasta; ++i) {
-            const double yFila = y + altoFila * double(i - desde + 1);
-            p.fillRect(QRectF(xBarra, yFila + altoFila * 0.2,
-                           (ancho - xBarra) * establecimientos[i].porcentajeEquiparadoMedio / 100,
-                           altoFila * 0.6),
-                kColorBarra);
-        }
+// The notes of the flagged questions, one a line.
+QString notasDeModelo(const AnalisisModelo &m)
+{
+    QStringList notas;
+    for (int q = 0; q < kPreguntas; ++q) {
+        const AnalisisItem &item = m.items[q];
+        if (!item.observacion.isEmpty())
+            notas << QStringLiteral("Pregunta %1 (clave %2): %3")
+                         .arg(q + 1)
+                         .arg(QChar(item.clave))
+                         .arg(item.observacion);
     }
+    return notas.isEmpty() ? QStringLiteral("Ninguna pregunta con observaciones.")
+                           : notas.join('\n');
+}
+
+Barras histogramaDeModelo(const AnalisisModelo &m)
+{
+    Barras histograma;
+    histograma.titulo = QStringLiteral("Alumnos por cantidad de respuestas correctas");
+    histograma.maximo = std::max(1, *std::max_element(m.histograma.begin(), m.histograma.end()));
+    histograma.decimalesEje = 0;
+    for (int c = 0; c <= kPreguntas; ++c) {
+        histograma.valores.push_back(m.histograma[c]);
+        histograma.etiquetas.push_back(QString::number(c));
+    }
+    return histograma;
+}
+
+// Facility, discrimination and DIF of each question, flagged ones marked.
+std::tuple<Barras, Barras, Barras> barrasDePreguntas(const AnalisisModelo &m)
+{
+    Barras facilidad;
+    facilidad.titulo
+        = QStringLiteral("Facilidad de cada pregunta (proporción de respuestas correctas)");
+    Barras discriminacion;
+    discriminacion.titulo = QStringLiteral("Discriminación de cada pregunta (línea: 0,20)");
+    discriminacion.minimo = -1;
+    discriminacion.referencias = { Analisis::kDiscriminacionBaja };
+    Barras dif;
+    dif.titulo = QStringLiteral("DIF por sexo, delta de Mantel–Haenszel (negativo: favorece a "
+                                "Sexo 1; líneas: A, B y C)");
+    dif.minimo = -3;
+    dif.maximo = 3;
+    dif.decimalesEje = 1;
+    dif.referencias = { -Analisis::kDifDeltaC, -Analisis::kDifDeltaB, Analisis::kDifDeltaB,
+        Analisis::kDifDeltaC };
+    for (int q = 0; q < kPreguntas; ++q) {
+        const AnalisisItem &item = m.items[q];
+        for (Barras *b : { &facilidad, &discriminacion }) {
+            b->etiquetas.push_back(QString::number(q + 1));
+            b->marcadas.push_back(!item.observacion.isEmpty());
+        }
+        facilidad.valores.push_back(item.facilidad);
+        discriminacion.valores.push_back(item.discriminacion.value_or(0));
+        dif.etiquetas.push_back(QString::number(q + 1));
+        dif.marcadas.push_back(item.difCategoria == QLatin1String("C"));
+        dif.valores.push_back(item.difDelta.value_or(0));
+    }
+    return { facilidad, discriminacion, dif };
+}
+
+// One model: its figures, the histogram, each question's facility, discrimination and DIF,
+// and the notes of the flagged questions.
+void paginaModelo(Informe &informe, const AnalisisModelo &m)
+{
+    QPainter &p = informe.pintor();
+    const QRectF area = informe.area();
+    const double ancho = area.width();
+    informe.nuevaPagina();
+    const double y = informe.encabezado(
+        QStringLiteral("%1 — modelo %2").arg(nombreVisible(m.asignatura)).arg(m.modelo),
+        QStringLiteral(
+            "%1 alumnos; media %2 de 22 correctas, desvío %3, KR-20 %4, error estándar %5. "
+            "En rojo, las preguntas con observaciones.")
+            .arg(m.alumnos)
+            .arg(numero(m.media, 2), numero(m.desvio, 2), opcional(m.kr20, 3),
+                opcional(m.errorEstandar, 2)));
+    // The notes of the flagged questions take what they need at the foot of the page,
+    // in smaller print when there are many; the charts share the rest.
+    const QString textoNotas = notasDeModelo(m);
+    const double disponible = area.bottom() - y;
+    QRectF cajaNotas;
+    for (const double puntos : { 7.0, 6.0, 5.0 }) {
+        p.setFont(fuente(puntos));
+        cajaNotas = p.boundingRect(
+            QRectF(0, 0, ancho, disponible), Qt::AlignLeft | Qt::TextWordWrap, textoNotas);
+        if (cajaNotas.height() <= disponible * 0.4)
+            break;
+    }
+    const bool conDif = std::any_of(m.items.begin(), m.items.end(),
+        [](const AnalisisItem &i) { return i.difDelta.has_value(); });
+    const int graficos = conDif ? 4 : 3;
+    const double alto = (disponible - cajaNotas.height()) / (graficos * 1.1 + 0.1);
+    const Barras histograma = histogramaDeModelo(m);
+    dibujarBarras(p, QRectF(0, y, ancho, alto), histograma);
+
+    const auto [facilidad, discriminacion, dif] = barrasDePreguntas(m);
+    dibujarBarras(p, QRectF(0, y + alto * 1.1, ancho, alto), facilidad);
+    dibujarBarras(p, QRectF(0, y + alto * 2.2, ancho, alto), discriminacion);
+    if (conDif)
+        dibujarBarras(p, QRectF(0, y + alto * 3.3, ancho, alto), dif);
+    p.setPen(Qt::black);
+    p.drawText(QRectF(0, area.bottom() - cajaNotas.height(), ancho, cajaNotas.height()),
+        Qt::AlignLeft | Qt::TextWordWrap, textoNotas);
+}
+
+// One page of the classes' mean percentages, as a table with a bar each.
+void paginaClases(Informe &informe, const std::vector<AnalisisEstablecimiento> &establecimientos,
+    int pagina, int clasesPorPagina)
+{
+    QPainter &p = informe.pintor();
+    const QRectF area = informe.area();
+    const double ancho = area.width();
+    informe.nuevaPagina();
+    const double y = informe.encabezado(
+        QStringLiteral("Porcentaje medio por establecimiento, turno y sección"),
+        QStringLiteral(
+            "Porcentaje de respuestas correctas, promedio de los alumnos de cada curso y "
+            "materia, tal cual y equiparado; la barra muestra el equiparado."));
+    std::vector<QStringList> filas { { QStringLiteral("Código"), QStringLiteral("Establecimiento"),
+        QStringLiteral("Turno"), QStringLiteral("Sección"), QStringLiteral("Materia"),
+        QStringLiteral("Alumnos"), QStringLiteral("% medio"), QStringLiteral("% equiparado") } };
+    const size_t desde = size_t(pagina) * clasesPorPagina;
+    const size_t hasta = std::min(establecimientos.size(), desde + clasesPorPagina);
+    for (size_t i = desde; i < hasta; ++i) {
+        const AnalisisEstablecimiento &e = establecimientos[i];
+        filas.push_back({ e.codEmpresa, e.nombreEscuela, e.turno, e.seccion,
+            nombreVisible(e.asignatura), QString::number(e.alumnos), numero(e.porcentajeMedio, 1),
+            numero(e.porcentajeEquiparadoMedio, 1) });
+    }
+    const std::vector<double> anchosClases { ancho * 0.10, ancho * 0.29, ancho * 0.06, ancho * 0.08,
+        ancho * 0.11, ancho * 0.08, ancho * 0.08, ancho * 0.10 };
+    dibujarTabla(p, QPointF(0, y), anchosClases, filas);
+    const double altoFila = altoDeFila(p.device());
+    const double xBarra = std::accumulate(anchosClases.begin(), anchosClases.end(), 0.0) + 6;
+    for (size_t i = desde; i < hasta; ++i) {
+        const double yFila = y + altoFila * double(i - desde + 1);
+        p.fillRect(QRectF(xBarra, yFila + altoFila * 0.2,
+                       (ancho - xBarra) * establecimientos[i].porcentajeEquiparadoMedio / 100,
+                       altoFila * 0.6),
+            kColorBarra);
+    }
+}
+
+} // namespace
+
+QByteArray dibujarInformePdf(const std::vector<AnalisisModelo> &modelos,
+    const std::vector<AnalisisEstablecimiento> &establecimientos)
+{
+    QByteArray bytes;
+    QBuffer destino(&bytes);
+    destino.open(QIODevice::WriteOnly);
+    QPdfWriter pdf(&destino);
+    pdf.setResolution(kResolucion);
+    pdf.setPageSize(QPageSize(QPageSize::A4));
+    pdf.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+    pdf.setTitle(QStringLiteral("Resultados y análisis de las preguntas"));
+    pdf.setCreator(QStringLiteral("ORBELA"));
+    // As many classes to a page as fit under its heading.
+    const double encabezadoClases = QFontMetricsF(fuente(15, true), &pdf).height() * 1.1
+        + QFontMetricsF(fuente(9), &pdf).height() * 2;
+    const int clasesPorPagina
+        = std::max(1, int((pdf.height() - 40 - encabezadoClases) / altoDeFila(&pdf)) - 2);
+    const int paginasClases
+        = int((establecimientos.size() + clasesPorPagina - 1) / clasesPorPagina);
+    std::vector<Asignatura> materias;
+    for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
+        if (std::any_of(modelos.begin(), modelos.end(),
+                [a](const AnalisisModelo &m) { return m.asignatura == a; }))
+            materias.push_back(a);
+    }
+    Informe informe(
+        pdf, 2 + int(materias.size()) + int(modelos.size()) + std::max(1, paginasClases));
+    if (!informe.empezar())
+        return {};
+    paginaResumen(informe, modelos);
+    paginaLeyenda(informe);
+    for (Asignatura a : materias)
+        paginaEquiparacion(informe, a, modelos);
+    for (const AnalisisModelo &m : modelos)
+        paginaModelo(informe, m);
+    for (int pagina = 0; pagina < std::max(1, paginasClases); ++pagina)
+        paginaClases(informe, establecimientos, pagina, clasesPorPagina);
     if (!informe.terminar())
         return {};
     return bytes;
