@@ -125,30 +125,41 @@ private slots:
         QCOMPARE(ventana->vista()->zoomMode(), QPdfView::ZoomMode::FitToWidth);
         QCOMPARE(hijo<QLabel>(ventana.get(), "Pagina")->text(), QStringLiteral("página 1 de 1"));
 
-        const QImage pantalla = paginaEnPantalla(ventana.get());
         QPdfDocument documento;
         QCOMPARE(documento.load(e.tabla()), QPdfDocument::Error::None);
         const QMargins margenes = ventana->vista()->documentMargins();
-        const int ancho = pantalla.width() - margenes.left() - margenes.right();
         const QSizeF puntos = documento.pagePointSize(0);
-        // The document renders on transparent; the view shows it on white paper.
-        const QImage tinta
-            = documento.render(0, QSize(ancho, qRound(ancho * puntos.height() / puntos.width())));
-        QImage pagina(tinta.size(), QImage::Format_RGB32);
-        pagina.fill(Qt::white);
-        QPainter(&pagina).drawImage(0, 0, tinta);
-        // The same page, up to the rounding of its size by a pixel.
+        // The same page, up to the rounding of its size by a pixel, once the view has drawn it
+        // at its final size (a first picture may still be the one of a size before).
+        QImage pantalla;
+        QImage pagina;
         double mejor = 255;
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx)
-                mejor = qMin(mejor,
-                    diferencia(
-                        pantalla, pagina, QPoint(margenes.left() + dx, margenes.top() + dy)));
+        (void)QTest::qWaitFor(
+            [&] {
+                pantalla = paginaEnPantalla(ventana.get());
+                const int ancho = pantalla.width() - margenes.left() - margenes.right();
+                // The document renders on transparent; the view shows it on white paper.
+                const QImage tinta = documento.render(
+                    0, QSize(ancho, qRound(ancho * puntos.height() / puntos.width())));
+                pagina = QImage(tinta.size(), QImage::Format_RGB32);
+                pagina.fill(Qt::white);
+                QPainter(&pagina).drawImage(0, 0, tinta);
+                mejor = 255;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx)
+                        mejor = qMin(mejor,
+                            diferencia(pantalla, pagina,
+                                QPoint(margenes.left() + dx, margenes.top() + dy)));
+                return mejor < 4.0;
+            },
+            5000);
         QVERIFY2(mejor < 4.0, qPrintable(QString::number(mejor)));
         QImage enBlanco(pagina.size(), QImage::Format_RGB32);
         enBlanco.fill(Qt::white);
-        QVERIFY(
-            diferencia(pantalla, enBlanco, QPoint(margenes.left(), margenes.top())) > 10 * mejor);
+        const double tintaVista
+            = diferencia(pantalla, enBlanco, QPoint(margenes.left(), margenes.top()));
+        QVERIFY2(tintaVista > 10 * mejor,
+            qPrintable(QStringLiteral("%1 frente a %2").arg(tintaVista).arg(mejor)));
     }
 
     // The reader lives apart from the forms: 50 changes of question and the end of the exam
