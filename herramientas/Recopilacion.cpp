@@ -408,6 +408,407 @@ void prepararProcesoDeRecopilacion(bool conVentanas)
 #endif
 }
 
+namespace {
+
+// The student workbooks of the folders, sorted by name within each folder; what is not a
+// folder goes to `omitidos`.
+QStringList listarLibros(const QStringList &carpetas, QStringList *omitidos)
+{
+    QStringList libros;
+    for (const QString &carpeta : carpetas) {
+        if (!QFileInfo(carpeta).isDir()) {
+            *omitidos << QStringLiteral("%1: no es una carpeta").arg(carpeta);
+            continue;
+        }
+        // Names only, sorted here: a listing that keeps every file's details costs more than a
+        // kilobyte a workbook, and a province sends a hundred thousand. The output is never
+        // among them: it may not be named as a student's workbook.
+        const QDir dir(carpeta);
+        QStringList nombres;
+        for (QDirIterator it(carpeta, { QStringLiteral("Apl Examen - *.xlsx") }, QDir::Files);
+             it.hasNext();) {
+            it.next();
+            nombres << it.fileName();
+        }
+        std::sort(nombres.begin(), nombres.end());
+        for (const QString &nombre : std::as_const(nombres))
+            libros << dir.filePath(nombre);
+    }
+    return libros;
+}
+
+// The sheets of the output beside "Resultados", written when there are answer keys.
+struct HojasAnalisis {
+    int puntajes = -1, items = -1, modelos = -1, clases = -1, equiparacion = -1;
+};
+
+HojasAnalisis agregarHojasAnalisis(Salida &libro)
+{
+    HojasAnalisis h;
+    h.puntajes = libro.hoja(QStringLiteral("Puntajes"),
+        { QStringLiteral("Código de Empresa"), QStringLiteral("Nombre del Establecimiento"),
+            QStringLiteral("Turno"), QStringLiteral("Sección"), QStringLiteral("Sexo"),
+            QStringLiteral("Código de Alumno/a"), QStringLiteral("Materia"),
+            QStringLiteral("Modelo"), QStringLiteral("Correctas"), QStringLiteral("Porcentaje"),
+            QStringLiteral("Archivo"), QStringLiteral("Puntaje equiparado"),
+            QStringLiteral("Porcentaje equiparado") });
+    QStringList titulosItems { QStringLiteral("Materia"), QStringLiteral("Modelo"),
+        QStringLiteral("Pregunta"), QStringLiteral("Clave"), QStringLiteral("Alumnos"),
+        QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D"),
+        QStringLiteral("Sin respuesta"), QStringLiteral("Facilidad"),
+        QStringLiteral("Discriminación"), QStringLiteral("Observación") };
+    for (const char *grupo : { "r ", "Mejores ", "Peores " })
+        for (const char *opcion : { "A", "B", "C", "D" })
+            titulosItems << QLatin1String(grupo) + QLatin1String(opcion);
+    titulosItems << QStringLiteral("DIF delta") << QStringLiteral("DIF chi2")
+                 << QStringLiteral("DIF categoría");
+    h.items = libro.hoja(QStringLiteral("Items"), titulosItems);
+    h.modelos = libro.hoja(QStringLiteral("Modelos"),
+        { QStringLiteral("Materia"), QStringLiteral("Modelo"), QStringLiteral("Alumnos"),
+            QStringLiteral("Media"), QStringLiteral("Desvío"), QStringLiteral("KR-20"),
+            QStringLiteral("Error estándar") });
+    h.clases = libro.hoja(QStringLiteral("Establecimientos"),
+        { QStringLiteral("Código de Empresa"), QStringLiteral("Nombre del Establecimiento"),
+            QStringLiteral("Turno"), QStringLiteral("Sección"), QStringLiteral("Materia"),
+            QStringLiteral("Alumnos"), QStringLiteral("Porcentaje medio"),
+            QStringLiteral("Porcentaje equiparado medio") });
+    QStringList titulosEquiparacion { QStringLiteral("Materia"), QStringLiteral("Modelo"),
+        QStringLiteral("Alumnos"), QStringLiteral("Método") };
+    for (int x = 0; x <= kPreguntas; ++x)
+        titulosEquiparacion << QString::number(x);
+    h.equiparacion = libro.hoja(QStringLiteral("Equiparación"), titulosEquiparacion);
+    return h;
+}
+
+// One model's rows in "Modelos", "Items" and "Equiparación".
+void escribirModelo(Salida &libro, const HojasAnalisis &h, const AnalisisModelo &m)
+{
+    const Celda materia = texto(nombreMateria(m.asignatura));
+    libro.fila(h.modelos,
+        { materia, numeroCelda(m.modelo), numeroCelda(m.alumnos), numeroCelda(m.media),
+            numeroCelda(m.desvio), opcional(m.kr20), opcional(m.errorEstandar) });
+    for (int q = 0; q < kPreguntas; ++q) {
+        const AnalisisItem &i = m.items[q];
+        QList<Celda> fila { materia, numeroCelda(m.modelo), numeroCelda(q + 1),
+            texto(QString(QChar(i.clave))), numeroCelda(m.alumnos), numeroCelda(i.opciones[0]),
+            numeroCelda(i.opciones[1]), numeroCelda(i.opciones[2]), numeroCelda(i.opciones[3]),
+            numeroCelda(i.sinRespuesta), numeroCelda(i.facilidad), opcional(i.discriminacion),
+            texto(i.observacion) };
+        for (int o = 0; o < 4; ++o)
+            fila << opcional(i.correlacionOpcion[o]);
+        for (int o = 0; o < 4; ++o)
+            fila << numeroCelda(i.entreMejores[o]);
+        for (int o = 0; o < 4; ++o)
+            fila << numeroCelda(i.entrePeores[o]);
+        fila << opcional(i.difDelta) << opcional(i.difChi2) << texto(i.difCategoria);
+        libro.fila(h.items, fila);
+    }
+    QList<Celda> curva { materia, numeroCelda(m.modelo), numeroCelda(m.alumnos),
+        texto(m.equiparado ? QStringLiteral("equipercentil")
+                           : QStringLiteral("sin equiparar (menos de %1 alumnos)")
+                                 .arg(Analisis::kMinimoParaEquiparar)) };
+    for (int x = 0; x <= kPreguntas; ++x)
+        curva << numeroCelda(m.equiparacion[x]);
+    libro.fila(h.equiparacion, curva);
+}
+
+// One collection: the workbooks read in batches while the output is written, each student
+// and subject counted once, the scores and analysis written once every student is known,
+// and the outputs placed only once all of them are written and read back.
+class Recopilacion {
+public:
+    Recopilacion(InformeRecopilacion &informe, const QString &salidaXlsx,
+        const QStringList &salidas, const Claves *claves)
+        : m_informe(informe)
+        , m_carpetaSalida(QFileInfo(salidaXlsx).absolutePath())
+        , m_libro(temporalDe(salidas[0]), m_carpetaSalida)
+    {
+        for (const QString &destino : salidas)
+            m_etapas.push_back({ temporalDe(destino), destino });
+        if (claves)
+            m_analisis.emplace(*claves);
+        m_reloj.start();
+    }
+
+    // Empty when every output took its place.
+    QString ejecutar(const QStringList &carpetas, const std::function<void(int, int)> &progreso,
+        const std::atomic<bool> *cancelar)
+    {
+        m_libros = listarLibros(carpetas, &m_informe.omitidos);
+        fase(QStringLiteral("lista de libros"));
+        m_resultados = m_libro.hoja(QStringLiteral("Resultados"), encabezados());
+        if (m_analisis)
+            m_hojas = agregarHojasAnalisis(m_libro);
+        m_csv.setFileName(m_etapas[1].temporal);
+        if (!m_csv.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return QStringLiteral("no se puede escribir %1: %2")
+                .arg(m_informe.salidaCsv, m_csv.errorString());
+        escribirCsv((encabezados().join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8());
+        if (const QString e = leerLibros(progreso, cancelar); !e.isEmpty())
+            return e;
+        if (m_analisis)
+            escribirAnalisis();
+        // The report is drawn on its own thread, in memory, while the workbook is closed and
+        // read back; it is written only once the workbook took its place.
+        std::future<QByteArray> informePdf;
+        if (m_analisis)
+            informePdf = std::async(std::launch::async,
+                [this] { return dibujarInformePdf(m_resumenModelos, m_resumenClases); });
+        fase(QStringLiteral("lectura y escritura"));
+        if (const QString e = cerrarYComprobar(); !e.isEmpty())
+            return e;
+        if (m_analisis) {
+            const QByteArray bytes = informePdf.get();
+            fase(QStringLiteral("espera del informe"));
+            if (const QString e = escribirInforme(bytes); !e.isEmpty())
+                return e;
+        }
+        return colocar();
+    }
+
+    // What a failure leaves: none of the staged outputs.
+    void descartar()
+    {
+        for (const Etapa &e : m_etapas)
+            QFile::remove(e.temporal);
+    }
+
+private:
+    // Each student and subject, once: who was seen, with which row, and where.
+    struct Visto {
+        Huella128 huella;
+        int libro; // index in `m_libros`
+        int puntaje; // index in `m_diferidos`, or -1
+    };
+    // The scores, written once every student is known: the equated score needs them all, and
+    // a later copy that differs takes a student out.
+    struct Diferido {
+        RespuestasAlumno alumno;
+        int correctas;
+        int libro; // index in `m_libros`
+        bool fuera;
+    };
+
+    void fase(const QString &nombre)
+    {
+        m_informe.fases.append({ nombre, m_reloj.restart() / 1000.0 });
+    }
+
+    void escribirCsv(const QByteArray &bytes)
+    {
+        m_csvEscrito = m_csv.write(bytes) == bytes.size() && m_csvEscrito;
+        m_huellaCsv.addData(bytes);
+    }
+
+    // The names of schools, shifts and sections, each kept once.
+    RespuestasAlumno compartido(RespuestasAlumno a)
+    {
+        for (QString *t : { &a.codEmpresa, &a.nombreEscuela, &a.turno, &a.seccion })
+            *t = *m_textos.insert(*t);
+        return a;
+    }
+
+    QString leerLibros(
+        const std::function<void(int, int)> &progreso, const std::atomic<bool> *cancelar)
+    {
+        // The next batch is read while this one is written; the one written before goes with
+        // it, to be freed there, where it was allocated.
+        const QStringList &libros = m_libros;
+        auto leerDesde = [&libros](int desde, std::vector<LibroLeido> anterior) {
+            return std::async(
+                std::launch::async, [&libros, desde, anterior = std::move(anterior)]() mutable {
+                    anterior.clear();
+                    return leerTanda(
+                        libros, desde, std::min(int(libros.size()), desde + kLibrosPorTanda));
+                });
+        };
+        std::future<std::vector<LibroLeido>> siguiente = leerDesde(0, {});
+        std::vector<LibroLeido> tanda;
+        for (int desde = 0; desde < libros.size(); desde += kLibrosPorTanda) {
+            if (progreso)
+                progreso(desde, int(libros.size()));
+            if (cancelar && cancelar->load()) {
+                siguiente.wait();
+                m_csv.close();
+                return QStringLiteral("recopilación cancelada; no se guardó nada");
+            }
+            std::vector<LibroLeido> escrita = std::move(tanda);
+            tanda = siguiente.get();
+            if (desde + kLibrosPorTanda < libros.size())
+                siguiente = leerDesde(desde + kLibrosPorTanda, std::move(escrita));
+            for (const LibroLeido &leido : tanda) {
+                if (!leido.motivo.isEmpty()) {
+                    m_informe.omitidos << QStringLiteral("%1: %2").arg(leido.ruta, leido.motivo);
+                    continue;
+                }
+                ++m_informe.libros;
+                for (const FilaLeida &fila : leido.filas)
+                    contar(leido, fila);
+            }
+        }
+        if (progreso)
+            progreso(int(libros.size()), int(libros.size()));
+        return {};
+    }
+
+    // One row of a workbook: written to "Resultados" unless it is a copy, and scored unless
+    // the same student and subject came with different answers.
+    void contar(const LibroLeido &leido, const FilaLeida &fila)
+    {
+        const Huella128 quien = claveDeAlumno(fila.celdas);
+        auto visto = m_vistos.find(quien);
+        if (visto != m_vistos.end() && visto->huella == fila.huella) {
+            // The same row again (a folder given twice, a workbook copied): once.
+            m_informe.omitidos << QStringLiteral("%1: copia repetida de %2; se cuenta una vez")
+                                      .arg(leido.ruta, m_libros[visto->libro]);
+            return;
+        }
+        m_libro.fila(m_resultados, fila.celdas);
+        escribirCsv(fila.csv);
+        ++m_informe.filas;
+        if (visto != m_vistos.end()) {
+            // Two different rows for one student and subject: neither can be trusted, both
+            // stay in "Resultados" and neither counts.
+            m_informe.omitidos << QStringLiteral("%1: respuestas distintas para el mismo "
+                                                 "alumno en %2; no se puntúa ninguna")
+                                      .arg(leido.ruta, m_libros[visto->libro]);
+            if (visto->puntaje >= 0 && !m_diferidos[size_t(visto->puntaje)].fuera) {
+                m_diferidos[size_t(visto->puntaje)].fuera = true;
+                m_analisis->quitar(m_diferidos[size_t(visto->puntaje)].alumno);
+                --m_informe.puntuadas;
+            }
+            return;
+        }
+        visto = m_vistos.insert(quien, { fila.huella, leido.indice, -1 });
+        if (!m_analisis)
+            return;
+        const RespuestasAlumno &alumno = fila.alumno;
+        if (!fila.puntuable) {
+            m_informe.omitidos << QStringLiteral("%1: la fila de %2 tiene un modelo que "
+                                                 "no está en las claves; no se puntúa")
+                                      .arg(leido.ruta, nombreMateria(alumno.asignatura));
+            return;
+        }
+        const int correctas = m_analisis->agregar(alumno);
+        visto->puntaje = int(m_diferidos.size());
+        m_diferidos.push_back({ compartido(alumno), correctas, leido.indice, false });
+        ++m_informe.puntuadas;
+    }
+
+    void escribirAnalisis()
+    {
+        m_resumenModelos = m_analisis->modelos();
+        m_resumenClases = m_analisis->establecimientos();
+        for (const Diferido &d : m_diferidos) {
+            if (d.fuera)
+                continue;
+            const RespuestasAlumno &a = d.alumno;
+            const double equiparado = m_analisis->equiparado(a.asignatura, a.modelo, d.correctas);
+            m_libro.fila(m_hojas.puntajes,
+                { texto(a.codEmpresa), texto(a.nombreEscuela), texto(a.turno), texto(a.seccion),
+                    numeroCelda(a.sexo), texto(a.dni), texto(nombreMateria(a.asignatura)),
+                    numeroCelda(a.modelo), numeroCelda(d.correctas),
+                    numeroCelda(100.0 * d.correctas / kPreguntas),
+                    texto(QFileInfo(m_libros[d.libro]).fileName()), numeroCelda(equiparado),
+                    numeroCelda(porcentajeEquiparado(equiparado)) });
+        }
+        std::vector<Diferido>().swap(m_diferidos);
+        for (const AnalisisModelo &m : m_resumenModelos)
+            escribirModelo(m_libro, m_hojas, m);
+        for (const AnalisisEstablecimiento &e : m_resumenClases)
+            m_libro.fila(m_hojas.clases,
+                { texto(e.codEmpresa), texto(e.nombreEscuela), texto(e.turno), texto(e.seccion),
+                    texto(nombreMateria(e.asignatura)), numeroCelda(e.alumnos),
+                    numeroCelda(e.porcentajeMedio), numeroCelda(e.porcentajeEquiparadoMedio) });
+    }
+
+    // The workbook closed and read back, then the CSV forced to the disk and read back.
+    QString cerrarYComprobar()
+    {
+        const Resultado cierre = m_libro.cerrar();
+        fase(QStringLiteral("cierre del libro"));
+        if (!cierre.ok())
+            return cierre.detalle;
+        const Resultado relectura = m_libro.comprobar(m_etapas[0].temporal);
+        fase(QStringLiteral("relectura"));
+        if (!relectura.ok()) {
+            // What the writer could not put on the disk it does not always say: a full disk
+            // shows here, as a workbook that does not read back.
+            return QStringLiteral(
+                "%1; no se guardó nada. Compruebe que haya espacio libre en %2 (mientras trabaja "
+                "necesita unos 8 KB por libro) y vuelva a intentarlo")
+                .arg(relectura.detalle, QDir::toNativeSeparators(m_carpetaSalida));
+        }
+        m_csvEscrito = m_csvEscrito && asegurarArchivo(m_csv);
+        const QString errorCsv = m_csv.errorString();
+        m_csv.close();
+        if (!m_csvEscrito || huellaDeArchivo(m_etapas[1].temporal) != m_huellaCsv.result())
+            return QStringLiteral("no se puede escribir %1: %2; no se guardó nada")
+                .arg(m_informe.salidaCsv,
+                    m_csvEscrito ? QStringLiteral("lo escrito no coincide al releerlo") : errorCsv);
+        fase(QStringLiteral("texto separado por comas"));
+        return {};
+    }
+
+    QString escribirInforme(const QByteArray &bytes)
+    {
+        if (bytes.isEmpty())
+            return QStringLiteral("no se pudo dibujar el informe %1; no se guardó nada")
+                .arg(m_informe.salidaPdf);
+        QByteArray releido;
+        if (const Resultado r = m_disco.escribir(m_etapas[2].temporal, bytes); !r.ok())
+            return QStringLiteral("no se puede escribir %1: %2; no se guardó nada")
+                .arg(m_informe.salidaPdf, r.texto());
+        if (!m_disco.leer(m_etapas[2].temporal, bytes.size() + 1, &releido).ok()
+            || releido != bytes)
+            return QStringLiteral("no se puede escribir %1: lo escrito no coincide al "
+                                  "releerlo; no se guardó nada")
+                .arg(m_informe.salidaPdf);
+        return {};
+    }
+
+    // Each output replaces its old file in one step: whoever opens it sees the old or the new.
+    QString colocar()
+    {
+        for (std::size_t i = 0; i < m_etapas.size(); ++i) {
+            const Resultado r = m_disco.reemplazar(m_etapas[i].temporal, m_etapas[i].destino);
+            if (r.ok())
+                continue;
+            QString error = QStringLiteral("no se puede reemplazar %1: %2")
+                                .arg(QDir::toNativeSeparators(m_etapas[i].destino), r.texto());
+            QStringList colocadas;
+            for (std::size_t j = 0; j < i; ++j)
+                colocadas << QDir::toNativeSeparators(m_etapas[j].destino);
+            if (!colocadas.isEmpty())
+                error += QStringLiteral("; ya son nuevos: %1")
+                             .arg(colocadas.join(QStringLiteral(", ")));
+            return error;
+        }
+        return {};
+    }
+
+    InformeRecopilacion &m_informe;
+    const QString m_carpetaSalida;
+    std::vector<Etapa> m_etapas;
+    std::optional<Analisis> m_analisis;
+    QElapsedTimer m_reloj;
+    DiscoLocal m_disco;
+    QStringList m_libros;
+    Salida m_libro;
+    int m_resultados = -1;
+    HojasAnalisis m_hojas;
+    QFile m_csv;
+    QCryptographicHash m_huellaCsv { QCryptographicHash::Sha256 };
+    bool m_csvEscrito = true;
+    QHash<Huella128, Visto> m_vistos;
+    std::vector<Diferido> m_diferidos;
+    QSet<QString> m_textos;
+    std::vector<AnalisisModelo> m_resumenModelos;
+    std::vector<AnalisisEstablecimiento> m_resumenClases;
+};
+
+} // namespace
+
 InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QStringList &carpetas,
     const std::function<void(int, int)> &progreso, const Claves *claves, const QString &rutaClaves,
     const std::atomic<bool> *cancelar)
@@ -436,323 +837,12 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
         informe.error = e;
         return informe;
     }
-
-    QElapsedTimer reloj;
-    reloj.start();
-    auto fase = [&](const QString &nombre) {
-        informe.fases.append({ nombre, reloj.restart() / 1000.0 });
-    };
-    QStringList libros;
-    for (const QString &carpeta : carpetas) {
-        if (!QFileInfo(carpeta).isDir()) {
-            informe.omitidos << QStringLiteral("%1: no es una carpeta").arg(carpeta);
-            continue;
-        }
-        // Names only, sorted here: a listing that keeps every file's details costs more than a
-        // kilobyte a workbook, and a province sends a hundred thousand. The output is never
-        // among them: it may not be named as a student's workbook.
-        const QDir dir(carpeta);
-        QStringList nombres;
-        for (QDirIterator it(carpeta, { QStringLiteral("Apl Examen - *.xlsx") }, QDir::Files);
-             it.hasNext();) {
-            it.next();
-            nombres << it.fileName();
-        }
-        std::sort(nombres.begin(), nombres.end());
-        for (const QString &nombre : std::as_const(nombres))
-            libros << dir.filePath(nombre);
-    }
-
-    fase(QStringLiteral("lista de libros"));
-    // Every output is written beside its final place and read back; only once all three are
-    // proven does any of them take its place, so a failure leaves the old set as it was.
-    std::vector<Etapa> etapas;
-    for (const QString &destino : std::as_const(salidas))
-        etapas.push_back({ temporalDe(destino), destino });
-    const QString temporal = etapas[0].temporal;
-    DiscoLocal disco;
-    auto fallar = [&](const QString &error) {
-        for (const Etapa &e : etapas)
-            QFile::remove(e.temporal);
+    Recopilacion recopilacion(informe, salidaXlsx, salidas, claves);
+    if (const QString error = recopilacion.ejecutar(carpetas, progreso, cancelar);
+        !error.isEmpty()) {
+        // A failure while placing keeps what is already placed: only the staged ones go.
+        recopilacion.descartar();
         informe.error = error;
-        return informe;
-    };
-    std::optional<Analisis> analisis;
-    if (claves)
-        analisis.emplace(*claves);
-    std::vector<AnalisisModelo> resumenModelos;
-    std::vector<AnalisisEstablecimiento> resumenClases;
-    {
-        Salida libro(temporal, carpetaSalida);
-        const QStringList cabecera = encabezados();
-        const int resultados = libro.hoja(QStringLiteral("Resultados"), cabecera);
-        int puntajes = -1, items = -1, modelos = -1, clases = -1, equiparacion = -1;
-        if (claves) {
-            puntajes = libro.hoja(QStringLiteral("Puntajes"),
-                { QStringLiteral("Código de Empresa"), QStringLiteral("Nombre del Establecimiento"),
-                    QStringLiteral("Turno"), QStringLiteral("Sección"), QStringLiteral("Sexo"),
-                    QStringLiteral("Código de Alumno/a"), QStringLiteral("Materia"),
-                    QStringLiteral("Modelo"), QStringLiteral("Correctas"),
-                    QStringLiteral("Porcentaje"), QStringLiteral("Archivo"),
-                    QStringLiteral("Puntaje equiparado"),
-                    QStringLiteral("Porcentaje equiparado") });
-            QStringList titulosItems { QStringLiteral("Materia"), QStringLiteral("Modelo"),
-                QStringLiteral("Pregunta"), QStringLiteral("Clave"), QStringLiteral("Alumnos"),
-                QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D"),
-                QStringLiteral("Sin respuesta"), QStringLiteral("Facilidad"),
-                QStringLiteral("Discriminación"), QStringLiteral("Observación") };
-            for (const char *grupo : { "r ", "Mejores ", "Peores " })
-                for (const char *opcion : { "A", "B", "C", "D" })
-                    titulosItems << QLatin1String(grupo) + QLatin1String(opcion);
-            titulosItems << QStringLiteral("DIF delta") << QStringLiteral("DIF chi2")
-                         << QStringLiteral("DIF categoría");
-            items = libro.hoja(QStringLiteral("Items"), titulosItems);
-            modelos = libro.hoja(QStringLiteral("Modelos"),
-                { QStringLiteral("Materia"), QStringLiteral("Modelo"), QStringLiteral("Alumnos"),
-                    QStringLiteral("Media"), QStringLiteral("Desvío"), QStringLiteral("KR-20"),
-                    QStringLiteral("Error estándar") });
-            clases = libro.hoja(QStringLiteral("Establecimientos"),
-                { QStringLiteral("Código de Empresa"), QStringLiteral("Nombre del Establecimiento"),
-                    QStringLiteral("Turno"), QStringLiteral("Sección"), QStringLiteral("Materia"),
-                    QStringLiteral("Alumnos"), QStringLiteral("Porcentaje medio"),
-                    QStringLiteral("Porcentaje equiparado medio") });
-            QStringList titulosEquiparacion { QStringLiteral("Materia"), QStringLiteral("Modelo"),
-                QStringLiteral("Alumnos"), QStringLiteral("Método") };
-            for (int x = 0; x <= kPreguntas; ++x)
-                titulosEquiparacion << QString::number(x);
-            equiparacion = libro.hoja(QStringLiteral("Equiparación"), titulosEquiparacion);
-        }
-
-        QFile csv(etapas[1].temporal);
-        if (!csv.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return fallar(QStringLiteral("no se puede escribir %1: %2")
-                              .arg(informe.salidaCsv, csv.errorString()));
-        QCryptographicHash huellaCsv(QCryptographicHash::Sha256);
-        bool csvEscrito = true;
-        auto escribirCsv = [&](const QByteArray &bytes) {
-            csvEscrito = csv.write(bytes) == bytes.size() && csvEscrito;
-            huellaCsv.addData(bytes);
-        };
-        escribirCsv((cabecera.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8());
-
-        // The next batch is read while this one is written; the one written before goes with
-        // it, to be freed there, where it was allocated.
-        auto leerDesde = [&libros](int desde, std::vector<LibroLeido> anterior) {
-            return std::async(
-                std::launch::async, [&libros, desde, anterior = std::move(anterior)]() mutable {
-                    anterior.clear();
-                    return leerTanda(
-                        libros, desde, std::min(int(libros.size()), desde + kLibrosPorTanda));
-                });
-        };
-        std::future<std::vector<LibroLeido>> siguiente = leerDesde(0, {});
-        std::vector<LibroLeido> tanda;
-        // Each student and subject, once: who was seen, with which row, and where.
-        struct Visto {
-            Huella128 huella;
-            int libro; // index in `libros`
-            int puntaje; // index in `diferidos`, or -1
-        };
-        QHash<Huella128, Visto> vistos;
-        // The scores, written once every student is known: the equated score needs them all,
-        // and a later copy that differs takes a student out.
-        struct Diferido {
-            RespuestasAlumno alumno;
-            int correctas;
-            int libro; // index in `libros`
-            bool fuera;
-        };
-        std::vector<Diferido> diferidos;
-        QSet<QString> textos; // the names of schools, shifts and sections, each kept once
-        auto compartido = [&textos](RespuestasAlumno a) {
-            for (QString *t : { &a.codEmpresa, &a.nombreEscuela, &a.turno, &a.seccion })
-                *t = *textos.insert(*t);
-            return a;
-        };
-        for (int desde = 0; desde < libros.size(); desde += kLibrosPorTanda) {
-            if (progreso)
-                progreso(desde, int(libros.size()));
-            if (cancelar && cancelar->load()) {
-                siguiente.wait();
-                csv.close();
-                return fallar(QStringLiteral("recopilación cancelada; no se guardó nada"));
-            }
-            std::vector<LibroLeido> escrita = std::move(tanda);
-            tanda = siguiente.get();
-            if (desde + kLibrosPorTanda < libros.size())
-                siguiente = leerDesde(desde + kLibrosPorTanda, std::move(escrita));
-            for (const LibroLeido &leido : tanda) {
-                if (!leido.motivo.isEmpty()) {
-                    informe.omitidos << QStringLiteral("%1: %2").arg(leido.ruta, leido.motivo);
-                    continue;
-                }
-                ++informe.libros;
-                for (const FilaLeida &fila : leido.filas) {
-                    const Huella128 quien = claveDeAlumno(fila.celdas);
-                    auto visto = vistos.find(quien);
-                    if (visto != vistos.end() && visto->huella == fila.huella) {
-                        // The same row again (a folder given twice, a workbook copied): once.
-                        informe.omitidos
-                            << QStringLiteral("%1: copia repetida de %2; se cuenta una vez")
-                                   .arg(leido.ruta, libros[visto->libro]);
-                        continue;
-                    }
-                    libro.fila(resultados, fila.celdas);
-                    escribirCsv(fila.csv);
-                    ++informe.filas;
-                    if (visto != vistos.end()) {
-                        // Two different rows for one student and subject: neither can be
-                        // trusted, both stay in "Resultados" and neither counts.
-                        informe.omitidos << QStringLiteral("%1: respuestas distintas para el mismo "
-                                                           "alumno en %2; no se puntúa ninguna")
-                                                .arg(leido.ruta, libros[visto->libro]);
-                        if (visto->puntaje >= 0 && !diferidos[size_t(visto->puntaje)].fuera) {
-                            diferidos[size_t(visto->puntaje)].fuera = true;
-                            analisis->quitar(diferidos[size_t(visto->puntaje)].alumno);
-                            --informe.puntuadas;
-                        }
-                        continue;
-                    }
-                    visto = vistos.insert(quien, { fila.huella, leido.indice, -1 });
-                    if (!analisis)
-                        continue;
-                    const RespuestasAlumno &alumno = fila.alumno;
-                    if (!fila.puntuable) {
-                        informe.omitidos << QStringLiteral("%1: la fila de %2 tiene un modelo que "
-                                                           "no está en las claves; no se puntúa")
-                                                .arg(leido.ruta, nombreMateria(alumno.asignatura));
-                        continue;
-                    }
-                    const int correctas = analisis->agregar(alumno);
-                    visto->puntaje = int(diferidos.size());
-                    diferidos.push_back({ compartido(alumno), correctas, leido.indice, false });
-                    ++informe.puntuadas;
-                }
-            }
-        }
-        if (progreso)
-            progreso(int(libros.size()), int(libros.size()));
-
-        if (analisis) {
-            resumenModelos = analisis->modelos();
-            resumenClases = analisis->establecimientos();
-            for (const Diferido &d : diferidos) {
-                if (d.fuera)
-                    continue;
-                const RespuestasAlumno &a = d.alumno;
-                const double equiparado = analisis->equiparado(a.asignatura, a.modelo, d.correctas);
-                libro.fila(puntajes,
-                    { texto(a.codEmpresa), texto(a.nombreEscuela), texto(a.turno), texto(a.seccion),
-                        numeroCelda(a.sexo), texto(a.dni), texto(nombreMateria(a.asignatura)),
-                        numeroCelda(a.modelo), numeroCelda(d.correctas),
-                        numeroCelda(100.0 * d.correctas / kPreguntas),
-                        texto(QFileInfo(libros[d.libro]).fileName()), numeroCelda(equiparado),
-                        numeroCelda(porcentajeEquiparado(equiparado)) });
-            }
-            std::vector<Diferido>().swap(diferidos);
-            for (const AnalisisModelo &m : resumenModelos) {
-                const Celda materia = texto(nombreMateria(m.asignatura));
-                libro.fila(modelos,
-                    { materia, numeroCelda(m.modelo), numeroCelda(m.alumnos), numeroCelda(m.media),
-                        numeroCelda(m.desvio), opcional(m.kr20), opcional(m.errorEstandar) });
-                for (int q = 0; q < kPreguntas; ++q) {
-                    const AnalisisItem &i = m.items[q];
-                    QList<Celda> fila { materia, numeroCelda(m.modelo), numeroCelda(q + 1),
-                        texto(QString(QChar(i.clave))), numeroCelda(m.alumnos),
-                        numeroCelda(i.opciones[0]), numeroCelda(i.opciones[1]),
-                        numeroCelda(i.opciones[2]), numeroCelda(i.opciones[3]),
-                        numeroCelda(i.sinRespuesta), numeroCelda(i.facilidad),
-                        opcional(i.discriminacion), texto(i.observacion) };
-                    for (int o = 0; o < 4; ++o)
-                        fila << opcional(i.correlacionOpcion[o]);
-                    for (int o = 0; o < 4; ++o)
-                        fila << numeroCelda(i.entreMejores[o]);
-                    for (int o = 0; o < 4; ++o)
-                        fila << numeroCelda(i.entrePeores[o]);
-                    fila << opcional(i.difDelta) << opcional(i.difChi2) << texto(i.difCategoria);
-                    libro.fila(items, fila);
-                }
-                QList<Celda> curva { materia, numeroCelda(m.modelo), numeroCelda(m.alumnos),
-                    texto(m.equiparado ? QStringLiteral("equipercentil")
-                                       : QStringLiteral("sin equiparar (menos de %1 alumnos)")
-                                             .arg(Analisis::kMinimoParaEquiparar)) };
-                for (int x = 0; x <= kPreguntas; ++x)
-                    curva << numeroCelda(m.equiparacion[x]);
-                libro.fila(equiparacion, curva);
-            }
-            for (const AnalisisEstablecimiento &e : resumenClases)
-                libro.fila(clases,
-                    { texto(e.codEmpresa), texto(e.nombreEscuela), texto(e.turno), texto(e.seccion),
-                        texto(nombreMateria(e.asignatura)), numeroCelda(e.alumnos),
-                        numeroCelda(e.porcentajeMedio), numeroCelda(e.porcentajeEquiparadoMedio) });
-        }
-
-        // The report is drawn on its own thread, in memory, while the workbook is closed and
-        // read back; it is written only once the workbook took its place.
-        std::future<QByteArray> informePdf;
-        if (analisis)
-            informePdf = std::async(std::launch::async,
-                [&] { return dibujarInformePdf(resumenModelos, resumenClases); });
-
-        fase(QStringLiteral("lectura y escritura"));
-        const Resultado cierre = libro.cerrar();
-        const bool cerrado = cierre.ok();
-        fase(QStringLiteral("cierre del libro"));
-        const Resultado relectura = cerrado ? libro.comprobar(temporal) : Resultado {};
-        const bool comprobado = cerrado && relectura.ok();
-        QString error = cerrado ? relectura.detalle : cierre.detalle;
-        fase(QStringLiteral("relectura"));
-        if (cerrado && !comprobado) {
-            // What the writer could not put on the disk it does not always say: a full disk
-            // shows here, as a workbook that does not read back.
-            error = QStringLiteral(
-                "%1; no se guardó nada. Compruebe que haya espacio libre en %2 (mientras trabaja "
-                "necesita unos 8 KB por libro) y vuelva a intentarlo")
-                        .arg(error, QDir::toNativeSeparators(carpetaSalida));
-        }
-        if (!comprobado)
-            return fallar(error);
-        csvEscrito = csvEscrito && asegurarArchivo(csv);
-        const QString errorCsv = csv.errorString();
-        csv.close();
-        if (!csvEscrito || huellaDeArchivo(etapas[1].temporal) != huellaCsv.result())
-            return fallar(QStringLiteral("no se puede escribir %1: %2; no se guardó nada")
-                              .arg(informe.salidaCsv,
-                                  csvEscrito ? QStringLiteral("lo escrito no coincide al releerlo")
-                                             : errorCsv));
-        fase(QStringLiteral("texto separado por comas"));
-        if (analisis) {
-            const QByteArray bytes = informePdf.get();
-            fase(QStringLiteral("espera del informe"));
-            if (bytes.isEmpty())
-                return fallar(QStringLiteral("no se pudo dibujar el informe %1; no se guardó nada")
-                                  .arg(informe.salidaPdf));
-            QByteArray releido;
-            if (const Resultado r = disco.escribir(etapas[2].temporal, bytes); !r.ok())
-                return fallar(QStringLiteral("no se puede escribir %1: %2; no se guardó nada")
-                                  .arg(informe.salidaPdf, r.texto()));
-            if (!disco.leer(etapas[2].temporal, bytes.size() + 1, &releido).ok()
-                || releido != bytes)
-                return fallar(QStringLiteral("no se puede escribir %1: lo escrito no coincide al "
-                                             "releerlo; no se guardó nada")
-                                  .arg(informe.salidaPdf));
-        }
-        // Each one replaces its old file in one step: whoever opens it sees the old or the new.
-        for (std::size_t i = 0; i < etapas.size(); ++i) {
-            if (const Resultado r = disco.reemplazar(etapas[i].temporal, etapas[i].destino);
-                !r.ok()) {
-                QStringList colocadas;
-                for (std::size_t j = 0; j < i; ++j)
-                    colocadas << QDir::toNativeSeparators(etapas[j].destino);
-                const QString destino = etapas[i].destino;
-                fallar(QStringLiteral("no se puede reemplazar %1: %2")
-                           .arg(QDir::toNativeSeparators(destino), r.texto()));
-                if (!colocadas.isEmpty())
-                    informe.error += QStringLiteral("; ya son nuevos: %1")
-                                         .arg(colocadas.join(QStringLiteral(", ")));
-                return informe;
-            }
-        }
     }
     return informe;
 }
