@@ -135,5 +135,13 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstMensajes)
+int main(int argc, char **argv)
+{
+    // The boxes are measured on a station's screen, not on the bare offscreen one, however
+    // the suite is started.
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" PANTALLA_ESTACION);
+    QApplication app(argc, argv);
+    TstMensajes prueba;
+    return QTest::qExec(&prueba, argc, argv);
+}
 #include "tst_Mensajes.moc"
