@@ -18,8 +18,6 @@ public:
 
     void cargar() override;
 
-    qint16 empresaInvalida() const { return m_empresaInvalida; }
-
 protected:
     bool eventFilter(QObject *objeto, QEvent *evento) override;
 

@@ -136,7 +136,6 @@ private slots:
         r.aceptar();
         QCOMPARE(r.caja("TxtEscuela")->text(), QStringLiteral("ESCUELA PRUEBA 0"));
         QCOMPARE(r.banco.mensajes.textos().first(), kMsgEmpresa);
-        QCOMPARE(r.form.empresaInvalida(), 1);
     }
 
     void busquedaAlSalirDelCodigo_data()

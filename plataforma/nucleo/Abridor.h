@@ -5,7 +5,7 @@
 class IAbridorDocumentos {
 public:
     virtual ~IAbridorDocumentos() = default;
-    // Starts the desktop's viewer for the document and returns at once; the station never
-    // waits for it.
+    // Shows the document in a window of its own, apart from the exam, and returns at once;
+    // the station never waits for it.
     virtual void abrir(const QString &ruta) = 0;
 };

@@ -50,7 +50,6 @@ public:
     explicit Boton(QWidget *padre = nullptr);
     // Back colour as 0x00BBGGRR or a system colour; kept in the "colorFondo" property.
     void setColorFondo(quint32 color);
-    quint32 colorFondo() const { return m_colorFondo; }
 
 protected:
     void keyPressEvent(QKeyEvent *evento) override;
