@@ -134,6 +134,7 @@ private slots:
         QImage pantalla;
         QImage pagina;
         double mejor = 255;
+        double tintaVista = 0;
         (void)QTest::qWaitFor(
             [&] {
                 pantalla = paginaEnPantalla(ventana.get());
@@ -150,14 +151,14 @@ private slots:
                         mejor = qMin(mejor,
                             diferencia(pantalla, pagina,
                                 QPoint(margenes.left() + dx, margenes.top() + dy)));
-                return mejor < 4.0;
+                QImage enBlanco(pagina.size(), QImage::Format_RGB32);
+                enBlanco.fill(Qt::white);
+                tintaVista
+                    = diferencia(pantalla, enBlanco, QPoint(margenes.left(), margenes.top()));
+                return mejor < 4.0 && tintaVista > 10 * mejor;
             },
             5000);
         QVERIFY2(mejor < 4.0, qPrintable(QString::number(mejor)));
-        QImage enBlanco(pagina.size(), QImage::Format_RGB32);
-        enBlanco.fill(Qt::white);
-        const double tintaVista
-            = diferencia(pantalla, enBlanco, QPoint(margenes.left(), margenes.top()));
         QVERIFY2(tintaVista > 10 * mejor,
             qPrintable(QStringLiteral("%1 frente a %2").arg(tintaVista).arg(mejor)));
     }
