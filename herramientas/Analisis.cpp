@@ -136,6 +136,109 @@ EstadisticoDif mantelHaenszel(const std::vector<std::array<int, 4>> &estratos)
     return r;
 }
 
+Analisis::PesosGrupo Analisis::pesosExtremos(const Acumulado &a, qint64 grupo, bool desdeArriba)
+{
+    // Every score from the top (or the bottom), and the share of the last one that fits.
+    PesosGrupo peso {};
+    qint64 tomados = 0;
+    for (int i = 0; i <= kPreguntas && tomados < grupo; ++i) {
+        const int c = desdeArriba ? kPreguntas - i : i;
+        const int conEsta = a.histograma[c];
+        if (conEsta == 0)
+            continue;
+        const qint64 cuantos = std::min<qint64>(conEsta, grupo - tomados);
+        peso[c] = double(cuantos) / conEsta;
+        tomados += cuantos;
+    }
+    return peso;
+}
+
+void Analisis::correlaciones(const Acumulado &a, int q, qint64 grupo, const PesosGrupo &mejores,
+    const PesosGrupo &peores, AnalisisItem &item, std::array<double, 5> *entreMejores)
+{
+    // Pearson between the question's 0/1 and the rest of the score, R = C − x, from sums:
+    // Σx² = Σx, ΣR = ΣC − Σx, ΣxR = ΣxC − Σx, ΣR² = ΣC² − 2ΣxC + Σx.
+    const qint64 sx = a.aciertos[q];
+    const qint64 sr = a.sumaCorrectas - sx;
+    const qint64 sxr = a.aciertosPorCorrectas[q] - sx;
+    const qint64 srr = a.sumaCuadrados - 2 * a.aciertosPorCorrectas[q] + sx;
+    const double varX = double(a.alumnos * sx - sx * sx);
+    const double varR = double(a.alumnos * srr - sr * sr);
+    if (varX > 0 && varR > 0)
+        item.discriminacion = double(a.alumnos * sxr - sx * sr) / std::sqrt(varX * varR);
+
+    std::array<double, 5> entrePeores {};
+    std::array<qint64, 4> eleccionPorCorrectas {}; // Σ C over the students who chose each option
+    *entreMejores = {};
+    for (int c = 0; c <= kPreguntas; ++c) {
+        for (int o = 0; o < 5; ++o) {
+            (*entreMejores)[o] += mejores[c] * a.eleccionesPorCorrectas[c][q][o];
+            entrePeores[o] += peores[c] * a.eleccionesPorCorrectas[c][q][o];
+            if (o < 4)
+                eleccionPorCorrectas[o] += qint64(c) * a.eleccionesPorCorrectas[c][q][o];
+        }
+    }
+    const int clave = item.clave - 'A';
+    for (int o = 0; o < 4; ++o) {
+        item.entreMejores[o] = grupo ? (*entreMejores)[o] / double(grupo) : 0;
+        item.entrePeores[o] = grupo ? entrePeores[o] / double(grupo) : 0;
+        // Pearson between choosing o (y) and the rest R: Σy² = Σy, ΣyR = ΣyC − Σyx.
+        const qint64 sy = a.elecciones[q][o];
+        const qint64 syr = eleccionPorCorrectas[o] - (o == clave ? sy : 0);
+        const double varY = double(a.alumnos * sy - sy * sy);
+        if (varY > 0 && varR > 0)
+            item.correlacionOpcion[o] = double(a.alumnos * syr - sy * sr) / std::sqrt(varY * varR);
+    }
+}
+
+void Analisis::difPorSexo(const Acumulado &a, int q, AnalisisItem &item)
+{
+    if (a.alumnosPorSexo[0] < kMinimoPorSexoDif || a.alumnosPorSexo[1] < kMinimoPorSexoDif)
+        return;
+    // Strata: the scores; reference Sexo 1 right and wrong, then focal Sexo 2.
+    std::vector<std::array<int, 4>> estratos;
+    for (int k = 0; k <= kPreguntas; ++k) {
+        const auto &t = a.porSexo[k][q];
+        estratos.push_back({ t[0][0], t[0][1], t[1][0], t[1][1] });
+    }
+    const EstadisticoDif dif = mantelHaenszel(estratos);
+    item.difDelta = dif.delta;
+    item.difChi2 = dif.chi2;
+    item.difCategoria = dif.categoria;
+}
+
+QString Analisis::observacion(const AnalisisItem &item, const std::array<double, 5> &entreMejores)
+{
+    QStringList notas;
+    if (item.discriminacion && *item.discriminacion < 0)
+        notas << QStringLiteral("discriminación negativa: revisar la clave");
+    else if (item.discriminacion && *item.discriminacion < kDiscriminacionBaja)
+        notas << QStringLiteral("discriminación baja (menor que 0,20)");
+    if (item.facilidad < kFacilidadMinima)
+        notas << QStringLiteral("muy difícil (facilidad menor que 0,10)");
+    else if (item.facilidad > kFacilidadMaxima)
+        notas << QStringLiteral("muy fácil (facilidad mayor que 0,95)");
+    for (int o = 0; o < 4; ++o) {
+        if (item.opciones[o] == 0)
+            notas << QStringLiteral("nadie eligió la opción %1").arg(QChar('A' + o));
+    }
+    const int clave = item.clave - 'A';
+    for (int o = 0; o < 4 && clave >= 0 && clave < 4; ++o) {
+        if (o != clave && entreMejores[o] > entreMejores[clave] + 1e-9)
+            notas << QStringLiteral("el 27 % mejor eligió %1 más que la clave").arg(QChar('A' + o));
+    }
+    for (int o = 0; o < 4 && clave >= 0 && clave < 4; ++o) {
+        if (o != clave && item.correlacionOpcion[o] && *item.correlacionOpcion[o] > 0)
+            notas << QStringLiteral(
+                "la opción %1 atrae a los mejores alumnos: revisar la clave o la opción")
+                         .arg(QChar('A' + o));
+    }
+    if (item.difCategoria == QLatin1String("C"))
+        notas << QStringLiteral("DIF de categoría C a favor de Sexo %1")
+                     .arg(*item.difDelta < 0 ? 1 : 2);
+    return notas.join(QStringLiteral("; "));
+}
+
 AnalisisModelo Analisis::resumir(Asignatura asignatura, int modelo, const Acumulado &a) const
 {
     AnalisisModelo r;
@@ -148,25 +251,10 @@ AnalisisModelo Analisis::resumir(Asignatura asignatura, int modelo, const Acumul
     const double varianza = std::max(0.0, a.sumaCuadrados / n - r.media * r.media);
     r.desvio = std::sqrt(varianza);
 
-    // The best and the worst 27 %: every score from the top (or the bottom), and the share of
-    // the last one that fits.
+    // The best and the worst 27 %, in whole students.
     const qint64 grupo = alumnosDelGrupoExtremo(a.alumnos);
-    auto pesos = [&](bool desdeArriba) {
-        std::array<double, kPreguntas + 1> peso {};
-        qint64 tomados = 0;
-        for (int i = 0; i <= kPreguntas && tomados < grupo; ++i) {
-            const int c = desdeArriba ? kPreguntas - i : i;
-            const int conEsta = a.histograma[c];
-            if (conEsta == 0)
-                continue;
-            const qint64 cuantos = std::min<qint64>(conEsta, grupo - tomados);
-            peso[c] = double(cuantos) / conEsta;
-            tomados += cuantos;
-        }
-        return peso;
-    };
-    const std::array<double, kPreguntas + 1> pesoMejores = pesos(true);
-    const std::array<double, kPreguntas + 1> pesoPeores = pesos(false);
+    const PesosGrupo pesoMejores = pesosExtremos(a, grupo, true);
+    const PesosGrupo pesoPeores = pesosExtremos(a, grupo, false);
     double sumaPQ = 0;
     for (int q = 0; q < kPreguntas; ++q) {
         AnalisisItem &item = r.items[q];
@@ -174,84 +262,12 @@ AnalisisModelo Analisis::resumir(Asignatura asignatura, int modelo, const Acumul
         for (int o = 0; o < 4; ++o)
             item.opciones[o] = a.elecciones[q][o];
         item.sinRespuesta = a.elecciones[q][4];
-        const qint64 sx = a.aciertos[q];
-        item.facilidad = sx / n;
+        item.facilidad = a.aciertos[q] / n;
         sumaPQ += item.facilidad * (1 - item.facilidad);
-
-        // Pearson between the question's 0/1 and the rest of the score, R = C − x, from sums:
-        // Σx² = Σx, ΣR = ΣC − Σx, ΣxR = ΣxC − Σx, ΣR² = ΣC² − 2ΣxC + Σx.
-        const qint64 sr = a.sumaCorrectas - sx;
-        const qint64 sxr = a.aciertosPorCorrectas[q] - sx;
-        const qint64 srr = a.sumaCuadrados - 2 * a.aciertosPorCorrectas[q] + sx;
-        const double varX = double(a.alumnos * sx - sx * sx);
-        const double varR = double(a.alumnos * srr - sr * sr);
-        if (varX > 0 && varR > 0)
-            item.discriminacion = double(a.alumnos * sxr - sx * sr) / std::sqrt(varX * varR);
-
-        QStringList notas;
-        if (item.discriminacion && *item.discriminacion < 0)
-            notas << QStringLiteral("discriminación negativa: revisar la clave");
-        else if (item.discriminacion && *item.discriminacion < kDiscriminacionBaja)
-            notas << QStringLiteral("discriminación baja (menor que 0,20)");
-        if (item.facilidad < kFacilidadMinima)
-            notas << QStringLiteral("muy difícil (facilidad menor que 0,10)");
-        else if (item.facilidad > kFacilidadMaxima)
-            notas << QStringLiteral("muy fácil (facilidad mayor que 0,95)");
-        for (int o = 0; o < 4; ++o) {
-            if (item.opciones[o] == 0)
-                notas << QStringLiteral("nadie eligió la opción %1").arg(QChar('A' + o));
-        }
         std::array<double, 5> entreMejores {};
-        std::array<double, 5> entrePeores {};
-        std::array<qint64, 4>
-            eleccionPorCorrectas {}; // Σ C over the students who chose each option
-        for (int c = 0; c <= kPreguntas; ++c) {
-            for (int o = 0; o < 5; ++o) {
-                entreMejores[o] += pesoMejores[c] * a.eleccionesPorCorrectas[c][q][o];
-                entrePeores[o] += pesoPeores[c] * a.eleccionesPorCorrectas[c][q][o];
-                if (o < 4)
-                    eleccionPorCorrectas[o] += qint64(c) * a.eleccionesPorCorrectas[c][q][o];
-            }
-        }
-        const int clave = item.clave - 'A';
-        for (int o = 0; o < 4; ++o) {
-            item.entreMejores[o] = grupo ? entreMejores[o] / double(grupo) : 0;
-            item.entrePeores[o] = grupo ? entrePeores[o] / double(grupo) : 0;
-            // Pearson between choosing o (y) and the rest R: Σy² = Σy, ΣyR = ΣyC − Σyx.
-            const qint64 sy = a.elecciones[q][o];
-            const qint64 syr = eleccionPorCorrectas[o] - (o == clave ? sy : 0);
-            const double varY = double(a.alumnos * sy - sy * sy);
-            if (varY > 0 && varR > 0)
-                item.correlacionOpcion[o]
-                    = double(a.alumnos * syr - sy * sr) / std::sqrt(varY * varR);
-        }
-        for (int o = 0; o < 4 && clave >= 0 && clave < 4; ++o) {
-            if (o != clave && entreMejores[o] > entreMejores[clave] + 1e-9)
-                notas << QStringLiteral("el 27 % mejor eligió %1 más que la clave")
-                             .arg(QChar('A' + o));
-        }
-        for (int o = 0; o < 4 && clave >= 0 && clave < 4; ++o) {
-            if (o != clave && item.correlacionOpcion[o] && *item.correlacionOpcion[o] > 0)
-                notas << QStringLiteral(
-                    "la opción %1 atrae a los mejores alumnos: revisar la clave o la opción")
-                             .arg(QChar('A' + o));
-        }
-        if (a.alumnosPorSexo[0] >= kMinimoPorSexoDif && a.alumnosPorSexo[1] >= kMinimoPorSexoDif) {
-            // Strata: the scores; reference Sexo 1 right and wrong, then focal Sexo 2.
-            std::vector<std::array<int, 4>> estratos;
-            for (int k = 0; k <= kPreguntas; ++k) {
-                const auto &t = a.porSexo[k][q];
-                estratos.push_back({ t[0][0], t[0][1], t[1][0], t[1][1] });
-            }
-            const EstadisticoDif dif = mantelHaenszel(estratos);
-            item.difDelta = dif.delta;
-            item.difChi2 = dif.chi2;
-            item.difCategoria = dif.categoria;
-        }
-        if (item.difCategoria == QLatin1String("C"))
-            notas << QStringLiteral("DIF de categoría C a favor de Sexo %1")
-                         .arg(*item.difDelta < 0 ? 1 : 2);
-        item.observacion = notas.join(QStringLiteral("; "));
+        correlaciones(a, q, grupo, pesoMejores, pesoPeores, item, &entreMejores);
+        difPorSexo(a, q, item);
+        item.observacion = observacion(item, entreMejores);
     }
     if (a.alumnos >= 2 && varianza > 0) {
         r.kr20 = double(kPreguntas) / (kPreguntas - 1) * (1 - sumaPQ / varianza);

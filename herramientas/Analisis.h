@@ -153,6 +153,14 @@ private:
             eleccionesPorCorrectas {};
     };
     AnalisisModelo resumir(Asignatura asignatura, int modelo, const Acumulado &a) const;
+    // The steps of a question's summary: the share of each score in the 27 % groups, the
+    // correlations and the choices of the extreme groups, DIF by sex, and the notes.
+    using PesosGrupo = std::array<double, kPreguntas + 1>;
+    static PesosGrupo pesosExtremos(const Acumulado &a, qint64 grupo, bool desdeArriba);
+    static void correlaciones(const Acumulado &a, int q, qint64 grupo, const PesosGrupo &mejores,
+        const PesosGrupo &peores, AnalisisItem &item, std::array<double, 5> *entreMejores);
+    static void difPorSexo(const Acumulado &a, int q, AnalisisItem &item);
+    static QString observacion(const AnalisisItem &item, const std::array<double, 5> &entreMejores);
 
     const Claves &m_claves;
     std::array<std::array<Acumulado, kModelos>, 2> m_acumulados;
