@@ -146,6 +146,91 @@ QString InformeContenido::resumen() const
         .arg(problemas.size());
 }
 
+namespace {
+
+// A question's picture and its description; the names both may have go to `esperados`.
+void verificarPregunta(const QString &carpetaPrograma, Asignatura a, int m, int q,
+    InformeContenido &informe, QSet<QString> &esperados, QList<int> &descritas)
+{
+    const QString descripcion = rutaDescripcionPregunta(carpetaPrograma, a, m, q);
+    esperados << QFileInfo(descripcion).fileName();
+    if (tipoEntrada(descripcion) != TipoEntrada::Ninguna) {
+        const QString problema = problemaDescripcion(descripcion);
+        if (problema.isEmpty())
+            descritas << q;
+        else
+            informe.problemas << QStringLiteral("%1: descripción %2").arg(descripcion, problema);
+    }
+    const QString ruta = rutaPregunta(carpetaPrograma, a, m, q);
+    esperados << QFileInfo(ruta).fileName();
+    if (tipoEntrada(ruta) == TipoEntrada::Ninguna) {
+        informe.problemas << QStringLiteral("%1: falta la imagen").arg(ruta);
+        return;
+    }
+    QFile archivo;
+    if (const Resultado abierto = abrirArchivoOrdinario(archivo, ruta); !abierto.ok()) {
+        informe.problemas << QStringLiteral("%1: imagen ilegible (%2)").arg(ruta, abierto.detalle);
+        return;
+    }
+    QImageReader lector(&archivo);
+    if (lector.read().isNull()) {
+        informe.problemas
+            << QStringLiteral("%1: imagen ilegible (%2)").arg(ruta, lector.errorString());
+        return;
+    }
+    ++informe.imagenesCorrectas;
+}
+
+// What else lies in a model's folder: names the station cannot read, files of no question,
+// links.
+void verificarSobrantes(
+    const QString &carpeta, const QSet<QString> &esperados, InformeContenido &informe)
+{
+    for (const QString &nombre : nombresIlegibles(carpeta))
+        informe.problemas << QStringLiteral(
+            "%1/%2: nombre de archivo ilegible; la estación no lo ve ni lo puede borrar")
+                                 .arg(carpeta, nombre);
+    const auto entradas = QDir(carpeta).entryInfoList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo &entrada : entradas) {
+        if (!esperados.contains(entrada.fileName()))
+            informe.problemas
+                << QStringLiteral("%1: no corresponde a este modelo").arg(entrada.filePath());
+        else if (esEnlace(entrada))
+            informe.problemas << QStringLiteral(
+                "%1: es un enlace a %2; al finalizar la materia la estación "
+                "quita el enlace y el original queda")
+                                     .arg(entrada.filePath(), entrada.symLinkTarget());
+    }
+}
+
+void verificarModelo(const QString &carpetaPrograma, Asignatura a, int m,
+    const ProbarDocumento &probar, InformeContenido &informe)
+{
+    const QString carpeta = carpetaModelo(carpetaPrograma, a, m);
+    if (esEnlace(QFileInfo(carpeta)))
+        informe.problemas << QStringLiteral("%1: es un enlace a %2; al finalizar la materia la "
+                                            "estación quita el enlace y el original queda")
+                                 .arg(carpeta, QFileInfo(carpeta).symLinkTarget());
+    if (!QFileInfo(carpeta).isDir()) {
+        informe.problemas << QStringLiteral("%1: falta la carpeta del modelo").arg(carpeta);
+        return;
+    }
+    QSet<QString> esperados;
+    QList<int> descritas;
+    for (int q = 1; q <= kPreguntas; ++q)
+        verificarPregunta(carpetaPrograma, a, m, q, informe, esperados, descritas);
+    informe.descripciones << listaDescripciones(carpeta, descritas);
+    if (a == Asignatura::Lengua) {
+        const QString textos = rutaTextosLengua(carpetaPrograma, m);
+        esperados << QFileInfo(textos).fileName();
+        verificarPdf(textos, QStringLiteral("falta el documento de textos"), probar, informe);
+    }
+    verificarSobrantes(carpeta, esperados, informe);
+}
+
+} // namespace
+
 InformeContenido verificarContenido(const QString &carpetaPrograma, const ProbarDocumento &probar)
 {
     InformeContenido informe;
@@ -162,78 +247,9 @@ InformeContenido verificarContenido(const QString &carpetaPrograma, const Probar
                 : QStringLiteral("%1: falta la carpeta de contenido").arg(imagenes));
         return informe;
     }
-
-    for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
-        for (int m = 1; m <= kModelos; ++m) {
-            const QString carpeta = carpetaModelo(carpetaPrograma, a, m);
-            if (esEnlace(QFileInfo(carpeta)))
-                informe.problemas << QStringLiteral(
-                    "%1: es un enlace a %2; al finalizar la materia la estación "
-                    "quita el enlace y el original queda")
-                                         .arg(carpeta, QFileInfo(carpeta).symLinkTarget());
-            if (!QFileInfo(carpeta).isDir()) {
-                informe.problemas << QStringLiteral("%1: falta la carpeta del modelo").arg(carpeta);
-                continue;
-            }
-            QSet<QString> esperados;
-            QList<int> descritas;
-            for (int q = 1; q <= kPreguntas; ++q) {
-                const QString descripcion = rutaDescripcionPregunta(carpetaPrograma, a, m, q);
-                esperados << QFileInfo(descripcion).fileName();
-                if (tipoEntrada(descripcion) != TipoEntrada::Ninguna) {
-                    const QString problema = problemaDescripcion(descripcion);
-                    if (problema.isEmpty())
-                        descritas << q;
-                    else
-                        informe.problemas
-                            << QStringLiteral("%1: descripción %2").arg(descripcion, problema);
-                }
-                const QString ruta = rutaPregunta(carpetaPrograma, a, m, q);
-                esperados << QFileInfo(ruta).fileName();
-                if (tipoEntrada(ruta) == TipoEntrada::Ninguna) {
-                    informe.problemas << QStringLiteral("%1: falta la imagen").arg(ruta);
-                    continue;
-                }
-                QFile archivo;
-                if (const Resultado abierto = abrirArchivoOrdinario(archivo, ruta); !abierto.ok()) {
-                    informe.problemas
-                        << QStringLiteral("%1: imagen ilegible (%2)").arg(ruta, abierto.detalle);
-                    continue;
-                }
-                QImageReader lector(&archivo);
-                if (lector.read().isNull()) {
-                    informe.problemas << QStringLiteral("%1: imagen ilegible (%2)")
-                                             .arg(ruta, lector.errorString());
-                    continue;
-                }
-                ++informe.imagenesCorrectas;
-            }
-            informe.descripciones << listaDescripciones(carpeta, descritas);
-            if (a == Asignatura::Lengua) {
-                const QString textos = rutaTextosLengua(carpetaPrograma, m);
-                esperados << QFileInfo(textos).fileName();
-                verificarPdf(
-                    textos, QStringLiteral("falta el documento de textos"), probar, informe);
-            }
-            for (const QString &nombre : nombresIlegibles(carpeta))
-                informe.problemas << QStringLiteral(
-                    "%1/%2: nombre de archivo ilegible; la estación no lo ve ni lo puede borrar")
-                                         .arg(carpeta, nombre);
-            const auto entradas = QDir(carpeta).entryInfoList(
-                QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-            for (const QFileInfo &entrada : entradas) {
-                if (!esperados.contains(entrada.fileName()))
-                    informe.problemas << QStringLiteral("%1: no corresponde a este modelo")
-                                             .arg(entrada.filePath());
-                else if (esEnlace(entrada))
-                    informe.problemas << QStringLiteral(
-                        "%1: es un enlace a %2; al finalizar la materia la estación "
-                        "quita el enlace y el original queda")
-                                             .arg(entrada.filePath(), entrada.symLinkTarget());
-            }
-        }
-    }
-
+    for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua })
+        for (int m = 1; m <= kModelos; ++m)
+            verificarModelo(carpetaPrograma, a, m, probar, informe);
     verificarPdf(rutaTablaFormulas(carpetaPrograma), QStringLiteral("falta la tabla de fórmulas"),
         probar, informe);
     buscarClaves(carpetaPrograma, informe);
