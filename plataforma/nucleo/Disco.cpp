@@ -222,21 +222,32 @@ Resultado DiscoLocal::leer(const QString &ruta, qint64 maxBytes, QByteArray *byt
     return {};
 }
 
+Resultado DiscoLocal::simulado(const char *paso) const
+{
+    return Resultado::fallo(CausaFallo::SinEspacio,
+        QStringLiteral("disco lleno al %1 (simulado)").arg(QLatin1String(paso)));
+}
+
 Resultado DiscoLocal::escribir(const QString &ruta, const QByteArray &bytes)
 {
-    const QString carpeta = QFileInfo(ruta).absolutePath();
     if (const TipoEntrada tipo = tipoEntrada(ruta);
         tipo != TipoEntrada::Ninguna && tipo != TipoEntrada::Archivo)
         return Resultado::fallo(CausaFallo::NoEsArchivo,
             QStringLiteral("en su lugar hay %1: no se escribe a través de él")
                 .arg(nombreTipoEntrada(tipo)));
-    auto simulado = [](const char *paso) {
-        return Resultado::fallo(CausaFallo::SinEspacio,
-            QStringLiteral("disco lleno al %1 (simulado)").arg(QLatin1String(paso)));
-    };
     if (fallaAntesDe(PasoEscritura::Abrir))
         return simulado("abrir");
 #ifdef Q_OS_WIN
+    return escribirConArchivoSeguro(ruta, bytes);
+#else
+    return escribirPorRenombre(ruta, bytes);
+#endif
+}
+
+#ifdef Q_OS_WIN
+Resultado DiscoLocal::escribirConArchivoSeguro(const QString &ruta, const QByteArray &bytes)
+{
+    const QString carpeta = QFileInfo(ruta).absolutePath();
     QSaveFile archivo(ruta);
     // Never written in place: a failure leaves no file of that name.
     archivo.setDirectWriteFallback(false);
@@ -261,7 +272,11 @@ Resultado DiscoLocal::escribir(const QString &ruta, const QByteArray &bytes)
     if (!archivo.commit())
         return Resultado::fallo(causaDeEscritura(carpeta, archivo.error()), archivo.errorString());
     return {};
+}
 #else
+Resultado DiscoLocal::escribirPorRenombre(const QString &ruta, const QByteArray &bytes)
+{
+    const QString carpeta = QFileInfo(ruta).absolutePath();
     // Staged beside the file under a name of its own, never through a link (O_NOFOLLOW,
     // O_EXCL), so nothing but the rename below ever touches the name.
     const QByteArray temporal = QFile::encodeName(ruta + QLatin1Char('.') + sufijoAlAzar());
@@ -305,8 +320,8 @@ Resultado DiscoLocal::escribir(const QString &ruta, const QByteArray &bytes)
     if (!asegurarCarpeta(carpeta))
         return falloDeSistema(carpeta, errno);
     return {};
-#endif
 }
+#endif
 
 void ignorarLimiteDeTamano()
 {

@@ -39,6 +39,12 @@ public:
 protected:
     // Tests make a step fail as a full disk would; the real disk never does.
     virtual bool fallaAntesDe(PasoEscritura) { return false; }
+
+private:
+    // The save itself, once `ruta` is known to be a file or nothing; one of them per system.
+    Resultado escribirConArchivoSeguro(const QString &ruta, const QByteArray &bytes);
+    Resultado escribirPorRenombre(const QString &ruta, const QByteArray &bytes);
+    Resultado simulado(const char *paso) const;
 };
 
 // A write past the file-size limit of the process then fails with its cause (EFBIG) instead of
