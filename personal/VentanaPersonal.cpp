@@ -565,82 +565,91 @@ void VentanaPersonal::recopilar()
     m_progreso->setValue(0);
     m_progreso->setFormat(QStringLiteral("leyendo…"));
     m_tiempo->clear();
-    struct Resultado {
+    // What the collection gives back to the window, once it has ended.
+    struct Recogido {
         std::optional<LecturaClaves> claves;
         InformeRecopilacion informe;
     };
-    auto resultado = std::make_shared<Resultado>();
+    auto recogido = std::make_shared<Recogido>();
     auto reloj = std::make_shared<QElapsedTimer>();
     reloj->start();
     const auto progreso = [this, reloj](int hechos, int total) {
         const qint64 ms = reloj->elapsed();
-        QMetaObject::invokeMethod(this, [this, hechos, total, ms] {
-            m_progreso->setRange(0, std::max(total, 1));
-            m_progreso->setValue(hechos);
-            m_progreso->setFormat(QStringLiteral("%1 de %2 libros")
-                                      .arg(kLocal.toString(hechos), kLocal.toString(total)));
-            if (hechos > 0 && hechos < total) {
-                const qint64 faltan = ms * (total - hechos) / hechos / 1000;
-                m_tiempo->setText(faltan < 60
-                        ? QStringLiteral("faltan unos %1 s").arg(std::max<qint64>(faltan, 1))
-                        : QStringLiteral("faltan unos %1 min").arg((faltan + 59) / 60));
-            } else {
-                m_tiempo->clear();
-            }
-        });
+        QMetaObject::invokeMethod(
+            this, [this, hechos, total, ms] { mostrarAvance(hechos, total, ms); });
     };
     enSegundoPlano(
-        [this, resultado, carpetas, salida, rutaClaves, progreso] {
+        [this, recogido, carpetas, salida, rutaClaves, progreso] {
             if (!rutaClaves.isEmpty()) {
-                resultado->claves = leerClaves(rutaClaves);
-                if (!resultado->claves->ok())
+                recogido->claves = leerClaves(rutaClaves);
+                if (!recogido->claves->ok())
                     return;
             }
-            resultado->informe = recopilarResultados(salida, carpetas, progreso,
-                resultado->claves ? &resultado->claves->claves : nullptr, rutaClaves, &m_cancelar);
+            recogido->informe = recopilarResultados(salida, carpetas, progreso,
+                recogido->claves ? &recogido->claves->claves : nullptr, rutaClaves, &m_cancelar);
         },
-        [this, resultado, rutaClaves] {
-            m_tiempo->clear();
-            if (resultado->claves && !resultado->claves->ok()) {
-                m_progreso->setFormat(QString());
-                return mostrarError(m_resumenRecopilar,
-                    QStringLiteral("La clave de respuestas tiene errores; no se recopiló nada. "
-                                   "Corríjala y vuelva a intentar."),
-                    resultado->claves->errores.join(QLatin1Char('\n')));
-            }
-            const InformeRecopilacion &r = resultado->informe;
-            QList<std::pair<QString, QString>> filas;
-            for (const QString &omitido : r.omitidos) {
-                const auto [ruta, motivo] = rutaYMotivo(omitido);
-                filas.append({ nativa(ruta), motivo });
-            }
-            llenar(m_omitidos, filas);
-            if (!r.error.isEmpty()) {
-                m_progreso->setFormat(QString());
-                return mostrarError(m_resumenRecopilar,
-                    m_cancelar ? QStringLiteral(
-                        "Recopilación cancelada: no se guardó nada y los resultados "
-                        "anteriores quedan como estaban.")
-                               : QStringLiteral(
-                                   "No se pudo guardar la recopilación: no se guardó nada y los "
-                                   "resultados anteriores quedan como estaban."),
-                    r.error);
-            }
-            m_resumenRecopilar->setStyleSheet(QString());
-            QString resumen = QStringLiteral("%1 libros, %2 filas en %3 y %4.")
-                                  .arg(kLocal.toString(r.libros), kLocal.toString(r.filas),
-                                      nativa(m_salida->text().trimmed()), nativa(r.salidaCsv));
-            if (!rutaClaves.isEmpty())
-                resumen += QStringLiteral(" %1 filas puntuadas; informe en %2.")
-                               .arg(kLocal.toString(r.puntuadas), nativa(r.salidaPdf));
-            if (!r.omitidos.isEmpty())
-                resumen += QStringLiteral(" %1 omitidos o repetidos: vea la lista.")
-                               .arg(kLocal.toString(qsizetype(r.omitidos.size())));
-            m_resumenRecopilar->setText(resumen);
-            m_resumenRecopilar->show();
-            m_informe = r.salidaPdf;
-            m_abrirInforme->setVisible(!rutaClaves.isEmpty() && QFileInfo::exists(r.salidaPdf));
+        [this, recogido, rutaClaves] {
+            mostrarRecopilacion(recogido->claves, recogido->informe, !rutaClaves.isEmpty());
         });
+}
+
+void VentanaPersonal::mostrarAvance(int hechos, int total, qint64 ms)
+{
+    m_progreso->setRange(0, std::max(total, 1));
+    m_progreso->setValue(hechos);
+    m_progreso->setFormat(
+        QStringLiteral("%1 de %2 libros").arg(kLocal.toString(hechos), kLocal.toString(total)));
+    if (hechos > 0 && hechos < total) {
+        const qint64 faltan = ms * (total - hechos) / hechos / 1000;
+        m_tiempo->setText(faltan < 60
+                ? QStringLiteral("faltan unos %1 s").arg(std::max<qint64>(faltan, 1))
+                : QStringLiteral("faltan unos %1 min").arg((faltan + 59) / 60));
+    } else {
+        m_tiempo->clear();
+    }
+}
+
+void VentanaPersonal::mostrarRecopilacion(
+    const std::optional<LecturaClaves> &claves, const InformeRecopilacion &r, bool conClaves)
+{
+    m_tiempo->clear();
+    if (claves && !claves->ok()) {
+        m_progreso->setFormat(QString());
+        return mostrarError(m_resumenRecopilar,
+            QStringLiteral("La clave de respuestas tiene errores; no se recopiló nada. "
+                           "Corríjala y vuelva a intentar."),
+            claves->errores.join(QLatin1Char('\n')));
+    }
+    QList<std::pair<QString, QString>> filas;
+    for (const QString &omitido : r.omitidos) {
+        const auto [ruta, motivo] = rutaYMotivo(omitido);
+        filas.append({ nativa(ruta), motivo });
+    }
+    llenar(m_omitidos, filas);
+    if (!r.error.isEmpty()) {
+        m_progreso->setFormat(QString());
+        return mostrarError(m_resumenRecopilar,
+            m_cancelar
+                ? QStringLiteral("Recopilación cancelada: no se guardó nada y los resultados "
+                                 "anteriores quedan como estaban.")
+                : QStringLiteral("No se pudo guardar la recopilación: no se guardó nada y los "
+                                 "resultados anteriores quedan como estaban."),
+            r.error);
+    }
+    m_resumenRecopilar->setStyleSheet(QString());
+    QString resumen = QStringLiteral("%1 libros, %2 filas en %3 y %4.")
+                          .arg(kLocal.toString(r.libros), kLocal.toString(r.filas),
+                              nativa(m_salida->text().trimmed()), nativa(r.salidaCsv));
+    if (conClaves)
+        resumen += QStringLiteral(" %1 filas puntuadas; informe en %2.")
+                       .arg(kLocal.toString(r.puntuadas), nativa(r.salidaPdf));
+    if (!r.omitidos.isEmpty())
+        resumen += QStringLiteral(" %1 omitidos o repetidos: vea la lista.")
+                       .arg(kLocal.toString(qsizetype(r.omitidos.size())));
+    m_resumenRecopilar->setText(resumen);
+    m_resumenRecopilar->show();
+    m_informe = r.salidaPdf;
+    m_abrirInforme->setVisible(conClaves && QFileInfo::exists(r.salidaPdf));
 }
 
 void VentanaPersonal::closeEvent(QCloseEvent *evento)

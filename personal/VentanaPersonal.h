@@ -1,9 +1,13 @@
 #pragma once
 
+#include "Claves.h"
+#include "Recopilacion.h"
+
 #include <QWidget>
 
 #include <atomic>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -40,6 +44,9 @@ private:
     void preparar();
     void verificar();
     void recopilar();
+    void mostrarAvance(int hechos, int total, qint64 ms);
+    void mostrarRecopilacion(
+        const std::optional<LecturaClaves> &claves, const InformeRecopilacion &r, bool conClaves);
     void agregarEstacion(const QString &carpeta);
     // Runs `trabajo` on a thread, then `alTerminar` here; the buttons wait meanwhile.
     void enSegundoPlano(std::function<void()> trabajo, std::function<void()> alTerminar);
