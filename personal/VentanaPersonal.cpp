@@ -429,88 +429,109 @@ void VentanaPersonal::guardarPreferencias() const
     ajustes.setValue(QStringLiteral("salida"), m_salida->text());
 }
 
-void VentanaPersonal::preparar()
+namespace {
+
+// Why the master copy cannot go to that station folder, and the detail; nothing when it can.
+std::optional<std::pair<QString, QString>> motivoParaNoCopiar(
+    const QString &maestra, const QString &estacion)
 {
-    m_errorPreparar->hide();
-    const QString maestra = QDir::fromNativeSeparators(m_maestra->text().trimmed());
-    const QString estacion = QDir::fromNativeSeparators(m_estacion->text().trimmed());
     if (maestra.isEmpty() || estacion.isEmpty())
-        return mostrarError(m_errorPreparar,
-            QStringLiteral("Escriba la carpeta maestra y la carpeta de la estación."), {});
+        return std::pair {
+            QStringLiteral("Escriba la carpeta maestra y la carpeta de la estación."), QString()
+        };
     if (!QFileInfo(QDir(maestra).filePath(QStringLiteral("Imagenes"))).isDir())
-        return mostrarError(m_errorPreparar,
+        return std::pair {
             QStringLiteral("La carpeta maestra no tiene la carpeta \"Imagenes\" con el contenido."),
-            nativa(maestra));
+            nativa(maestra)
+        };
     if (!QFileInfo(estacion).isDir())
-        return mostrarError(m_errorPreparar,
-            QStringLiteral("No se encuentra la carpeta de la estación."), nativa(estacion));
+        return std::pair { QStringLiteral("No se encuentra la carpeta de la estación."),
+            nativa(estacion) };
     const QString maestraReal = QFileInfo(maestra).canonicalFilePath();
-    const QString estacionReal = QFileInfo(estacion).canonicalFilePath();
-    if (estaDentroDe(maestraReal, estacionReal))
-        return mostrarError(m_errorPreparar,
-            QStringLiteral(
-                "La carpeta maestra no puede ser la de la estación ni estar dentro de ella: "
-                "al terminar una materia la estación borra sus imágenes."),
-            nativa(maestraReal));
+    if (estaDentroDe(maestraReal, QFileInfo(estacion).canonicalFilePath()))
+        return std::pair { QStringLiteral(
+                               "La carpeta maestra no puede ser la de la estación ni estar dentro "
+                               "de ella: al terminar una materia la estación borra sus imágenes."),
+            nativa(maestraReal) };
     QStringList claves;
     for (const QString &problema : verificarContenido(maestra).problemas) {
         if (problema.contains(QStringLiteral("libro de claves")))
             claves << problema;
     }
     if (!claves.isEmpty())
-        return mostrarError(m_errorPreparar,
-            QStringLiteral(
-                "La carpeta maestra contiene una clave de respuestas: quítela antes de copiar, "
-                "para que no llegue a la estación."),
-            claves.join(QLatin1Char('\n')));
+        return std::pair { QStringLiteral("La carpeta maestra contiene una clave de respuestas: "
+                                          "quítela antes de copiar, para que no llegue a la "
+                                          "estación."),
+            claves.join(QLatin1Char('\n')) };
+    return std::nullopt;
+}
+
+// Copies the content and, when missing, the station's program, then checks the station; the
+// lines the staff read.
+QString copiarYVerificar(const QString &maestra, const QString &estacion, const QString &programa)
+{
+    QStringList errores;
+    const int copiados = copiarContenido(maestra, estacion, &errores);
+    QStringList lineas {
+        QStringLiteral("%1 archivos copiados de %2.").arg(copiados).arg(nativa(maestra))
+    };
+    const QString destinoPrograma = QDir(estacion).filePath(nombreDelPrograma());
+    const QString origenPrograma = QDir(programa).filePath(nombreDelPrograma());
+    if (!QFileInfo::exists(destinoPrograma)) {
+        if (QFile::copy(origenPrograma, destinoPrograma))
+            lineas << QStringLiteral("Se puso el programa de la estación en %1.")
+                          .arg(nativa(destinoPrograma));
+        else
+            errores << QStringLiteral("%1: no se pudo poner el programa de la estación (desde %2)")
+                           .arg(nativa(destinoPrograma), nativa(origenPrograma));
+    }
+    for (const QString &e : errores)
+        lineas << QStringLiteral("No se pudo copiar: %1").arg(e);
+    const InformeContenido informe = verificarContenido(estacion, probarConEstePrograma);
+    lineas << QString() << QStringLiteral("Verificación: %1").arg(informe.resumen());
+    lineas << informe.problemas;
+    lineas << (informe.correcto() && errores.isEmpty()
+            ? QStringLiteral("La estación está lista.")
+            : QStringLiteral("La estación NO está lista: vea los problemas."));
+    return lineas.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+bool VentanaPersonal::confirmarCopiaConLibros(const QString &estacion)
+{
     const int libros = int(
         QDir(estacion).entryList({ QStringLiteral("Apl Examen - *.xlsx") }, QDir::Files).size());
-    if (libros > 0) {
-        QMessageBox pregunta(QMessageBox::Question, windowTitle(),
-            QStringLiteral(
-                "La estación tiene %1 %2 de alumnos. La copia no borra ni cambia ningún libro, "
-                "pero ¿ya los recopiló? ¿Sigue con la copia?")
-                .arg(libros)
-                .arg(libros == 1 ? QStringLiteral("libro") : QStringLiteral("libros")),
-            QMessageBox::NoButton, this);
-        QPushButton *si = pregunta.addButton(QStringLiteral("&Sí"), QMessageBox::YesRole);
-        QPushButton *no = pregunta.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
-        pregunta.setDefaultButton(no);
-        pregunta.exec();
-        if (pregunta.clickedButton() != si)
-            return;
-    }
+    if (libros == 0)
+        return true;
+    QMessageBox pregunta(QMessageBox::Question, windowTitle(),
+        QStringLiteral(
+            "La estación tiene %1 %2 de alumnos. La copia no borra ni cambia ningún libro, "
+            "pero ¿ya los recopiló? ¿Sigue con la copia?")
+            .arg(libros)
+            .arg(libros == 1 ? QStringLiteral("libro") : QStringLiteral("libros")),
+        QMessageBox::NoButton, this);
+    QPushButton *si = pregunta.addButton(QStringLiteral("&Sí"), QMessageBox::YesRole);
+    QPushButton *no = pregunta.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+    pregunta.setDefaultButton(no);
+    pregunta.exec();
+    return pregunta.clickedButton() == si;
+}
+
+void VentanaPersonal::preparar()
+{
+    m_errorPreparar->hide();
+    const QString maestra = QDir::fromNativeSeparators(m_maestra->text().trimmed());
+    const QString estacion = QDir::fromNativeSeparators(m_estacion->text().trimmed());
+    if (const auto motivo = motivoParaNoCopiar(maestra, estacion))
+        return mostrarError(m_errorPreparar, motivo->first, motivo->second);
+    if (!confirmarCopiaConLibros(estacion))
+        return;
     m_resultadoPreparar->setPlainText(QStringLiteral("Copiando…"));
     auto resultado = std::make_shared<QString>();
     const QString programa = m_carpetaPrograma;
-    enSegundoPlano(
-        [maestra, estacion, programa, resultado] {
-            QStringList errores;
-            const int copiados = copiarContenido(maestra, estacion, &errores);
-            QStringList lineas {
-                QStringLiteral("%1 archivos copiados de %2.").arg(copiados).arg(nativa(maestra))
-            };
-            const QString destinoPrograma = QDir(estacion).filePath(nombreDelPrograma());
-            const QString origenPrograma = QDir(programa).filePath(nombreDelPrograma());
-            if (!QFileInfo::exists(destinoPrograma)) {
-                if (QFile::copy(origenPrograma, destinoPrograma))
-                    lineas << QStringLiteral("Se puso el programa de la estación en %1.")
-                                  .arg(nativa(destinoPrograma));
-                else
-                    errores << QStringLiteral(
-                        "%1: no se pudo poner el programa de la estación (desde %2)")
-                                   .arg(nativa(destinoPrograma), nativa(origenPrograma));
-            }
-            for (const QString &e : errores)
-                lineas << QStringLiteral("No se pudo copiar: %1").arg(e);
-            const InformeContenido informe = verificarContenido(estacion, probarConEstePrograma);
-            lineas << QString() << QStringLiteral("Verificación: %1").arg(informe.resumen());
-            lineas << informe.problemas;
-            lineas << (informe.correcto() && errores.isEmpty()
-                    ? QStringLiteral("La estación está lista.")
-                    : QStringLiteral("La estación NO está lista: vea los problemas."));
-            *resultado = lineas.join(QLatin1Char('\n'));
-        },
+    enSegundoPlano([maestra, estacion, programa,
+                       resultado] { *resultado = copiarYVerificar(maestra, estacion, programa); },
         [this, resultado] { m_resultadoPreparar->setPlainText(*resultado); });
 }
 

@@ -43,6 +43,7 @@ private:
     QWidget *paginaRecopilar();
     void preparar();
     void verificar();
+    bool confirmarCopiaConLibros(const QString &estacion);
     void recopilar();
     void mostrarAvance(int hechos, int total, qint64 ms);
     void mostrarRecopilacion(
