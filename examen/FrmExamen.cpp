@@ -101,13 +101,21 @@ FrmExamen::FrmExamen(Entorno &entorno, Sesion &sesion, const ConfigExamen &confi
             { 2640, 7080, config.anchoLabel1, 255 }, fuenteSans(9.75, true), {} });
     m_label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
+    crearOpciones();
+    crearNavegacion();
+}
+
+// The options A to D: named for a screen reader, chosen by their letter too, and each choice
+// told at once on the question's button.
+void FrmExamen::crearOpciones()
+{
     for (int k = 0; k < 4; ++k) {
         m_opciones[k] = crearControl<QRadioButton>(this,
-            { QLatin1String(config.prefijoOpciones) + QLatin1String(kLetras[k]),
+            { QLatin1String(m_config.prefijoOpciones) + QLatin1String(kLetras[k]),
                 QLatin1String(kLetras[k]),
-                { kIzquierdaOpciones[k], 7440, config.anchoOpciones[k], config.altoOpciones },
+                { kIzquierdaOpciones[k], 7440, m_config.anchoOpciones[k], m_config.altoOpciones },
                 fuenteSans(13.5, true), {} });
-        ordenTab(config.tab.primeraOpcion + k, m_opciones[k]);
+        ordenTab(m_config.tab.primeraOpcion + k, m_opciones[k]);
         m_opciones[k]->setAccessibleName(QStringLiteral("Opción ") + QLatin1String(kLetras[k]));
         m_opciones[k]->installEventFilter(this);
         // The question's button says the option chosen as soon as it is chosen.
@@ -127,7 +135,11 @@ FrmExamen::FrmExamen(Entorno &entorno, Sesion &sesion, const ConfigExamen &confi
             });
         }
     }
+}
 
+// Previous, next, leave without saving and save and finish, with the lines between them.
+void FrmExamen::crearNavegacion()
+{
     const QFont grande = fuenteSans(13.5);
     m_cmdAnterior = crearControl<Boton>(this,
         { QStringLiteral("CmdAnterior"), QStringLiteral("Anterior"), { 2760, 7320, 1335, 615 },
@@ -143,10 +155,10 @@ FrmExamen::FrmExamen(Entorno &entorno, Sesion &sesion, const ConfigExamen &confi
     m_cmdFinalizar = crearControl<Boton>(this,
         { QStringLiteral("CmdFinalizar"), QStringLiteral("Guardar y Finalizar"),
             { 12120, 7200, 1455, 735 }, grande, 0x0080C0FF });
-    ordenTab(config.tab.siguiente, m_cmdSiguiente);
-    ordenTab(config.tab.anterior, m_cmdAnterior);
-    ordenTab(config.tab.finalizar, m_cmdFinalizar);
-    ordenTab(config.tab.salir, m_cmdSalir);
+    ordenTab(m_config.tab.siguiente, m_cmdSiguiente);
+    ordenTab(m_config.tab.anterior, m_cmdAnterior);
+    ordenTab(m_config.tab.finalizar, m_cmdFinalizar);
+    ordenTab(m_config.tab.salir, m_cmdSalir);
 
     connect(m_cmdSiguiente, &QPushButton::clicked, this, &FrmExamen::CmdSiguiente_Click);
     connect(m_cmdAnterior, &QPushButton::clicked, this, &FrmExamen::CmdAnterior_Click);

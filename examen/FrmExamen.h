@@ -65,6 +65,8 @@ protected:
     Sesion &sesion() const { return m_sesion; }
 
 private:
+    void crearOpciones();
+    void crearNavegacion();
     void CmdSiguiente_Click();
     void CmdAnterior_Click();
     void CmdPreg_Click(int indice);

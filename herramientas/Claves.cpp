@@ -53,11 +53,74 @@ void Claves::poner(Asignatura asignatura, int modelo, int pregunta, char letra)
     m_letras[indice(asignatura)][modelo - 1][pregunta - 1] = letra;
 }
 
+namespace {
+
+using ColumnasFila = std::map<int, const Celda *>;
+// Which row has each subject and model already, for the refusal of a second one.
+using FilasVistas = std::map<std::pair<int, int>, int>;
+
+// One row of the key table: subject, model and 22 letters; what is wrong goes to the errors.
+void leerFilaDeClaves(
+    int fila, const ColumnasFila &columnas, FilasVistas &vistas, LecturaClaves &lectura)
+{
+    QStringList &errores = lectura.errores;
+    auto valor = [&](int col) -> const Celda * {
+        const auto it = columnas.find(col);
+        return it == columnas.end() ? nullptr : it->second;
+    };
+    const Celda *materia = valor(kColumnaMateria);
+    const QString nombre = materia ? textoDe(*materia).trimmed() : QString();
+    int asignatura = -1;
+    for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
+        if (nombre == nombreMateria(a))
+            asignatura = indice(a);
+    }
+    if (asignatura < 0) {
+        errores << QStringLiteral("%1: materia desconocida \"%2\"")
+                       .arg(celda(fila, kColumnaMateria), nombre);
+        return;
+    }
+    const Celda *modeloCelda = valor(kColumnaModelo);
+    const double numero = modeloCelda
+        ? (modeloCelda->tipo == Celda::Tipo::Numero ? modeloCelda->numero
+                                                    : modeloCelda->texto.trimmed().toDouble())
+        : 0;
+    const int modelo = int(numero);
+    if (numero != std::trunc(numero) || modelo < 1 || modelo > kModelos) {
+        errores << QStringLiteral("%1: modelo \"%2\" fuera de 1 a 6")
+                       .arg(celda(fila, kColumnaModelo),
+                           modeloCelda ? textoDe(*modeloCelda) : QString());
+        return;
+    }
+    const auto repetida = vistas.find({ asignatura, modelo });
+    if (repetida != vistas.end()) {
+        errores << QStringLiteral("%1: fila repetida de %2, modelo %3 (ya está en la fila %4)")
+                       .arg(celda(fila, kColumnaMateria), nombre)
+                       .arg(modelo)
+                       .arg(repetida->second);
+        return;
+    }
+    vistas[{ asignatura, modelo }] = fila;
+    const Asignatura a = asignatura == 0 ? Asignatura::Matematica : Asignatura::Lengua;
+    for (int q = 1; q <= kPreguntas; ++q) {
+        const Celda *c = valor(kPrimeraLetra + q - 1);
+        const QString letra = c ? textoDe(*c).trimmed().toUpper() : QString();
+        if (letra.size() != 1 || letra.at(0) < QLatin1Char('A') || letra.at(0) > QLatin1Char('D')) {
+            errores << QStringLiteral("%1: \"%2\" no es una letra de A a D")
+                           .arg(celda(fila, kPrimeraLetra + q - 1), c ? textoDe(*c) : QString());
+            continue;
+        }
+        lectura.claves.poner(a, modelo, q, char(letra.at(0).unicode()));
+    }
+}
+
+} // namespace
+
 LecturaClaves interpretarClaves(const CeldasHoja &celdas)
 {
     LecturaClaves lectura;
     QStringList &errores = lectura.errores;
-    std::map<int, std::map<int, const Celda *>> filas;
+    std::map<int, ColumnasFila> filas;
     for (const auto &[pos, c] : celdas) {
         if (pos.second > kUltimaColumna)
             errores << QStringLiteral("%1: celda fuera de la tabla de claves")
@@ -71,60 +134,10 @@ LecturaClaves interpretarClaves(const CeldasHoja &celdas)
             errores << QStringLiteral("%1: se esperaba el título \"%2\"")
                            .arg(celda(1, col), titulo(col));
     }
-    std::map<std::pair<int, int>, int> vistas; // (subject, model) → row
+    FilasVistas vistas;
     for (const auto &[fila, columnas] : filas) {
-        if (fila == 1)
-            continue;
-        auto valor = [&](int col) -> const Celda * {
-            const auto it = columnas.find(col);
-            return it == columnas.end() ? nullptr : it->second;
-        };
-        const Celda *materia = valor(kColumnaMateria);
-        const QString nombre = materia ? textoDe(*materia).trimmed() : QString();
-        int asignatura = -1;
-        for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
-            if (nombre == nombreMateria(a))
-                asignatura = indice(a);
-        }
-        if (asignatura < 0) {
-            errores << QStringLiteral("%1: materia desconocida \"%2\"")
-                           .arg(celda(fila, kColumnaMateria), nombre);
-            continue;
-        }
-        const Celda *modeloCelda = valor(kColumnaModelo);
-        const double numero = modeloCelda
-            ? (modeloCelda->tipo == Celda::Tipo::Numero ? modeloCelda->numero
-                                                        : modeloCelda->texto.trimmed().toDouble())
-            : 0;
-        const int modelo = int(numero);
-        if (numero != std::trunc(numero) || modelo < 1 || modelo > kModelos) {
-            errores << QStringLiteral("%1: modelo \"%2\" fuera de 1 a 6")
-                           .arg(celda(fila, kColumnaModelo),
-                               modeloCelda ? textoDe(*modeloCelda) : QString());
-            continue;
-        }
-        const auto repetida = vistas.find({ asignatura, modelo });
-        if (repetida != vistas.end()) {
-            errores << QStringLiteral("%1: fila repetida de %2, modelo %3 (ya está en la fila %4)")
-                           .arg(celda(fila, kColumnaMateria), nombre)
-                           .arg(modelo)
-                           .arg(repetida->second);
-            continue;
-        }
-        vistas[{ asignatura, modelo }] = fila;
-        const Asignatura a = asignatura == 0 ? Asignatura::Matematica : Asignatura::Lengua;
-        for (int q = 1; q <= kPreguntas; ++q) {
-            const Celda *c = valor(kPrimeraLetra + q - 1);
-            const QString letra = c ? textoDe(*c).trimmed().toUpper() : QString();
-            if (letra.size() != 1 || letra.at(0) < QLatin1Char('A')
-                || letra.at(0) > QLatin1Char('D')) {
-                errores << QStringLiteral("%1: \"%2\" no es una letra de A a D")
-                               .arg(
-                                   celda(fila, kPrimeraLetra + q - 1), c ? textoDe(*c) : QString());
-                continue;
-            }
-            lectura.claves.poner(a, modelo, q, char(letra.at(0).unicode()));
-        }
+        if (fila != 1)
+            leerFilaDeClaves(fila, columnas, vistas, lectura);
     }
     for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
         for (int m = 1; m <= kModelos; ++m) {

@@ -1,6 +1,7 @@
 #include "LibrosDemo.h"
 
 #include "Directorio.h"
+#include "Entradas.h"
 #include "EscritorXlsx.h"
 #include "Reporte.h"
 
@@ -23,22 +24,24 @@ constexpr int kPreguntaEnganosa = 13;
 constexpr int kPreguntaConSesgo = 5;
 
 // The empty workbook the station creates at registration.
-QByteArray libroVacio(const QString &carpeta, QString *error)
+Resultado libroVacio(const QString &carpeta, QByteArray *bytes)
 {
     const QString ruta = QDir(carpeta).filePath(
         QStringLiteral(".vacio.%1.tmp").arg(QCoreApplication::applicationPid()));
     EscritorLibro escritor(ruta, carpeta);
     escritor.agregarHoja(kNombreHojaReporte());
-    if (const Resultado cerrado = escritor.cerrar(); !cerrado.ok()) {
-        *error = cerrado.texto();
-        return {};
-    }
+    if (const Resultado cerrado = escritor.cerrar(); !cerrado.ok())
+        return cerrado;
     QFile f(ruta);
-    QByteArray bytes;
-    if (f.open(QIODevice::ReadOnly))
-        bytes = f.readAll();
+    const Resultado abierto = abrirArchivoOrdinario(f, ruta);
+    *bytes = abierto.ok() ? f.readAll() : QByteArray();
+    f.close();
     QFile::remove(ruta);
-    return bytes;
+    if (!abierto.ok())
+        return abierto;
+    if (bytes->isEmpty())
+        return Resultado::fallo(CausaFallo::Lectura, QStringLiteral("%1 quedó vacío").arg(ruta));
+    return {};
 }
 
 double normal(QRandomGenerator &azar)
@@ -76,6 +79,46 @@ Sesion::Respuestas responder(QRandomGenerator &azar, const Claves &claves, Asign
     return r;
 }
 
+// A made-up student: a school of the directory, a shift, a section, a sex and a model of each
+// subject; `i` makes the student code.
+Sesion alumnoAlAzar(QRandomGenerator &azar, int i)
+{
+    const auto directorio = directorioEstablecimientos();
+    Sesion s;
+    const Establecimiento &e = directorio[azar.bounded(int(directorio.size()))];
+    s.CodEmpresa = QLatin1String(e.codigo);
+    s.NombreEscuela = QString::fromUtf8(e.nombre);
+    s.Turno = QString(QLatin1Char("MTN"[azar.bounded(3)]));
+    s.Seccion = QStringLiteral("%1%2").arg(1 + azar.bounded(5)).arg(QChar('A' + azar.bounded(3)));
+    s.Sexo = qint16(1 + azar.bounded(3));
+    s.DNI = QString::number(40000000 + i);
+    s.ModeloMat = qint16(1 + azar.bounded(kModelos));
+    s.ModeloLeng = qint16(1 + azar.bounded(kModelos));
+    return s;
+}
+
+// The student's rows of the report in `libro`: most take both subjects, some only one.
+Resultado responderMaterias(
+    QRandomGenerator &azar, const Claves &claves, double habilidad, Sesion &s, QByteArray *libro)
+{
+    const int materias = azar.bounded(20); // 0: mathematics only, 1: language only
+    for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
+        if ((a == Asignatura::Matematica && materias == 1)
+            || (a == Asignatura::Lengua && materias == 0))
+            continue;
+        s.Materia = nombreMateria(a);
+        respuestasDe(s, a)
+            = responder(azar, claves, a, modeloDe(s, a), habilidad + normal(azar) * 0.3, s.Sexo);
+        QByteArray nuevo;
+        if (const Resultado r = reemplazarFilaEnLibro(*libro, kNombreHojaReporte(), filaReporte(a),
+                columnas::kUltima, celdasFilaReporte(s, a), &nuevo);
+            !r.ok())
+            return r;
+        *libro = nuevo;
+    }
+    return {};
+}
+
 } // namespace
 
 ResultadoLibrosDemo generarLibrosDemo(
@@ -86,46 +129,21 @@ ResultadoLibrosDemo generarLibrosDemo(
         resultado.error = QStringLiteral("no se puede crear %1").arg(carpeta);
         return resultado;
     }
-    const QByteArray vacio = libroVacio(carpeta, &resultado.error);
-    if (vacio.isEmpty())
+    QByteArray vacio;
+    if (const Resultado r = libroVacio(carpeta, &vacio); !r.ok()) {
+        resultado.error = r.texto();
         return resultado;
-    const auto directorio = directorioEstablecimientos();
+    }
     std::atomic<int> escritos { 0 };
     std::mutex cerrojo;
     auto trabajar = [&](int desde, int paso) {
         for (int i = desde; i < alumnos; i += paso) {
             QRandomGenerator azar(semilla * 2654435761u + quint32(i));
-            const Establecimiento &e = directorio[azar.bounded(int(directorio.size()))];
-            Sesion s;
-            s.CodEmpresa = QLatin1String(e.codigo);
-            s.NombreEscuela = QString::fromUtf8(e.nombre);
-            s.Turno = QString(QLatin1Char("MTN"[azar.bounded(3)]));
-            s.Seccion
-                = QStringLiteral("%1%2").arg(1 + azar.bounded(5)).arg(QChar('A' + azar.bounded(3)));
-            s.Sexo = qint16(1 + azar.bounded(3));
-            s.DNI = QString::number(40000000 + i);
-            s.ModeloMat = qint16(1 + azar.bounded(kModelos));
-            s.ModeloLeng = qint16(1 + azar.bounded(kModelos));
+            Sesion s = alumnoAlAzar(azar, i);
             const double habilidad = normal(azar);
-            const int materias = azar.bounded(20); // 0: mathematics only, 1: language only
             QByteArray libro = vacio;
-            QString error;
-            for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
-                if ((a == Asignatura::Matematica && materias == 1)
-                    || (a == Asignatura::Lengua && materias == 0))
-                    continue;
-                s.Materia = nombreMateria(a);
-                respuestasDe(s, a) = responder(
-                    azar, claves, a, modeloDe(s, a), habilidad + normal(azar) * 0.3, s.Sexo);
-                QByteArray nuevo;
-                if (const Resultado r = reemplazarFilaEnLibro(libro, kNombreHojaReporte(),
-                        filaReporte(a), columnas::kUltima, celdasFilaReporte(s, a), &nuevo);
-                    !r.ok()) {
-                    error = r.texto();
-                    break;
-                }
-                libro = nuevo;
-            }
+            const Resultado respondido = responderMaterias(azar, claves, habilidad, s, &libro);
+            const QString error = respondido.ok() ? QString() : respondido.texto();
             QFile f(construirRutaExcel(carpeta, s) + QStringLiteral(".xlsx"));
             if (!error.isEmpty() || !f.open(QIODevice::WriteOnly)
                 || f.write(libro) != libro.size()) {

@@ -361,6 +361,30 @@ bool HuellaCeldas::coincide(const HuellaCeldas &otra) const
         <= 1e-12 * (1 + std::max(m_magnitud, otra.m_magnitud));
 }
 
+namespace {
+
+// The bytes of a package built in memory, into `bytes` (empty when they cannot be read);
+// the source is freed either way.
+bool volcarFuente(zip_source_t *fuente, QByteArray *bytes)
+{
+    bytes->clear();
+    zip_stat_t st;
+    zip_stat_init(&st);
+    bool bien = zip_source_stat(fuente, &st) == 0 && (st.valid & ZIP_STAT_SIZE)
+        && zip_source_open(fuente) == 0;
+    if (bien) {
+        bytes->resize(qsizetype(st.size));
+        bien = zip_source_read(fuente, bytes->data(), st.size) == zip_int64_t(st.size);
+        zip_source_close(fuente);
+    }
+    zip_source_free(fuente);
+    if (!bien)
+        bytes->clear();
+    return bien;
+}
+
+} // namespace
+
 Resultado PaqueteXlsx::conParteReemplazada(
     const QString &parte, const QByteArray &contenido, QByteArray *nuevo) const
 {
@@ -410,22 +434,9 @@ Resultado PaqueteXlsx::conParteReemplazada(
     if (zip_close(z) != 0)
         return abandonar(QStringLiteral("no se pudo armar el libro"));
 
-    nuevo->clear();
-    zip_stat_t st;
-    zip_stat_init(&st);
-    bool bien = zip_source_stat(destino, &st) == 0 && (st.valid & ZIP_STAT_SIZE)
-        && zip_source_open(destino) == 0;
-    if (bien) {
-        nuevo->resize(qsizetype(st.size));
-        bien = zip_source_read(destino, nuevo->data(), st.size) == zip_int64_t(st.size);
-        zip_source_close(destino);
-    }
-    zip_source_free(destino);
-    if (!bien) {
-        nuevo->clear();
+    if (!volcarFuente(destino, nuevo))
         return Resultado::fallo(
             CausaFallo::LibroNoArmado, QStringLiteral("no se pudo leer el libro armado"));
-    }
     return {};
 }
 

@@ -25,6 +25,31 @@ bool caracterXml(char32_t c)
         || (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
+// The character an entity reference stands for (what lies between '&' and ';'); none for an
+// unknown name, since no document type is ever declared, or for a number that is no character.
+std::optional<char32_t> entidad(QByteArrayView nombre)
+{
+    if (nombre == "lt")
+        return U'<';
+    if (nombre == "gt")
+        return U'>';
+    if (nombre == "amp")
+        return U'&';
+    if (nombre == "quot")
+        return U'"';
+    if (nombre == "apos")
+        return U'\'';
+    if (!nombre.startsWith('#'))
+        return std::nullopt;
+    bool ok = false;
+    const bool hexa = nombre.size() > 1 && (nombre[1] == 'x');
+    const QByteArray cifras = nombre.sliced(hexa ? 2 : 1).toByteArray();
+    const uint valor = cifras.toUInt(&ok, hexa ? 16 : 10);
+    if (!ok || cifras.isEmpty() || !caracterXml(valor))
+        return std::nullopt;
+    return char32_t(valor);
+}
+
 qsizetype buscar(const QByteArray &datos, const char *que, qsizetype desde)
 {
     return datos.indexOf(que, desde);
@@ -107,30 +132,10 @@ bool TokenizadorXml::decodificar(QByteArrayView crudo, bool enAtributo, QString 
             const qsizetype fin = crudo.indexOf(';', i);
             if (fin < 0 || fin - i > 12)
                 return false;
-            const QByteArrayView entidad = crudo.sliced(i + 1, fin - i - 1);
-            char32_t punto = 0;
-            if (entidad == "lt")
-                punto = '<';
-            else if (entidad == "gt")
-                punto = '>';
-            else if (entidad == "amp")
-                punto = '&';
-            else if (entidad == "quot")
-                punto = '"';
-            else if (entidad == "apos")
-                punto = '\'';
-            else if (entidad.startsWith('#')) {
-                bool ok = false;
-                const bool hexa = entidad.size() > 1 && (entidad[1] == 'x');
-                const QByteArray cifras = entidad.sliced(hexa ? 2 : 1).toByteArray();
-                const uint valor = cifras.toUInt(&ok, hexa ? 16 : 10);
-                if (!ok || cifras.isEmpty() || !caracterXml(valor))
-                    return false;
-                punto = char32_t(valor);
-            } else {
-                return false; // no entity of a document type: none is ever declared
-            }
-            destino->append(QString::fromUcs4(&punto, 1));
+            const std::optional<char32_t> punto = entidad(crudo.sliced(i + 1, fin - i - 1));
+            if (!punto)
+                return false;
+            destino->append(QString::fromUcs4(&*punto, 1));
             i = fin;
             tramo = fin + 1;
         } else if (c == '\r' || (enAtributo && (c == '\t' || c == '\n'))) {
@@ -274,6 +279,45 @@ TokenizadorXml::Token TokenizadorXml::etiquetaEntera()
     return esperar();
 }
 
+// The attributes of a start tag, from `i` (just past the name) to `fin` (its '>'); true
+// when the tag closes itself, none when the attributes are malformed.
+std::optional<bool> TokenizadorXml::leerAtributos(qsizetype i, qsizetype fin)
+{
+    m_atributos.clear();
+    for (;;) {
+        const qsizetype antes = i;
+        while (i < fin && espacio(en(i)))
+            ++i;
+        if (i == fin)
+            return false;
+        if (en(i) == '/' && i + 1 == fin)
+            return true;
+        if (i == antes)
+            return std::nullopt; // attributes are separated by white space
+        QByteArrayView nombre, prefijo;
+        if (!leerNombre(i, fin, &nombre, &prefijo))
+            return std::nullopt;
+        while (i < fin && espacio(en(i)))
+            ++i;
+        if (i >= fin || en(i) != '=')
+            return std::nullopt;
+        ++i;
+        while (i < fin && espacio(en(i)))
+            ++i;
+        if (i >= fin || (en(i) != '"' && en(i) != '\''))
+            return std::nullopt;
+        const char comilla = en(i);
+        const qsizetype cierre = m_datos.indexOf(comilla, i + 1);
+        if (cierre < 0 || cierre > fin)
+            return std::nullopt;
+        // Namespace declarations are not attributes of the element.
+        if (!iguales(prefijo, "xmlns") && !(prefijo.isEmpty() && iguales(nombre, "xmlns")))
+            m_atributos.push_back(
+                { nombre, QByteArrayView(m_datos.constData() + i + 1, cierre - i - 1) });
+        i = cierre + 1;
+    }
+}
+
 TokenizadorXml::Token TokenizadorXml::etiqueta(qsizetype fin)
 {
     qsizetype i = m_pos + 1;
@@ -295,42 +339,9 @@ TokenizadorXml::Token TokenizadorXml::etiqueta(qsizetype fin)
     if (!leerNombre(i, fin, &m_nombre, &m_prefijo))
         return fallar();
     const QByteArrayView calificado(m_datos.constData() + inicio, i - inicio);
-    m_atributos.clear();
-    bool vacio = false;
-    for (;;) {
-        const qsizetype antes = i;
-        while (i < fin && espacio(en(i)))
-            ++i;
-        if (i == fin)
-            break;
-        if (en(i) == '/' && i + 1 == fin) {
-            vacio = true;
-            break;
-        }
-        if (i == antes)
-            return fallar(); // attributes are separated by white space
-        QByteArrayView nombre, prefijo;
-        if (!leerNombre(i, fin, &nombre, &prefijo))
-            return fallar();
-        while (i < fin && espacio(en(i)))
-            ++i;
-        if (i >= fin || en(i) != '=')
-            return fallar();
-        ++i;
-        while (i < fin && espacio(en(i)))
-            ++i;
-        if (i >= fin || (en(i) != '"' && en(i) != '\''))
-            return fallar();
-        const char comilla = en(i);
-        const qsizetype cierre = m_datos.indexOf(comilla, i + 1);
-        if (cierre < 0 || cierre > fin)
-            return fallar();
-        // Namespace declarations are not attributes of the element.
-        if (!iguales(prefijo, "xmlns") && !(prefijo.isEmpty() && iguales(nombre, "xmlns")))
-            m_atributos.push_back(
-                { nombre, QByteArrayView(m_datos.constData() + i + 1, cierre - i - 1) });
-        i = cierre + 1;
-    }
+    const std::optional<bool> vacio = leerAtributos(i, fin);
+    if (!vacio)
+        return fallar();
     if (m_raizCerrada)
         return fallar(); // a second root
     m_raizAbierta = true;
@@ -340,7 +351,7 @@ TokenizadorXml::Token TokenizadorXml::etiqueta(qsizetype fin)
     }
     m_abiertos.append(calificado.data(), size_t(calificado.size()));
     m_finales.push_back(qsizetype(m_abiertos.size()));
-    m_finPendiente = vacio;
+    m_finPendiente = *vacio;
     m_pos = fin + 1;
     return Token::Inicio;
 }

@@ -59,6 +59,7 @@ private:
     char en(qsizetype i) const { return m_datos.constData()[i]; }
     Token fallar();
     Token etiqueta(qsizetype fin);
+    std::optional<bool> leerAtributos(qsizetype i, qsizetype fin);
     // The steps of `siguiente`; no token when they only moved past something.
     Token esperar();
     std::optional<Token> textoLlano();

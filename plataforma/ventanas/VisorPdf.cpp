@@ -111,9 +111,13 @@ VentanaDocumento::VentanaDocumento(const QString &ruta, const QString &aviso)
     for (QWidget *control : { static_cast<QWidget *>(m_alejar), static_cast<QWidget *>(m_acercar),
              static_cast<QWidget *>(ancho), static_cast<QWidget *>(m_pagina) })
         control->setEnabled(m_cargado);
-    if (!m_cargado)
-        return;
+    if (m_cargado)
+        mostrarDocumento(ruta, ancho);
+}
 
+// The document read: its view, the bar's buttons and the zoom keys.
+void VentanaDocumento::mostrarDocumento(const QString &ruta, QPushButton *ancho)
+{
     m_vista->setObjectName(QStringLiteral("Documento"));
     m_vista->setAccessibleName(QFileInfo(ruta).completeBaseName());
     m_vista->setDocument(m_documento);

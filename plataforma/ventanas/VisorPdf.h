@@ -43,6 +43,7 @@ private:
     qreal zoomEfectivo() const;
     void ponerZoom(qreal factor);
     void mostrarPagina();
+    void mostrarDocumento(const QString &ruta, QPushButton *ancho);
 
     QPdfDocument *m_documento;
     QPdfView *m_vista;
