@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <QWidget>
+#include <cerrno>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -47,6 +48,49 @@ bool ArchivosConFallos::borrarArchivo(const QString &ruta)
     if (noBorrables.contains(QFileInfo(ruta).fileName()))
         return false;
     return ArchivosLocales::borrarArchivo(ruta);
+}
+
+namespace {
+
+// The system's calls, each failing with the disk's chosen error while its step is chosen.
+LlamadasDisco llamadasQueFallan(const DiscoConFallos *disco)
+{
+    const LlamadasDisco sistema = LlamadasDisco::delSistema();
+    auto falla = [disco](PasoEscritura paso) {
+        if (disco->fallarEn != paso)
+            return false;
+        errno = disco->errorDelSistema;
+        return true;
+    };
+    LlamadasDisco l;
+    l.crear
+        = [=](const char *ruta) { return falla(PasoEscritura::Abrir) ? -1 : sistema.crear(ruta); };
+    l.escribir = [=](int fd, const char *datos, std::size_t largo) {
+        return falla(PasoEscritura::Escribir) ? -1 : sistema.escribir(fd, datos, largo);
+    };
+    l.asegurarDatos = [=](int fd) {
+        return falla(PasoEscritura::AsegurarDatos) ? -1 : sistema.asegurarDatos(fd);
+    };
+    l.cerrar = [=](int fd) {
+        // A close that fails has still given the descriptor back.
+        const int r = sistema.cerrar(fd);
+        return falla(PasoEscritura::Cerrar) ? -1 : r;
+    };
+    l.renombrar = [=](const char *origen, const char *destino) {
+        return falla(PasoEscritura::Reemplazar) ? -1 : sistema.renombrar(origen, destino);
+    };
+    l.asegurarCarpeta = [=](const char *carpeta) {
+        return falla(PasoEscritura::AsegurarCarpeta) ? -1 : sistema.asegurarCarpeta(carpeta);
+    };
+    return l;
+}
+
+} // namespace
+
+DiscoConFallos::DiscoConFallos()
+    : DiscoLocal(llamadasQueFallan(this))
+    , errorDelSistema(ENOSPC)
+{
 }
 
 Resultado DiscoConFallos::leer(const QString &ruta, qint64 maxBytes, QByteArray *bytes)

@@ -64,18 +64,21 @@ public:
     QSet<QString> noBorrables;
 };
 
-// The real disk, with a step of every write that can be made to fail as a full disk would,
-// and read-backs of staged files that can be made to differ from what was written.
+// The steps of a save on disk, in order: the system's calls a save makes.
+enum class PasoEscritura { Abrir, Escribir, AsegurarDatos, Cerrar, Reemplazar, AsegurarCarpeta };
+
+// The real disk, whose call of the system at a chosen step fails with a chosen error (a full
+// disk unless told), and whose read-backs of staged files can be made to differ from what was
+// written.
 class DiscoConFallos final : public DiscoLocal {
 public:
+    DiscoConFallos();
     Resultado leer(const QString &ruta, qint64 maxBytes, QByteArray *bytes) override;
     Resultado escribir(const QString &ruta, const QByteArray &bytes) override;
     std::optional<PasoEscritura> fallarEn;
+    int errorDelSistema;
     bool alterarRelectura = false;
     int escrituras = 0;
-
-protected:
-    bool fallaAntesDe(PasoEscritura paso) override { return fallarEn == paso; }
 };
 
 // A workbook whose "Reporte" holds exactly `celdas`, made without the station's save.

@@ -146,7 +146,7 @@ private slots:
         const qsizetype avisosDeCopia = e.banco.mensajes.textos()
                                             .filter(QStringLiteral("copia de seguridad del examen"))
                                             .size();
-        QCOMPARE(avisosDeCopia, paso && *paso != PasoEscritura::Reemplazar ? 1 : 0);
+        QCOMPARE(avisosDeCopia, paso ? 1 : 0);
         QCOMPARE(e.banco.mensajes.llamadas.size(), 2 + avisosDeCopia);
         const LlamadaMensaje &aviso = e.banco.mensajes.llamadas.last();
         QVERIFY(

@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <zip.h>
 
 #include <sys/stat.h>
@@ -563,28 +564,45 @@ private slots:
 
     // A save that fails at any step leaves the old workbook and nothing else; the next try,
     // once the cause is gone, saves.
+    // What the system says at each step of a save, and the cause the supervisor reads: the
+    // workbook stays as it was, nothing staged is left, and the same save works afterwards.
+    // A folder that cannot be forced to the disk fails the save too, since the new workbook
+    // could vanish in a power cut.
     void guardadoConFallas_data()
     {
         QTest::addColumn<std::optional<PasoEscritura>>("paso");
-        QTest::addColumn<bool>("alterar");
+        QTest::addColumn<int>("error");
         QTest::addColumn<CausaFallo>("causa");
-        QTest::newRow("disk full opening the staged file")
-            << std::optional(PasoEscritura::Abrir) << false << CausaFallo::SinEspacio;
-        QTest::newRow("disk full writing it")
-            << std::optional(PasoEscritura::Escribir) << false << CausaFallo::SinEspacio;
-        QTest::newRow("disk full forcing it to the disk")
-            << std::optional(PasoEscritura::AsegurarDatos) << false << CausaFallo::SinEspacio;
-        QTest::newRow("disk full closing it")
-            << std::optional(PasoEscritura::Cerrar) << false << CausaFallo::SinEspacio;
-        QTest::newRow("disk full replacing the workbook")
-            << std::optional(PasoEscritura::Reemplazar) << false << CausaFallo::SinEspacio;
-        QTest::newRow("read-back differs")
-            << std::optional<PasoEscritura>() << true << CausaFallo::NoCoincide;
+        const struct {
+            const char *caso;
+            std::optional<PasoEscritura> paso;
+            int error;
+            CausaFallo causa;
+        } filas[] = {
+            { "disk full creating the staged file", PasoEscritura::Abrir, ENOSPC,
+                CausaFallo::SinEspacio },
+            { "folder not ours", PasoEscritura::Abrir, EACCES, CausaFallo::SinPermiso },
+            { "disk full writing", PasoEscritura::Escribir, ENOSPC, CausaFallo::SinEspacio },
+            { "quota exceeded writing", PasoEscritura::Escribir, EDQUOT, CausaFallo::SinEspacio },
+            { "file too large", PasoEscritura::Escribir, EFBIG, CausaFallo::Escritura },
+            { "disk failing forcing the data", PasoEscritura::AsegurarDatos, EIO,
+                CausaFallo::Escritura },
+            { "network disk full on close", PasoEscritura::Cerrar, ENOSPC, CausaFallo::SinEspacio },
+            { "disk turned read-only replacing", PasoEscritura::Reemplazar, EROFS,
+                CausaFallo::SinPermiso },
+            { "workbook busy replacing", PasoEscritura::Reemplazar, EBUSY,
+                CausaFallo::ArchivoAbierto },
+            { "folder cannot be forced", PasoEscritura::AsegurarCarpeta, EIO,
+                CausaFallo::Escritura },
+            { "read-back differs", std::nullopt, 0, CausaFallo::NoCoincide },
+        };
+        for (const auto &f : filas)
+            QTest::newRow(f.caso) << f.paso << f.error << f.causa;
     }
     void guardadoConFallas()
     {
         QFETCH(std::optional<PasoEscritura>, paso);
-        QFETCH(bool, alterar);
+        QFETCH(int, error);
         LibroNuevo l;
         QVERIFY(l.ok);
         auto &[dir, ruta, disco, libro, ok] = l;
@@ -593,7 +611,8 @@ private slots:
         const QStringList archivos = archivosDe(dir.path());
 
         disco.fallarEn = paso;
-        disco.alterarRelectura = alterar;
+        disco.errorDelSistema = error;
+        disco.alterarRelectura = !paso;
         const Resultado r = libro.escribirFila(ruta, 1, 32, filaDePrueba("A"));
         QTEST(r.causa, "causa");
         QVERIFY(!textoCausa(r.causa).isEmpty());
@@ -606,17 +625,6 @@ private slots:
         const CeldasHoja c = celdasDeLibro(ruta);
         QCOMPARE(c.at({ 1, 11 }).texto, QStringLiteral("A"));
         QCOMPARE(c.at({ 2, 11 }).texto, QStringLiteral("C"));
-    }
-
-    void carpetaNoSeAseguraYSeDice()
-    {
-        LibroNuevo l;
-        QVERIFY(l.ok);
-        auto &[dir, ruta, disco, libro, ok] = l;
-        disco.fallarEn = PasoEscritura::AsegurarCarpeta;
-        // The row may be in place, but without the folder forced it could vanish in a power
-        // cut: never reported as saved.
-        QCOMPARE(libro.escribirFila(ruta, 1, 32, filaDePrueba("A")).causa, CausaFallo::Escritura);
     }
 
     // A file in the workbook's place that is no workbook is never replaced, neither by a save

@@ -102,45 +102,24 @@ bool duenoVivo(const DuenoCerrojo &dueno)
 #endif
 }
 
-// What the portable file classes do not offer, one small function each: force a written
-// file to the disk, replace a file by another in one step, and force a folder's entries.
+#ifdef Q_OS_WIN
+// Replaces a file by another in one step, what the portable file classes do not offer.
 Resultado reemplazarArchivo(const QString &origen, const QString &destino)
 {
-#ifdef Q_OS_WIN
     const bool bien
         = ::MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(origen).utf16()),
             reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(destino).utf16()),
             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    const QString detalle = bien ? QString() : qt_error_string(int(::GetLastError()));
-#else
-    const bool bien
-        = ::rename(QFile::encodeName(origen).constData(), QFile::encodeName(destino).constData())
-        == 0;
-    const QString detalle = bien ? QString() : qt_error_string(errno);
-#endif
     if (bien)
         return {};
+    const QString detalle = qt_error_string(int(::GetLastError()));
     // On a writable disk with room, replacing fails when another program keeps the file.
     const CausaFallo causa
         = causaDeEscritura(QFileInfo(destino).absolutePath(), QFileDevice::RenameError);
     return Resultado::fallo(
         causa == CausaFallo::Escritura ? CausaFallo::ArchivoAbierto : causa, detalle);
 }
-
-bool asegurarCarpeta(const QString &carpeta)
-{
-#ifdef Q_OS_WIN
-    // The folder entry is written with the file on this platform.
-    Q_UNUSED(carpeta);
-    return true;
-#else
-    const int fd = ::open(QFile::encodeName(carpeta).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0)
-        return false;
-    const bool bien = ::fsync(fd) == 0;
-    return ::close(fd) == 0 && bien;
 #endif
-}
 
 #ifndef Q_OS_WIN
 // Six letters or digits, as the staged copies of a file are named.
@@ -182,9 +161,60 @@ Resultado falloDeSistema(const QString &carpeta, int numero)
     }
     return Resultado::fallo(causa, textoErrorSistema(numero));
 }
+
+// Forces a folder's entries to the disk; errno says why it could not.
+int asegurarCarpetaDelSistema(const char *carpeta)
+{
+    const int fd = ::open(carpeta, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    const int r = ::fsync(fd);
+    const int numero = errno;
+    ::close(fd);
+    errno = numero;
+    return r;
+}
+
+// The folder's entries forced to the disk, after a rename into it.
+Resultado asegurarCarpeta(const LlamadasDisco &llamadas, const QString &carpeta)
+{
+    if (llamadas.asegurarCarpeta(QFile::encodeName(carpeta).constData()) == 0)
+        return {};
+    Resultado r = falloDeSistema(carpeta, errno);
+    r.detalle = QStringLiteral("no se pudo asegurar la carpeta en el disco: ") + r.detalle;
+    return r;
+}
 #endif
 
 } // namespace
+
+LlamadasDisco LlamadasDisco::delSistema()
+{
+    LlamadasDisco l;
+#ifndef Q_OS_WIN
+    l.crear = [](const char *ruta) {
+        return ::open(ruta, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    };
+    l.escribir = [](int fd, const char *datos, std::size_t largo) {
+        return static_cast<long long>(::write(fd, datos, largo));
+    };
+    l.asegurarDatos = [](int fd) { return ::fsync(fd); };
+    l.cerrar = [](int fd) { return ::close(fd); };
+    l.renombrar = [](const char *origen, const char *destino) { return ::rename(origen, destino); };
+    l.asegurarCarpeta = asegurarCarpetaDelSistema;
+#endif
+    return l;
+}
+
+DiscoLocal::DiscoLocal()
+    : m_llamadas(LlamadasDisco::delSistema())
+{
+}
+
+DiscoLocal::DiscoLocal(LlamadasDisco llamadas)
+    : m_llamadas(std::move(llamadas))
+{
+}
 
 CausaFallo causaDeEscritura(const QString &carpeta, int errorArchivo)
 {
@@ -222,12 +252,6 @@ Resultado DiscoLocal::leer(const QString &ruta, qint64 maxBytes, QByteArray *byt
     return {};
 }
 
-Resultado DiscoLocal::simulado(const char *paso) const
-{
-    return Resultado::fallo(CausaFallo::SinEspacio,
-        QStringLiteral("disco lleno al %1 (simulado)").arg(QLatin1String(paso)));
-}
-
 Resultado DiscoLocal::escribir(const QString &ruta, const QByteArray &bytes)
 {
     if (const TipoEntrada tipo = tipoEntrada(ruta);
@@ -235,8 +259,6 @@ Resultado DiscoLocal::escribir(const QString &ruta, const QByteArray &bytes)
         return Resultado::fallo(CausaFallo::NoEsArchivo,
             QStringLiteral("en su lugar hay %1: no se escribe a través de él")
                 .arg(nombreTipoEntrada(tipo)));
-    if (fallaAntesDe(PasoEscritura::Abrir))
-        return simulado("abrir");
 #ifdef Q_OS_WIN
     return escribirConArchivoSeguro(ruta, bytes);
 #else
@@ -257,18 +279,12 @@ Resultado DiscoLocal::escribirConArchivoSeguro(const QString &ruta, const QByteA
         archivo.cancelWriting();
         return r;
     };
-    if (fallaAntesDe(PasoEscritura::Escribir))
-        return fallar(simulado("escribir"));
     if (archivo.write(bytes) != bytes.size() || !archivo.flush())
         return fallar(
             Resultado::fallo(causaDeEscritura(carpeta, archivo.error()), archivo.errorString()));
-    if (fallaAntesDe(PasoEscritura::AsegurarDatos))
-        return fallar(simulado("asegurar los datos"));
     if (!asegurarArchivo(archivo))
         return fallar(Resultado::fallo(causaDeEscritura(carpeta, QFileDevice::WriteError),
             QStringLiteral("no se pudo asegurar el archivo en el disco")));
-    if (fallaAntesDe(PasoEscritura::Cerrar))
-        return fallar(simulado("cerrar"));
     if (!archivo.commit())
         return Resultado::fallo(causaDeEscritura(carpeta, archivo.error()), archivo.errorString());
     return {};
@@ -280,46 +296,32 @@ Resultado DiscoLocal::escribirPorRenombre(const QString &ruta, const QByteArray 
     // Staged beside the file under a name of its own, never through a link (O_NOFOLLOW,
     // O_EXCL), so nothing but the rename below ever touches the name.
     const QByteArray temporal = QFile::encodeName(ruta + QLatin1Char('.') + sufijoAlAzar());
-    const int fd
-        = ::open(temporal.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    const int fd = m_llamadas.crear(temporal.constData());
     if (fd < 0)
         return falloDeSistema(carpeta, errno);
-    auto fallar = [&](const Resultado &r) {
-        ::close(fd);
+    auto fallar = [&](int numero, bool abierto) {
+        if (abierto)
+            ::close(fd);
         ::unlink(temporal.constData());
-        return r;
+        return falloDeSistema(carpeta, numero);
     };
-    if (fallaAntesDe(PasoEscritura::Escribir))
-        return fallar(simulado("escribir"));
     for (qsizetype escritos = 0; escritos < bytes.size();) {
-        const ssize_t n
-            = ::write(fd, bytes.constData() + escritos, size_t(bytes.size() - escritos));
+        const long long n = m_llamadas.escribir(
+            fd, bytes.constData() + escritos, std::size_t(bytes.size() - escritos));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return fallar(falloDeSistema(carpeta, n < 0 ? errno : ENOSPC));
-        escritos += n;
+            return fallar(n < 0 ? errno : ENOSPC, true);
+        escritos += qsizetype(n);
     }
-    if (fallaAntesDe(PasoEscritura::AsegurarDatos))
-        return fallar(simulado("asegurar los datos"));
-    if (::fsync(fd) != 0)
-        return fallar(falloDeSistema(carpeta, errno));
-    if (fallaAntesDe(PasoEscritura::Cerrar))
-        return fallar(simulado("cerrar"));
-    if (::close(fd) != 0) {
-        const Resultado r = falloDeSistema(carpeta, errno);
-        ::unlink(temporal.constData());
-        return r;
-    }
-    if (::rename(temporal.constData(), QFile::encodeName(ruta).constData()) != 0) {
-        const Resultado r = falloDeSistema(carpeta, errno);
-        ::unlink(temporal.constData());
-        return r;
-    }
+    if (m_llamadas.asegurarDatos(fd) != 0)
+        return fallar(errno, true);
+    if (m_llamadas.cerrar(fd) != 0)
+        return fallar(errno, false);
+    if (m_llamadas.renombrar(temporal.constData(), QFile::encodeName(ruta).constData()) != 0)
+        return fallar(errno, false);
     // The rename is only kept through a power cut once the folder's entries are on the disk.
-    if (!asegurarCarpeta(carpeta))
-        return falloDeSistema(carpeta, errno);
-    return {};
+    return asegurarCarpeta(m_llamadas, carpeta);
 }
 #endif
 
@@ -341,17 +343,18 @@ bool asegurarArchivo(QFileDevice &archivo)
 
 Resultado DiscoLocal::reemplazar(const QString &origen, const QString &destino)
 {
+#ifdef Q_OS_WIN
+    // The folder entry is written with the file on this platform.
+    return reemplazarArchivo(origen, destino);
+#else
     const QString carpeta = QFileInfo(destino).absolutePath();
-    if (fallaAntesDe(PasoEscritura::Reemplazar))
-        return Resultado::fallo(
-            CausaFallo::SinEspacio, QStringLiteral("disco lleno al reemplazar (simulado)"));
-    if (const Resultado r = reemplazarArchivo(origen, destino); !r.ok())
-        return r;
+    if (m_llamadas.renombrar(
+            QFile::encodeName(origen).constData(), QFile::encodeName(destino).constData())
+        != 0)
+        return falloDeSistema(carpeta, errno);
     // The new file is in place; forcing the folder makes it survive a power cut.
-    if (fallaAntesDe(PasoEscritura::AsegurarCarpeta) || !asegurarCarpeta(carpeta))
-        return Resultado::fallo(
-            CausaFallo::Escritura, QStringLiteral("no se pudo asegurar la carpeta en el disco"));
-    return {};
+    return asegurarCarpeta(m_llamadas, carpeta);
+#endif
 }
 
 bool DiscoLocal::borrar(const QString &ruta)

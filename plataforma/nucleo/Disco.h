@@ -5,11 +5,26 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstddef>
+#include <functional>
+
 class QFileDevice;
 class QLockFile;
 
-// The steps of a save on disk, in order; a test can make any of them fail.
-enum class PasoEscritura { Abrir, Escribir, AsegurarDatos, Cerrar, Reemplazar, AsegurarCarpeta };
+// The calls of the system a save makes on a POSIX disk, one per step, each with the system's
+// own convention: -1 with errno set when it fails. The disk uses the system's calls; whatever
+// a call reports goes through the same translation into a cause, so a disk may be given calls
+// that fail as a full or read-only disk would.
+struct LlamadasDisco {
+    std::function<int(const char *ruta)> crear; // a new file, never through a link
+    std::function<long long(int fd, const char *datos, std::size_t largo)> escribir;
+    std::function<int(int fd)> asegurarDatos;
+    std::function<int(int fd)> cerrar;
+    std::function<int(const char *origen, const char *destino)> renombrar;
+    std::function<int(const char *carpeta)> asegurarCarpeta;
+
+    static LlamadasDisco delSistema();
+};
 
 // Whole files on the station's disk.
 class IDisco {
@@ -31,20 +46,19 @@ public:
 
 class DiscoLocal : public IDisco {
 public:
+    DiscoLocal();
+    explicit DiscoLocal(LlamadasDisco llamadas);
     Resultado leer(const QString &ruta, qint64 maxBytes, QByteArray *bytes) override;
     Resultado escribir(const QString &ruta, const QByteArray &bytes) override;
     Resultado reemplazar(const QString &origen, const QString &destino) override;
     bool borrar(const QString &ruta) override;
 
-protected:
-    // Tests make a step fail as a full disk would; the real disk never does.
-    virtual bool fallaAntesDe(PasoEscritura) { return false; }
-
 private:
     // The save itself, once `ruta` is known to be a file or nothing; one of them per system.
     Resultado escribirConArchivoSeguro(const QString &ruta, const QByteArray &bytes);
     Resultado escribirPorRenombre(const QString &ruta, const QByteArray &bytes);
-    Resultado simulado(const char *paso) const;
+
+    LlamadasDisco m_llamadas;
 };
 
 // A write past the file-size limit of the process then fails with its cause (EFBIG) instead of
