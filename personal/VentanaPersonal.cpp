@@ -280,10 +280,10 @@ QWidget *VentanaPersonal::paginaVerificar()
     return pagina;
 }
 
-QWidget *VentanaPersonal::paginaRecopilar()
+// The stations to gather, in the first two rows of the page's grid: a folder typed or
+// chosen, the list (folders may be dropped on it) and the button that takes one out.
+void VentanaPersonal::listaDeEstaciones(QGridLayout *grilla, QWidget *pagina)
 {
-    auto *pagina = new QWidget;
-    auto *grilla = new QGridLayout;
     auto *tituloEstacion = new QLabel(QStringLiteral("Carpeta de una &estación"), pagina);
     m_nuevaEstacion = new QLineEdit(pagina);
     m_nuevaEstacion->setPlaceholderText(
@@ -301,6 +301,24 @@ QWidget *VentanaPersonal::paginaRecopilar()
     auto *quitar = new QPushButton(QStringLiteral("&Quitar"), pagina);
     grilla->addWidget(m_estaciones, 1, 1);
     grilla->addWidget(quitar, 1, 2, Qt::AlignTop);
+
+    connect(m_nuevaEstacion, &QLineEdit::returnPressed, this, [this] {
+        agregarEstacion(m_nuevaEstacion->text().trimmed());
+        m_nuevaEstacion->clear();
+    });
+    connect(agregar, &QPushButton::clicked, this, [this] {
+        agregarEstacion(
+            QFileDialog::getExistingDirectory(this, QStringLiteral("Carpeta de una estación")));
+    });
+    connect(
+        quitar, &QPushButton::clicked, this, [this] { qDeleteAll(m_estaciones->selectedItems()); });
+}
+
+QWidget *VentanaPersonal::paginaRecopilar()
+{
+    auto *pagina = new QWidget;
+    auto *grilla = new QGridLayout;
+    listaDeEstaciones(grilla, pagina);
     m_claves = campoDeRuta(
         grilla, 2, QStringLiteral("&Clave de respuestas"), pagina, [](QWidget *padre) {
             return QFileDialog::getOpenFileName(padre, QStringLiteral("Clave de respuestas"), {},
@@ -314,6 +332,7 @@ QWidget *VentanaPersonal::paginaRecopilar()
         });
     m_recopilar = new QPushButton(QStringLiteral("&Recopilar"), pagina);
     m_botonCancelar = new QPushButton(QStringLiteral("Ca&ncelar"), pagina);
+    m_botonCancelar->setObjectName(QStringLiteral("Cancelar"));
     m_botonCancelar->setEnabled(false);
     m_progreso = new QProgressBar(pagina);
     m_progreso->setObjectName(QStringLiteral("Progreso"));
@@ -338,16 +357,6 @@ QWidget *VentanaPersonal::paginaRecopilar()
     columna->addWidget(m_omitidos, 1);
     columna->addWidget(m_abrirInforme, 0, Qt::AlignLeft);
 
-    connect(m_nuevaEstacion, &QLineEdit::returnPressed, this, [this] {
-        agregarEstacion(m_nuevaEstacion->text().trimmed());
-        m_nuevaEstacion->clear();
-    });
-    connect(agregar, &QPushButton::clicked, this, [this] {
-        agregarEstacion(
-            QFileDialog::getExistingDirectory(this, QStringLiteral("Carpeta de una estación")));
-    });
-    connect(
-        quitar, &QPushButton::clicked, this, [this] { qDeleteAll(m_estaciones->selectedItems()); });
     connect(m_recopilar, &QPushButton::clicked, this, &VentanaPersonal::recopilar);
     connect(m_botonCancelar, &QPushButton::clicked, this, [this] {
         m_cancelar = true;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -41,6 +42,7 @@ private:
     QWidget *paginaPreparar();
     QWidget *paginaVerificar();
     QWidget *paginaRecopilar();
+    void listaDeEstaciones(QGridLayout *grilla, QWidget *pagina);
     void preparar();
     void verificar();
     bool confirmarCopiaConLibros(const QString &estacion);
