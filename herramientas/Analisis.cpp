@@ -5,13 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-int indice(Asignatura a)
-{
-    return a == Asignatura::Matematica ? 0 : 1;
-}
-} // namespace
-
 Analisis::Analisis(const Claves &claves)
     : m_claves(claves)
 {
@@ -33,7 +26,7 @@ void Analisis::quitar(const RespuestasAlumno &alumno)
 // Everything kept of a student is a count or a sum: taking one back is adding with −1.
 void Analisis::sumar(const RespuestasAlumno &alumno, int signo, int *puntaje)
 {
-    Acumulado &a = m_acumulados[indice(alumno.asignatura)][alumno.modelo - 1];
+    Acumulado &a = m_acumulados[indiceMateria(alumno.asignatura)][alumno.modelo - 1];
     std::array<bool, kPreguntas> acierto {};
     int correctas = 0;
     for (int q = 0; q < kPreguntas; ++q) {
@@ -60,7 +53,7 @@ void Analisis::sumar(const RespuestasAlumno &alumno, int signo, int *puntaje)
         a.aciertosPorCorrectas[q] += acierto[q] ? signo * correctas : 0;
     }
     auto &clase = m_clases[{ alumno.codEmpresa, alumno.nombreEscuela, alumno.turno, alumno.seccion,
-        indice(alumno.asignatura) }];
+        indiceMateria(alumno.asignatura) }];
     clase[alumno.modelo - 1][correctas] += signo;
     *puntaje = correctas;
 }
@@ -104,7 +97,7 @@ std::array<double, kPreguntas + 1> equiparar(const std::array<int, kPreguntas + 
 
 double Analisis::equiparado(Asignatura asignatura, int modelo, int correctas) const
 {
-    return m_equiparacion[indice(asignatura)][modelo - 1][correctas];
+    return m_equiparacion[indiceMateria(asignatura)][modelo - 1][correctas];
 }
 
 EstadisticoDif mantelHaenszel(const std::vector<std::array<int, 4>> &estratos)
@@ -282,12 +275,12 @@ std::vector<AnalisisModelo> Analisis::modelos()
     for (Asignatura asignatura : { Asignatura::Matematica, Asignatura::Lengua }) {
         // The reference scale: every student of the subject, all models pooled.
         std::array<qint64, kPreguntas + 1> referencia {};
-        for (const Acumulado &a : m_acumulados[indice(asignatura)])
+        for (const Acumulado &a : m_acumulados[indiceMateria(asignatura)])
             for (int x = 0; x <= kPreguntas; ++x)
                 referencia[x] += a.histograma[x];
         for (int m = 1; m <= kModelos; ++m) {
-            const Acumulado &a = m_acumulados[indice(asignatura)][m - 1];
-            auto &e = m_equiparacion[indice(asignatura)][m - 1];
+            const Acumulado &a = m_acumulados[indiceMateria(asignatura)][m - 1];
+            auto &e = m_equiparacion[indiceMateria(asignatura)][m - 1];
             for (int x = 0; x <= kPreguntas; ++x)
                 e[x] = x;
             if (a.alumnos <= 0)

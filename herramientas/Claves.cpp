@@ -20,11 +20,6 @@ QString celda(int fila, int columna)
     return nombreColumna(columna) + QString::number(fila);
 }
 
-QString textoDe(const Celda &c)
-{
-    return c.tipo == Celda::Tipo::Texto ? c.texto : QString::number(c.numero, 'g', 15);
-}
-
 QString titulo(int columna)
 {
     if (columna == kColumnaMateria)
@@ -34,23 +29,18 @@ QString titulo(int columna)
     return QStringLiteral("P%1").arg(columna - kPrimeraLetra + 1);
 }
 
-int indice(Asignatura a)
-{
-    return a == Asignatura::Matematica ? 0 : 1;
-}
-
 } // namespace
 
 char Claves::letra(Asignatura asignatura, int modelo, int pregunta) const
 {
     if (modelo < 1 || modelo > kModelos || pregunta < 1 || pregunta > kPreguntas)
         return 0;
-    return m_letras[indice(asignatura)][modelo - 1][pregunta - 1];
+    return m_letras[indiceMateria(asignatura)][modelo - 1][pregunta - 1];
 }
 
 void Claves::poner(Asignatura asignatura, int modelo, int pregunta, char letra)
 {
-    m_letras[indice(asignatura)][modelo - 1][pregunta - 1] = letra;
+    m_letras[indiceMateria(asignatura)][modelo - 1][pregunta - 1] = letra;
 }
 
 namespace {
@@ -69,11 +59,11 @@ void leerFilaDeClaves(
         return it == columnas.end() ? nullptr : it->second;
     };
     const Celda *materia = valor(kColumnaMateria);
-    const QString nombre = materia ? textoDe(*materia).trimmed() : QString();
+    const QString nombre = materia ? materia->comoTexto().trimmed() : QString();
     int asignatura = -1;
     for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
         if (nombre == nombreMateria(a))
-            asignatura = indice(a);
+            asignatura = indiceMateria(a);
     }
     if (asignatura < 0) {
         errores << QStringLiteral("%1: materia desconocida \"%2\"")
@@ -89,7 +79,7 @@ void leerFilaDeClaves(
     if (numero != std::trunc(numero) || modelo < 1 || modelo > kModelos) {
         errores << QStringLiteral("%1: modelo \"%2\" fuera de 1 a 6")
                        .arg(celda(fila, kColumnaModelo),
-                           modeloCelda ? textoDe(*modeloCelda) : QString());
+                           modeloCelda ? modeloCelda->comoTexto() : QString());
         return;
     }
     const auto repetida = vistas.find({ asignatura, modelo });
@@ -104,10 +94,10 @@ void leerFilaDeClaves(
     const Asignatura a = asignatura == 0 ? Asignatura::Matematica : Asignatura::Lengua;
     for (int q = 1; q <= kPreguntas; ++q) {
         const Celda *c = valor(kPrimeraLetra + q - 1);
-        const QString letra = c ? textoDe(*c).trimmed().toUpper() : QString();
+        const QString letra = c ? c->comoTexto().trimmed().toUpper() : QString();
         if (letra.size() != 1 || letra.at(0) < QLatin1Char('A') || letra.at(0) > QLatin1Char('D')) {
             errores << QStringLiteral("%1: \"%2\" no es una letra de A a D")
-                           .arg(celda(fila, kPrimeraLetra + q - 1), c ? textoDe(*c) : QString());
+                           .arg(celda(fila, kPrimeraLetra + q - 1), c ? c->comoTexto() : QString());
             continue;
         }
         lectura.claves.poner(a, modelo, q, char(letra.at(0).unicode()));
@@ -130,7 +120,7 @@ LecturaClaves interpretarClaves(const CeldasHoja &celdas)
     }
     for (int col = 1; col <= kUltimaColumna; ++col) {
         const auto it = filas[1].find(col);
-        if (it == filas[1].end() || textoDe(*it->second).trimmed() != titulo(col))
+        if (it == filas[1].end() || it->second->comoTexto().trimmed() != titulo(col))
             errores << QStringLiteral("%1: se esperaba el título \"%2\"")
                            .arg(celda(1, col), titulo(col));
     }
@@ -141,7 +131,7 @@ LecturaClaves interpretarClaves(const CeldasHoja &celdas)
     }
     for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
         for (int m = 1; m <= kModelos; ++m) {
-            if (!vistas.count({ indice(a), m }))
+            if (!vistas.count({ indiceMateria(a), m }))
                 errores << QStringLiteral("falta la fila de %1, modelo %2")
                                .arg(nombreMateria(a))
                                .arg(m);

@@ -118,13 +118,6 @@ private:
     QString m_motivo;
 };
 
-QString textoDe(const Celda &c)
-{
-    if (c.tipo == Celda::Tipo::Texto)
-        return c.texto;
-    return QString::number(c.numero, 'g', 15);
-}
-
 // One CSV field, quoted when needed. A text that a spreadsheet would take for a formula
 // (=, +, -, @, a tab or a carriage return first) gets a leading apostrophe, which spreadsheets
 // read as "this is text": a section typed as a formula never runs on the staff's computer.
@@ -149,7 +142,7 @@ Huella128 claveDeAlumno(const QList<Celda> &fila)
     QCryptographicHash clave(QCryptographicHash::Sha1);
     for (int columna : { columnas::kCodEmpresa, columnas::kTurno, columnas::kSeccion,
              columnas::kSexo, columnas::kDNI, columnas::kMateria }) {
-        clave.addData(textoDe(fila[columna - 1]).toUtf8());
+        clave.addData(fila[columna - 1].comoTexto().toUtf8());
         clave.addData(QByteArrayView("\0", 1));
     }
     return huella128(clave.result());
@@ -163,7 +156,7 @@ bool respuestasDeFila(const QList<Celda> &fila, RespuestasAlumno *r)
     r->turno = fila[columnas::kTurno - 1].texto;
     r->seccion = fila[columnas::kSeccion - 1].texto;
     r->sexo = int(fila[columnas::kSexo - 1].numero);
-    r->dni = textoDe(fila[columnas::kDNI - 1]);
+    r->dni = fila[columnas::kDNI - 1].comoTexto();
     r->asignatura = fila[columnas::kMateria - 1].texto == nombreMateria(Asignatura::Matematica)
         ? Asignatura::Matematica
         : Asignatura::Lengua;
@@ -205,11 +198,11 @@ LibroLeido leerLibro(const QString &ruta, int indice)
         QString linea;
         QCryptographicHash huella(QCryptographicHash::Sha1);
         for (const Celda &c : std::as_const(fila.celdas)) {
-            const QString t = campoCsv(textoDe(c), c.tipo == Celda::Tipo::Texto);
+            const QString t = campoCsv(c.comoTexto(), c.tipo == Celda::Tipo::Texto);
             linea += t + QLatin1Char(',');
             // The type and the value of each cell, apart, so that "1" and 1 differ.
             huella.addData(QByteArrayView(c.tipo == Celda::Tipo::Texto ? "t" : "n", 1));
-            huella.addData(textoDe(c).toUtf8());
+            huella.addData(c.comoTexto().toUtf8());
             huella.addData(QByteArrayView("\0", 1));
         }
         fila.csv = (linea + nombreCsv + QStringLiteral("\r\n")).toUtf8();

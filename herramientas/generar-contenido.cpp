@@ -2,6 +2,7 @@
 //   generar-contenido CARPETA [--reemplazar] [--claves ARCHIVO] [--libros N]
 // With --libros, N made-up students' results workbooks go into CARPETA as well, answered
 // against the demo key: something to gather and score.
+#include "Argumentos.h"
 #include "ContenidoDemo.h"
 #include "LibrosDemo.h"
 
@@ -17,20 +18,11 @@ int main(int argc, char **argv)
     QGuiApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     const bool reemplazar = args.removeAll(QStringLiteral("--reemplazar")) > 0;
-    QString claves;
-    const qsizetype opcion = args.indexOf(QStringLiteral("--claves"));
-    if (opcion >= 0) {
-        claves = args.value(opcion + 1);
-        args.remove(opcion, qMin<qsizetype>(2, args.size() - opcion));
-    }
-    int libros = 0;
-    const qsizetype opcionLibros = args.indexOf(QStringLiteral("--libros"));
-    if (opcionLibros >= 0) {
-        libros = args.value(opcionLibros + 1).toInt();
-        args.remove(opcionLibros, qMin<qsizetype>(2, args.size() - opcionLibros));
-    }
-    if (args.size() != 1 || (opcion >= 0 && claves.isEmpty())
-        || (opcionLibros >= 0 && libros <= 0)) {
+    const std::optional<QString> opcionClaves = tomarOpcion(args, QStringLiteral("--claves"));
+    const QString claves = opcionClaves.value_or(QString());
+    const std::optional<QString> opcionLibros = tomarOpcion(args, QStringLiteral("--libros"));
+    const int libros = opcionLibros ? opcionLibros->toInt() : 0;
+    if (args.size() != 1 || (opcionClaves && claves.isEmpty()) || (opcionLibros && libros <= 0)) {
         std::fprintf(stderr,
             "uso: generar-contenido CARPETA [--reemplazar] [--claves ARCHIVO] [--libros N]\n");
         return 2;

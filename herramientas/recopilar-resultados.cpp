@@ -1,5 +1,6 @@
 // Gathers the results workbooks of one or more stations, and with an answer key scores them:
 //   recopilar-resultados SALIDA.xlsx CARPETA... [--claves CLAVES.xlsx]
+#include "Argumentos.h"
 #include "Claves.h"
 #include "Recopilacion.h"
 
@@ -31,14 +32,10 @@ int main(int argc, char **argv)
     prepararProcesoDeRecopilacion();
     QGuiApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
-    QString rutaClaves;
-    const qsizetype opcion = args.indexOf(QStringLiteral("--claves"));
-    if (opcion >= 0) {
-        rutaClaves = args.value(opcion + 1);
-        args.remove(opcion, qMin<qsizetype>(2, args.size() - opcion));
-    }
+    const std::optional<QString> opcionClaves = tomarOpcion(args, QStringLiteral("--claves"));
+    const QString rutaClaves = opcionClaves.value_or(QString());
     if (args.size() < 2 || !args.first().endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)
-        || (opcion >= 0 && rutaClaves.isEmpty())) {
+        || (opcionClaves && rutaClaves.isEmpty())) {
         std::fprintf(
             stderr, "uso: recopilar-resultados SALIDA.xlsx CARPETA... [--claves CLAVES.xlsx]\n");
         return 2;

@@ -14,6 +14,11 @@ struct Celda {
 
     static Celda deTexto(const QString &t) { return { Tipo::Texto, t, 0 }; }
     static Celda deNumero(double n) { return { Tipo::Numero, {}, n }; }
+    // The text a person reads in the cell: a number with up to 15 significant digits.
+    QString comoTexto() const
+    {
+        return tipo == Tipo::Texto ? texto : QString::number(numero, 'g', 15);
+    }
     bool operator==(const Celda &otra) const = default;
 };
 

@@ -10,6 +10,11 @@ class IArchivos;
 // The two subjects of the exam, and where their content lies below the program's folder.
 enum class Asignatura { Matematica, Lengua };
 
+// 0 for mathematics, 1 for language: where a subject goes in a pair of anything.
+constexpr int indiceMateria(Asignatura asignatura)
+{
+    return asignatura == Asignatura::Matematica ? 0 : 1;
+}
 // "Matematica" / "Lengua", as stored in the record and in the results workbook.
 QString nombreMateria(Asignatura asignatura);
 // "Matemática" / "Lengua", as people read it: on the screens, in messages and in reports.
