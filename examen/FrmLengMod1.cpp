@@ -9,10 +9,26 @@
 #include <QLabel>
 
 namespace {
-// This form's names, geometry (twips) and tab indexes; fields in the order of ConfigExamen.
-const ConfigExamen kConfiguracion { Asignatura::Lengua, "FrmLengMod1", "Command1",
-    "OpLengMod1Preg1Op", "Picture1", 600, 4100, 495, { 615, 615, 615, 615 }, 8775, 975,
-    { 1, 2, 3, 11, 6, 12 } };
+// This form's names, geometry (twips) and tab indexes.
+const ConfigExamen kConfiguracion {
+    .asignatura = Asignatura::Lengua,
+    .nombreFormulario = "FrmLengMod1",
+    .nombreBotones = "Command1",
+    .prefijoOpciones = "OpLengMod1Preg1Op",
+    .nombreBanner = "Picture1",
+    .izquierdaBotones = 600,
+    .centroImagenY = 4100,
+    .altoOpciones = 495,
+    .anchoOpciones = { 615, 615, 615, 615 },
+    .anchoLabel1 = 8775,
+    .anchoLabel2 = 975,
+    .tab = { .siguiente = 1,
+        .anterior = 2,
+        .finalizar = 3,
+        .salir = 11,
+        .primeraOpcion = 6,
+        .primerBoton = 12 },
+};
 } // namespace
 
 QString FrmLengMod1::textoInstrucciones()

@@ -10,10 +10,26 @@
 #include <QPainter>
 
 namespace {
-// This form's names, geometry (twips) and tab indexes; fields in the order of ConfigExamen.
-const ConfigExamen kConfiguracion { Asignatura::Matematica, "FrmMatMod1H1", "CmdPreg",
-    "OpMatMod1Preg1Op", "Picture3", 480, 4250, 480, { 615, 615, 735, 615 }, 8895, 1215,
-    { 1, 7, 8, 12, 2, 13 } };
+// This form's names, geometry (twips) and tab indexes.
+const ConfigExamen kConfiguracion {
+    .asignatura = Asignatura::Matematica,
+    .nombreFormulario = "FrmMatMod1H1",
+    .nombreBotones = "CmdPreg",
+    .prefijoOpciones = "OpMatMod1Preg1Op",
+    .nombreBanner = "Picture3",
+    .izquierdaBotones = 480,
+    .centroImagenY = 4250,
+    .altoOpciones = 480,
+    .anchoOpciones = { 615, 615, 735, 615 },
+    .anchoLabel1 = 8895,
+    .anchoLabel2 = 1215,
+    .tab = { .siguiente = 1,
+        .anterior = 7,
+        .finalizar = 8,
+        .salir = 12,
+        .primeraOpcion = 2,
+        .primerBoton = 13 },
+};
 } // namespace
 
 FrmMatMod1H1::FrmMatMod1H1(Entorno &entorno, Sesion &sesion)
