@@ -108,16 +108,6 @@ Resultado DiscoConFallos::escribir(const QString &ruta, const QByteArray &bytes)
     return DiscoLocal::escribir(ruta, bytes);
 }
 
-void escribirLibroDePrueba(const QString &ruta, const CeldasHoja &celdas)
-{
-    EscritorLibro escritor(ruta, QFileInfo(ruta).absolutePath());
-    const int hoja = escritor.agregarHoja(kNombreHojaReporte());
-    for (const auto &[pos, celda] : celdas)
-        escritor.escribir(hoja, pos.first, pos.second, celda);
-    if (const Resultado r = escritor.cerrar(); !r.ok())
-        qFatal("no se pudo escribir %s: %s", qPrintable(ruta), qPrintable(r.texto()));
-}
-
 Banco::Banco()
     : entorno { dir.path(), mensajes, archivos, reloj, abridor, hoja, disco }
 {

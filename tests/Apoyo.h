@@ -5,6 +5,7 @@
 #include "Entorno.h"
 #include "EscritorXlsx.h"
 #include "HojaCalculo.h"
+#include "LibrosDePrueba.h"
 #include "Mensajes.h"
 #include "Module1.h"
 #include "Reloj.h"
@@ -80,9 +81,6 @@ public:
     bool alterarRelectura = false;
     int escrituras = 0;
 };
-
-// A workbook whose "Reporte" holds exactly `celdas`, made without the station's save.
-void escribirLibroDePrueba(const QString &ruta, const CeldasHoja &celdas);
 
 // A program folder of its own with fakes for every platform service.
 struct Banco {
