@@ -10,9 +10,9 @@
 
 QString FalloLectura::texto() const
 {
-    if (parte.isEmpty())
+    if (detalle.isEmpty())
         return textoErrorXlsx(error);
-    return QStringLiteral("%1 (%2)").arg(textoErrorXlsx(error), parte);
+    return QStringLiteral("%1 (%2)").arg(textoErrorXlsx(error), detalle);
 }
 
 namespace {

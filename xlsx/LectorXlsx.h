@@ -9,10 +9,12 @@
 
 class PaqueteXlsx;
 
-// Why a read failed: the reason and the part of the package it concerns, if any.
+// Why a read failed: the reason, and where.
 struct FalloLectura {
     ErrorXlsx error = ErrorXlsx::Ninguno;
-    QString parte;
+    // Where it happened: the part of the package that failed, or what the system said of the
+    // file that could not be read. Empty when the reason says it all.
+    QString detalle;
 
     bool ok() const { return error == ErrorXlsx::Ninguno; }
     QString texto() const;
