@@ -369,11 +369,11 @@ QString notasDeModelo(const AnalisisModelo &m)
         if (!item.observacion.isEmpty())
             notas << QStringLiteral("Pregunta %1 (clave %2): %3")
                          .arg(q + 1)
-                         .arg(QChar(item.clave))
+                         .arg(QLatin1Char(item.clave))
                          .arg(item.observacion);
     }
     return notas.isEmpty() ? QStringLiteral("Ninguna pregunta con observaciones.")
-                           : notas.join('\n');
+                           : notas.join(QLatin1Char('\n'));
 }
 
 Barras histogramaDeModelo(const AnalisisModelo &m)

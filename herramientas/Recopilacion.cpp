@@ -483,10 +483,10 @@ void escribirModelo(Salida &libro, const HojasAnalisis &h, const AnalisisModelo 
     for (int q = 0; q < kPreguntas; ++q) {
         const AnalisisItem &i = m.items[q];
         QList<Celda> fila { materia, numeroCelda(m.modelo), numeroCelda(q + 1),
-            texto(QString(QChar(i.clave))), numeroCelda(m.alumnos), numeroCelda(i.opciones[0]),
-            numeroCelda(i.opciones[1]), numeroCelda(i.opciones[2]), numeroCelda(i.opciones[3]),
-            numeroCelda(i.sinRespuesta), numeroCelda(i.facilidad), opcional(i.discriminacion),
-            texto(i.observacion) };
+            texto(QString(QLatin1Char(i.clave))), numeroCelda(m.alumnos),
+            numeroCelda(i.opciones[0]), numeroCelda(i.opciones[1]), numeroCelda(i.opciones[2]),
+            numeroCelda(i.opciones[3]), numeroCelda(i.sinRespuesta), numeroCelda(i.facilidad),
+            opcional(i.discriminacion), texto(i.observacion) };
         for (int o = 0; o < 4; ++o)
             fila << opcional(i.correlacionOpcion[o]);
         for (int o = 0; o < 4; ++o)

@@ -17,11 +17,11 @@ qint16 sortearModelo(QChar digito, int segundos)
 qint16 Modelo_Matematica(const QString &dni, const IReloj &reloj)
 {
     const int segundos = reloj.segundos();
-    return sortearModelo(dni.isEmpty() ? QChar('0') : dni.back(), segundos);
+    return sortearModelo(dni.isEmpty() ? QLatin1Char('0') : dni.back(), segundos);
 }
 
 qint16 Modelo_Lengua(const QString &dni, const IReloj &reloj)
 {
     const int segundos = reloj.segundos();
-    return sortearModelo(dni.isEmpty() ? QChar('0') : dni.front(), segundos);
+    return sortearModelo(dni.isEmpty() ? QLatin1Char('0') : dni.front(), segundos);
 }
