@@ -62,8 +62,8 @@ int main(int argc, char **argv)
         QElapsedTimer reloj;
         reloj.start();
         const ResultadoLibrosDemo r = generarLibrosDemo(carpeta, claves, libros, 2026);
-        if (!r.error.isEmpty()) {
-            std::fprintf(stderr, "error: %s\n", qPrintable(r.error));
+        if (!r.resultado.ok()) {
+            std::fprintf(stderr, "error: %s\n", qPrintable(r.resultado.texto()));
             return 1;
         }
         QFile(marca).open(QIODevice::WriteOnly);
@@ -95,8 +95,8 @@ int main(int argc, char **argv)
     const InformeRecopilacion r = recopilarResultados(
         salida.filePath(QStringLiteral("resultados.xlsx")), { carpeta }, {}, &claves);
     const double segundos = reloj.elapsed() / 1000.0;
-    if (!r.error.isEmpty()) {
-        std::fprintf(stderr, "error: %s\n", qPrintable(r.error));
+    if (!r.resultado.ok()) {
+        std::fprintf(stderr, "error: %s\n", qPrintable(r.resultado.detalle));
         return 1;
     }
     const long memoriaDespues = picoDeMemoriaKiB();

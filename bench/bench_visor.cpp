@@ -55,7 +55,7 @@ int main(int argc, char **argv)
         return codigo;
     const int repeticiones = argc > 1 ? atoi(argv[1]) : 20;
     QTemporaryDir dir;
-    if (!generarContenido(dir.path()).error.isEmpty())
+    if (!generarContenido(dir.path()).resultado.ok())
         return 1;
     bool cumple = true;
     for (const QString &ruta : { rutaTablaFormulas(dir.path()), rutaTextosLengua(dir.path(), 1) }) {

@@ -51,7 +51,7 @@ Claves clavesDemo()
     return claves;
 }
 
-QString escribirClavesDemo(const QString &carpetaEstacion, const QString &ruta)
+Resultado escribirClavesDemo(const QString &carpetaEstacion, const QString &ruta)
 {
     // Links resolved where the folders exist; a station folder still to be made is compared
     // by its path.
@@ -63,19 +63,21 @@ QString escribirClavesDemo(const QString &carpetaEstacion, const QString &ruta)
     const QString estacion = real(carpetaEstacion);
     const QString carpeta = real(QFileInfo(ruta).absolutePath());
     if (carpeta == estacion || carpeta.startsWith(estacion + QLatin1Char('/')))
-        return QStringLiteral("las claves no van en la carpeta de la estación (%1): elija otra")
-            .arg(carpetaEstacion);
+        return Resultado::fallo(CausaFallo::SalidaNoPermitida,
+            QStringLiteral("las claves no van en la carpeta de la estación (%1): elija otra")
+                .arg(carpetaEstacion));
     const Claves claves = clavesDemo();
     if (const Resultado escrito = escribirClaves(ruta, claves); !escrito.ok())
-        return escrito.texto();
+        return escrito;
     const LecturaClaves leidas = leerClaves(ruta);
     if (!leidas.ok())
-        return leidas.errores.join(QStringLiteral("; "));
+        return Resultado::fallo(CausaFallo::NoCoincide, leidas.errores.join(QStringLiteral("; ")));
     for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua })
         for (int m = 1; m <= kModelos; ++m)
             for (int q = 1; q <= kPreguntas; ++q)
                 if (leidas.claves.letra(a, m, q) != claves.letra(a, m, q))
-                    return QStringLiteral("las claves escritas no coinciden al leerlas");
+                    return Resultado::fallo(CausaFallo::NoCoincide,
+                        QStringLiteral("las claves escritas no coinciden al leerlas"));
     return {};
 }
 
@@ -182,8 +184,10 @@ ResultadoGeneracion generarContenido(const QString &carpetaPrograma, bool reempl
     ResultadoGeneracion resultado;
     auto hace = [&](const QString &ruta) { return reemplazar || !QFileInfo(ruta).isFile(); };
     auto falla = [&](const QString &ruta) {
-        if (resultado.error.isEmpty())
-            resultado.error = QStringLiteral("no se pudo escribir %1").arg(ruta);
+        // The picture and document writers do not say why; the disk is all that is left.
+        if (resultado.resultado.ok())
+            resultado.resultado = Resultado::fallo(
+                CausaFallo::Escritura, QStringLiteral("no se pudo escribir %1").arg(ruta));
     };
     for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
         for (int m = 1; m <= kModelos; ++m) {

@@ -2,6 +2,7 @@
 
 #include "Claves.h"
 #include "Contenido.h"
+#include "Resultado.h"
 
 #include <QSize>
 #include <QString>
@@ -11,7 +12,7 @@
 struct ResultadoGeneracion {
     int imagenes = 0;
     int documentos = 0;
-    QString error; // empty when everything was written
+    Resultado resultado; // ok when everything was written
 };
 
 constexpr QSize kTamanoPreguntaDemo(840, 360);
@@ -27,5 +28,5 @@ char letraCorrectaDemo(Asignatura asignatura, int modelo, int pregunta);
 // The key of the whole demo content.
 Claves clavesDemo();
 // Writes it as a key workbook at `ruta` and reads it back; never inside the station's folder
-// `carpetaEstacion`, where a student could find it. Returns what went wrong, if anything.
-QString escribirClavesDemo(const QString &carpetaEstacion, const QString &ruta);
+// `carpetaEstacion`, where a student could find it.
+Resultado escribirClavesDemo(const QString &carpetaEstacion, const QString &ruta);

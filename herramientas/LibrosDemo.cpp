@@ -1,6 +1,7 @@
 #include "LibrosDemo.h"
 
 #include "Directorio.h"
+#include "Disco.h"
 #include "Entradas.h"
 #include "EscritorXlsx.h"
 #include "Reporte.h"
@@ -126,12 +127,13 @@ ResultadoLibrosDemo generarLibrosDemo(
 {
     ResultadoLibrosDemo resultado;
     if (!QDir().mkpath(carpeta)) {
-        resultado.error = QStringLiteral("no se puede crear %1").arg(carpeta);
+        resultado.resultado = Resultado::fallo(
+            CausaFallo::Escritura, QStringLiteral("no se puede crear %1").arg(carpeta));
         return resultado;
     }
     QByteArray vacio;
     if (const Resultado r = libroVacio(carpeta, &vacio); !r.ok()) {
-        resultado.error = r.texto();
+        resultado.resultado = r;
         return resultado;
     }
     std::atomic<int> escritos { 0 };
@@ -142,16 +144,16 @@ ResultadoLibrosDemo generarLibrosDemo(
             Sesion s = alumnoAlAzar(azar, i);
             const double habilidad = normal(azar);
             QByteArray libro = vacio;
-            const Resultado respondido = responderMaterias(azar, claves, habilidad, s, &libro);
-            const QString error = respondido.ok() ? QString() : respondido.texto();
+            Resultado hecho = responderMaterias(azar, claves, habilidad, s, &libro);
             QFile f(construirRutaExcel(carpeta, s) + QStringLiteral(".xlsx"));
-            if (!error.isEmpty() || !f.open(QIODevice::WriteOnly)
-                || f.write(libro) != libro.size()) {
+            if (hecho.ok() && (!f.open(QIODevice::WriteOnly) || f.write(libro) != libro.size()))
+                hecho = Resultado::fallo(causaDeEscritura(carpeta, f.error()),
+                    QStringLiteral("no se puede escribir %1: %2")
+                        .arg(f.fileName(), f.errorString()));
+            if (!hecho.ok()) {
                 const std::lock_guard<std::mutex> bloqueo(cerrojo);
-                if (resultado.error.isEmpty())
-                    resultado.error = error.isEmpty()
-                        ? QStringLiteral("no se puede escribir %1").arg(f.fileName())
-                        : error;
+                if (resultado.resultado.ok())
+                    resultado.resultado = hecho;
                 continue;
             }
             ++escritos;

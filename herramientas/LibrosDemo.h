@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Claves.h"
+#include "Resultado.h"
 
 #include <QString>
 
@@ -11,7 +12,7 @@
 // models run from easier to harder, and question 5 of every model is harder for Sexo 2.
 struct ResultadoLibrosDemo {
     int libros = 0;
-    QString error; // empty when all were written
+    Resultado resultado; // ok when all were written
 };
 
 ResultadoLibrosDemo generarLibrosDemo(

@@ -353,26 +353,29 @@ QString rutaReal(const QString &ruta)
 }
 
 // Why an output may not go where it is asked: it would replace an input, or lie in a folder
-// being read (a station's content among them). Empty when it may.
-QString salidaQueEsEntrada(
+// being read (a station's content among them).
+Resultado salidaQueEsEntrada(
     const QStringList &salidas, const QStringList &carpetas, const QString &rutaClaves)
 {
     const QString claves = rutaClaves.isEmpty() ? QString() : rutaReal(rutaClaves);
     for (const QString &salida : salidas) {
         const TipoEntrada tipo = tipoEntrada(salida);
         if (tipo == TipoEntrada::Carpeta || tipo == TipoEntrada::Otro)
-            return QStringLiteral("no se puede escribir %1: en su lugar hay %2; no se guardó nada")
-                .arg(QDir::toNativeSeparators(salida), nombreTipoEntrada(tipo));
+            return Resultado::fallo(CausaFallo::NoEsArchivo,
+                QStringLiteral("no se puede escribir %1: en su lugar hay %2; no se guardó nada")
+                    .arg(QDir::toNativeSeparators(salida), nombreTipoEntrada(tipo)));
         const QString real = rutaReal(salida);
         if (!claves.isEmpty() && estaDentroDe(real, claves))
-            return QStringLiteral("la salida %1 es el libro de claves; elija otro nombre")
-                .arg(QDir::toNativeSeparators(salida));
+            return Resultado::fallo(CausaFallo::SalidaNoPermitida,
+                QStringLiteral("la salida %1 es el libro de claves; elija otro nombre")
+                    .arg(QDir::toNativeSeparators(salida)));
         for (const QString &carpeta : carpetas) {
             const QString leida = QFileInfo(carpeta).canonicalFilePath();
             if (!leida.isEmpty() && estaDentroDe(real, leida))
-                return QStringLiteral("la salida %1 queda dentro de la carpeta que se lee, %2; "
-                                      "guárdela en otra carpeta")
-                    .arg(QDir::toNativeSeparators(salida), QDir::toNativeSeparators(carpeta));
+                return Resultado::fallo(CausaFallo::SalidaNoPermitida,
+                    QStringLiteral("la salida %1 queda dentro de la carpeta que se lee, %2; "
+                                   "guárdela en otra carpeta")
+                        .arg(QDir::toNativeSeparators(salida), QDir::toNativeSeparators(carpeta)));
         }
     }
     return {};
@@ -523,8 +526,8 @@ public:
         m_reloj.start();
     }
 
-    // Empty when every output took its place.
-    QString ejecutar(const QStringList &carpetas, const std::function<void(int, int)> &progreso,
+    // Ok when every output took its place.
+    Resultado ejecutar(const QStringList &carpetas, const std::function<void(int, int)> &progreso,
         const std::atomic<bool> *cancelar)
     {
         m_libros = listarLibros(carpetas, &m_informe.omitidos);
@@ -534,11 +537,12 @@ public:
             m_hojas = agregarHojasAnalisis(m_libro);
         m_csv.setFileName(m_etapas[1].temporal);
         if (!m_csv.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return QStringLiteral("no se puede escribir %1: %2")
-                .arg(m_informe.salidaCsv, m_csv.errorString());
+            return Resultado::fallo(causaDeEscritura(m_carpetaSalida, m_csv.error()),
+                QStringLiteral("no se puede escribir %1: %2")
+                    .arg(m_informe.salidaCsv, m_csv.errorString()));
         escribirCsv((encabezados().join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8());
-        if (const QString e = leerLibros(progreso, cancelar); !e.isEmpty())
-            return e;
+        if (const Resultado r = leerLibros(progreso, cancelar); !r.ok())
+            return r;
         if (m_analisis)
             escribirAnalisis();
         // The report is drawn on its own thread, in memory, while the workbook is closed and
@@ -548,13 +552,13 @@ public:
             informePdf = std::async(std::launch::async,
                 [this] { return dibujarInformePdf(m_resumenModelos, m_resumenClases); });
         fase(QStringLiteral("lectura y escritura"));
-        if (const QString e = cerrarYComprobar(); !e.isEmpty())
-            return e;
+        if (const Resultado r = cerrarYComprobar(); !r.ok())
+            return r;
         if (m_analisis) {
             const QByteArray bytes = informePdf.get();
             fase(QStringLiteral("espera del informe"));
-            if (const QString e = escribirInforme(bytes); !e.isEmpty())
-                return e;
+            if (const Resultado r = escribirInforme(bytes); !r.ok())
+                return r;
         }
         return colocar();
     }
@@ -601,7 +605,7 @@ private:
         return a;
     }
 
-    QString leerLibros(
+    Resultado leerLibros(
         const std::function<void(int, int)> &progreso, const std::atomic<bool> *cancelar)
     {
         // The next batch is read while this one is written; the one written before goes with
@@ -623,7 +627,8 @@ private:
             if (cancelar && cancelar->load()) {
                 siguiente.wait();
                 m_csv.close();
-                return QStringLiteral("recopilación cancelada; no se guardó nada");
+                return Resultado::fallo(CausaFallo::Cancelada,
+                    QStringLiteral("recopilación cancelada; no se guardó nada"));
             }
             std::vector<LibroLeido> escrita = std::move(tanda);
             tanda = siguiente.get();
@@ -716,52 +721,59 @@ private:
     }
 
     // The workbook closed and read back, then the CSV forced to the disk and read back.
-    QString cerrarYComprobar()
+    Resultado cerrarYComprobar()
     {
         const Resultado cierre = m_libro.cerrar();
         fase(QStringLiteral("cierre del libro"));
         if (!cierre.ok())
-            return cierre.detalle;
+            return cierre;
         const Resultado relectura = m_libro.comprobar(m_etapas[0].temporal);
         fase(QStringLiteral("relectura"));
         if (!relectura.ok()) {
             // What the writer could not put on the disk it does not always say: a full disk
             // shows here, as a workbook that does not read back.
-            return QStringLiteral(
-                "%1; no se guardó nada. Compruebe que haya espacio libre en %2 (mientras trabaja "
-                "necesita unos 8 KB por libro) y vuelva a intentarlo")
-                .arg(relectura.detalle, QDir::toNativeSeparators(m_carpetaSalida));
+            return Resultado::fallo(relectura.causa,
+                QStringLiteral("%1; no se guardó nada. Compruebe que haya espacio libre en %2 "
+                               "(mientras trabaja necesita unos 8 KB por libro) y vuelva a "
+                               "intentarlo")
+                    .arg(relectura.detalle, QDir::toNativeSeparators(m_carpetaSalida)));
         }
         m_csvEscrito = m_csvEscrito && asegurarArchivo(m_csv);
         const QString errorCsv = m_csv.errorString();
+        const CausaFallo causaCsv = causaDeEscritura(m_carpetaSalida, m_csv.error());
         m_csv.close();
         if (!m_csvEscrito || huellaDeArchivo(m_etapas[1].temporal) != m_huellaCsv.result())
-            return QStringLiteral("no se puede escribir %1: %2; no se guardó nada")
-                .arg(m_informe.salidaCsv,
-                    m_csvEscrito ? QStringLiteral("lo escrito no coincide al releerlo") : errorCsv);
+            return Resultado::fallo(m_csvEscrito ? CausaFallo::NoCoincide : causaCsv,
+                QStringLiteral("no se puede escribir %1: %2; no se guardó nada")
+                    .arg(m_informe.salidaCsv,
+                        m_csvEscrito ? QStringLiteral("lo escrito no coincide al releerlo")
+                                     : errorCsv));
         fase(QStringLiteral("texto separado por comas"));
         return {};
     }
 
-    QString escribirInforme(const QByteArray &bytes)
+    Resultado escribirInforme(const QByteArray &bytes)
     {
         if (bytes.isEmpty())
-            return QStringLiteral("no se pudo dibujar el informe %1; no se guardó nada")
-                .arg(m_informe.salidaPdf);
+            return Resultado::fallo(CausaFallo::InformeNoDibujado,
+                QStringLiteral("no se pudo dibujar el informe %1; no se guardó nada")
+                    .arg(m_informe.salidaPdf));
         QByteArray releido;
         if (const Resultado r = m_disco.escribir(m_etapas[2].temporal, bytes); !r.ok())
-            return QStringLiteral("no se puede escribir %1: %2; no se guardó nada")
-                .arg(m_informe.salidaPdf, r.texto());
+            return Resultado::fallo(r.causa,
+                QStringLiteral("no se puede escribir %1: %2; no se guardó nada")
+                    .arg(m_informe.salidaPdf, r.texto()));
         if (!m_disco.leer(m_etapas[2].temporal, bytes.size() + 1, &releido).ok()
             || releido != bytes)
-            return QStringLiteral("no se puede escribir %1: lo escrito no coincide al "
-                                  "releerlo; no se guardó nada")
-                .arg(m_informe.salidaPdf);
+            return Resultado::fallo(CausaFallo::NoCoincide,
+                QStringLiteral("no se puede escribir %1: lo escrito no coincide al releerlo; no "
+                               "se guardó nada")
+                    .arg(m_informe.salidaPdf));
         return {};
     }
 
     // Each output replaces its old file in one step: whoever opens it sees the old or the new.
-    QString colocar()
+    Resultado colocar()
     {
         for (std::size_t i = 0; i < m_etapas.size(); ++i) {
             const Resultado r = m_disco.reemplazar(m_etapas[i].temporal, m_etapas[i].destino);
@@ -775,7 +787,7 @@ private:
             if (!colocadas.isEmpty())
                 error += QStringLiteral("; ya son nuevos: %1")
                              .arg(colocadas.join(QStringLiteral(", ")));
-            return error;
+            return Resultado::fallo(r.causa, error);
         }
         return {};
     }
@@ -814,28 +826,28 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
     if (claves)
         informe.salidaPdf = base + QStringLiteral(".pdf");
     if (nombreDeLibroDeAlumno(salida.fileName())) {
-        informe.error
-            = QStringLiteral("la salida %1 se llama como el libro de un alumno; elija otro nombre")
-                  .arg(salidaXlsx);
+        informe.resultado = Resultado::fallo(CausaFallo::SalidaNoPermitida,
+            QStringLiteral("la salida %1 se llama como el libro de un alumno; elija otro nombre")
+                .arg(salidaXlsx));
         return informe;
     }
     if (!QFileInfo(carpetaSalida).isDir()) {
-        informe.error = QStringLiteral("no existe la carpeta de la salida %1").arg(carpetaSalida);
+        informe.resultado = Resultado::fallo(CausaFallo::SinCarpeta,
+            QStringLiteral("no existe la carpeta de la salida %1").arg(carpetaSalida));
         return informe;
     }
     QStringList salidas { salidaXlsx, informe.salidaCsv };
     if (claves)
         salidas << informe.salidaPdf;
-    if (const QString e = salidaQueEsEntrada(salidas, carpetas, rutaClaves); !e.isEmpty()) {
-        informe.error = e;
+    if (const Resultado r = salidaQueEsEntrada(salidas, carpetas, rutaClaves); !r.ok()) {
+        informe.resultado = r;
         return informe;
     }
     Recopilacion recopilacion(informe, salidaXlsx, salidas, claves);
-    if (const QString error = recopilacion.ejecutar(carpetas, progreso, cancelar);
-        !error.isEmpty()) {
+    if (const Resultado r = recopilacion.ejecutar(carpetas, progreso, cancelar); !r.ok()) {
         // A failure while placing keeps what is already placed: only the staged ones go.
         recopilacion.descartar();
-        informe.error = error;
+        informe.resultado = r;
     }
     return informe;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Resultado.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -14,7 +16,9 @@ struct InformeRecopilacion {
     int filas = 0; // student-and-subject rows written
     int puntuadas = 0; // rows scored against the key
     QStringList omitidos; // "file: reason" for every workbook or row left out
-    QString error; // empty when every output was written
+    // Ok when every output was written; otherwise its cause, and in its detail the whole
+    // sentence the staff read.
+    Resultado resultado;
     QString salidaCsv;
     QString salidaPdf; // with a key only
     QList<std::pair<QString, double>> fases; // seconds each step took, in their order

@@ -30,16 +30,16 @@ int main(int argc, char **argv)
     if (libros > 0) {
         const ResultadoLibrosDemo r
             = generarLibrosDemo(args.first(), clavesDemo(), libros, quint32(libros));
-        if (!r.error.isEmpty()) {
-            std::fprintf(stderr, "error: %s\n", qPrintable(r.error));
+        if (!r.resultado.ok()) {
+            std::fprintf(stderr, "error: %s\n", qPrintable(r.resultado.texto()));
             return 1;
         }
         std::printf("%d libros de alumnos escritos en %s\n", r.libros, qPrintable(args.first()));
     }
     if (!claves.isEmpty()) {
-        const QString error = escribirClavesDemo(args.first(), claves);
-        if (!error.isEmpty()) {
-            std::fprintf(stderr, "error: %s\n", qPrintable(error));
+        const Resultado escritas = escribirClavesDemo(args.first(), claves);
+        if (!escritas.ok()) {
+            std::fprintf(stderr, "error: %s\n", qPrintable(escritas.texto()));
             return 1;
         }
         std::printf("claves del contenido de demostración escritas en %s\n", qPrintable(claves));
@@ -47,8 +47,8 @@ int main(int argc, char **argv)
     const ResultadoGeneracion r = generarContenido(args.first(), reemplazar);
     std::printf("%d imágenes y %d documentos escritos en %s/Imagenes\n", r.imagenes, r.documentos,
         qPrintable(args.first()));
-    if (!r.error.isEmpty()) {
-        std::fprintf(stderr, "error: %s\n", qPrintable(r.error));
+    if (!r.resultado.ok()) {
+        std::fprintf(stderr, "error: %s\n", qPrintable(r.resultado.texto()));
         return 1;
     }
     return 0;

@@ -66,8 +66,8 @@ int main(int argc, char **argv)
         std::fflush(stderr);
     for (const QString &omitido : r.omitidos)
         std::printf("omitido: %s\n", qPrintable(omitido));
-    if (!r.error.isEmpty()) {
-        std::fprintf(stderr, "error: %s\n", qPrintable(r.error));
+    if (!r.resultado.ok()) {
+        std::fprintf(stderr, "error: %s\n", qPrintable(r.resultado.detalle));
         return 1;
     }
     std::printf("%d libro(s), %d fila(s) en %s y %s; %d omitido(s)\n", r.libros, r.filas,

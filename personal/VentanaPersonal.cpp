@@ -656,15 +656,15 @@ void VentanaPersonal::mostrarRecopilacion(
         filas.append({ nativa(ruta), motivo });
     }
     llenar(m_omitidos, filas);
-    if (!r.error.isEmpty()) {
+    if (!r.resultado.ok()) {
         m_progreso->setFormat(QString());
         return mostrarError(m_resumenRecopilar,
-            m_cancelar
+            r.resultado.causa == CausaFallo::Cancelada
                 ? QStringLiteral("Recopilación cancelada: no se guardó nada y los resultados "
                                  "anteriores quedan como estaban.")
                 : QStringLiteral("No se pudo guardar la recopilación: no se guardó nada y los "
                                  "resultados anteriores quedan como estaban."),
-            r.error);
+            r.resultado.texto());
     }
     m_resumenRecopilar->setStyleSheet(QString());
     QString resumen = QStringLiteral("%1 libros, %2 filas en %3 y %4.")

@@ -24,7 +24,7 @@ private slots:
     {
         QTemporaryDir dir;
         const ResultadoGeneracion r = generarContenido(dir.path());
-        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QVERIFY2(r.resultado.ok(), qPrintable(r.resultado.texto()));
         QCOMPARE(r.imagenes, 264);
         QCOMPARE(r.documentos, 7);
         QCOMPARE(archivosCon(dir.path(), "*.jpg").size(), 264);
@@ -60,7 +60,7 @@ private slots:
         QTemporaryDir dir;
         crearArchivo(dir.filePath("Imagenes")); // a file where the folder should be
         const ResultadoGeneracion r = generarContenido(dir.path());
-        QVERIFY(!r.error.isEmpty());
+        QVERIFY(!r.resultado.ok());
         QCOMPARE(r.imagenes, 0);
     }
 };

@@ -69,7 +69,7 @@ private slots:
     void unAlumnoDeLaEntradaALaSalida()
     {
         Banco b;
-        QVERIFY(generarContenido(b.carpeta()).error.isEmpty());
+        QVERIFY(generarContenido(b.carpeta()).resultado.ok());
         b.reloj.lecturas = { 10 };
         b.mensajes.respuestas = { kRespuestaSi, kRespuestaSi };
         QStringList estadoMenu;
@@ -219,7 +219,7 @@ private slots:
             QCoreApplication::applicationDirPath() + QStringLiteral("/estacion-XXXXXX"));
         QTemporaryDir maestra(
             QCoreApplication::applicationDirPath() + QStringLiteral("/maestra-XXXXXX"));
-        QVERIFY(generarContenido(maestra.path()).error.isEmpty());
+        QVERIFY(generarContenido(maestra.path()).resultado.ok());
         const auto contarMaestra = [&] {
             int n = 0;
             for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua })

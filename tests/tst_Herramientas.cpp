@@ -60,7 +60,7 @@ QString libroDeAlumno(const QString &carpeta, const QString &dni, bool mat, bool
 class TstHerramientas : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY(generarContenido(m_completo.path()).error.isEmpty()); }
+    void initTestCase() { QVERIFY(generarContenido(m_completo.path()).resultado.ok()); }
 
     void contenidoCompletoEsCorrecto()
     {
@@ -75,7 +75,7 @@ private slots:
     void descripcionesSeInforman()
     {
         QTemporaryDir dir;
-        QVERIFY(generarContenido(dir.path()).error.isEmpty());
+        QVERIFY(generarContenido(dir.path()).resultado.ok());
         for (const char *nombre :
             { "Imagenes/Mat_Mod3/Mat_Mod3_P7.txt", "Imagenes/Mat_Mod3/Mat_Mod3_P12.txt" })
             crearArchivo(
@@ -131,7 +131,7 @@ private slots:
         QFETCH(QString, ruta);
         QFETCH(QString, motivo);
         QTemporaryDir dir;
-        QVERIFY(generarContenido(dir.path()).error.isEmpty());
+        QVERIFY(generarContenido(dir.path()).resultado.ok());
         const QString completa = QDir(dir.path()).filePath(ruta);
         if (dano == "borrar")
             QVERIFY(QFile::remove(completa));
@@ -170,8 +170,8 @@ private slots:
         QFETCH(QString, motivo);
         QTemporaryDir maestra;
         QTemporaryDir estacion;
-        QVERIFY(generarContenido(maestra.path()).error.isEmpty());
-        QVERIFY(generarContenido(estacion.path()).error.isEmpty());
+        QVERIFY(generarContenido(maestra.path()).resultado.ok());
+        QVERIFY(generarContenido(estacion.path()).resultado.ok());
         QString ruta = QDir(estacion.path()).filePath(enlace);
         const QByteArray ilegible
             = QFile::encodeName(carpetaModelo(estacion.path(), Asignatura::Matematica, 3))
@@ -228,7 +228,7 @@ private slots:
         const QString destino = salida.filePath("resultados.xlsx");
         const InformeRecopilacion r = recopilarResultados(destino,
             { estacion1.path(), estacion2.path() }, [&](int hechos, int) { avances << hechos; });
-        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QVERIFY2(r.resultado.ok(), qPrintable(r.resultado.texto()));
         QCOMPARE(r.libros, 4);
         QCOMPARE(r.filas, 4);
         QCOMPARE(r.omitidos.size(), 2);
@@ -296,7 +296,7 @@ private slots:
                 carpetas = { otra.path() };
         }
         const InformeRecopilacion r = recopilarResultados(salida.filePath("r.xlsx"), carpetas);
-        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QVERIFY2(r.resultado.ok(), qPrintable(r.resultado.texto()));
         QCOMPARE(r.filas, filas);
         if (motivo.isEmpty()) {
             QCOMPARE(r.omitidos, QStringList());
@@ -321,7 +321,7 @@ private slots:
         });
         const InformeRecopilacion r
             = recopilarResultados(salida.filePath("r.xlsx"), { estacion.path() });
-        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QVERIFY2(r.resultado.ok(), qPrintable(r.resultado.texto()));
         QFile csv(r.salidaCsv);
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QStringList lineas
@@ -376,7 +376,7 @@ private slots:
 
         const InformeRecopilacion r
             = recopilarResultados(salida.filePath("r.xlsx"), { estacion.path() });
-        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QVERIFY2(r.resultado.ok(), qPrintable(r.resultado.texto()));
         QCOMPARE(r.libros, 2);
         QCOMPARE(r.filas, 3);
         QCOMPARE(r.omitidos.size(), 1);
@@ -399,7 +399,7 @@ private slots:
         const QByteArray antes = huella(fuente);
         const InformeRecopilacion r
             = recopilarResultados(estacion.filePath(nombre), { estacion.path() });
-        QVERIFY(r.error.contains("se llama como el libro de un alumno"));
+        QVERIFY(r.resultado.detalle.contains("se llama como el libro de un alumno"));
         QCOMPARE(huella(fuente), antes);
         QCOMPARE(QDir(estacion.path()).entryList(QDir::Files | QDir::Hidden),
             QStringList({ QFileInfo(fuente).fileName() }));
@@ -436,7 +436,7 @@ private slots:
         libroDeAlumno(estacion.path(), "1", true, false);
         const InformeRecopilacion r
             = recopilarResultados(estacion.filePath("no/hay/r.xlsx"), { estacion.path() });
-        QVERIFY(!r.error.isEmpty());
+        QVERIFY(!r.resultado.ok());
     }
 
 private:

@@ -116,8 +116,8 @@ private slots:
     void prepararDevuelveLasImagenes()
     {
         QTemporaryDir maestra, estacion;
-        QVERIFY(generarContenido(maestra.path()).error.isEmpty());
-        QVERIFY(generarContenido(estacion.path()).error.isEmpty());
+        QVERIFY(generarContenido(maestra.path()).resultado.ok());
+        QVERIFY(generarContenido(estacion.path()).resultado.ok());
         for (int m = 1; m <= kModelos; ++m)
             for (const QString &f : QDir(carpetaModelo(estacion.path(), Asignatura::Matematica, m))
                                         .entryList(QDir::Files))
@@ -156,7 +156,7 @@ private slots:
     void verificarNombraLaImagenQueFalta()
     {
         QTemporaryDir estacion;
-        QVERIFY(generarContenido(estacion.path()).error.isEmpty());
+        QVERIFY(generarContenido(estacion.path()).resultado.ok());
         const QString falta = rutaPregunta(estacion.path(), Asignatura::Lengua, 2, 7);
         QVERIFY(QFile::remove(falta));
         Ventana w;
@@ -177,9 +177,9 @@ private slots:
     {
         QTemporaryDir datos;
         const QDir d(datos.path());
-        QVERIFY(generarLibrosDemo(d.filePath("e1"), clavesDemo(), 60, 1).error.isEmpty());
-        QVERIFY(generarLibrosDemo(d.filePath("e2"), clavesDemo(), 40, 2).error.isEmpty());
-        QVERIFY(escribirClavesDemo(d.filePath("maestra"), d.filePath("claves.xlsx")).isEmpty());
+        QVERIFY(generarLibrosDemo(d.filePath("e1"), clavesDemo(), 60, 1).resultado.ok());
+        QVERIFY(generarLibrosDemo(d.filePath("e2"), clavesDemo(), 40, 2).resultado.ok());
+        QVERIFY(escribirClavesDemo(d.filePath("maestra"), d.filePath("claves.xlsx")).ok());
         QVERIFY(d.mkpath("ventana") && d.mkpath("linea"));
         QProcess linea;
         linea.start(QStringLiteral(RECOPILAR_RESULTADOS),
@@ -227,7 +227,7 @@ private slots:
         QTemporaryDir datos;
         const QDir d(datos.path());
         QVERIFY(generarLibrosDemo(d.filePath("e1"), clavesDemo(), cancelar ? 3000 : 10, 1)
-                    .error.isEmpty());
+                    .resultado.ok());
         QVERIFY(d.mkpath("salida"));
         if (!cancelar)
             crearArchivo(d.filePath("salida/carpeta"), "un archivo");

@@ -226,7 +226,7 @@ private slots:
         m_libros = m_dir.filePath(QStringLiteral("libros"));
         m_claves = m_dir.filePath(QStringLiteral("claves.xlsx"));
         const ResultadoLibrosDemo r = generarLibrosDemo(m_libros, clavesDemo(), 160, 11);
-        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QVERIFY2(r.resultado.ok(), qPrintable(r.resultado.texto()));
         QCOMPARE(r.libros, 160);
         const Resultado escrito = escribirClaves(m_claves, clavesDemo());
         QVERIFY2(escrito.ok(), qPrintable(escrito.texto()));
@@ -239,7 +239,7 @@ private slots:
         QVERIFY(claves.ok());
         const QString salida = m_dir.filePath(QStringLiteral("resultados.xlsx"));
         const InformeRecopilacion r = recopilarResultados(salida, { m_libros }, {}, &claves.claves);
-        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QVERIFY2(r.resultado.ok(), qPrintable(r.resultado.texto()));
         QCOMPARE(r.libros, 160);
         QCOMPARE(r.puntuadas, r.filas);
         QVERIFY(r.omitidos.isEmpty());
@@ -263,7 +263,7 @@ private slots:
         const LecturaClaves claves = leerClaves(m_claves);
         const QString salida = m_dir.filePath(QStringLiteral("informe.xlsx"));
         const InformeRecopilacion r = recopilarResultados(salida, { m_libros }, {}, &claves.claves);
-        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QVERIFY2(r.resultado.ok(), qPrintable(r.resultado.texto()));
         QCOMPARE(r.salidaPdf, m_dir.filePath(QStringLiteral("informe.pdf")));
         QPdfDocument pdf;
         QCOMPARE(pdf.load(r.salidaPdf), QPdfDocument::Error::None);
@@ -329,7 +329,8 @@ private slots:
         const LecturaClaves leidas = leerClaves(claves);
         const InformeRecopilacion r = recopilarResultados(
             dir.filePath(salida), { dir.filePath("estacion") }, {}, &leidas.claves, claves);
-        QVERIFY2(r.error.contains(motivo), qPrintable(r.error));
+        QVERIFY2(r.resultado.detalle.contains(motivo), qPrintable(r.resultado.detalle));
+        QCOMPARE(r.resultado.causa, CausaFallo::SalidaNoPermitida);
         QCOMPARE(huella(claves), antesClaves);
         QCOMPARE(huella(tabla), antesTabla);
         QCOMPARE(QDir(dir.filePath("estacion/Imagenes")).entryList(QDir::Files | QDir::Hidden),
@@ -352,7 +353,7 @@ private slots:
         const LecturaClaves claves = leerClaves(m_claves);
         QVERIFY(recopilarResultados(
             dir.filePath(QStringLiteral("r.xlsx")), { m_libros }, {}, &claves.claves)
-                    .error.isEmpty());
+                    .resultado.ok());
         QVERIFY(QFile::remove(dir.filePath(estorbo)));
         QVERIFY(dir.mkdir(estorbo));
         QMap<QString, QByteArray> antes;
@@ -360,9 +361,10 @@ private slots:
             antes[nombre] = huella(dir.filePath(nombre));
         const InformeRecopilacion r = recopilarResultados(
             dir.filePath(QStringLiteral("r.xlsx")), { m_libros }, {}, &claves.claves);
-        QVERIFY2(
-            r.error.startsWith(QStringLiteral("no se puede escribir ") + dir.filePath(estorbo)),
-            qPrintable(r.error));
+        QVERIFY2(r.resultado.detalle.startsWith(
+                     QStringLiteral("no se puede escribir ") + dir.filePath(estorbo)),
+            qPrintable(r.resultado.detalle));
+        QCOMPARE(r.resultado.causa, CausaFallo::NoEsArchivo);
         QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden), antes.keys());
         for (auto it = antes.begin(); it != antes.end(); ++it)
             QCOMPARE(huella(dir.filePath(it.key())), it.value());
@@ -373,7 +375,7 @@ private slots:
     {
         const QString salida = m_dir.filePath(QStringLiteral("sin-claves.xlsx"));
         const InformeRecopilacion r = recopilarResultados(salida, { m_libros });
-        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QVERIFY2(r.resultado.ok(), qPrintable(r.resultado.texto()));
         QCOMPARE(r.puntuadas, 0);
         QVERIFY(r.salidaPdf.isEmpty());
         QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("sin-claves.pdf"))));
@@ -396,7 +398,7 @@ private slots:
         const InformeRecopilacion r
             = recopilarResultados(QDir(salida.path()).filePath(QStringLiteral("r.xlsx")),
                 { carpeta.path() }, {}, &claves.claves);
-        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QVERIFY2(r.resultado.ok(), qPrintable(r.resultado.texto()));
         QCOMPARE(r.filas, 1);
         QCOMPARE(r.puntuadas, 0);
         QCOMPARE(r.omitidos,
@@ -430,9 +432,9 @@ private slots:
     void clavesDeLaDemostracion()
     {
         const QString estacion = m_dir.filePath(QStringLiteral("estacion"));
-        QVERIFY(generarContenido(estacion).error.isEmpty());
+        QVERIFY(generarContenido(estacion).resultado.ok());
         const QString fuera = m_dir.filePath(QStringLiteral("claves-demo.xlsx"));
-        QCOMPARE(escribirClavesDemo(estacion, fuera), QString());
+        QVERIFY(escribirClavesDemo(estacion, fuera).ok());
         const LecturaClaves leidas = leerClaves(fuera);
         QVERIFY(leidas.ok());
         for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
@@ -442,11 +444,12 @@ private slots:
             }
         }
         const QString dentro = QDir(estacion).filePath(QStringLiteral("Imagenes/claves.xlsx"));
-        QVERIFY(!escribirClavesDemo(estacion, dentro).isEmpty());
+        QCOMPARE(escribirClavesDemo(estacion, dentro).causa, CausaFallo::SalidaNoPermitida);
         QVERIFY(!QFile::exists(dentro));
         // Nor in a station folder not made yet.
         const QString nueva = m_dir.filePath(QStringLiteral("otra-estacion"));
-        QVERIFY(!escribirClavesDemo(nueva, nueva + QStringLiteral("/claves.xlsx")).isEmpty());
+        QCOMPARE(escribirClavesDemo(nueva, nueva + QStringLiteral("/claves.xlsx")).causa,
+            CausaFallo::SalidaNoPermitida);
 
         // One put there by hand is found by the content check.
         QVERIFY(QFile::copy(fuera, QDir(estacion).filePath(QStringLiteral("respuestas.xlsx"))));

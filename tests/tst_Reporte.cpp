@@ -374,8 +374,8 @@ private slots:
         QVERIFY(QFile::setPermissions(b.carpeta(), QFile::ReadOwner | QFile::ExeOwner));
         const QString error = guardar(b, Asignatura::Matematica, "ABCDABCDABCDABCDABCDAB");
         QVERIFY(QFile::setPermissions(b.carpeta(), abierta));
-        QVERIFY2(
-            error.startsWith(QStringLiteral("no se puede escribir en la carpeta de la estación")),
+        QVERIFY2(error.startsWith(QStringLiteral(
+                     "no se puede escribir en la carpeta (solo lectura o sin permiso)")),
             qPrintable(error));
         QCOMPARE(b.sesion.FinalizadoMat, 0);
         QCOMPARE(huella(ruta), antes);

@@ -66,7 +66,7 @@ struct ExamenConVisor {
 
     ExamenConVisor()
     {
-        if (!generarContenido(examen.carpeta).error.isEmpty())
+        if (!generarContenido(examen.carpeta).resultado.ok())
             qFatal("no se pudo generar el contenido");
         abrir();
     }
@@ -309,7 +309,7 @@ private slots:
         QCOMPARE(ventana->aviso(), aviso);
         QVERIFY(!ventana->vista()->isVisible());
         // The supervisor mends the file and the student presses again: the document shows.
-        QVERIFY(generarContenido(e.carpeta, true).error.isEmpty());
+        QVERIFY(generarContenido(e.carpeta, true).resultado.ok());
         visor.abrir(ruta);
         QVERIFY(esperar(visor, ruta, VisorPdf::Estado::Abierto));
         QVERIFY(!visor.ventanaAviso(ruta));
@@ -347,7 +347,7 @@ private slots:
     void teclasDelVisor()
     {
         QTemporaryDir dir;
-        QVERIFY(generarContenido(dir.path()).error.isEmpty());
+        QVERIFY(generarContenido(dir.path()).resultado.ok());
         const QString ruta = rutaTextosLengua(dir.path(), 2);
         const auto propia = ventanaDe(ruta);
         VentanaDocumento *ventana = propia.get();

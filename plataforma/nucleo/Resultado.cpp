@@ -8,10 +8,9 @@ QString textoCausa(CausaFallo causa)
     case CausaFallo::SinEspacio:
         return QStringLiteral("no hay espacio libre en el disco");
     case CausaFallo::SinPermiso:
-        return QStringLiteral(
-            "no se puede escribir en la carpeta de la estación (solo lectura o sin permiso)");
+        return QStringLiteral("no se puede escribir en la carpeta (solo lectura o sin permiso)");
     case CausaFallo::SinCarpeta:
-        return QStringLiteral("no se encuentra la carpeta de la estación");
+        return QStringLiteral("no se encuentra la carpeta");
     case CausaFallo::EnUso:
         return QStringLiteral("otro programa de la estación está guardando el mismo libro");
     case CausaFallo::ArchivoAbierto:
@@ -28,6 +27,12 @@ QString textoCausa(CausaFallo causa)
         return QStringLiteral("falla al leer el disco");
     case CausaFallo::Escritura:
         return QStringLiteral("falla al escribir en el disco");
+    case CausaFallo::SalidaNoPermitida:
+        return QStringLiteral("la salida no puede ir donde se pidió");
+    case CausaFallo::Cancelada:
+        return QStringLiteral("se canceló a pedido; no se guardó nada");
+    case CausaFallo::InformeNoDibujado:
+        return QStringLiteral("no se pudo dibujar el informe");
     }
     return QStringLiteral("falla desconocida");
 }

@@ -16,6 +16,10 @@ enum class CausaFallo {
     NoEsArchivo, // a folder, a pipe, a device or a link stands where a file is expected
     Lectura, // the disk failed while a file was read
     Escritura, // any other failure of the disk while writing
+    // The staff's tools.
+    SalidaNoPermitida, // an output would replace or lie among what is being read
+    Cancelada, // stopped at the staff's request; nothing was placed
+    InformeNoDibujado, // the printable report could not be drawn
 };
 
 QString textoCausa(CausaFallo causa);
