@@ -109,21 +109,21 @@ bool TokenizadorXml::leerNombre(
     return true;
 }
 
-bool TokenizadorXml::decodificar(QByteArrayView crudo, bool enAtributo, QString *destino) const
+bool TokenizadorXml::decodificar(QByteArrayView crudo, bool enAtributo, QString &destino) const
 {
     // Most values need nothing decoded.
     const bool llano = !crudo.contains('&') && !crudo.contains('\r')
         && (!enAtributo
             || (!crudo.contains('\t') && !crudo.contains('\n') && !crudo.contains('<')));
     if (llano) {
-        *destino = QString::fromUtf8(crudo);
+        destino = QString::fromUtf8(crudo);
         return true;
     }
-    destino->clear();
+    destino.clear();
     qsizetype tramo = 0;
     auto volcar = [&](qsizetype hasta) {
         if (hasta > tramo)
-            destino->append(QString::fromUtf8(crudo.sliced(tramo, hasta - tramo)));
+            destino.append(QString::fromUtf8(crudo.sliced(tramo, hasta - tramo)));
     };
     for (qsizetype i = 0; i < crudo.size(); ++i) {
         const char c = crudo[i];
@@ -135,14 +135,14 @@ bool TokenizadorXml::decodificar(QByteArrayView crudo, bool enAtributo, QString 
             const std::optional<char32_t> punto = entidad(crudo.sliced(i + 1, fin - i - 1));
             if (!punto)
                 return false;
-            destino->append(QString::fromUcs4(&*punto, 1));
+            destino.append(QString::fromUcs4(&*punto, 1));
             i = fin;
             tramo = fin + 1;
         } else if (c == '\r' || (enAtributo && (c == '\t' || c == '\n'))) {
             // Line ends become a line feed; in attributes every white character a space.
             volcar(i);
             const bool finDeLinea = c == '\r' && i + 1 < crudo.size() && crudo[i + 1] == '\n';
-            destino->append(enAtributo ? QLatin1Char(' ') : QLatin1Char('\n'));
+            destino.append(enAtributo ? QLatin1Char(' ') : QLatin1Char('\n'));
             if (finDeLinea)
                 ++i;
             tramo = i + 1;
@@ -214,7 +214,7 @@ std::optional<TokenizadorXml::Token> TokenizadorXml::textoLlano()
         }
         return std::nullopt;
     }
-    if (!decodificar(crudo, false, &m_texto))
+    if (!decodificar(crudo, false, m_texto))
         return fallar();
     return Token::Texto;
 }
@@ -383,7 +383,7 @@ QString TokenizadorXml::atributo(QByteArrayView nombre) const
     for (const Atributo &a : m_atributos) {
         if (iguales(a.nombre, nombre)) {
             QString valor;
-            if (!decodificar(a.valor, true, &valor))
+            if (!decodificar(a.valor, true, valor))
                 return QStringLiteral("\uFFFD"); // an undecodable value is no valid one
             return valor.isNull() ? QString(QLatin1String("")) : valor;
         }

@@ -68,7 +68,9 @@ private:
     Token etiquetaEntera();
     bool leerNombre(
         qsizetype &i, qsizetype fin, QByteArrayView *nombre, QByteArrayView *prefijo) const;
-    bool decodificar(QByteArrayView crudo, bool enAtributo, QString *destino) const;
+    // The text of `crudo` decoded into `destino`, whose room is reused from token to token;
+    // false when it holds a reference the document may not have.
+    bool decodificar(QByteArrayView crudo, bool enAtributo, QString &destino) const;
     void compactar();
     QByteArrayView abierto() const;
     void cerrarElemento();
