@@ -287,6 +287,23 @@ private slots:
         QVERIFY(b.mensajes.textos().first().contains(QStringLiteral("Avise al supervisor")));
     }
 
+    // Copies a killed save staged beside the record go at the next registration; other files
+    // named after it, a record set aside among them, stay.
+    void copiasDeUnGuardadoInterrumpido()
+    {
+        Banco b;
+        b.sesion = registrado(b.carpeta());
+        const QString ruta = rutaRecuperacion(b.sesion.RutaExcel);
+        const QString nombre = QFileInfo(ruta).fileName();
+        for (const char *resto : { ".Ab12Cd", ".zz99zz", ".Ab12C", ".Ab12Cd7", ".descartada-1" })
+            crearArchivo(ruta + QLatin1String(resto));
+        QVERIFY(!Recuperar_Examen(b.entorno, b.sesion));
+        QCOMPARE(QDir(b.carpeta())
+                     .entryList(
+                         { nombre + QStringLiteral("*") }, QDir::Files | QDir::Hidden, QDir::Name),
+            QStringList({ nombre + ".Ab12C", nombre + ".Ab12Cd7", nombre + ".descartada-1" }));
+    }
+
     // Whatever stands at the record's name that is not a file is never opened nor written
     // through: it is set aside at registration, told, and the record is written in its place.
     // A file a link points at stays as it was.

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStorageInfo>
 #include <QSysInfo>
@@ -324,6 +325,18 @@ Resultado DiscoLocal::escribirPorRenombre(const QString &ruta, const QByteArray 
     return asegurarCarpeta(m_llamadas, carpeta);
 }
 #endif
+
+void borrarCopiasPreparadas(IDisco &disco, const QString &ruta)
+{
+    const QFileInfo info(ruta);
+    const QRegularExpression copia(QLatin1Char('^') + QRegularExpression::escape(info.fileName())
+        + QStringLiteral("\\.[A-Za-z0-9]{6}$"));
+    const QDir carpeta = info.absoluteDir();
+    for (const QString &nombre : carpeta.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (copia.match(nombre).hasMatch())
+            disco.borrar(carpeta.filePath(nombre));
+    }
+}
 
 void ignorarLimiteDeTamano()
 {

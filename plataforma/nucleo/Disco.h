@@ -61,6 +61,11 @@ private:
     LlamadasDisco m_llamadas;
 };
 
+// Clears what saves of `ruta` cut short by a killed process left beside it: their staged
+// copies, named after it with a dot and six letters or digits. Only for a file no live process
+// can be saving now.
+void borrarCopiasPreparadas(IDisco &disco, const QString &ruta);
+
 // A write past the file-size limit of the process then fails with its cause (EFBIG) instead of
 // killing the process: call it first in main.
 void ignorarLimiteDeTamano();

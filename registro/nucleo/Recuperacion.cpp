@@ -9,7 +9,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 
 namespace {
 
@@ -69,19 +68,6 @@ bool respuestaValida(const QJsonValue &v)
     static const QStringList kValidas { QString(), QStringLiteral("A"), QStringLiteral("B"),
         QStringLiteral("C"), QStringLiteral("D") };
     return v.isString() && kValidas.contains(v.toString());
-}
-
-// What a save cut short left: the staged copies of the record, named after it.
-void limpiarRestos(IDisco &disco, const QString &ruta)
-{
-    const QFileInfo info(ruta);
-    const QRegularExpression resto(QLatin1Char('^') + QRegularExpression::escape(info.fileName())
-        + QStringLiteral("\\.[A-Za-z0-9]{6}$"));
-    const QDir carpeta = info.absoluteDir();
-    for (const QString &nombre : carpeta.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (resto.match(nombre).hasMatch())
-            disco.borrar(carpeta.filePath(nombre));
-    }
 }
 
 // A bad record is kept for whoever wants to look at it, under a name nobody reads back; a
@@ -231,7 +217,7 @@ bool Recuperar_Examen(Entorno &entorno, Sesion &sesion)
 {
     const QString ruta = rutaRecuperacion(sesion.RutaExcel);
     // One station per folder: no other process is writing this student's record now.
-    limpiarRestos(entorno.disco, ruta);
+    borrarCopiasPreparadas(entorno.disco, ruta);
     const TipoEntrada tipo = tipoEntrada(ruta);
     if (tipo == TipoEntrada::Ninguna)
         return false;
