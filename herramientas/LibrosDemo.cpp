@@ -2,7 +2,6 @@
 
 #include "Directorio.h"
 #include "Disco.h"
-#include "Entradas.h"
 #include "EscritorXlsx.h"
 #include "Reporte.h"
 
@@ -33,13 +32,11 @@ Resultado libroVacio(const QString &carpeta, QByteArray *bytes)
     escritor.agregarHoja(kNombreHojaReporte());
     if (const Resultado cerrado = escritor.cerrar(); !cerrado.ok())
         return cerrado;
-    QFile f(ruta);
-    const Resultado abierto = abrirArchivoOrdinario(f, ruta);
-    *bytes = abierto.ok() ? f.readAll() : QByteArray();
-    f.close();
-    QFile::remove(ruta);
-    if (!abierto.ok())
-        return abierto;
+    DiscoLocal disco;
+    const Resultado leido = disco.leer(ruta, limitesXlsx::kMaxBytesLibro, bytes);
+    disco.borrar(ruta);
+    if (!leido.ok())
+        return leido;
     if (bytes->isEmpty())
         return Resultado::fallo(CausaFallo::Lectura, QStringLiteral("%1 quedó vacío").arg(ruta));
     return {};

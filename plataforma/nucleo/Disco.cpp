@@ -319,10 +319,10 @@ Resultado DiscoLocal::escribirPorRenombre(const QString &ruta, const QByteArray 
         return fallar(errno, true);
     if (m_llamadas.cerrar(fd) != 0)
         return fallar(errno, false);
-    if (m_llamadas.renombrar(temporal.constData(), QFile::encodeName(ruta).constData()) != 0)
-        return fallar(errno, false);
-    // The rename is only kept through a power cut once the folder's entries are on the disk.
-    return asegurarCarpeta(m_llamadas, carpeta);
+    const Resultado puesto = DiscoLocal::reemplazar(QFile::decodeName(temporal), ruta);
+    if (!puesto.ok())
+        ::unlink(temporal.constData()); // gone already when only the folder could not be forced
+    return puesto;
 }
 #endif
 
