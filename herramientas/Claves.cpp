@@ -1,5 +1,6 @@
 #include "Claves.h"
 
+#include "Disco.h"
 #include "EscritorXlsx.h"
 #include "LectorXlsx.h"
 
@@ -144,12 +145,16 @@ LecturaClaves leerClaves(const QString &ruta)
 {
     QByteArray bytes;
     CeldasHoja celdas;
-    FalloLectura fallo = leerArchivoLibro(ruta, &bytes);
-    if (fallo.ok())
-        fallo = leerHojaDeBytes(bytes, Claves::nombreHoja(), &celdas);
-    if (!fallo.ok()) {
+    QString motivo;
+    if (const Resultado leido = DiscoLocal().leer(ruta, limitesXlsx::kMaxBytesLibro, &bytes);
+        !leido.ok())
+        motivo = leido.texto();
+    else if (const FalloLectura fallo = leerHojaDeBytes(bytes, Claves::nombreHoja(), &celdas);
+             !fallo.ok())
+        motivo = fallo.texto();
+    if (!motivo.isEmpty()) {
         LecturaClaves lectura;
-        lectura.errores << QStringLiteral("%1: %2").arg(ruta, fallo.texto());
+        lectura.errores << QStringLiteral("%1: %2").arg(ruta, motivo);
         return lectura;
     }
     return interpretarClaves(celdas);

@@ -180,12 +180,13 @@ LibroLeido leerLibro(const QString &ruta, int indice)
     LibroLeido libro { ruta, indice, {}, {} };
     QByteArray bytes;
     FilasDelLibro filas;
-    FalloLectura fallo = leerArchivoLibro(ruta, &bytes);
-    if (fallo.ok()) {
-        const PaqueteXlsx paquete(bytes);
-        fallo = recorrerHoja(paquete, kNombreHojaReporte(),
-            [&filas](int fila, int columna, const Celda &c) { filas.celda(fila, columna, c); });
+    if (const Resultado leido = DiscoLocal().leer(ruta, limitesXlsx::kMaxBytesLibro, &bytes);
+        !leido.ok()) {
+        libro.motivo = leido.texto();
+        return libro;
     }
+    const FalloLectura fallo = recorrerHoja(PaqueteXlsx(bytes), kNombreHojaReporte(),
+        [&filas](int fila, int columna, const Celda &c) { filas.celda(fila, columna, c); });
     if (!fallo.ok())
         libro.motivo = fallo.texto();
     else

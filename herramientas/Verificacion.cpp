@@ -2,6 +2,7 @@
 
 #include "Claves.h"
 #include "Contenido.h"
+#include "Disco.h"
 #include "Entradas.h"
 #include "LectorXlsx.h"
 #include "PaqueteXlsx.h"
@@ -126,7 +127,7 @@ void buscarClaves(const QString &carpetaPrograma, InformeContenido &informe)
     for (const QString &ruta : std::as_const(libros)) {
         QByteArray bytes;
         QString hoja, cadenas;
-        if (leerArchivoLibro(ruta, &bytes).ok()
+        if (DiscoLocal().leer(ruta, limitesXlsx::kMaxBytesLibro, &bytes).ok()
             && PaqueteXlsx(bytes).buscarHoja(Claves::nombreHoja(), &hoja, &cadenas)
                 == ErrorXlsx::Ninguno)
             informe.problemas << QStringLiteral(

@@ -1,5 +1,6 @@
 #include "Apoyo.h"
 #include "ContenidoDemo.h"
+#include "Disco.h"
 #include "LectorXlsx.h"
 #include "PaqueteXlsx.h"
 #include "Recopilacion.h"
@@ -357,7 +358,7 @@ private slots:
         const QString hostil = libroDeAlumno(estacion.path(), "0202", false, false);
         // The student's own workbook with its sheet replaced by the hostile one.
         QByteArray bytes;
-        QVERIFY(leerArchivoLibro(hostil, &bytes).ok());
+        QVERIFY(DiscoLocal().leer(hostil, limitesXlsx::kMaxBytesLibro, &bytes).ok());
         QString parteHoja, parteCadenas;
         QVERIFY(PaqueteXlsx(bytes).buscarHoja(kNombreHojaReporte(), &parteHoja, &parteCadenas)
             == ErrorXlsx::Ninguno);

@@ -17,6 +17,7 @@
 #include <cerrno>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(CausaFallo)
 Q_DECLARE_METATYPE(std::optional<PasoEscritura>)
@@ -110,6 +111,42 @@ private slots:
         const CeldasHoja c = celdasDeLibro(ruta);
         QCOMPARE(c.at({ 1, 11 }).texto, QStringLiteral("A"));
         QCOMPARE(c.at({ 2, 11 }).texto, QStringLiteral("C"));
+    }
+
+    // What a whole-file read refuses, and the cause it gives: never a half-read file.
+    void lecturasRechazadas_data()
+    {
+        QTest::addColumn<QString>("que");
+        QTest::addColumn<CausaFallo>("causa");
+        QTest::newRow("nothing there") << "nada" << CausaFallo::ArchivoInexistente;
+        QTest::newRow("one byte over the limit") << "grande" << CausaFallo::ArchivoDemasiadoGrande;
+        QTest::newRow("a folder") << "carpeta" << CausaFallo::NoEsArchivo;
+        QTest::newRow("a pipe") << "tuberia" << CausaFallo::NoEsArchivo;
+        QTest::newRow("no right to read") << "negado" << CausaFallo::LecturaNegada;
+        QTest::newRow("exactly the limit") << "justo" << CausaFallo::Ninguna;
+    }
+    void lecturasRechazadas()
+    {
+        QFETCH(QString, que);
+        QFETCH(CausaFallo, causa);
+        QTemporaryDir dir;
+        const QString ruta = dir.filePath(que);
+        const QByteArray nombre = QFile::encodeName(ruta);
+        if (que == "grande" || que == "justo" || que == "negado")
+            crearArchivo(ruta, que == "grande" ? "123456789" : "12345678");
+        if (que == "carpeta")
+            QVERIFY(QDir().mkdir(ruta));
+        if (que == "tuberia")
+            QCOMPARE(::mkfifo(nombre.constData(), 0644), 0);
+        if (que == "negado") {
+            if (::geteuid() == 0)
+                QSKIP("root reads whatever the permissions say");
+            QCOMPARE(::chmod(nombre.constData(), 0), 0);
+        }
+        QByteArray bytes("lo que había");
+        const Resultado r = DiscoLocal().leer(ruta, 8, &bytes);
+        QCOMPARE(r.causa, causa);
+        QCOMPARE(bytes, r.ok() ? QByteArray("12345678") : QByteArray());
     }
 
     // A file in the workbook's place that is no workbook is never replaced, neither by a save

@@ -1,6 +1,5 @@
 #include "LectorXlsx.h"
 
-#include "Entradas.h"
 #include "PaqueteXlsx.h"
 
 #include <QFile>
@@ -310,26 +309,4 @@ FalloLectura leerHojaDeBytes(const QByteArray &bytes, const QString &nombreHoja,
 FalloLectura leerReporteDeBytes(const QByteArray &bytes, CeldasHoja *celdas)
 {
     return leerHojaDeBytes(bytes, kNombreHojaReporte(), celdas);
-}
-
-FalloLectura leerArchivoLibro(const QString &ruta, QByteArray *bytes)
-{
-    bytes->clear();
-    QFile archivo;
-    // A pipe or a device at the name is refused by name, never opened and waited on.
-    if (const Resultado abierto = abrirArchivoOrdinario(archivo, ruta); !abierto.ok())
-        return { ErrorXlsx::NoSePuedeAbrir, abierto.detalle };
-    if (archivo.size() > limitesXlsx::kMaxBytesLibro)
-        return { ErrorXlsx::ArchivoDemasiadoGrande, {} };
-    // Read for the size it has, not for the largest allowed: a buffer of the limit for every
-    // workbook would cost far more than the workbook. A file that grows meanwhile is read on.
-    *bytes = archivo.read(archivo.size() + 1);
-    while (archivo.error() == QFileDevice::NoError && bytes->size() <= limitesXlsx::kMaxBytesLibro
-        && !archivo.atEnd())
-        bytes->append(archivo.read(65536));
-    if (archivo.error() != QFileDevice::NoError)
-        return { ErrorXlsx::NoSePuedeAbrir, archivo.errorString() };
-    if (bytes->size() > limitesXlsx::kMaxBytesLibro)
-        return { ErrorXlsx::ArchivoDemasiadoGrande, {} };
-    return {};
 }

@@ -41,6 +41,3 @@ FalloLectura leerHojaDeBytes(
 // The "Reporte" sheet from the bytes of a whole .xlsx file (reachable without a file for the
 // fuzzer).
 FalloLectura leerReporteDeBytes(const QByteArray &bytes, CeldasHoja *celdas);
-
-// A whole workbook file into memory, refused when larger than any results workbook can be.
-FalloLectura leerArchivoLibro(const QString &ruta, QByteArray *bytes);

@@ -239,17 +239,24 @@ Resultado DiscoLocal::leer(const QString &ruta, qint64 maxBytes, QByteArray *byt
     QFile archivo;
     if (const Resultado abierto = abrirArchivoOrdinario(archivo, ruta); !abierto.ok())
         return abierto;
-    // Read for the size it has: a buffer of the largest size allowed would cost far more.
-    const qint64 tamano = archivo.size();
-    if (tamano > maxBytes)
+    const auto demasiadoGrande = [&] {
+        bytes->clear();
         return Resultado::fallo(
-            CausaFallo::LibroIlegible, QStringLiteral("archivo demasiado grande"));
-    *bytes = archivo.read(tamano + 1);
-    if (archivo.error() != QFileDevice::NoError)
+            CausaFallo::ArchivoDemasiadoGrande, QStringLiteral("más de %1 bytes").arg(maxBytes));
+    };
+    if (archivo.size() > maxBytes)
+        return demasiadoGrande();
+    // Read for the size it has: a buffer of the largest size allowed would cost far more. A
+    // file that grows meanwhile is read on, up to the limit.
+    *bytes = archivo.read(archivo.size() + 1);
+    while (archivo.error() == QFileDevice::NoError && bytes->size() <= maxBytes && !archivo.atEnd())
+        bytes->append(archivo.read(65536));
+    if (archivo.error() != QFileDevice::NoError) {
+        bytes->clear();
         return Resultado::fallo(CausaFallo::Lectura, archivo.errorString());
+    }
     if (bytes->size() > maxBytes)
-        return Resultado::fallo(
-            CausaFallo::LibroIlegible, QStringLiteral("archivo demasiado grande"));
+        return demasiadoGrande();
     return {};
 }
 

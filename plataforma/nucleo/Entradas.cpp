@@ -62,10 +62,10 @@ Resultado abrirArchivoOrdinario(QFile &archivo, const QString &ruta)
             QStringLiteral("no es un archivo común sino %1").arg(nombreTipoEntrada(tipo)));
     };
     auto negado = [&archivo]() {
-        return Resultado::fallo(archivo.error() == QFileDevice::PermissionsError
-                ? CausaFallo::SinPermiso
-                : CausaFallo::Lectura,
-            archivo.errorString());
+        const CausaFallo causa = !archivo.exists()             ? CausaFallo::ArchivoInexistente
+            : archivo.error() == QFileDevice::PermissionsError ? CausaFallo::LecturaNegada
+                                                               : CausaFallo::Lectura;
+        return Resultado::fallo(causa, archivo.errorString());
     };
 #ifdef Q_OS_WIN
     const QFileInfo info(ruta);
@@ -80,9 +80,10 @@ Resultado abrirArchivoOrdinario(QFile &archivo, const QString &ruta)
     const int fd = ::open(QFile::encodeName(ruta).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int numero = errno;
-        return Resultado::fallo(
-            numero == EACCES || numero == EPERM ? CausaFallo::SinPermiso : CausaFallo::Lectura,
-            textoErrorSistema(numero));
+        const CausaFallo causa = numero == ENOENT ? CausaFallo::ArchivoInexistente
+            : numero == EACCES || numero == EPERM ? CausaFallo::LecturaNegada
+                                                  : CausaFallo::Lectura;
+        return Resultado::fallo(causa, textoErrorSistema(numero));
     }
     struct stat datos;
     if (::fstat(fd, &datos) != 0 || !S_ISREG(datos.st_mode)) {

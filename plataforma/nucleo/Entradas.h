@@ -21,7 +21,8 @@ QString nombreTipoEntrada(TipoEntrada tipo);
 
 // Opens `ruta` for reading only when it is an ordinary file (a link to one is followed), and
 // without ever waiting: a pipe or a device at that name is refused, not opened (NoEsArchivo).
-// On failure `archivo` stays closed; a refusal of the system is SinPermiso or Lectura.
+// On failure `archivo` stays closed; nothing at the name is ArchivoInexistente, a refusal of the
+// system LecturaNegada or Lectura.
 Resultado abrirArchivoOrdinario(QFile &archivo, const QString &ruta);
 
 // The text of an operating-system error number, in Spanish, with its symbolic name:

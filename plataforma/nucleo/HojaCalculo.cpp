@@ -103,6 +103,16 @@ private:
     QString m_carpeta;
 };
 
+// The student's workbook whole: one larger than any results workbook can be is a damaged one,
+// and as such it is never replaced.
+Resultado leerLibroDelAlumno(IDisco &disco, const QString &ruta, QByteArray *bytes)
+{
+    const Resultado r = disco.leer(ruta, limitesXlsx::kMaxBytesLibro, bytes);
+    if (r.causa == CausaFallo::ArchivoDemasiadoGrande)
+        return Resultado::fallo(CausaFallo::LibroIlegible, r.texto());
+    return r;
+}
+
 } // namespace
 
 LibroXlsx::LibroXlsx(IDisco &disco, int esperaCerrojoMs)
@@ -120,7 +130,7 @@ Resultado LibroXlsx::leerReporte(const QString &ruta, CeldasHoja *celdas)
 {
     celdas->clear();
     QByteArray bytes;
-    if (const Resultado r = m_disco.leer(ruta, limitesXlsx::kMaxBytesLibro, &bytes); !r.ok())
+    if (const Resultado r = leerLibroDelAlumno(m_disco, ruta, &bytes); !r.ok())
         return r;
     const FalloLectura fallo = leerReporteDeBytes(bytes, celdas);
     if (!fallo.ok())
@@ -175,7 +185,7 @@ Resultado LibroXlsx::escribirFila(
     limpiarRestos(m_disco, ruta);
 
     QByteArray viejo;
-    if (const Resultado r = m_disco.leer(ruta, limitesXlsx::kMaxBytesLibro, &viejo); !r.ok())
+    if (const Resultado r = leerLibroDelAlumno(m_disco, ruta, &viejo); !r.ok())
         return r;
     CeldasHoja esperadas;
     if (const FalloLectura f = leerReporteDeBytes(viejo, &esperadas); !f.ok())

@@ -23,6 +23,12 @@ QString textoCausa(CausaFallo causa)
         return QStringLiteral("lo escrito en el disco no coincide con las respuestas");
     case CausaFallo::NoEsArchivo:
         return QStringLiteral("en lugar del archivo hay una carpeta, una tubería o un enlace");
+    case CausaFallo::ArchivoDemasiadoGrande:
+        return QStringLiteral("el archivo es más grande de lo que se admite");
+    case CausaFallo::ArchivoInexistente:
+        return QStringLiteral("no se encuentra el archivo");
+    case CausaFallo::LecturaNegada:
+        return QStringLiteral("no hay permiso para leer el archivo");
     case CausaFallo::Lectura:
         return QStringLiteral("falla al leer el disco");
     case CausaFallo::Escritura:

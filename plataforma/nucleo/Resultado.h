@@ -14,6 +14,9 @@ enum class CausaFallo {
     LibroNoArmado, // the new workbook could not be put together in memory; nothing was written
     NoCoincide, // what was written does not read back as it must
     NoEsArchivo, // a folder, a pipe, a device or a link stands where a file is expected
+    ArchivoDemasiadoGrande, // larger than any file of its kind can be; not read
+    ArchivoInexistente, // nothing stands at the name
+    LecturaNegada, // the system refuses to let the file be read
     Lectura, // the disk failed while a file was read
     Escritura, // any other failure of the disk while writing
     // The staff's tools.

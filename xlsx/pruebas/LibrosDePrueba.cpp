@@ -105,9 +105,9 @@ QByteArray anidado(const QByteArray &abre, const QByteArray &cierra, int niveles
 
 CeldasHoja celdasDeLibro(const QString &ruta)
 {
-    QByteArray bytes;
+    QFile archivo(ruta);
     CeldasHoja celdas;
-    if (!leerArchivoLibro(ruta, &bytes).ok() || !leerReporteDeBytes(bytes, &celdas).ok())
+    if (!archivo.open(QIODevice::ReadOnly) || !leerReporteDeBytes(archivo.readAll(), &celdas).ok())
         qWarning("no se pudo leer %s", qPrintable(ruta));
     return celdas;
 }

@@ -182,20 +182,6 @@ private slots:
         QVERIFY(celdas.empty());
         QVERIFY(!f.texto().isEmpty());
     }
-
-    void archivosRechazados()
-    {
-        QTemporaryDir dir;
-        QByteArray bytes;
-        QCOMPARE(leerArchivoLibro(dir.filePath("no-esta.xlsx"), &bytes).error,
-            ErrorXlsx::NoSePuedeAbrir);
-        QFile grande(dir.filePath("grande.xlsx"));
-        QVERIFY(grande.open(QIODevice::WriteOnly));
-        QVERIFY(grande.resize(limitesXlsx::kMaxBytesLibro + 1));
-        grande.close();
-        QCOMPARE(
-            leerArchivoLibro(grande.fileName(), &bytes).error, ErrorXlsx::ArchivoDemasiadoGrande);
-    }
 };
 
 QTEST_GUILESS_MAIN(TstLectorXlsx)
