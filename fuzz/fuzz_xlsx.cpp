@@ -104,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *datos, size_t tamano)
         __builtin_trap(); // the tokens depend on how the document was cut
     const QByteArray bytes = entrada.startsWith("xlsx:") ? entrada.mid(5) : empaquetar(entrada);
     CeldasHoja celdas;
-    const FalloLectura fallo = leerReporteDeBytes(bytes, &celdas);
+    const Resultado fallo = leerReporteDeBytes(bytes, &celdas);
     if (!fallo.ok()) {
         if (!celdas.empty())
             __builtin_trap(); // a refused workbook yields no cells

@@ -149,7 +149,7 @@ LecturaClaves leerClaves(const QString &ruta)
     if (const Resultado leido = DiscoLocal().leer(ruta, limitesXlsx::kMaxBytesLibro, &bytes);
         !leido.ok())
         motivo = leido.texto();
-    else if (const FalloLectura fallo = leerHojaDeBytes(bytes, Claves::nombreHoja(), &celdas);
+    else if (const Resultado fallo = leerHojaDeBytes(bytes, Claves::nombreHoja(), &celdas);
              !fallo.ok())
         motivo = fallo.texto();
     if (!motivo.isEmpty()) {

@@ -1,5 +1,8 @@
 #include "ContenidoDemo.h"
 
+#include "Causas.h"
+#include "Disco.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
@@ -63,7 +66,7 @@ Resultado escribirClavesDemo(const QString &carpetaEstacion, const QString &ruta
     const QString estacion = real(carpetaEstacion);
     const QString carpeta = real(QFileInfo(ruta).absolutePath());
     if (carpeta == estacion || carpeta.startsWith(estacion + QLatin1Char('/')))
-        return Resultado::fallo(CausaFallo::SalidaNoPermitida,
+        return falloHerramienta(CausaFallo::SalidaNoPermitida,
             QStringLiteral("las claves no van en la carpeta de la estación (%1): elija otra")
                 .arg(carpetaEstacion));
     const Claves claves = clavesDemo();
@@ -71,12 +74,12 @@ Resultado escribirClavesDemo(const QString &carpetaEstacion, const QString &ruta
         return escrito;
     const LecturaClaves leidas = leerClaves(ruta);
     if (!leidas.ok())
-        return Resultado::fallo(CausaFallo::NoCoincide, leidas.errores.join(QStringLiteral("; ")));
+        return falloDisco(CausaFallo::NoCoincide, leidas.errores.join(QStringLiteral("; ")));
     for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua })
         for (int m = 1; m <= kModelos; ++m)
             for (int q = 1; q <= kPreguntas; ++q)
                 if (leidas.claves.letra(a, m, q) != claves.letra(a, m, q))
-                    return Resultado::fallo(CausaFallo::NoCoincide,
+                    return falloDisco(CausaFallo::NoCoincide,
                         QStringLiteral("las claves escritas no coinciden al leerlas"));
     return {};
 }
@@ -186,7 +189,7 @@ ResultadoGeneracion generarContenido(const QString &carpetaPrograma, bool reempl
     auto falla = [&](const QString &ruta) {
         // The picture and document writers do not say why; the disk is all that is left.
         if (resultado.resultado.ok())
-            resultado.resultado = Resultado::fallo(
+            resultado.resultado = falloDisco(
                 CausaFallo::Escritura, QStringLiteral("no se pudo escribir %1").arg(ruta));
     };
     for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {

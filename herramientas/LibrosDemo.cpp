@@ -38,7 +38,7 @@ Resultado libroVacio(const QString &carpeta, QByteArray *bytes)
     if (!leido.ok())
         return leido;
     if (bytes->isEmpty())
-        return Resultado::fallo(CausaFallo::Lectura, QStringLiteral("%1 quedó vacío").arg(ruta));
+        return falloDisco(CausaFallo::Lectura, QStringLiteral("%1 quedó vacío").arg(ruta));
     return {};
 }
 
@@ -124,7 +124,7 @@ ResultadoLibrosDemo generarLibrosDemo(
 {
     ResultadoLibrosDemo resultado;
     if (!QDir().mkpath(carpeta)) {
-        resultado.resultado = Resultado::fallo(
+        resultado.resultado = falloDisco(
             CausaFallo::Escritura, QStringLiteral("no se puede crear %1").arg(carpeta));
         return resultado;
     }
@@ -144,7 +144,7 @@ ResultadoLibrosDemo generarLibrosDemo(
             Resultado hecho = responderMaterias(azar, claves, habilidad, s, &libro);
             QFile f(construirRutaExcel(carpeta, s) + QStringLiteral(".xlsx"));
             if (hecho.ok() && (!f.open(QIODevice::WriteOnly) || f.write(libro) != libro.size()))
-                hecho = Resultado::fallo(causaDeEscritura(carpeta, f.error()),
+                hecho = falloDisco(causaDeEscritura(carpeta, f.error()),
                     QStringLiteral("no se puede escribir %1: %2")
                         .arg(f.fileName(), f.errorString()));
             if (!hecho.ok()) {

@@ -1,6 +1,7 @@
 #include "Recopilacion.h"
 
 #include "Analisis.h"
+#include "Causas.h"
 #include "ColumnasReporte.h"
 #include "Disco.h"
 #include "Entradas.h"
@@ -185,7 +186,7 @@ LibroLeido leerLibro(const QString &ruta, int indice)
         libro.motivo = leido.texto();
         return libro;
     }
-    const FalloLectura fallo = recorrerHoja(PaqueteXlsx(bytes), kNombreHojaReporte(),
+    const Resultado fallo = recorrerHoja(PaqueteXlsx(bytes), kNombreHojaReporte(),
         [&filas](int fila, int columna, const Celda &c) { filas.celda(fila, columna, c); });
     if (!fallo.ok())
         libro.motivo = fallo.texto();
@@ -294,14 +295,14 @@ private:
     {
         const PaqueteXlsx paquete = PaqueteXlsx::deArchivo(ruta);
         HuellaCeldas leida;
-        const FalloLectura fallo = recorrerHoja(paquete, hoja.nombre,
+        const Resultado fallo = recorrerHoja(paquete, hoja.nombre,
             [&leida](int fila, int columna, const Celda &c) { leida.agregar(fila, columna, c); },
             { std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::max() });
         if (!fallo.ok())
-            return Resultado::fallo(CausaFallo::NoCoincide,
+            return falloDisco(CausaFallo::NoCoincide,
                 QStringLiteral("el libro escrito no se puede leer: %1").arg(fallo.texto()));
         if (!leida.coincide(hoja.huella))
-            return Resultado::fallo(CausaFallo::NoCoincide,
+            return falloDisco(CausaFallo::NoCoincide,
                 QStringLiteral(
                     "la hoja %1 escrita no coincide con lo recopilado (%2 de %3 celdas leídas)")
                     .arg(hoja.nombre)
@@ -362,18 +363,18 @@ Resultado salidaQueEsEntrada(
     for (const QString &salida : salidas) {
         const TipoEntrada tipo = tipoEntrada(salida);
         if (tipo == TipoEntrada::Carpeta || tipo == TipoEntrada::Otro)
-            return Resultado::fallo(CausaFallo::NoEsArchivo,
+            return falloDisco(CausaFallo::NoEsArchivo,
                 QStringLiteral("no se puede escribir %1: en su lugar hay %2; no se guardó nada")
                     .arg(QDir::toNativeSeparators(salida), nombreTipoEntrada(tipo)));
         const QString real = rutaReal(salida);
         if (!claves.isEmpty() && estaDentroDe(real, claves))
-            return Resultado::fallo(CausaFallo::SalidaNoPermitida,
+            return falloHerramienta(CausaFallo::SalidaNoPermitida,
                 QStringLiteral("la salida %1 es el libro de claves; elija otro nombre")
                     .arg(QDir::toNativeSeparators(salida)));
         for (const QString &carpeta : carpetas) {
             const QString leida = QFileInfo(carpeta).canonicalFilePath();
             if (!leida.isEmpty() && estaDentroDe(real, leida))
-                return Resultado::fallo(CausaFallo::SalidaNoPermitida,
+                return falloHerramienta(CausaFallo::SalidaNoPermitida,
                     QStringLiteral("la salida %1 queda dentro de la carpeta que se lee, %2; "
                                    "guárdela en otra carpeta")
                         .arg(QDir::toNativeSeparators(salida), QDir::toNativeSeparators(carpeta)));
@@ -538,7 +539,7 @@ public:
             m_hojas = agregarHojasAnalisis(m_libro);
         m_csv.setFileName(m_etapas[1].temporal);
         if (!m_csv.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return Resultado::fallo(causaDeEscritura(m_carpetaSalida, m_csv.error()),
+            return falloDisco(causaDeEscritura(m_carpetaSalida, m_csv.error()),
                 QStringLiteral("no se puede escribir %1: %2")
                     .arg(m_informe.salidaCsv, m_csv.errorString()));
         escribirCsv((encabezados().join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8());
@@ -628,7 +629,7 @@ private:
             if (cancelar && cancelar->load()) {
                 siguiente.wait();
                 m_csv.close();
-                return Resultado::fallo(CausaFallo::Cancelada,
+                return falloHerramienta(CausaFallo::Cancelada,
                     QStringLiteral("recopilación cancelada; no se guardó nada"));
             }
             std::vector<LibroLeido> escrita = std::move(tanda);
@@ -733,7 +734,7 @@ private:
         if (!relectura.ok()) {
             // What the writer could not put on the disk it does not always say: a full disk
             // shows here, as a workbook that does not read back.
-            return Resultado::fallo(relectura.causa,
+            return relectura.conDetalle(
                 QStringLiteral("%1; no se guardó nada. Compruebe que haya espacio libre en %2 "
                                "(mientras trabaja necesita unos 8 KB por libro) y vuelva a "
                                "intentarlo")
@@ -744,7 +745,7 @@ private:
         const CausaFallo causaCsv = causaDeEscritura(m_carpetaSalida, m_csv.error());
         m_csv.close();
         if (!m_csvEscrito || huellaDeArchivo(m_etapas[1].temporal) != m_huellaCsv.result())
-            return Resultado::fallo(m_csvEscrito ? CausaFallo::NoCoincide : causaCsv,
+            return falloDisco(m_csvEscrito ? CausaFallo::NoCoincide : causaCsv,
                 QStringLiteral("no se puede escribir %1: %2; no se guardó nada")
                     .arg(m_informe.salidaCsv,
                         m_csvEscrito ? QStringLiteral("lo escrito no coincide al releerlo")
@@ -756,17 +757,16 @@ private:
     Resultado escribirInforme(const QByteArray &bytes)
     {
         if (bytes.isEmpty())
-            return Resultado::fallo(CausaFallo::InformeNoDibujado,
+            return falloHerramienta(CausaFallo::InformeNoDibujado,
                 QStringLiteral("no se pudo dibujar el informe %1; no se guardó nada")
                     .arg(m_informe.salidaPdf));
         QByteArray releido;
         if (const Resultado r = m_disco.escribir(m_etapas[2].temporal, bytes); !r.ok())
-            return Resultado::fallo(r.causa,
-                QStringLiteral("no se puede escribir %1: %2; no se guardó nada")
-                    .arg(m_informe.salidaPdf, r.texto()));
+            return r.conDetalle(QStringLiteral("no se puede escribir %1: %2; no se guardó nada")
+                                    .arg(m_informe.salidaPdf, r.texto()));
         if (!m_disco.leer(m_etapas[2].temporal, bytes.size() + 1, &releido).ok()
             || releido != bytes)
-            return Resultado::fallo(CausaFallo::NoCoincide,
+            return falloDisco(CausaFallo::NoCoincide,
                 QStringLiteral("no se puede escribir %1: lo escrito no coincide al releerlo; no "
                                "se guardó nada")
                     .arg(m_informe.salidaPdf));
@@ -788,7 +788,7 @@ private:
             if (!colocadas.isEmpty())
                 error += QStringLiteral("; ya son nuevos: %1")
                              .arg(colocadas.join(QStringLiteral(", ")));
-            return Resultado::fallo(r.causa, error);
+            return r.conDetalle(error);
         }
         return {};
     }
@@ -827,13 +827,13 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
     if (claves)
         informe.salidaPdf = base + QStringLiteral(".pdf");
     if (nombreDeLibroDeAlumno(salida.fileName())) {
-        informe.resultado = Resultado::fallo(CausaFallo::SalidaNoPermitida,
+        informe.resultado = falloHerramienta(CausaFallo::SalidaNoPermitida,
             QStringLiteral("la salida %1 se llama como el libro de un alumno; elija otro nombre")
                 .arg(salidaXlsx));
         return informe;
     }
     if (!QFileInfo(carpetaSalida).isDir()) {
-        informe.resultado = Resultado::fallo(CausaFallo::SinCarpeta,
+        informe.resultado = falloDisco(CausaFallo::SinCarpeta,
             QStringLiteral("no existe la carpeta de la salida %1").arg(carpetaSalida));
         return informe;
     }

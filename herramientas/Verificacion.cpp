@@ -128,8 +128,7 @@ void buscarClaves(const QString &carpetaPrograma, InformeContenido &informe)
         QByteArray bytes;
         QString hoja, cadenas;
         if (DiscoLocal().leer(ruta, limitesXlsx::kMaxBytesLibro, &bytes).ok()
-            && PaqueteXlsx(bytes).buscarHoja(Claves::nombreHoja(), &hoja, &cadenas)
-                == ErrorXlsx::Ninguno)
+            && PaqueteXlsx(bytes).buscarHoja(Claves::nombreHoja(), &hoja, &cadenas).ok())
             informe.problemas << QStringLiteral(
                 "%1: es un libro de claves; no debe estar en la estación")
                                      .arg(ruta);

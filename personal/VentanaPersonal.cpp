@@ -144,7 +144,7 @@ int copiarContenido(const QString &maestra, const QString &estacion, QStringList
         QByteArray bytes;
         Resultado r = disco.leer(ruta, 256 * 1024 * 1024, &bytes);
         if (r.ok() && !QDir().mkpath(QFileInfo(nueva).absolutePath()))
-            r = Resultado::fallo(CausaFallo::SinPermiso,
+            r = falloDisco(CausaFallo::SinPermiso,
                 QStringLiteral("no se puede crear la carpeta %1")
                     .arg(QFileInfo(nueva).absolutePath()));
         if (r.ok())

@@ -125,7 +125,7 @@ private slots:
             << std::optional(PasoEscritura::Reemplazar) << "no hay espacio libre en el disco";
         QTest::newRow("read-back differs")
             << std::optional<PasoEscritura>()
-            << "lo escrito en el disco no coincide con las respuestas";
+            << "lo escrito en el disco no coincide al leerlo de nuevo";
     }
     void guardadoFallidoNoSeDaPorBueno()
     {

@@ -1,4 +1,5 @@
 #include "Apoyo.h"
+#include "Causas.h"
 #include "ContenidoDemo.h"
 #include "Disco.h"
 #include "LectorXlsx.h"
@@ -61,6 +62,20 @@ QString libroDeAlumno(const QString &carpeta, const QString &dni, bool mat, bool
 class TstHerramientas : public QObject {
     Q_OBJECT
 private slots:
+    // Every cause is told in the words of exactly one layer: a new cause cannot go untold, and
+    // no two layers word the same one.
+    void cadaCausaTienePalabrasDeUnaCapa()
+    {
+        for (int i = int(CausaFallo::Ninguna) + 1; i <= int(kUltimaCausa); ++i) {
+            const auto causa = CausaFallo(i);
+            const int capas = int(!textoCausaDisco(causa).isEmpty())
+                + int(!textoCausaLibro(causa).isEmpty())
+                + int(!textoCausaHerramienta(causa).isEmpty());
+            QVERIFY2(
+                capas == 1, qPrintable(QStringLiteral("causa %1: %2 capas").arg(i).arg(capas)));
+        }
+    }
+
     void initTestCase() { QVERIFY(generarContenido(m_completo.path()).resultado.ok()); }
 
     void contenidoCompletoEsCorrecto()
@@ -341,11 +356,11 @@ private slots:
         QTest::addColumn<QString>("motivo");
         QTest::newRow("100000 nested elements") << "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is>"
                 + QByteArray("<r>").repeated(100000) + QByteArray("</r>").repeated(100000)
-                + "</is></c></row>" << textoErrorXlsx(ErrorXlsx::AnidamientoExcesivo);
+                + "</is></c></row>" << textoCausaLibro(CausaFallo::AnidamientoExcesivo);
         QTest::newRow("a cell over 32767 characters")
             << "<row r=\"1\"><c r=\"B1\" t=\"inlineStr\"><is><t>" + QByteArray(40000, 'x')
                 + "</t></is></c><c r=\"I1\" t=\"inlineStr\"><is><t>Matematica</t></is></c></row>"
-            << textoErrorXlsx(ErrorXlsx::TextoDemasiadoLargo);
+            << textoCausaLibro(CausaFallo::TextoDemasiadoLargo);
     }
     void librosHostilesSeOmiten()
     {
@@ -360,8 +375,8 @@ private slots:
         QByteArray bytes;
         QVERIFY(DiscoLocal().leer(hostil, limitesXlsx::kMaxBytesLibro, &bytes).ok());
         QString parteHoja, parteCadenas;
-        QVERIFY(PaqueteXlsx(bytes).buscarHoja(kNombreHojaReporte(), &parteHoja, &parteCadenas)
-            == ErrorXlsx::Ninguno);
+        QVERIFY(
+            PaqueteXlsx(bytes).buscarHoja(kNombreHojaReporte(), &parteHoja, &parteCadenas).ok());
         int err = 0;
         zip_t *z = zip_open(QFile::encodeName(hostil).constData(), 0, &err);
         QVERIFY(z);

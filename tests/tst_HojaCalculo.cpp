@@ -1,6 +1,7 @@
 // The workbook service: the proven save under the system's failures, a file that is no
 // workbook, the workbook's lock, what killed saves leave, and a workbook the staff edited.
 #include "Apoyo.h"
+#include "Disco.h"
 #include "HojaCalculo.h"
 #include "LectorXlsx.h"
 
@@ -101,7 +102,8 @@ private slots:
         disco.alterarRelectura = !paso;
         const Resultado r = libro.escribirFila(ruta, 1, 32, filaDePrueba("A"));
         QTEST(r.causa, "causa");
-        QVERIFY(!textoCausa(r.causa).isEmpty());
+        QVERIFY(!textoCausaDisco(r.causa).isEmpty());
+        QCOMPARE(r.razon(), textoCausaDisco(r.causa));
         QCOMPARE(huella(ruta), antes);
         QCOMPARE(archivosDe(dir.path()), archivos);
 
@@ -168,7 +170,7 @@ private slots:
         const Resultado r
             = crear ? libro.crearLibro(ruta) : libro.escribirFila(ruta, 1, 32, filaDePrueba("A"));
         QCOMPARE(r.causa, CausaFallo::LibroIlegible);
-        QCOMPARE(r.detalle, textoErrorXlsx(ErrorXlsx::NoEsZip));
+        QCOMPARE(r.detalle, textoCausaLibro(CausaFallo::NoEsZip));
         QFile f(ruta);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("PK no es un libro"));

@@ -19,7 +19,11 @@ namespace {
 // A row that cannot be replaced safely: the workbook is left as it is.
 Resultado noEditable(const QString &texto)
 {
-    return Resultado::fallo(CausaFallo::LibroIlegible, texto);
+    return falloLibro(CausaFallo::LibroIlegible, texto);
+}
+Resultado noEditable(const Resultado &motivo)
+{
+    return noEditable(motivo.texto());
 }
 
 // Characters that XML 1.0 cannot carry. A cell holding one is refused rather than written
@@ -151,27 +155,26 @@ public:
     {
     }
 
-    // Empty when the sheet can be edited.
-    QString recorrer()
+    // Ok when the sheet can be edited.
+    Resultado recorrer()
     {
         QXmlStreamReader x(m_xml);
         while (!x.atEnd()) {
             const auto token = x.readNext();
             if (x.hasError())
                 break;
-            QString error;
+            Resultado r;
             if (token == QXmlStreamReader::StartElement)
-                error = abrir(x);
+                r = abrir(x);
             else if (token == QXmlStreamReader::EndElement)
                 cerrar(x);
-            if (!error.isEmpty())
-                return error;
+            if (!r.ok())
+                return r;
         }
         if (x.hasError())
-            return QStringLiteral("%1: %2").arg(
-                textoErrorXlsx(ErrorXlsx::XmlMalFormado), x.errorString());
+            return falloLibro(CausaFallo::XmlMalFormado, x.errorString());
         if (datosInicio < 0 || datosCierre < 0)
-            return QStringLiteral("la hoja no tiene datos de celdas");
+            return falloLibro(CausaFallo::SinDatosDeCeldas);
         return {};
     }
 
@@ -193,11 +196,11 @@ private:
         return m_xml.lastIndexOf(QLatin1Char('<'), fin - 1);
     }
 
-    QString abrir(const QXmlStreamReader &x)
+    Resultado abrir(const QXmlStreamReader &x)
     {
         const qsizetype fin = x.characterOffset();
         if (++m_profundidad > limitesXlsx::kMaxProfundidad)
-            return textoErrorXlsx(ErrorXlsx::AnidamientoExcesivo);
+            return falloLibro(CausaFallo::AnidamientoExcesivo);
         const QStringView nombre = x.name();
         if (m_profundidad == 2 && nombre == QLatin1String("dimension")) {
             dimInicio = inicioEtiqueta(fin);
@@ -216,13 +219,13 @@ private:
         return {};
     }
 
-    QString abrirFila(const QXmlStreamReader &x, qsizetype fin)
+    Resultado abrirFila(const QXmlStreamReader &x, qsizetype fin)
     {
         bool ok = true;
         const QStringView r = x.attributes().value(QLatin1String("r"));
         const int numero = r.isEmpty() ? m_filaActual + 1 : r.toInt(&ok);
         if (!ok || numero <= m_filaActual)
-            return textoErrorXlsx(ErrorXlsx::FilasDesordenadas);
+            return falloLibro(CausaFallo::FilasDesordenadas);
         m_filaActual = numero;
         if (numero == m_fila) {
             filaInicio = inicioEtiqueta(fin);
@@ -234,7 +237,7 @@ private:
         return {};
     }
 
-    QString abrirCelda(const QXmlStreamReader &x, qsizetype fin)
+    Resultado abrirCelda(const QXmlStreamReader &x, qsizetype fin)
     {
         m_celdaInicio = inicioEtiqueta(fin);
         m_nombreCelda = x.qualifiedName().toString();
@@ -245,11 +248,11 @@ private:
             int f1, c1, f2, c2;
             if (!leerRango(r.toString(), &f1, &c1, &f2, &c2) || f1 != m_fila || f2 != m_fila
                 || c1 != c2)
-                return textoErrorXlsx(ErrorXlsx::ReferenciaInvalida);
+                return falloLibro(CausaFallo::ReferenciaInvalida);
             c = c1;
         }
         if (c <= m_columnaActual)
-            return textoErrorXlsx(ErrorXlsx::CeldasDesordenadas);
+            return falloLibro(CausaFallo::CeldasDesordenadas);
         m_columnaActual = c;
         const QString estilo = x.attributes().value(QLatin1String("s")).toString();
         if (c <= m_ultimaColumna && !estilo.isEmpty())
@@ -310,7 +313,8 @@ Resultado filaNueva(const ExploracionHoja &h, int fila, int ultimaColumna, const
         const auto it = celdas.find(col);
         if (it != celdas.end() && it->second.tipo == Celda::Tipo::Numero) {
             if (!std::isfinite(it->second.numero))
-                return noEditable(QStringLiteral("la celda %1 no es un número").arg(ref));
+                return falloLibro(CausaFallo::CeldaNoRepresentable,
+                    QStringLiteral("la celda %1 no es un número").arg(ref));
             nueva += QStringLiteral("<%1c r=\"%2\"%3><%1v>%4</%1v></%1c>")
                          .arg(p, ref, s, numeroXml(it->second.numero));
         } else if (it != celdas.end() && !it->second.texto.isEmpty()) {
@@ -375,14 +379,13 @@ Resultado reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColum
         return noEditable(QStringLiteral("la hoja no está codificada en UTF-8"));
     for (const auto &[col, celda] : celdas) {
         if (col < 1 || col > ultimaColumna || !representable(celda.texto))
-            return noEditable(QStringLiteral("la celda %1%2 no se puede escribir")
-                                  .arg(nombreColumna(col))
-                                  .arg(fila));
+            return falloLibro(CausaFallo::CeldaNoRepresentable,
+                QStringLiteral("la celda %1%2").arg(nombreColumna(col)).arg(fila));
     }
 
     ExploracionHoja exploracion(xml, fila, ultimaColumna);
-    if (const QString error = exploracion.recorrer(); !error.isEmpty())
-        return noEditable(error);
+    if (const Resultado r = exploracion.recorrer(); !r.ok())
+        return noEditable(r);
     QString nuevaFila;
     if (const Resultado r = filaNueva(exploracion, fila, ultimaColumna, celdas, &nuevaFila);
         !r.ok())
@@ -407,12 +410,11 @@ Resultado reemplazarFilaEnLibro(const QByteArray &libro, const QString &nombreHo
     const PaqueteXlsx viejo(libro);
     QString parteHoja;
     QString parteCadenas;
-    if (const ErrorXlsx e = viejo.buscarHoja(nombreHoja, &parteHoja, &parteCadenas);
-        e != ErrorXlsx::Ninguno)
-        return noEditable(textoErrorXlsx(e));
+    if (const Resultado e = viejo.buscarHoja(nombreHoja, &parteHoja, &parteCadenas); !e.ok())
+        return noEditable(e);
     QByteArray xml;
-    if (const ErrorXlsx e = viejo.leerParte(parteHoja, &xml); e != ErrorXlsx::Ninguno)
-        return noEditable(QStringLiteral("%1 (%2)").arg(textoErrorXlsx(e), parteHoja));
+    if (const Resultado e = viejo.leerParte(parteHoja, &xml); !e.ok())
+        return noEditable(e.conDetalle(parteHoja));
     QByteArray hoja;
     if (const Resultado r = reemplazarFilaEnHoja(xml, fila, ultimaColumna, celdas, &hoja); !r.ok())
         return r;
@@ -493,20 +495,18 @@ void EscritorLibro::escribir(int hoja, int fila, int columna, const Celda &celda
 Resultado EscritorLibro::cerrar()
 {
     if (!d->libro)
-        return Resultado::fallo(CausaFallo::Escritura,
+        return falloLibro(CausaFallo::LibroNoArmado,
             d->error.isEmpty() ? QStringLiteral("el libro ya estaba cerrado") : d->error);
     if (!d->error.isEmpty()) {
         lxw_workbook_free(d->libro);
         d->libro = nullptr;
-        return Resultado::fallo(CausaFallo::Escritura, d->error);
+        return falloLibro(CausaFallo::LibroNoArmado, d->error);
     }
     const lxw_error e = workbook_close(d->libro);
     d->libro = nullptr;
     if (e != LXW_NO_ERROR) {
         QFile::remove(QFile::decodeName(d->ruta));
-        return Resultado::fallo(CausaFallo::Escritura,
-            QStringLiteral("no se pudo escribir el libro: %1")
-                .arg(QString::fromUtf8(lxw_strerror(e))));
+        return falloLibro(CausaFallo::LibroNoEscrito, QString::fromUtf8(lxw_strerror(e)));
     }
     return {};
 }

@@ -7,19 +7,12 @@
 
 #include <cmath>
 
-QString FalloLectura::texto() const
-{
-    if (detalle.isEmpty())
-        return textoErrorXlsx(error);
-    return QStringLiteral("%1 (%2)").arg(textoErrorXlsx(error), detalle);
-}
-
 namespace {
 
 using Token = TokenizadorXml::Token;
 
 // The text of the shared strings, phonetic runs aside. A flat walk over the tokens.
-ErrorXlsx leerCadenas(const PaqueteXlsx &paquete, const QString &parte, QStringList *cadenas)
+Resultado leerCadenas(const PaqueteXlsx &paquete, const QString &parte, QStringList *cadenas)
 {
     bool enCadena = false;
     bool enTexto = false;
@@ -31,7 +24,7 @@ ErrorXlsx leerCadenas(const PaqueteXlsx &paquete, const QString &parte, QStringL
             case Token::Inicio:
                 if (x.es("si")) {
                     if (cadenas->size() >= limitesXlsx::kMaxCadenasCompartidas)
-                        return ErrorXlsx::DemasiadasCadenas;
+                        return falloLibro(CausaFallo::DemasiadasCadenas);
                     enCadena = true;
                     actual.clear();
                 } else if (x.es("rPh")) {
@@ -54,13 +47,13 @@ ErrorXlsx leerCadenas(const PaqueteXlsx &paquete, const QString &parte, QStringL
                 if (enTexto) {
                     actual += x.texto();
                     if (actual.size() > limitesXlsx::kMaxCaracteresCelda)
-                        return ErrorXlsx::TextoDemasiadoLargo;
+                        return falloLibro(CausaFallo::TextoDemasiadoLargo);
                 }
                 break;
             default:
                 break;
             }
-            return ErrorXlsx::Ninguno;
+            return Resultado();
         });
 }
 
@@ -126,7 +119,7 @@ public:
     {
     }
 
-    ErrorXlsx token(const TokenizadorXml &x, Token t)
+    Resultado token(const TokenizadorXml &x, Token t)
     {
         switch (t) {
         case Token::Inicio:
@@ -141,16 +134,16 @@ public:
                 else
                     m_captura->append(x.texto());
                 if (m_captura->size() > limitesXlsx::kMaxCaracteresCelda)
-                    return ErrorXlsx::TextoDemasiadoLargo;
+                    return falloLibro(CausaFallo::TextoDemasiadoLargo);
             }
-            return ErrorXlsx::Ninguno;
+            return Resultado();
         default:
-            return ErrorXlsx::Ninguno;
+            return Resultado();
         }
     }
 
 private:
-    ErrorXlsx inicio(const TokenizadorXml &x)
+    Resultado inicio(const TokenizadorXml &x)
     {
         if (x.es("row")) {
             const QByteArray r = atributoAscii(x, "r");
@@ -159,35 +152,35 @@ private:
                 bool ok = false;
                 fila = r.toInt(&ok);
                 if (!ok || fila < 1 || fila > limitesXlsx::kMaxFila)
-                    return ErrorXlsx::ReferenciaInvalida;
+                    return falloLibro(CausaFallo::ReferenciaInvalida);
             }
             if (fila <= m_fila || fila > limitesXlsx::kMaxFila)
-                return ErrorXlsx::FilasDesordenadas;
+                return falloLibro(CausaFallo::FilasDesordenadas);
             m_fila = fila;
             m_columna = 0;
             m_enFila = true;
-            return ErrorXlsx::Ninguno;
+            return Resultado();
         }
         if (x.es("c")) {
             if (!m_enFila)
-                return ErrorXlsx::ReferenciaInvalida;
+                return falloLibro(CausaFallo::ReferenciaInvalida);
             int fila = m_fila;
             int columna = m_columna + 1;
             const QByteArray r = atributoAscii(x, "r");
             if (!r.isEmpty() && (!leerReferencia(r, &fila, &columna) || fila != m_fila))
-                return ErrorXlsx::ReferenciaInvalida;
+                return falloLibro(CausaFallo::ReferenciaInvalida);
             if (columna <= m_columna || columna > limitesXlsx::kMaxColumna)
-                return ErrorXlsx::CeldasDesordenadas;
+                return falloLibro(CausaFallo::CeldasDesordenadas);
             m_columna = columna;
             m_enCelda = true;
             m_tipo = tipoDeCelda(atributoAscii(x, "t"));
             m_valor.clear();
             m_enLinea.clear();
             m_tieneValor = m_tieneEnLinea = false;
-            return ErrorXlsx::Ninguno;
+            return Resultado();
         }
         if (!m_enCelda)
-            return ErrorXlsx::Ninguno;
+            return Resultado();
         if (x.es("v")) {
             m_tieneValor = true;
             m_captura = &m_valor;
@@ -198,10 +191,10 @@ private:
         } else if (x.es("t") && m_tieneEnLinea && m_fonetica == 0) {
             m_captura = &m_enLinea;
         }
-        return ErrorXlsx::Ninguno;
+        return Resultado();
     }
 
-    ErrorXlsx fin(const TokenizadorXml &x)
+    Resultado fin(const TokenizadorXml &x)
     {
         if (x.es("row")) {
             m_enFila = false;
@@ -215,41 +208,41 @@ private:
         } else if (x.es("v") || x.es("t")) {
             m_captura = nullptr;
         }
-        return ErrorXlsx::Ninguno;
+        return Resultado();
     }
 
-    ErrorXlsx celda()
+    Resultado celda()
     {
         Celda c;
         if (m_tipo == Tipo::Compartida) {
             if (!m_tieneValor)
-                return ErrorXlsx::Ninguno;
+                return Resultado();
             bool ok = false;
             const qint64 indice = m_valor.trimmed().toLongLong(&ok);
             if (!ok || indice < 0 || indice >= m_cadenas.size())
-                return ErrorXlsx::IndiceDeCadenaInvalido;
+                return falloLibro(CausaFallo::IndiceDeCadenaInvalido);
             c = Celda::deTexto(m_cadenas.at(indice));
         } else if (m_tipo == Tipo::EnLinea) {
             if (!m_tieneEnLinea)
-                return ErrorXlsx::Ninguno;
+                return Resultado();
             c = Celda::deTexto(m_enLinea);
         } else if (m_tipo == Tipo::Texto) {
             if (!m_tieneValor)
-                return ErrorXlsx::Ninguno;
+                return Resultado();
             c = Celda::deTexto(m_valor);
         } else {
             if (!m_tieneValor)
-                return ErrorXlsx::Ninguno;
+                return Resultado();
             bool ok = false;
             const double numero = m_valor.trimmed().toDouble(&ok);
             if (!ok || !std::isfinite(numero))
-                return ErrorXlsx::NumeroInvalido;
+                return falloLibro(CausaFallo::NumeroInvalido);
             c = Celda::deNumero(numero);
         }
         if (++m_celdas > m_maxCeldas)
-            return ErrorXlsx::DemasiadasCeldas;
+            return falloLibro(CausaFallo::DemasiadasCeldas);
         m_visitante(m_fila, m_columna, c);
-        return ErrorXlsx::Ninguno;
+        return Resultado();
     }
 
     const QStringList &m_cadenas;
@@ -271,33 +264,31 @@ private:
 
 } // namespace
 
-FalloLectura recorrerHoja(const PaqueteXlsx &paquete, const QString &nombreHoja,
+Resultado recorrerHoja(const PaqueteXlsx &paquete, const QString &nombreHoja,
     const VisitanteCeldas &visitante, LimitesHoja limites)
 {
     QString parteHoja;
     QString parteCadenas;
-    if (const ErrorXlsx e = paquete.buscarHoja(nombreHoja, &parteHoja, &parteCadenas);
-        e != ErrorXlsx::Ninguno)
-        return { e, {} };
+    if (const Resultado e = paquete.buscarHoja(nombreHoja, &parteHoja, &parteCadenas); !e.ok())
+        return e;
     QStringList cadenas;
     if (!parteCadenas.isEmpty()) {
-        if (const ErrorXlsx e = leerCadenas(paquete, parteCadenas, &cadenas);
-            e != ErrorXlsx::Ninguno)
-            return { e, parteCadenas };
+        if (const Resultado e = leerCadenas(paquete, parteCadenas, &cadenas); !e.ok())
+            return e.conDetalle(parteCadenas);
     }
     LectorHoja lector(cadenas, visitante, limites.maxCeldas);
-    const ErrorXlsx e = recorrerXml(paquete, parteHoja, limites.maxBytes,
+    const Resultado e = recorrerXml(paquete, parteHoja, limites.maxBytes,
         [&lector](const TokenizadorXml &x, Token t) { return lector.token(x, t); });
-    if (e != ErrorXlsx::Ninguno)
-        return { e, parteHoja };
+    if (!e.ok())
+        return e.conDetalle(parteHoja);
     return {};
 }
 
-FalloLectura leerHojaDeBytes(const QByteArray &bytes, const QString &nombreHoja, CeldasHoja *celdas)
+Resultado leerHojaDeBytes(const QByteArray &bytes, const QString &nombreHoja, CeldasHoja *celdas)
 {
     celdas->clear();
     const PaqueteXlsx paquete(bytes);
-    const FalloLectura fallo
+    const Resultado fallo
         = recorrerHoja(paquete, nombreHoja, [celdas](int fila, int columna, const Celda &c) {
               celdas->emplace(std::pair(fila, columna), c);
           });
@@ -306,7 +297,7 @@ FalloLectura leerHojaDeBytes(const QByteArray &bytes, const QString &nombreHoja,
     return fallo;
 }
 
-FalloLectura leerReporteDeBytes(const QByteArray &bytes, CeldasHoja *celdas)
+Resultado leerReporteDeBytes(const QByteArray &bytes, CeldasHoja *celdas)
 {
     return leerHojaDeBytes(bytes, kNombreHojaReporte(), celdas);
 }

@@ -9,17 +9,6 @@
 
 class PaqueteXlsx;
 
-// Why a read failed: the reason, and where.
-struct FalloLectura {
-    ErrorXlsx error = ErrorXlsx::Ninguno;
-    // Where it happened: the part of the package that failed, or what the system said of the
-    // file that could not be read. Empty when the reason says it all.
-    QString detalle;
-
-    bool ok() const { return error == ErrorXlsx::Ninguno; }
-    QString texto() const;
-};
-
 // Called for every non-empty cell of a sheet in document order, rows and columns ascending.
 using VisitanteCeldas = std::function<void(int fila, int columna, const Celda &celda)>;
 
@@ -31,13 +20,12 @@ struct LimitesHoja {
 };
 
 // Reads every cell of the sheet `nombreHoja` of a package.
-FalloLectura recorrerHoja(const PaqueteXlsx &paquete, const QString &nombreHoja,
+Resultado recorrerHoja(const PaqueteXlsx &paquete, const QString &nombreHoja,
     const VisitanteCeldas &visitante, LimitesHoja limites = {});
 
 // The sheet `nombreHoja` of a whole .xlsx file held in memory.
-FalloLectura leerHojaDeBytes(
-    const QByteArray &bytes, const QString &nombreHoja, CeldasHoja *celdas);
+Resultado leerHojaDeBytes(const QByteArray &bytes, const QString &nombreHoja, CeldasHoja *celdas);
 
 // The "Reporte" sheet from the bytes of a whole .xlsx file (reachable without a file for the
 // fuzzer).
-FalloLectura leerReporteDeBytes(const QByteArray &bytes, CeldasHoja *celdas);
+Resultado leerReporteDeBytes(const QByteArray &bytes, CeldasHoja *celdas);

@@ -22,34 +22,62 @@ QString nombreColumna(int columna)
     return nombre;
 }
 
-QString textoErrorXlsx(ErrorXlsx error)
+QString textoCausaLibro(CausaFallo causa)
 {
-    // In the order of ErrorXlsx.
-    static const char *const kTextos[] = {
-        "sin error",
-        "no se puede abrir el archivo",
-        "archivo demasiado grande para un libro de resultados",
-        "no es un libro .xlsx",
-        "demasiadas partes en el libro",
-        "falta una parte del libro",
-        "parte del libro demasiado grande",
-        "parte del libro dañada",
-        "XML mal formado",
-        "elementos anidados en exceso",
-        "el paquete no declara un libro",
-        "una relación apunta fuera del paquete",
-        "el libro no tiene la hoja pedida",
-        "demasiadas cadenas compartidas",
-        "índice de cadena compartida inválido",
-        "referencia de celda inválida",
-        "filas repetidas o fuera de orden",
-        "celdas repetidas o fuera de orden",
-        "número inválido en una celda",
-        "demasiadas celdas",
-        "una celda supera los 32.767 caracteres",
-    };
-    static_assert(std::size(kTextos) == size_t(ErrorXlsx::TextoDemasiadoLargo) + 1);
-    return QString::fromUtf8(kTextos[int(error)]);
+    switch (causa) {
+    case CausaFallo::EnUso:
+        return QStringLiteral("otro programa de la estación está guardando el mismo libro");
+    case CausaFallo::LibroIlegible:
+        return QStringLiteral("el libro de resultados del alumno está dañado; no se lo reemplazó");
+    case CausaFallo::LibroNoArmado:
+        return QStringLiteral("no se pudo armar el libro nuevo; el anterior quedó como estaba");
+    case CausaFallo::LibroNoEscrito:
+        return QStringLiteral("no se pudo escribir el libro nuevo en el disco");
+    case CausaFallo::CeldaNoRepresentable:
+        return QStringLiteral("un dato no se puede guardar en el libro; no se escribió nada");
+    case CausaFallo::NoSePuedeAbrir:
+        return QStringLiteral("no se puede abrir el archivo");
+    case CausaFallo::NoEsZip:
+        return QStringLiteral("no es un libro .xlsx");
+    case CausaFallo::DemasiadasPartes:
+        return QStringLiteral("demasiadas partes en el libro");
+    case CausaFallo::FaltaParte:
+        return QStringLiteral("falta una parte del libro");
+    case CausaFallo::ParteDemasiadoGrande:
+        return QStringLiteral("parte del libro demasiado grande");
+    case CausaFallo::ParteDanada:
+        return QStringLiteral("parte del libro dañada");
+    case CausaFallo::XmlMalFormado:
+        return QStringLiteral("XML mal formado");
+    case CausaFallo::AnidamientoExcesivo:
+        return QStringLiteral("elementos anidados en exceso");
+    case CausaFallo::SinLibro:
+        return QStringLiteral("el paquete no declara un libro");
+    case CausaFallo::DestinoFueraDelPaquete:
+        return QStringLiteral("una relación apunta fuera del paquete");
+    case CausaFallo::SinHoja:
+        return QStringLiteral("el libro no tiene la hoja pedida");
+    case CausaFallo::SinDatosDeCeldas:
+        return QStringLiteral("la hoja no tiene datos de celdas");
+    case CausaFallo::DemasiadasCadenas:
+        return QStringLiteral("demasiadas cadenas compartidas");
+    case CausaFallo::IndiceDeCadenaInvalido:
+        return QStringLiteral("índice de cadena compartida inválido");
+    case CausaFallo::ReferenciaInvalida:
+        return QStringLiteral("referencia de celda inválida");
+    case CausaFallo::FilasDesordenadas:
+        return QStringLiteral("filas repetidas o fuera de orden");
+    case CausaFallo::CeldasDesordenadas:
+        return QStringLiteral("celdas repetidas o fuera de orden");
+    case CausaFallo::NumeroInvalido:
+        return QStringLiteral("número inválido en una celda");
+    case CausaFallo::DemasiadasCeldas:
+        return QStringLiteral("demasiadas celdas");
+    case CausaFallo::TextoDemasiadoLargo:
+        return QStringLiteral("una celda supera los 32.767 caracteres");
+    default:
+        return {};
+    }
 }
 
 PaqueteXlsx::PaqueteXlsx(const QByteArray &bytes)
@@ -72,7 +100,7 @@ PaqueteXlsx PaqueteXlsx::deArchivo(const QString &ruta)
     zip_source_t *fuente = zip_source_file_create(nativa.constData(), 0, -1, &err);
     zip_error_fini(&err);
     if (!fuente) {
-        paquete.m_estado = ErrorXlsx::NoSePuedeAbrir;
+        paquete.m_estado = CausaFallo::NoSePuedeAbrir;
         return paquete;
     }
     paquete.abrir(fuente);
@@ -89,14 +117,14 @@ void PaqueteXlsx::abrir(zip_source_t *fuente)
     zip_error_fini(&err);
     if (!m_zip) {
         zip_source_free(fuente);
-        m_estado = ErrorXlsx::NoEsZip;
+        m_estado = CausaFallo::NoEsZip;
         return;
     }
     const zip_int64_t entradas = zip_get_num_entries(m_zip, 0);
     // An empty archive is no workbook, however valid as a zip.
-    m_estado = entradas <= 0                   ? ErrorXlsx::NoEsZip
-        : entradas > limitesXlsx::kMaxEntradas ? ErrorXlsx::DemasiadasPartes
-                                               : ErrorXlsx::Ninguno;
+    m_estado = entradas <= 0                   ? CausaFallo::NoEsZip
+        : entradas > limitesXlsx::kMaxEntradas ? CausaFallo::DemasiadasPartes
+                                               : CausaFallo::Ninguna;
 }
 
 PaqueteXlsx::PaqueteXlsx(PaqueteXlsx &&otro) noexcept
@@ -113,31 +141,31 @@ PaqueteXlsx::~PaqueteXlsx()
         zip_discard(m_zip);
 }
 
-ErrorXlsx PaqueteXlsx::leerParte(const QString &nombre, qint64 maxBytes,
+Resultado PaqueteXlsx::leerParte(const QString &nombre, qint64 maxBytes,
     const std::function<bool(const char *, qint64)> &alBloque) const
 {
-    if (m_estado != ErrorXlsx::Ninguno)
-        return m_estado;
+    if (m_estado != CausaFallo::Ninguna)
+        return falloLibro(m_estado);
     const QByteArray clave = nombre.toUtf8();
     const zip_int64_t indice = zip_name_locate(m_zip, clave.constData(), 0);
     if (indice < 0)
-        return ErrorXlsx::FaltaParte;
+        return falloLibro(CausaFallo::FaltaParte);
     zip_stat_t st;
     zip_stat_init(&st);
     if (zip_stat_index(m_zip, zip_uint64_t(indice), 0, &st) != 0)
-        return ErrorXlsx::ParteDanada;
+        return falloLibro(CausaFallo::ParteDanada);
     if ((st.valid & ZIP_STAT_SIZE) && st.size > zip_uint64_t(maxBytes))
-        return ErrorXlsx::ParteDemasiadoGrande;
+        return falloLibro(CausaFallo::ParteDemasiadoGrande);
     zip_file_t *archivo = zip_fopen_index(m_zip, zip_uint64_t(indice), 0);
     if (!archivo)
-        return ErrorXlsx::ParteDanada;
-    ErrorXlsx resultado = ErrorXlsx::Ninguno;
+        return falloLibro(CausaFallo::ParteDanada);
+    CausaFallo resultado = CausaFallo::Ninguna;
     qint64 total = 0;
     char bloque[65536];
     for (;;) {
         const zip_int64_t leidos = zip_fread(archivo, bloque, sizeof bloque);
         if (leidos < 0) {
-            resultado = ErrorXlsx::ParteDanada;
+            resultado = CausaFallo::ParteDanada;
             break;
         }
         if (leidos == 0)
@@ -145,17 +173,17 @@ ErrorXlsx PaqueteXlsx::leerParte(const QString &nombre, qint64 maxBytes,
         total += leidos;
         // The declared size may lie: the limit holds on what really comes out.
         if (total > maxBytes) {
-            resultado = ErrorXlsx::ParteDemasiadoGrande;
+            resultado = CausaFallo::ParteDemasiadoGrande;
             break;
         }
         if (!alBloque(bloque, leidos))
             break;
     }
     zip_fclose(archivo);
-    return resultado;
+    return falloLibro(resultado);
 }
 
-ErrorXlsx PaqueteXlsx::leerParte(const QString &nombre, QByteArray *contenido) const
+Resultado PaqueteXlsx::leerParte(const QString &nombre, QByteArray *contenido) const
 {
     contenido->clear();
     return leerParte(
@@ -165,15 +193,15 @@ ErrorXlsx PaqueteXlsx::leerParte(const QString &nombre, QByteArray *contenido) c
         });
 }
 
-ErrorXlsx recorrerXml(const PaqueteXlsx &paquete, const QString &parte, qint64 maxBytes,
-    const std::function<ErrorXlsx(const TokenizadorXml &, TokenizadorXml::Token)> &alToken)
+Resultado recorrerXml(const PaqueteXlsx &paquete, const QString &parte, qint64 maxBytes,
+    const std::function<Resultado(const TokenizadorXml &, TokenizadorXml::Token)> &alToken)
 {
     TokenizadorXml lector(limitesXlsx::kMaxProfundidad);
-    ErrorXlsx resultado = ErrorXlsx::Ninguno;
+    Resultado resultado;
     // Tokens are taken as the pieces arrive; a token cut between two pieces waits for the
     // next one.
     auto consumir = [&]() {
-        while (resultado == ErrorXlsx::Ninguno && !lector.completo()) {
+        while (resultado.ok() && !lector.completo()) {
             const TokenizadorXml::Token token = lector.siguiente();
             if (token == TokenizadorXml::Token::Falta)
                 return;
@@ -187,23 +215,23 @@ ErrorXlsx recorrerXml(const PaqueteXlsx &paquete, const QString &parte, qint64 m
             return true;
         lector.agregar(datos, largo);
         consumir();
-        return resultado == ErrorXlsx::Ninguno && !lector.malFormado();
+        return resultado.ok() && !lector.malFormado();
     };
-    const ErrorXlsx lectura = paquete.leerParte(parte, maxBytes, alBloque);
-    if (lectura != ErrorXlsx::Ninguno)
+    if (const Resultado lectura = paquete.leerParte(parte, maxBytes, alBloque); !lectura.ok())
         return lectura;
-    if (resultado != ErrorXlsx::Ninguno)
+    if (!resultado.ok())
         return resultado;
     if (!lector.completo() && !lector.malFormado()) {
         lector.terminar();
         consumir();
-        if (resultado != ErrorXlsx::Ninguno)
+        if (!resultado.ok())
             return resultado;
     }
     if (lector.demasiadoProfundo())
-        return ErrorXlsx::AnidamientoExcesivo;
-    return lector.completo() && !lector.malFormado() ? ErrorXlsx::Ninguno
-                                                     : ErrorXlsx::XmlMalFormado;
+        return falloLibro(CausaFallo::AnidamientoExcesivo);
+    if (!lector.completo() || lector.malFormado())
+        return falloLibro(CausaFallo::XmlMalFormado);
+    return {};
 }
 
 namespace {
@@ -253,7 +281,7 @@ struct Relacion {
     QString destino;
 };
 
-ErrorXlsx leerRelaciones(
+Resultado leerRelaciones(
     const PaqueteXlsx &paquete, const QString &parte, QHash<QString, Relacion> *relaciones)
 {
     using Token = TokenizadorXml::Token;
@@ -262,66 +290,65 @@ ErrorXlsx leerRelaciones(
             if (t == Token::Inicio && x.es("Relationship")
                 && x.atributo("TargetMode") != QLatin1String("External"))
                 relaciones->insert(x.atributo("Id"), { x.atributo("Type"), x.atributo("Target") });
-            return ErrorXlsx::Ninguno;
+            return Resultado();
         });
 }
 
 } // namespace
 
-ErrorXlsx PaqueteXlsx::buscarHoja(
+Resultado PaqueteXlsx::buscarHoja(
     const QString &nombreHoja, QString *parteHoja, QString *parteCadenas) const
 {
-    if (m_estado != ErrorXlsx::Ninguno)
-        return m_estado;
+    if (m_estado != CausaFallo::Ninguna)
+        return falloLibro(m_estado);
     QHash<QString, Relacion> relaciones;
-    if (const ErrorXlsx e = leerRelaciones(*this, QStringLiteral("_rels/.rels"), &relaciones);
-        e != ErrorXlsx::Ninguno)
+    if (const Resultado e = leerRelaciones(*this, QStringLiteral("_rels/.rels"), &relaciones);
+        !e.ok())
         return e;
     QString parteLibro;
     for (const Relacion &r : std::as_const(relaciones)) {
         if (r.tipo.endsWith(QLatin1String("/officeDocument"))) {
             parteLibro = resolverDestino(QString(), r.destino);
             if (parteLibro.isEmpty())
-                return ErrorXlsx::DestinoFueraDelPaquete;
+                return falloLibro(CausaFallo::DestinoFueraDelPaquete);
             break;
         }
     }
     if (parteLibro.isEmpty())
-        return ErrorXlsx::SinLibro;
+        return falloLibro(CausaFallo::SinLibro);
 
     QHash<QString, Relacion> relLibro;
-    if (const ErrorXlsx e = leerRelaciones(*this, relacionesDe(parteLibro), &relLibro);
-        e != ErrorXlsx::Ninguno)
+    if (const Resultado e = leerRelaciones(*this, relacionesDe(parteLibro), &relLibro); !e.ok())
         return e;
     QString idHoja;
     using Token = TokenizadorXml::Token;
-    const ErrorXlsx e = recorrerXml(
+    const Resultado e = recorrerXml(
         *this, parteLibro, limitesXlsx::kMaxBytesParte, [&](const TokenizadorXml &x, Token t) {
             // The sheet's relationship is its "id" attribute, whatever prefix it carries.
             if (idHoja.isEmpty() && t == Token::Inicio && x.es("sheet")
                 && x.atributo("name") == nombreHoja)
                 idHoja = x.atributo("id");
-            return ErrorXlsx::Ninguno;
+            return Resultado();
         });
-    if (e != ErrorXlsx::Ninguno)
+    if (!e.ok())
         return e;
     if (idHoja.isEmpty() || !relLibro.contains(idHoja))
-        return ErrorXlsx::SinHoja;
+        return falloLibro(CausaFallo::SinHoja);
 
     const QString base = carpetaDe(parteLibro);
     *parteHoja = resolverDestino(base, relLibro.value(idHoja).destino);
     if (parteHoja->isEmpty())
-        return ErrorXlsx::DestinoFueraDelPaquete;
+        return falloLibro(CausaFallo::DestinoFueraDelPaquete);
     parteCadenas->clear();
     for (const Relacion &r : std::as_const(relLibro)) {
         if (r.tipo.endsWith(QLatin1String("/sharedStrings"))) {
             *parteCadenas = resolverDestino(base, r.destino);
             if (parteCadenas->isEmpty())
-                return ErrorXlsx::DestinoFueraDelPaquete;
+                return falloLibro(CausaFallo::DestinoFueraDelPaquete);
             break;
         }
     }
-    return ErrorXlsx::Ninguno;
+    return Resultado();
 }
 
 void HuellaCeldas::agregar(int fila, int columna, const Celda &celda)
@@ -398,7 +425,7 @@ Resultado PaqueteXlsx::conParteReemplazada(
         zip_error_fini(&err);
         if (destino)
             zip_source_free(destino);
-        return Resultado::fallo(CausaFallo::LibroNoArmado,
+        return falloLibro(CausaFallo::LibroNoArmado,
             QStringLiteral("no se pudo preparar el libro: %1").arg(texto));
     }
     zip_error_fini(&err);
@@ -407,8 +434,7 @@ Resultado PaqueteXlsx::conParteReemplazada(
         const QString texto = QString::fromUtf8(zip_strerror(z));
         zip_discard(z);
         zip_source_free(destino);
-        return Resultado::fallo(
-            CausaFallo::LibroNoArmado, QStringLiteral("%1: %2").arg(que, texto));
+        return falloLibro(CausaFallo::LibroNoArmado, QStringLiteral("%1: %2").arg(que, texto));
     };
     const zip_int64_t entradas = zip_get_num_entries(m_zip, 0);
     const QByteArray nombreParte = parte.toUtf8();
@@ -435,14 +461,14 @@ Resultado PaqueteXlsx::conParteReemplazada(
         return abandonar(QStringLiteral("no se pudo armar el libro"));
 
     if (!volcarFuente(destino, nuevo))
-        return Resultado::fallo(
+        return falloLibro(
             CausaFallo::LibroNoArmado, QStringLiteral("no se pudo leer el libro armado"));
     return {};
 }
 
 QString PaqueteXlsx::primeraDiferencia(const PaqueteXlsx &otro, const QString &excepto) const
 {
-    if (m_estado != ErrorXlsx::Ninguno || otro.m_estado != ErrorXlsx::Ninguno)
+    if (m_estado != CausaFallo::Ninguna || otro.m_estado != CausaFallo::Ninguna)
         return QStringLiteral("el paquete no se abre");
     const zip_int64_t n = zip_get_num_entries(m_zip, 0);
     if (n != zip_get_num_entries(otro.m_zip, 0))

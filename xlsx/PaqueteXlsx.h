@@ -25,18 +25,18 @@ public:
     PaqueteXlsx &operator=(const PaqueteXlsx &) = delete;
     PaqueteXlsx &operator=(PaqueteXlsx &&) = delete;
 
-    // Ninguno when the package opened and is not too large.
-    ErrorXlsx estado() const { return m_estado; }
+    // Ok when the package opened and is not too large.
+    Resultado estado() const { return falloLibro(m_estado); }
 
     // Hands the inflated part to `alBloque` in pieces; a part larger than `maxBytes` is
     // refused on what really comes out, whatever its header declares.
-    ErrorXlsx leerParte(const QString &nombre, qint64 maxBytes,
+    Resultado leerParte(const QString &nombre, qint64 maxBytes,
         const std::function<bool(const char *datos, qint64 largo)> &alBloque) const;
-    ErrorXlsx leerParte(const QString &nombre, QByteArray *contenido) const;
+    Resultado leerParte(const QString &nombre, QByteArray *contenido) const;
 
     // The parts behind the sheet called `nombreHoja`: the sheet itself and the shared strings
     // (empty when the workbook has none).
-    ErrorXlsx buscarHoja(
+    Resultado buscarHoja(
         const QString &nombreHoja, QString *parteHoja, QString *parteCadenas) const;
 
     // A copy of the package, built in memory, with the part `parte` replaced by `contenido`
@@ -53,11 +53,11 @@ private:
 
     QByteArray m_bytes;
     zip_t *m_zip = nullptr;
-    ErrorXlsx m_estado = ErrorXlsx::NoEsZip;
+    CausaFallo m_estado = CausaFallo::NoEsZip;
 };
 
 // Feeds a part to the tokenizer in pieces and calls `alToken` for every token, refusing
 // malformed XML and nesting deeper than the limit. No recursion: hostile depth cannot
-// exhaust the stack. `alToken` returns Ninguno to go on.
-ErrorXlsx recorrerXml(const PaqueteXlsx &paquete, const QString &parte, qint64 maxBytes,
-    const std::function<ErrorXlsx(const TokenizadorXml &, TokenizadorXml::Token)> &alToken);
+// exhaust the stack. `alToken` returns an ok Resultado to go on.
+Resultado recorrerXml(const PaqueteXlsx &paquete, const QString &parte, qint64 maxBytes,
+    const std::function<Resultado(const TokenizadorXml &, TokenizadorXml::Token)> &alToken);

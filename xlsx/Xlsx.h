@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Resultado.h"
+
 #include <QString>
 
 #include <map>
@@ -21,6 +23,14 @@ struct Celda {
     }
     bool operator==(const Celda &otra) const = default;
 };
+
+// The workbook's words for the causes it owns (see CausaFallo), and a failure of the
+// workbook: the engine's refusals, and what the results workbook's save finds.
+QString textoCausaLibro(CausaFallo causa);
+inline Resultado falloLibro(CausaFallo causa, const QString &detalle = {})
+{
+    return { causa, detalle, &textoCausaLibro };
+}
 
 // (row, column), both counted from 1.
 using CeldasHoja = std::map<std::pair<int, int>, Celda>;
@@ -46,34 +56,6 @@ constexpr int kMaxCaracteresCelda = 32'767;
 // SpreadsheetML nests a handful of levels; anything deeper is an attack, not a workbook.
 constexpr int kMaxProfundidad = 32;
 } // namespace limitesXlsx
-
-// Every reason a workbook is refused when read, one value each.
-enum class ErrorXlsx {
-    Ninguno,
-    NoSePuedeAbrir,
-    ArchivoDemasiadoGrande,
-    NoEsZip,
-    DemasiadasPartes,
-    FaltaParte,
-    ParteDemasiadoGrande,
-    ParteDanada,
-    XmlMalFormado,
-    AnidamientoExcesivo,
-    SinLibro,
-    DestinoFueraDelPaquete,
-    SinHoja,
-    DemasiadasCadenas,
-    IndiceDeCadenaInvalido,
-    ReferenciaInvalida,
-    FilasDesordenadas,
-    CeldasDesordenadas,
-    NumeroInvalido,
-    DemasiadasCeldas,
-    TextoDemasiadoLargo,
-};
-
-// A short Spanish text for each reason.
-QString textoErrorXlsx(ErrorXlsx error);
 
 // A fingerprint of a sheet's cells that does not depend on the order they are met in: what
 // was written and what is read back must give matching ones. Empty cells do not count. Texts

@@ -27,6 +27,36 @@
 #include <unistd.h>
 #endif
 
+QString textoCausaDisco(CausaFallo causa)
+{
+    switch (causa) {
+    case CausaFallo::SinEspacio:
+        return QStringLiteral("no hay espacio libre en el disco");
+    case CausaFallo::SinPermiso:
+        return QStringLiteral("no se puede escribir en la carpeta (solo lectura o sin permiso)");
+    case CausaFallo::SinCarpeta:
+        return QStringLiteral("no se encuentra la carpeta");
+    case CausaFallo::ArchivoAbierto:
+        return QStringLiteral("el archivo está abierto en otro programa");
+    case CausaFallo::NoEsArchivo:
+        return QStringLiteral("en lugar del archivo hay una carpeta, una tubería o un enlace");
+    case CausaFallo::ArchivoDemasiadoGrande:
+        return QStringLiteral("el archivo es más grande de lo que se admite");
+    case CausaFallo::ArchivoInexistente:
+        return QStringLiteral("no se encuentra el archivo");
+    case CausaFallo::LecturaNegada:
+        return QStringLiteral("no hay permiso para leer el archivo");
+    case CausaFallo::Lectura:
+        return QStringLiteral("falla al leer el disco");
+    case CausaFallo::Escritura:
+        return QStringLiteral("falla al escribir en el disco");
+    case CausaFallo::NoCoincide:
+        return QStringLiteral("lo escrito en el disco no coincide al leerlo de nuevo");
+    default:
+        return {};
+    }
+}
+
 namespace {
 // Below this much free space a failed write is put down to a full disk.
 constexpr qint64 kEspacioMinimo = 256 * 1024;
@@ -117,8 +147,7 @@ Resultado reemplazarArchivo(const QString &origen, const QString &destino)
     // On a writable disk with room, replacing fails when another program keeps the file.
     const CausaFallo causa
         = causaDeEscritura(QFileInfo(destino).absolutePath(), QFileDevice::RenameError);
-    return Resultado::fallo(
-        causa == CausaFallo::Escritura ? CausaFallo::ArchivoAbierto : causa, detalle);
+    return falloDisco(causa == CausaFallo::Escritura ? CausaFallo::ArchivoAbierto : causa, detalle);
 }
 #endif
 
@@ -160,7 +189,7 @@ Resultado falloDeSistema(const QString &carpeta, int numero)
         causa = QFileInfo(carpeta).isDir() ? CausaFallo::Escritura : CausaFallo::SinCarpeta;
         break;
     }
-    return Resultado::fallo(causa, textoErrorSistema(numero));
+    return falloDisco(causa, textoErrorSistema(numero));
 }
 
 // Forces a folder's entries to the disk; errno says why it could not.
@@ -241,7 +270,7 @@ Resultado DiscoLocal::leer(const QString &ruta, qint64 maxBytes, QByteArray *byt
         return abierto;
     const auto demasiadoGrande = [&] {
         bytes->clear();
-        return Resultado::fallo(
+        return falloDisco(
             CausaFallo::ArchivoDemasiadoGrande, QStringLiteral("más de %1 bytes").arg(maxBytes));
     };
     if (archivo.size() > maxBytes)
@@ -253,7 +282,7 @@ Resultado DiscoLocal::leer(const QString &ruta, qint64 maxBytes, QByteArray *byt
         bytes->append(archivo.read(65536));
     if (archivo.error() != QFileDevice::NoError) {
         bytes->clear();
-        return Resultado::fallo(CausaFallo::Lectura, archivo.errorString());
+        return falloDisco(CausaFallo::Lectura, archivo.errorString());
     }
     if (bytes->size() > maxBytes)
         return demasiadoGrande();
@@ -264,7 +293,7 @@ Resultado DiscoLocal::escribir(const QString &ruta, const QByteArray &bytes)
 {
     if (const TipoEntrada tipo = tipoEntrada(ruta);
         tipo != TipoEntrada::Ninguna && tipo != TipoEntrada::Archivo)
-        return Resultado::fallo(CausaFallo::NoEsArchivo,
+        return falloDisco(CausaFallo::NoEsArchivo,
             QStringLiteral("en su lugar hay %1: no se escribe a través de él")
                 .arg(nombreTipoEntrada(tipo)));
 #ifdef Q_OS_WIN
@@ -282,19 +311,19 @@ Resultado DiscoLocal::escribirConArchivoSeguro(const QString &ruta, const QByteA
     // Never written in place: a failure leaves no file of that name.
     archivo.setDirectWriteFallback(false);
     if (!archivo.open(QIODevice::WriteOnly))
-        return Resultado::fallo(causaDeEscritura(carpeta, archivo.error()), archivo.errorString());
+        return falloDisco(causaDeEscritura(carpeta, archivo.error()), archivo.errorString());
     auto fallar = [&](const Resultado &r) {
         archivo.cancelWriting();
         return r;
     };
     if (archivo.write(bytes) != bytes.size() || !archivo.flush())
         return fallar(
-            Resultado::fallo(causaDeEscritura(carpeta, archivo.error()), archivo.errorString()));
+            falloDisco(causaDeEscritura(carpeta, archivo.error()), archivo.errorString()));
     if (!asegurarArchivo(archivo))
-        return fallar(Resultado::fallo(causaDeEscritura(carpeta, QFileDevice::WriteError),
+        return fallar(falloDisco(causaDeEscritura(carpeta, QFileDevice::WriteError),
             QStringLiteral("no se pudo asegurar el archivo en el disco")));
     if (!archivo.commit())
-        return Resultado::fallo(causaDeEscritura(carpeta, archivo.error()), archivo.errorString());
+        return falloDisco(causaDeEscritura(carpeta, archivo.error()), archivo.errorString());
     return {};
 }
 #else

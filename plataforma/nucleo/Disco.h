@@ -26,6 +26,13 @@ struct LlamadasDisco {
     static LlamadasDisco delSistema();
 };
 
+// The disk's words for the causes it owns (see CausaFallo), and a failure of the disk.
+QString textoCausaDisco(CausaFallo causa);
+inline Resultado falloDisco(CausaFallo causa, const QString &detalle = {})
+{
+    return { causa, detalle, &textoCausaDisco };
+}
+
 // Whole files on the station's disk.
 class IDisco {
 public:

@@ -1,5 +1,7 @@
 #include "Entradas.h"
 
+#include "Disco.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -58,14 +60,14 @@ QString nombreTipoEntrada(TipoEntrada tipo)
 Resultado abrirArchivoOrdinario(QFile &archivo, const QString &ruta)
 {
     auto noOrdinario = [](TipoEntrada tipo) {
-        return Resultado::fallo(CausaFallo::NoEsArchivo,
+        return falloDisco(CausaFallo::NoEsArchivo,
             QStringLiteral("no es un archivo común sino %1").arg(nombreTipoEntrada(tipo)));
     };
     auto negado = [&archivo]() {
         const CausaFallo causa = !archivo.exists()             ? CausaFallo::ArchivoInexistente
             : archivo.error() == QFileDevice::PermissionsError ? CausaFallo::LecturaNegada
                                                                : CausaFallo::Lectura;
-        return Resultado::fallo(causa, archivo.errorString());
+        return falloDisco(causa, archivo.errorString());
     };
 #ifdef Q_OS_WIN
     const QFileInfo info(ruta);
@@ -83,7 +85,7 @@ Resultado abrirArchivoOrdinario(QFile &archivo, const QString &ruta)
         const CausaFallo causa = numero == ENOENT ? CausaFallo::ArchivoInexistente
             : numero == EACCES || numero == EPERM ? CausaFallo::LecturaNegada
                                                   : CausaFallo::Lectura;
-        return Resultado::fallo(causa, textoErrorSistema(numero));
+        return falloDisco(causa, textoErrorSistema(numero));
     }
     struct stat datos;
     if (::fstat(fd, &datos) != 0 || !S_ISREG(datos.st_mode)) {

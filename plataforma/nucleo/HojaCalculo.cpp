@@ -1,5 +1,6 @@
 #include "HojaCalculo.h"
 
+#include "Disco.h"
 #include "Entradas.h"
 
 #include "LectorXlsx.h"
@@ -85,15 +86,15 @@ public:
             return {};
         switch (m_cerrojo.error()) {
         case QLockFile::LockFailedError:
-            return Resultado::fallo(CausaFallo::EnUso,
+            return falloLibro(CausaFallo::EnUso,
                 QStringLiteral("%1; si no hay otra estación abierta en esta computadora, "
                                "el supervisor puede borrar ese archivo")
                     .arg(describirCerrojo(m_cerrojo)));
         case QLockFile::PermissionError:
-            return Resultado::fallo(causaDeEscritura(m_carpeta, QFileDevice::PermissionsError),
+            return falloDisco(causaDeEscritura(m_carpeta, QFileDevice::PermissionsError),
                 QStringLiteral("no se puede crear el bloqueo del libro"));
         default:
-            return Resultado::fallo(causaDeEscritura(m_carpeta, QFileDevice::WriteError),
+            return falloDisco(causaDeEscritura(m_carpeta, QFileDevice::WriteError),
                 QStringLiteral("no se puede crear el bloqueo del libro"));
         }
     }
@@ -109,7 +110,7 @@ Resultado leerLibroDelAlumno(IDisco &disco, const QString &ruta, QByteArray *byt
 {
     const Resultado r = disco.leer(ruta, limitesXlsx::kMaxBytesLibro, bytes);
     if (r.causa == CausaFallo::ArchivoDemasiadoGrande)
-        return Resultado::fallo(CausaFallo::LibroIlegible, r.texto());
+        return falloLibro(CausaFallo::LibroIlegible, r.texto());
     return r;
 }
 
@@ -132,9 +133,9 @@ Resultado LibroXlsx::leerReporte(const QString &ruta, CeldasHoja *celdas)
     QByteArray bytes;
     if (const Resultado r = leerLibroDelAlumno(m_disco, ruta, &bytes); !r.ok())
         return r;
-    const FalloLectura fallo = leerReporteDeBytes(bytes, celdas);
+    const Resultado fallo = leerReporteDeBytes(bytes, celdas);
     if (!fallo.ok())
-        return Resultado::fallo(CausaFallo::LibroIlegible, fallo.texto());
+        return falloLibro(CausaFallo::LibroIlegible, fallo.texto());
     return {};
 }
 
@@ -154,7 +155,7 @@ Resultado LibroXlsx::crearLibro(const QString &ruta)
     }
     default:
         // Never written through nor replaced: what stands there is not the station's.
-        return Resultado::fallo(CausaFallo::NoEsArchivo,
+        return falloDisco(CausaFallo::NoEsArchivo,
             QStringLiteral("en \"%1\" hay %2 en lugar del libro")
                 .arg(ruta, nombreTipoEntrada(tipo)));
     }
@@ -165,8 +166,7 @@ Resultado LibroXlsx::crearLibro(const QString &ruta)
     escritor.agregarHoja(kNombreHojaReporte());
     if (const Resultado cerrado = escritor.cerrar(); !cerrado.ok()) {
         m_disco.borrar(nuevo);
-        return Resultado::fallo(
-            causaDeEscritura(carpeta, QFileDevice::WriteError), cerrado.detalle);
+        return falloDisco(causaDeEscritura(carpeta, QFileDevice::WriteError), cerrado.detalle);
     }
     QByteArray bytes;
     const Resultado leido = m_disco.leer(nuevo, limitesXlsx::kMaxBytesLibro, &bytes);
@@ -188,8 +188,8 @@ Resultado LibroXlsx::escribirFila(
     if (const Resultado r = leerLibroDelAlumno(m_disco, ruta, &viejo); !r.ok())
         return r;
     CeldasHoja esperadas;
-    if (const FalloLectura f = leerReporteDeBytes(viejo, &esperadas); !f.ok())
-        return Resultado::fallo(CausaFallo::LibroIlegible, f.texto());
+    if (const Resultado f = leerReporteDeBytes(viejo, &esperadas); !f.ok())
+        return falloLibro(CausaFallo::LibroIlegible, f.texto());
     for (int col = 1; col <= ultimaColumna; ++col)
         esperadas.erase({ fila, col });
     for (const auto &[col, celda] : celdas) {
@@ -205,11 +205,11 @@ Resultado LibroXlsx::escribirFila(
     QString parteHoja;
     QString parteCadenas;
     const PaqueteXlsx antes(viejo);
-    if (antes.buscarHoja(kNombreHojaReporte(), &parteHoja, &parteCadenas) != ErrorXlsx::Ninguno)
-        return Resultado::fallo(CausaFallo::LibroIlegible, QStringLiteral("no tiene la hoja"));
+    if (!antes.buscarHoja(kNombreHojaReporte(), &parteHoja, &parteCadenas).ok())
+        return falloLibro(CausaFallo::LibroIlegible, QStringLiteral("no tiene la hoja"));
     if (const QString cual = antes.primeraDiferencia(PaqueteXlsx(nuevo), parteHoja);
         !cual.isEmpty())
-        return Resultado::fallo(
+        return falloDisco(
             CausaFallo::NoCoincide, QStringLiteral("cambió otra parte del libro: %1").arg(cual));
     return guardarProbado(ruta, nuevo, esperadas);
 }
@@ -228,15 +228,14 @@ Resultado LibroXlsx::guardarProbado(
     if (const Resultado r = m_disco.leer(preparado, limitesXlsx::kMaxBytesLibro, &leidos); !r.ok())
         return abandonar(r);
     CeldasHoja celdas;
-    const FalloLectura lectura = leerReporteDeBytes(leidos, &celdas);
+    const Resultado lectura = leerReporteDeBytes(leidos, &celdas);
     if (!lectura.ok())
-        return abandonar(Resultado::fallo(CausaFallo::NoCoincide,
+        return abandonar(falloDisco(CausaFallo::NoCoincide,
             QStringLiteral("el libro escrito no se puede leer: %1").arg(lectura.texto())));
     if (celdas != esperadas)
-        return abandonar(
-            Resultado::fallo(CausaFallo::NoCoincide, primeraDiferencia(esperadas, celdas)));
+        return abandonar(falloDisco(CausaFallo::NoCoincide, primeraDiferencia(esperadas, celdas)));
     if (leidos != bytes)
-        return abandonar(Resultado::fallo(
+        return abandonar(falloDisco(
             CausaFallo::NoCoincide, QStringLiteral("el archivo leído difiere del escrito")));
     if (const Resultado r = m_disco.reemplazar(preparado, ruta); !r.ok())
         return abandonar(r);

@@ -1,6 +1,7 @@
 #include "Reporte.h"
 
 #include "Archivos.h"
+#include "Disco.h"
 #include "Entorno.h"
 
 #include <algorithm>
@@ -93,8 +94,8 @@ void Crear_Excel(Entorno &entorno, Sesion &sesion)
 Resultado guardarFilaReporte(Entorno &entorno, Sesion &sesion, Asignatura asignatura)
 {
     if (sesion.RutaExcel.isEmpty())
-        return Resultado::fallo(
-            CausaFallo::Escritura, QStringLiteral("no hay libro de resultados para este alumno"));
+        return falloDisco(CausaFallo::ArchivoInexistente,
+            QStringLiteral("no hay libro de resultados para este alumno"));
     const QString ruta = sesion.RutaExcel + QStringLiteral(".xlsx");
     // A workbook whose creation failed at registration is created now; one that is there is
     // only ever edited, and never replaced when it cannot be read.

@@ -8,7 +8,7 @@
 
 #include <QTest>
 
-Q_DECLARE_METATYPE(ErrorXlsx)
+Q_DECLARE_METATYPE(CausaFallo)
 
 class TstLectorXlsx : public QObject {
     Q_OBJECT
@@ -79,7 +79,7 @@ private slots:
     {
         QFETCH(QByteArray, paquete);
         CeldasHoja celdas;
-        const FalloLectura f = leerReporteDeBytes(paquete, &celdas);
+        const Resultado f = leerReporteDeBytes(paquete, &celdas);
         QVERIFY2(f.ok(), qPrintable(f.texto()));
         QTEST(celdas[std::pair(1, 9)].texto, "i1");
         QTEST(celdas[std::pair(2, 9)].texto, "i2");
@@ -91,94 +91,94 @@ private slots:
     void paquetesRechazados_data()
     {
         QTest::addColumn<QByteArray>("paquete");
-        QTest::addColumn<ErrorXlsx>("motivo");
-        QTest::newRow("not a zip") << QByteArray("PK\x03\x04 nada") << ErrorXlsx::NoEsZip;
-        QTest::newRow("empty file") << QByteArray() << ErrorXlsx::NoEsZip;
+        QTest::addColumn<CausaFallo>("motivo");
+        QTest::newRow("not a zip") << QByteArray("PK\x03\x04 nada") << CausaFallo::NoEsZip;
+        QTest::newRow("empty file") << QByteArray() << CausaFallo::NoEsZip;
         Partes muchas = paqueteBase("");
         for (int i = 0; i < limitesXlsx::kMaxEntradas; ++i)
             muchas.append({ QStringLiteral("x/%1.xml").arg(i), "<a/>" });
         QTest::newRow("too many parts")
-            << empaquetar(muchas, ZIP_CM_STORE) << ErrorXlsx::DemasiadasPartes;
+            << empaquetar(muchas, ZIP_CM_STORE) << CausaFallo::DemasiadasPartes;
         Partes sinRels = paqueteBase("");
         sinRels.removeFirst();
-        QTest::newRow("no package relationships") << empaquetar(sinRels) << ErrorXlsx::FaltaParte;
+        QTest::newRow("no package relationships") << empaquetar(sinRels) << CausaFallo::FaltaParte;
         QTest::newRow("zip bomb") << empaquetar(conParte(
             paqueteBase(""), "xl/worksheets/sheet2.xml", hoja(QByteArray(40 * 1024 * 1024, ' '))))
-                                  << ErrorXlsx::ParteDemasiadoGrande;
+                                  << CausaFallo::ParteDemasiadoGrande;
         QByteArray danado
             = empaquetar(paqueteBase("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>"), ZIP_CM_STORE);
         danado[danado.lastIndexOf("<v>1</v>") + 3]
             = '7'; // the stored bytes no longer match their checksum
-        QTest::newRow("damaged part") << danado << ErrorXlsx::ParteDanada;
+        QTest::newRow("damaged part") << danado << CausaFallo::ParteDanada;
         QTest::newRow("malformed xml")
             << empaquetar(paqueteBase("<row r=\"1\"><c r=\"A1\"><v>1</v></row>"))
-            << ErrorXlsx::XmlMalFormado;
+            << CausaFallo::XmlMalFormado;
         QTest::newRow("60000 nested elements in a cell")
             << empaquetar(paqueteBase("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is>"
                    + anidado("<r>", "</r>", 60000) + "</is></c></row>"))
-            << ErrorXlsx::AnidamientoExcesivo;
+            << CausaFallo::AnidamientoExcesivo;
         QTest::newRow("deep shared string") << empaquetar(conParte(paqueteBase(""),
             "xl/sharedStrings.xml", "<sst><si>" + anidado("<t>", "</t>", 100000) + "</si></sst>"))
-                                            << ErrorXlsx::AnidamientoExcesivo;
+                                            << CausaFallo::AnidamientoExcesivo;
         QTest::newRow("no workbook declared")
             << empaquetar(conParte(paqueteBase(""), "_rels/.rels", "<Relationships/>"))
-            << ErrorXlsx::SinLibro;
+            << CausaFallo::SinLibro;
         QTest::newRow("target outside the package") << empaquetar(
-            paqueteBase("", "../../../etc/passwd")) << ErrorXlsx::DestinoFueraDelPaquete;
+            paqueteBase("", "../../../etc/passwd")) << CausaFallo::DestinoFueraDelPaquete;
         QTest::newRow("no Reporte sheet") << empaquetar(conParte(paqueteBase(""), "xl/workbook.xml",
             libro("<sheet name=\"Hoja1\" sheetId=\"1\" r:id=\"rId1\"/>")))
-                                          << ErrorXlsx::SinHoja;
+                                          << CausaFallo::SinHoja;
         QTest::newRow("too many shared strings") << empaquetar(
             conParte(paqueteBase(""), "xl/sharedStrings.xml",
                 "<sst>" + QByteArray("<si/>").repeated(limitesXlsx::kMaxCadenasCompartidas + 1)
-                    + "</sst>")) << ErrorXlsx::DemasiadasCadenas;
+                    + "</sst>")) << CausaFallo::DemasiadasCadenas;
         QTest::newRow("string index out of range")
             << empaquetar(paqueteBase("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>99</v></c></row>"))
-            << ErrorXlsx::IndiceDeCadenaInvalido;
+            << CausaFallo::IndiceDeCadenaInvalido;
         QTest::newRow("column beyond XFD")
             << empaquetar(paqueteBase("<row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row>"))
-            << ErrorXlsx::ReferenciaInvalida;
+            << CausaFallo::ReferenciaInvalida;
         QTest::newRow("row 0") << empaquetar(
             paqueteBase("<row r=\"1\"><c r=\"A0\"><v>1</v></c></row>"))
-                               << ErrorXlsx::ReferenciaInvalida;
+                               << CausaFallo::ReferenciaInvalida;
         QTest::newRow("cell of another row")
             << empaquetar(paqueteBase("<row r=\"1\"><c r=\"A2\"><v>1</v></c></row>"))
-            << ErrorXlsx::ReferenciaInvalida;
+            << CausaFallo::ReferenciaInvalida;
         QTest::newRow("rows out of order")
             << empaquetar(paqueteBase("<row r=\"2\"/><row r=\"1\"/>"))
-            << ErrorXlsx::FilasDesordenadas;
+            << CausaFallo::FilasDesordenadas;
         QTest::newRow("row repeated") << empaquetar(paqueteBase("<row r=\"1\"/><row r=\"1\"/>"))
-                                      << ErrorXlsx::FilasDesordenadas;
+                                      << CausaFallo::FilasDesordenadas;
         QTest::newRow("cells out of order") << empaquetar(
             paqueteBase("<row r=\"1\"><c r=\"B1\"><v>1</v></c><c r=\"A1\"><v>2</v></c></row>"))
-                                            << ErrorXlsx::CeldasDesordenadas;
+                                            << CausaFallo::CeldasDesordenadas;
         QTest::newRow("number that is not one")
             << empaquetar(paqueteBase("<row r=\"1\"><c r=\"A1\"><v>uno</v></c></row>"))
-            << ErrorXlsx::NumeroInvalido;
+            << CausaFallo::NumeroInvalido;
         QTest::newRow("not a finite number")
             << empaquetar(paqueteBase("<row r=\"1\"><c r=\"A1\"><v>nan</v></c></row>"))
-            << ErrorXlsx::NumeroInvalido;
+            << CausaFallo::NumeroInvalido;
         QTest::newRow("too many cells") << empaquetar(paqueteBase("<row r=\"1\">"
             + QByteArray("<c><v>1</v></c>").repeated(limitesXlsx::kMaxColumna) + "</row>"
             + ("<row>" + QByteArray("<c><v>1</v></c>").repeated(limitesXlsx::kMaxColumna)
                 + "</row>")
                   .repeated(int(limitesXlsx::kMaxCeldas / limitesXlsx::kMaxColumna))))
-                                        << ErrorXlsx::DemasiadasCeldas;
+                                        << CausaFallo::DemasiadasCeldas;
         QTest::newRow("inline text over 32767 characters") << empaquetar(
             paqueteBase("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>" + QByteArray(32768, 'x')
-                + "</t></is></c></row>")) << ErrorXlsx::TextoDemasiadoLargo;
+                + "</t></is></c></row>")) << CausaFallo::TextoDemasiadoLargo;
         QTest::newRow("shared string over 32767 characters") << empaquetar(
             conParte(paqueteBase(""), "xl/sharedStrings.xml",
                 "<sst><si><t>" + QByteArray(20000, 'x') + "</t><t>" + QByteArray(20000, 'y')
-                    + "</t></si></sst>")) << ErrorXlsx::TextoDemasiadoLargo;
+                    + "</t></si></sst>")) << CausaFallo::TextoDemasiadoLargo;
     }
     void paquetesRechazados()
     {
         QFETCH(QByteArray, paquete);
-        QFETCH(ErrorXlsx, motivo);
+        QFETCH(CausaFallo, motivo);
         CeldasHoja celdas;
-        const FalloLectura f = leerReporteDeBytes(paquete, &celdas);
-        QCOMPARE(f.error, motivo);
+        const Resultado f = leerReporteDeBytes(paquete, &celdas);
+        QCOMPARE(f.causa, motivo);
         QVERIFY(celdas.empty());
         QVERIFY(!f.texto().isEmpty());
     }

@@ -1,0 +1,15 @@
+#include "Causas.h"
+
+QString textoCausaHerramienta(CausaFallo causa)
+{
+    switch (causa) {
+    case CausaFallo::SalidaNoPermitida:
+        return QStringLiteral("la salida no puede ir donde se pidió");
+    case CausaFallo::Cancelada:
+        return QStringLiteral("se canceló a pedido; no se guardó nada");
+    case CausaFallo::InformeNoDibujado:
+        return QStringLiteral("no se pudo dibujar el informe");
+    default:
+        return {};
+    }
+}
