@@ -5,6 +5,8 @@ QString textoCausaHerramienta(CausaFallo causa)
     switch (causa) {
     case CausaFallo::SalidaNoPermitida:
         return QStringLiteral("la salida no puede ir donde se pidió");
+    case CausaFallo::NoEsReporte:
+        return QStringLiteral("no es un libro de resultados de la estación");
     case CausaFallo::Cancelada:
         return QStringLiteral("se canceló a pedido; no se guardó nada");
     case CausaFallo::InformeNoDibujado:

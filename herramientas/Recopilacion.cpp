@@ -77,17 +77,14 @@ struct LibroLeido {
     QString ruta;
     int indice = 0; // in the list of workbooks
     std::vector<FilaLeida> filas;
-    QString motivo; // empty when read
+    Resultado lectura; // why it was left out
 };
 
-// The report rows of one workbook's cells, taken as the reader gives them; false, with the
-// reason, when they do not look like a report.
+// The report rows of one workbook's cells, taken as the reader gives them.
 class FilasDelLibro {
 public:
     void celda(int fila, int columna, const Celda &c)
     {
-        if (!m_motivo.isEmpty())
-            return;
         // A note the staff wrote beside the report is theirs: it is not read, and it never
         // costs the student's answers.
         if (fila < 1 || fila > kFilasReporte || columna < 1 || columna > columnas::kUltima)
@@ -98,17 +95,16 @@ public:
         valores[columna - 1] = c;
     }
     // The rows read, or why the workbook is left out of the results.
-    QString terminar(std::vector<FilaLeida> *filas)
+    Resultado terminar(std::vector<FilaLeida> *filas)
     {
-        if (!m_motivo.isEmpty())
-            return m_motivo;
         for (int fila = 1; fila <= kFilasReporte; ++fila) {
             QList<Celda> &valores = m_filas[size_t(fila - 1)];
             if (valores.isEmpty())
                 continue;
             const QString materia = nombreMateria(asignaturaDeFila(fila));
             if (valores[columnas::kMateria - 1].texto != materia)
-                return QStringLiteral("la fila %1 no es de %2").arg(fila).arg(materia);
+                return falloHerramienta(CausaFallo::NoEsReporte,
+                    QStringLiteral("la fila %1 no es de %2").arg(fila).arg(materia));
             filas->push_back({ std::move(valores), {}, false, {}, {} });
         }
         return {};
@@ -116,7 +112,6 @@ public:
 
 private:
     std::array<QList<Celda>, kFilasReporte> m_filas;
-    QString m_motivo;
 };
 
 // One CSV field, quoted when needed. A text that a spreadsheet would take for a formula
@@ -181,18 +176,13 @@ LibroLeido leerLibro(const QString &ruta, int indice)
     LibroLeido libro { ruta, indice, {}, {} };
     QByteArray bytes;
     FilasDelLibro filas;
-    if (const Resultado leido = DiscoLocal().leer(ruta, limitesXlsx::kMaxBytesLibro, &bytes);
-        !leido.ok()) {
-        libro.motivo = leido.texto();
-        return libro;
-    }
-    const Resultado fallo = recorrerHoja(PaqueteXlsx(bytes), kNombreHojaReporte(),
-        [&filas](int fila, int columna, const Celda &c) { filas.celda(fila, columna, c); });
-    if (!fallo.ok())
-        libro.motivo = fallo.texto();
-    else
-        libro.motivo = filas.terminar(&libro.filas);
-    if (!libro.motivo.isEmpty())
+    libro.lectura = DiscoLocal().leer(ruta, limitesXlsx::kMaxBytesLibro, &bytes);
+    if (libro.lectura.ok())
+        libro.lectura = recorrerHoja(PaqueteXlsx(bytes), kNombreHojaReporte(),
+            [&filas](int fila, int columna, const Celda &c) { filas.celda(fila, columna, c); });
+    if (libro.lectura.ok())
+        libro.lectura = filas.terminar(&libro.filas);
+    if (!libro.lectura.ok())
         return libro;
     const QString nombre = QFileInfo(ruta).fileName();
     const QString nombreCsv = campoCsv(nombre);
@@ -637,8 +627,9 @@ private:
             if (desde + kLibrosPorTanda < libros.size())
                 siguiente = leerDesde(desde + kLibrosPorTanda, std::move(escrita));
             for (const LibroLeido &leido : tanda) {
-                if (!leido.motivo.isEmpty()) {
-                    m_informe.omitidos << QStringLiteral("%1: %2").arg(leido.ruta, leido.motivo);
+                if (!leido.lectura.ok()) {
+                    m_informe.omitidos
+                        << QStringLiteral("%1: %2").arg(leido.ruta, leido.lectura.texto());
                     continue;
                 }
                 ++m_informe.libros;

@@ -248,7 +248,8 @@ private slots:
         QCOMPARE(r.libros, 4);
         QCOMPARE(r.filas, 4);
         QCOMPARE(r.omitidos.size(), 2);
-        QVERIFY(r.omitidos[0].startsWith(ajeno + ": la fila 1 no es de Matematica"));
+        QVERIFY(r.omitidos[0].startsWith(ajeno
+            + ": no es un libro de resultados de la estación (la fila 1 no es de Matematica"));
         QVERIFY(r.omitidos[1].startsWith(corrupto + ": "));
         QCOMPARE(avances.last(), 6);
         for (auto it = antes.begin(); it != antes.end(); ++it)

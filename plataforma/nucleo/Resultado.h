@@ -47,6 +47,7 @@ enum class CausaFallo {
     TextoDemasiadoLargo,
     // The staff's tools (Causas.h: textoCausaHerramienta).
     SalidaNoPermitida, // an output would replace or lie among what is being read
+    NoEsReporte, // a workbook read whose rows are not a station's report
     Cancelada, // stopped at the staff's request; nothing was placed
     InformeNoDibujado, // the printable report could not be drawn
 };
