@@ -58,51 +58,42 @@ private slots:
         QCOMPARE(e.banco.sesion.PreguntaMat, 1);
     }
 
-    void respuestaGuardadaYRestaurada()
+    // What is chosen is recorded when the student moves on, shown again on return and marked
+    // on its button; nothing chosen stays empty and yellow. Steps: a number goes to that
+    // question with its button, a letter chooses it, > and < are "Siguiente" and "Anterior".
+    void loElegidoSeRegistra_data()
     {
+        QTest::addColumn<QString>("pasos");
+        QTest::addColumn<int>("pregunta");
+        QTest::addColumn<QString>("guardada");
+        QTest::newRow("recorded on leaving, shown on return") << "5 C > <" << 5 << "C";
+        QTest::newRow("nothing chosen stays empty") << "9 >" << 9 << "";
+        QTest::newRow("a change of mind, B then D") << "B 2 1 D >" << 1 << "D";
+        QTest::newRow("the button of the question on screen") << "7 A 7" << 7 << "A";
+    }
+    void loElegidoSeRegistra()
+    {
+        QFETCH(QString, pasos);
+        QFETCH(int, pregunta);
+        QFETCH(QString, guardada);
         Examen e;
-        e.ir(5);
-        e.elegir('C');
-        e.navegar(e.control("CmdSiguiente"));
-        QCOMPARE(e.banco.sesion.RespMat[5], QStringLiteral("C"));
-        QCOMPARE(e.elegida(), QString());
-        e.navegar(e.control("CmdAnterior"));
-        QCOMPARE(e.banco.sesion.PreguntaMat, 5);
-        QCOMPARE(e.elegida(), QStringLiteral("C"));
+        for (const QString &paso : pasos.split(' ')) {
+            if (paso == ">" || paso == "<")
+                e.navegar(e.control(paso == ">" ? "CmdSiguiente" : "CmdAnterior"));
+            else if (paso.at(0).isDigit())
+                e.ir(paso.toInt());
+            else
+                e.elegir(paso.at(0).toLatin1());
+        }
+        QCOMPARE(e.banco.sesion.RespMat[pregunta], guardada);
         for (int q = 1; q <= 22; ++q)
-            QCOMPARE(e.color(q), q == 5 ? kColorCaraBoton : kAmarillo);
-    }
-
-    void sinElegirQuedaVacia()
-    {
-        Examen e;
-        e.ir(9);
-        e.navegar(e.control("CmdSiguiente"));
-        QVERIFY(e.banco.sesion.RespMat[9].isEmpty());
-        QCOMPARE(e.color(9), kAmarillo);
-    }
-
-    void cambiarDeBaD()
-    {
-        Examen e;
-        e.elegir('B');
-        e.ir(2);
-        e.ir(1);
-        QCOMPARE(e.elegida(), QStringLiteral("B"));
-        e.elegir('D');
-        e.navegar(e.control("CmdSiguiente"));
-        QCOMPARE(e.banco.sesion.RespMat[1], QStringLiteral("D"));
-    }
-
-    void botonDeLaPreguntaActual()
-    {
-        Examen e;
-        e.ir(7);
-        e.elegir('A');
-        e.ir(7);
-        QCOMPARE(e.banco.sesion.PreguntaMat, 7);
-        QCOMPARE(e.banco.sesion.RespMat[7], QStringLiteral("A"));
-        QCOMPARE(e.elegida(), QStringLiteral("A"));
+            QCOMPARE(
+                e.color(q), q == pregunta && !guardada.isEmpty() ? kColorCaraBoton : kAmarillo);
+        e.ir(pregunta == 22 ? 21 : pregunta + 1);
+        QCOMPARE(e.elegida(), QString());
+        e.ir(pregunta);
+        QCOMPARE(e.banco.sesion.PreguntaMat, pregunta);
+        QCOMPARE(e.elegida(), guardada);
     }
 
     void salirSinGuardarPierdeSoloLoNoRegistrado()
@@ -381,6 +372,8 @@ private slots:
         QCOMPARE(e.opcion('C')->geometry(), twRect(7320, 7440, 735, 480));
         QCOMPARE(e.control<QLabel>("Label1")->text(),
             QString(30, '-') + "  SELECCIONE LA OPCIÓN CORRECTA  " + QString(30, '-'));
+        QCOMPARE(
+            e.control<QLabel>("Label1")->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
     }
 
     void ordenDeTabulacion()
@@ -441,13 +434,6 @@ private slots:
             QStringLiteral("%1x%2").arg(tw(14500)).arg(tw(8650)));
         QVERIFY2(
             medidas.value(4).toInt() > 0, qPrintable(salida)); // the frame was there: a title bar
-    }
-
-    void etiquetaAlineadaALaIzquierda()
-    {
-        Examen e;
-        QCOMPARE(
-            e.control<QLabel>("Label1")->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
     }
 };
 

@@ -5,7 +5,10 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
+
+#include <functional>
 
 namespace {
 
@@ -323,6 +326,35 @@ private slots:
     }
 };
 
+// A save that a real disk refuses: the cause is told, the finished language stays as it was
+// and nothing else is left in the folder; once the cause is gone the same save works.
+// `provocar` brings the failure about in the workbook's folder and returns what undoes it.
+using Provocar = std::function<std::function<void()>(const QString &carpeta)>;
+void guardadoQueElDiscoRechaza(Banco &b, const Provocar &provocar, const QString &causa)
+{
+    b.sesion = alumnoDePrueba();
+    Crear_Excel(b.entorno, b.sesion);
+    QVERIFY(b.mensajes.llamadas.isEmpty());
+    QCOMPARE(guardar(b, Asignatura::Lengua, "DDDDDDDDDDDDDDDDDDDDDD"), QString());
+    const QString ruta = b.sesion.RutaExcel + ".xlsx";
+    const QDir carpeta = QFileInfo(ruta).absoluteDir();
+    const QStringList archivos = carpeta.entryList(QDir::Files | QDir::Hidden);
+    const QByteArray antes = huella(ruta);
+    const std::function<void()> deshacer = provocar(carpeta.path());
+
+    const QString error = guardar(b, Asignatura::Matematica, "ABCDABCDABCDABCDABCDAB");
+    deshacer();
+    QVERIFY2(error.startsWith(causa), qPrintable(error));
+    QCOMPARE(b.sesion.FinalizadoMat, 0);
+    QCOMPARE(huella(ruta), antes);
+    QCOMPARE(carpeta.entryList(QDir::Files | QDir::Hidden), archivos);
+
+    QCOMPARE(guardar(b, Asignatura::Matematica, "ABCDABCDABCDABCDABCDAB"), QString());
+    const CeldasHoja c = leer(ruta);
+    QCOMPARE(texto(c, 1, 32), QStringLiteral("B"));
+    QCOMPARE(texto(c, 2, 32), QStringLiteral("D"));
+}
+
 // Run inside its own mount namespace, on a small disk of its own.
 class TstDiscoLleno : public QObject {
     Q_OBJECT
@@ -334,27 +366,13 @@ private slots:
     {
         Banco b;
         b.entorno.carpetaPrograma = carpeta;
-        b.sesion = alumnoDePrueba();
-        Crear_Excel(b.entorno, b.sesion);
-        QVERIFY(b.mensajes.llamadas.isEmpty());
-        QCOMPARE(guardar(b, Asignatura::Lengua, "DDDDDDDDDDDDDDDDDDDDDD"), QString());
-        const QString ruta = b.sesion.RutaExcel + ".xlsx";
-        const QString relleno = llenarDisco(carpeta);
-        const QByteArray antes = huella(ruta);
-
-        const QString error = guardar(b, Asignatura::Matematica, "ABCDABCDABCDABCDABCDAB");
-        QVERIFY2(error.startsWith(QStringLiteral("no hay espacio libre en el disco")),
-            qPrintable(error));
-        QCOMPARE(b.sesion.FinalizadoMat, 0);
-        QCOMPARE(huella(ruta), antes);
-        QCOMPARE(QDir(carpeta).entryList(QDir::Files | QDir::Hidden),
-            QStringList({ "Apl Examen - EE0310002_T_3A_2_0987.xlsx", "relleno" }));
-
-        QVERIFY(QFile::remove(relleno));
-        QCOMPARE(guardar(b, Asignatura::Matematica, "ABCDABCDABCDABCDABCDAB"), QString());
-        const CeldasHoja c = leer(ruta);
-        QCOMPARE(texto(c, 1, 32), QStringLiteral("B"));
-        QCOMPARE(texto(c, 2, 32), QStringLiteral("D"));
+        guardadoQueElDiscoRechaza(
+            b,
+            [](const QString &enDisco) {
+                const QString relleno = llenarDisco(enDisco);
+                return [relleno] { QFile::remove(relleno); };
+            },
+            QStringLiteral("no hay espacio libre en el disco"));
     }
 };
 
@@ -365,22 +383,14 @@ private slots:
     void guardadoEnCarpetaDeSoloLectura()
     {
         Banco b;
-        b.sesion = alumnoDePrueba();
-        Crear_Excel(b.entorno, b.sesion);
-        QCOMPARE(guardar(b, Asignatura::Lengua, "DDDDDDDDDDDDDDDDDDDDDD"), QString());
-        const QString ruta = b.sesion.RutaExcel + ".xlsx";
-        const QByteArray antes = huella(ruta);
-        QFile::Permissions abierta = QFile::permissions(b.carpeta());
-        QVERIFY(QFile::setPermissions(b.carpeta(), QFile::ReadOwner | QFile::ExeOwner));
-        const QString error = guardar(b, Asignatura::Matematica, "ABCDABCDABCDABCDABCDAB");
-        QVERIFY(QFile::setPermissions(b.carpeta(), abierta));
-        QVERIFY2(error.startsWith(QStringLiteral(
-                     "no se puede escribir en la carpeta (solo lectura o sin permiso)")),
-            qPrintable(error));
-        QCOMPARE(b.sesion.FinalizadoMat, 0);
-        QCOMPARE(huella(ruta), antes);
-        QCOMPARE(guardar(b, Asignatura::Matematica, "ABCDABCDABCDABCDABCDAB"), QString());
-        QCOMPARE(texto(leer(ruta), 2, 32), QStringLiteral("D"));
+        guardadoQueElDiscoRechaza(
+            b,
+            [](const QString &carpeta) {
+                const QFile::Permissions abierta = QFile::permissions(carpeta);
+                QFile::setPermissions(carpeta, QFile::ReadOwner | QFile::ExeOwner);
+                return [carpeta, abierta] { QFile::setPermissions(carpeta, abierta); };
+            },
+            QStringLiteral("no se puede escribir en la carpeta (solo lectura o sin permiso)"));
     }
 };
 
