@@ -824,8 +824,12 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
         return informe;
     }
     if (!QFileInfo(carpetaSalida).isDir()) {
+        const TipoEntrada tipo = tipoEntrada(carpetaSalida);
         informe.resultado = falloDisco(CausaFallo::SinCarpeta,
-            QStringLiteral("no existe la carpeta de la salida %1").arg(carpetaSalida));
+            tipo == TipoEntrada::Ninguna
+                ? QStringLiteral("no existe la carpeta de la salida %1").arg(carpetaSalida)
+                : QStringLiteral("en lugar de la carpeta de la salida %1 hay %2")
+                      .arg(carpetaSalida, nombreTipoEntrada(tipo)));
         return informe;
     }
     QStringList salidas { salidaXlsx, informe.salidaCsv };

@@ -208,13 +208,6 @@ void Guion::revisar()
     });
 }
 
-void clicComoElSistema(QWidget *control)
-{
-    QWidget *ventana = control->window();
-    const QPoint punto = control->mapTo(ventana, control->rect().center());
-    QTest::mouseClick(ventana->windowHandle(), Qt::LeftButton, Qt::NoModifier, punto);
-}
-
 QStringList recorridoDeTabulacion(QWidget *inicio, int pasos)
 {
     QApplication::setActiveWindow(inicio->window());

@@ -141,10 +141,6 @@ private:
     std::unique_ptr<QTimer> m_temporizador;
 };
 
-// A click on a control that reaches it as the window system delivers it: through its window,
-// where modal windows may block it.
-void clicComoElSistema(QWidget *control);
-
 // The names of the controls Tab visits from `inicio`, `pasos` times, in an active window.
 QStringList recorridoDeTabulacion(QWidget *inicio, int pasos);
 

@@ -18,6 +18,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+Q_DECLARE_METATYPE(CausaFallo)
+
 namespace {
 
 // Reads the source workbooks and the key with openpyxl, computes every score, facility,
@@ -299,19 +301,29 @@ private slots:
     }
 
     // No output takes the place of an input: the key, under any spelling of its path, or a file
-    // inside a folder being read (a station's formula table, say). Nothing changes.
+    // inside a folder being read (a station's formula table, say); nor goes where there is no
+    // folder for it. Nothing changes.
     void salidaQueEsUnaEntrada_data()
     {
         QTest::addColumn<QString>("salida"); // relative to the folder of the key and the station
         QTest::addColumn<QString>("motivo");
+        QTest::addColumn<CausaFallo>("causa");
+        const CausaFallo entrada = CausaFallo::SalidaNoPermitida;
         QTest::newRow("the key") << "claves.xlsx"
-                                 << "es el libro de claves";
+                                 << "es el libro de claves" << entrada;
         QTest::newRow("the key, another spelling") << "estacion/../claves.xlsx"
-                                                   << "es el libro de claves";
-        QTest::newRow("the station's formula table") << "estacion/Imagenes/Tabla de formulas.xlsx"
-                                                     << "queda dentro de la carpeta que se lee";
-        QTest::newRow("beside the workbooks read") << "estacion/r.xlsx"
-                                                   << "queda dentro de la carpeta que se lee";
+                                                   << "es el libro de claves" << entrada;
+        QTest::newRow("the station's formula table")
+            << "estacion/Imagenes/Tabla de formulas.xlsx"
+            << "queda dentro de la carpeta que se lee" << entrada;
+        QTest::newRow("beside the workbooks read")
+            << "estacion/r.xlsx"
+            << "queda dentro de la carpeta que se lee" << entrada;
+        QTest::newRow("no folder") << "falta/r.xlsx"
+                                   << "no existe la carpeta de la salida" << CausaFallo::SinCarpeta;
+        QTest::newRow("a file where the folder goes")
+            << "claves.xlsx/r.xlsx"
+            << "claves.xlsx hay un archivo" << CausaFallo::SinCarpeta;
     }
     void salidaQueEsUnaEntrada()
     {
@@ -330,7 +342,7 @@ private slots:
         const InformeRecopilacion r = recopilarResultados(
             dir.filePath(salida), { dir.filePath("estacion") }, {}, &leidas.claves, claves);
         QVERIFY2(r.resultado.detalle.contains(motivo), qPrintable(r.resultado.detalle));
-        QCOMPARE(r.resultado.causa, CausaFallo::SalidaNoPermitida);
+        QTEST(r.resultado.causa, "causa");
         QCOMPARE(huella(claves), antesClaves);
         QCOMPARE(huella(tabla), antesTabla);
         QCOMPARE(QDir(dir.filePath("estacion/Imagenes")).entryList(QDir::Files | QDir::Hidden),
