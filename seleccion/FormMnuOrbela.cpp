@@ -47,7 +47,7 @@ bool FormMnuOrbela::EstadoDeArchivo(const QString &ruta) const
     return m_entorno.archivos.existeArchivo(ruta);
 }
 
-QStringList FormMnuOrbela::borrarContenido(Asignatura asignatura)
+Restos FormMnuOrbela::borrarContenido(Asignatura asignatura)
 {
     return borrarContenidoFinalizado(m_entorno.archivos, m_entorno.carpetaPrograma, asignatura,
         [this](const QString &ruta) { return EstadoDeArchivo(ruta); });
@@ -56,22 +56,22 @@ QStringList FormMnuOrbela::borrarContenido(Asignatura asignatura)
 void FormMnuOrbela::cargar()
 {
     quitarCerrar();
-    QStringList fallidos;
+    Restos restos;
     if (m_sesion.FinalizadoLeng == 1) {
         m_cmdLengua->setEnabled(false);
-        fallidos << borrarContenido(Asignatura::Lengua);
+        restos.sumar(borrarContenido(Asignatura::Lengua));
     }
     if (m_sesion.FinalizadoMat == 1) {
         m_cmdMatematica->setEnabled(false);
-        fallidos << borrarContenido(Asignatura::Matematica);
+        restos.sumar(borrarContenido(Asignatura::Matematica));
     }
-    if (!fallidos.isEmpty()) {
+    if (!restos.ok()) {
         // The rest was cleared; the supervisor has to remove what is left by hand.
         m_entorno.mensajes.mostrar(
             QStringLiteral("No se pudo borrar por completo el contenido del examen finalizado "
-                           "(%1 archivo(s), por ejemplo %2). Avise al supervisor.")
-                .arg(fallidos.size())
-                .arg(fallidos.first()));
+                           "(%1 archivo(s), por ejemplo %2: %3). Avise al supervisor.")
+                .arg(restos.archivos.size())
+                .arg(restos.archivos.first(), restos.motivo.texto()));
     }
 }
 

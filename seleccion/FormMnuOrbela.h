@@ -20,7 +20,7 @@ private:
     void abrirExamen(Asignatura asignatura);
     void CmdSalir_Click();
     // The clean-up of a finished subject, asking EstadoDeArchivo whether a model is there.
-    QStringList borrarContenido(Asignatura asignatura);
+    Restos borrarContenido(Asignatura asignatura);
     bool EstadoDeArchivo(const QString &ruta) const;
 
     Entorno &m_entorno;

@@ -43,10 +43,10 @@ int RelojFalso::segundos() const
     return lecturas.at(i);
 }
 
-bool ArchivosConFallos::borrarArchivo(const QString &ruta)
+Resultado ArchivosConFallos::borrarArchivo(const QString &ruta)
 {
     if (noBorrables.contains(QFileInfo(ruta).fileName()))
-        return false;
+        return falloDisco(CausaFallo::ArchivoAbierto, QStringLiteral("en uso"));
     return ArchivosLocales::borrarArchivo(ruta);
 }
 

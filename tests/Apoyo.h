@@ -61,7 +61,7 @@ public:
 // Real files, with chosen files that refuse to be deleted (as a file in use would).
 class ArchivosConFallos final : public ArchivosLocales {
 public:
-    bool borrarArchivo(const QString &ruta) override;
+    Resultado borrarArchivo(const QString &ruta) override;
     QSet<QString> noBorrables;
 };
 

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 namespace {
 
 QStringList archivos(const QString &carpeta)
@@ -116,16 +118,40 @@ private slots:
                 modelo == 3 ? 21 + 2 : 0);
     }
 
+    // A file the system keeps (in use by another program, or in a folder that is read-only) is
+    // named with why it stayed; the rest is deleted and the menu goes on.
+    void archivoQueNoSeBorraAvisaYSigue_data()
+    {
+        QTest::addColumn<bool>("soloLectura");
+        QTest::addColumn<QString>("motivo");
+        QTest::newRow("a file in use")
+            << false << "Mat_Mod2_P5.jpg: el archivo está abierto en otro programa";
+        QTest::newRow("a read-only model folder")
+            << true << ": no se puede escribir en la carpeta (solo lectura o sin permiso)";
+    }
     void archivoQueNoSeBorraAvisaYSigue()
     {
+        QFETCH(bool, soloLectura);
+        QFETCH(QString, motivo);
         Menu m;
-        m.banco.archivos.noBorrables = { QStringLiteral("Mat_Mod2_P5.jpg") };
+        const QString modelo2 = carpetaModelo(m.banco.carpeta(), Asignatura::Matematica, 2);
+        QStringList quedan { QStringLiteral("Mat_Mod2_P5.jpg") };
+        if (soloLectura) {
+            if (::geteuid() == 0)
+                QSKIP("root deletes whatever the permissions say");
+            quedan = archivos(modelo2);
+            QVERIFY(QFile::setPermissions(modelo2, QFile::ReadOwner | QFile::ExeOwner));
+        } else {
+            m.banco.archivos.noBorrables = { quedan.first() };
+        }
         m.banco.sesion.FinalizadoMat = 1;
         m.abrir();
+        QFile::setPermissions(modelo2, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(m.banco.mensajes.llamadas.size(), 1);
-        QVERIFY(m.banco.mensajes.textos().first().contains("Avise al supervisor"));
-        QCOMPARE(archivos(carpetaModelo(m.banco.carpeta(), Asignatura::Matematica, 2)),
-            QStringList({ "Mat_Mod2_P5.jpg" }));
+        const QString aviso = m.banco.mensajes.textos().first();
+        QVERIFY2(
+            aviso.contains(motivo) && aviso.endsWith("Avise al supervisor."), qPrintable(aviso));
+        QCOMPARE(archivos(modelo2), quedan);
         for (int modelo : { 1, 3, 4, 5, 6 })
             QVERIFY(archivos(carpetaModelo(m.banco.carpeta(), Asignatura::Matematica, modelo))
                         .isEmpty());

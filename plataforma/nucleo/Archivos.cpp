@@ -1,5 +1,7 @@
 #include "Archivos.h"
 
+#include "Disco.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -36,9 +38,20 @@ QStringList ArchivosLocales::archivosDeCarpeta(const QString &carpeta) const
     return rutas;
 }
 
-bool ArchivosLocales::borrarArchivo(const QString &ruta)
+namespace {
+// Why the system kept `archivo`: deleting is writing to its folder.
+Resultado noBorrado(const QFile &archivo)
 {
-    return QFile::remove(ruta);
+    return falloDisco(
+        causaDeEscritura(QFileInfo(archivo.fileName()).absolutePath(), archivo.error()),
+        archivo.errorString());
+}
+} // namespace
+
+Resultado ArchivosLocales::borrarArchivo(const QString &ruta)
+{
+    QFile archivo(ruta);
+    return archivo.remove() ? Resultado() : noBorrado(archivo);
 }
 
 bool ArchivosLocales::esEnlace(const QString &ruta) const
@@ -47,20 +60,32 @@ bool ArchivosLocales::esEnlace(const QString &ruta) const
     return info.isSymbolicLink() || info.isJunction();
 }
 
-bool ArchivosLocales::borrarEnlace(const QString &ruta)
+Resultado ArchivosLocales::borrarEnlace(const QString &ruta)
 {
     // A link to a folder is a file on some systems and a folder entry on others.
-    return QFile::remove(ruta) || QDir().rmdir(ruta);
+    QFile enlace(ruta);
+    return enlace.remove() || QDir().rmdir(ruta) ? Resultado() : noBorrado(enlace);
 }
 
-QStringList borrarArchivosDeCarpeta(IArchivos &archivos, const QString &carpeta)
+void Restos::sumar(const Restos &otros)
 {
-    if (archivos.esEnlace(carpeta))
-        return archivos.borrarEnlace(carpeta) ? QStringList() : QStringList { carpeta };
-    QStringList fallidos;
-    for (const QString &ruta : archivos.archivosDeCarpeta(carpeta)) {
-        if (!archivos.borrarArchivo(ruta))
-            fallidos << ruta;
+    if (ok())
+        motivo = otros.motivo;
+    archivos << otros.archivos;
+}
+
+Restos borrarArchivosDeCarpeta(IArchivos &archivos, const QString &carpeta)
+{
+    Restos restos;
+    const auto borrado = [&restos](const QString &ruta, const Resultado &r) {
+        if (!r.ok())
+            restos.sumar({ { ruta }, r });
+    };
+    if (archivos.esEnlace(carpeta)) {
+        borrado(carpeta, archivos.borrarEnlace(carpeta));
+        return restos;
     }
-    return fallidos;
+    for (const QString &ruta : archivos.archivosDeCarpeta(carpeta))
+        borrado(ruta, archivos.borrarArchivo(ruta));
+    return restos;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Resultado.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -18,11 +20,11 @@ public:
     virtual bool existeArchivo(const QString &ruta) const = 0;
     // Every file directly inside the folder, hidden ones included; sub-folders are not listed.
     virtual QStringList archivosDeCarpeta(const QString &carpeta) const = 0;
-    virtual bool borrarArchivo(const QString &ruta) = 0;
+    virtual Resultado borrarArchivo(const QString &ruta) = 0;
     // A symbolic link (or a junction), whatever it points at.
     virtual bool esEnlace(const QString &ruta) const = 0;
     // Removes the link itself; what it points at is left alone.
-    virtual bool borrarEnlace(const QString &ruta) = 0;
+    virtual Resultado borrarEnlace(const QString &ruta) = 0;
 };
 
 class ArchivosLocales : public IArchivos {
@@ -30,13 +32,22 @@ public:
     bool existeArchivoOrdinario(const QString &ruta) const override;
     bool existeArchivo(const QString &ruta) const override;
     QStringList archivosDeCarpeta(const QString &carpeta) const override;
-    bool borrarArchivo(const QString &ruta) override;
+    Resultado borrarArchivo(const QString &ruta) override;
     bool esEnlace(const QString &ruta) const override;
-    bool borrarEnlace(const QString &ruta) override;
+    Resultado borrarEnlace(const QString &ruta) override;
 };
 
-// Deletes every file of the folder ("*.*"); the folder and its sub-folders stay. Returns the
-// files that could not be deleted; the others are deleted all the same. Nothing outside the
+// What a deletion left behind: the files that could not be deleted, and why the first of them
+// stayed.
+struct Restos {
+    QStringList archivos;
+    Resultado motivo; // of the first file left; ok when none is
+    bool ok() const { return archivos.isEmpty(); }
+    void sumar(const Restos &otros);
+};
+
+// Deletes every file of the folder ("*.*"); the folder and its sub-folders stay. Returns what
+// could not be deleted; the others are deleted all the same. Nothing outside the
 // folder is ever deleted: a file that is a link goes as a link, and a folder that is itself a
 // link (to a master copy of the content, say) is removed as a link, its target untouched.
-QStringList borrarArchivosDeCarpeta(IArchivos &archivos, const QString &carpeta);
+Restos borrarArchivosDeCarpeta(IArchivos &archivos, const QString &carpeta);

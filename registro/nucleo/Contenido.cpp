@@ -1,6 +1,7 @@
 #include "Contenido.h"
 
 #include "Archivos.h"
+#include "Disco.h"
 
 QString nombreMateria(Asignatura asignatura)
 {
@@ -19,19 +20,22 @@ QString codigoAcceso(Asignatura asignatura)
     return asignatura == Asignatura::Lengua ? QStringLiteral("2813") : QStringLiteral("4592");
 }
 
-QStringList borrarContenidoFinalizado(IArchivos &archivos, const QString &carpetaPrograma,
+Restos borrarContenidoFinalizado(IArchivos &archivos, const QString &carpetaPrograma,
     Asignatura asignatura, const std::function<bool(const QString &)> &existe)
 {
     const QString imagenes = carpetaImagenes(carpetaPrograma);
     if (archivos.esEnlace(imagenes))
-        return { imagenes };
-    QStringList fallidos;
+        return { { imagenes },
+            falloDisco(CausaFallo::NoEsArchivo,
+                QStringLiteral("la carpeta de las imágenes es un enlace; no se borra nada a "
+                               "través de él")) };
+    Restos restos;
     for (int m = 1; m <= kModelos; ++m) {
         if (existe(rutaPregunta(carpetaPrograma, asignatura, m, 1)))
-            fallidos << borrarArchivosDeCarpeta(
-                archivos, carpetaModelo(carpetaPrograma, asignatura, m));
+            restos.sumar(
+                borrarArchivosDeCarpeta(archivos, carpetaModelo(carpetaPrograma, asignatura, m)));
     }
-    return fallidos;
+    return restos;
 }
 
 namespace {

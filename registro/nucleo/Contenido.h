@@ -1,11 +1,11 @@
 #pragma once
 
+#include "Archivos.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <functional>
-
-class IArchivos;
 
 // The two subjects of the exam, and where their content lies below the program's folder.
 enum class Asignatura { Matematica, Lengua };
@@ -39,6 +39,6 @@ QString rutaTablaFormulas(const QString &carpetaPrograma);
 // A finished subject is closed for good on the station: every file of each model folder whose
 // first picture `existe` still finds is deleted; a model whose first picture is gone is left
 // alone. Through a linked pictures folder nothing is deleted, since every deletion would land
-// in whatever it points at. Returns what could not be deleted.
-QStringList borrarContenidoFinalizado(IArchivos &archivos, const QString &carpetaPrograma,
+// in whatever it points at. Returns what could not be deleted, and why.
+Restos borrarContenidoFinalizado(IArchivos &archivos, const QString &carpetaPrograma,
     Asignatura asignatura, const std::function<bool(const QString &)> &existe);
