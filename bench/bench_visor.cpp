@@ -17,7 +17,8 @@ namespace {
 // True once text is on screen: some dark pixel in the view.
 bool paginaDibujada(VentanaDocumento *ventana)
 {
-    const QImage imagen = ventana->vista()->viewport()->grab().toImage();
+    const QImage imagen
+        = ventana->findChild<QPdfView *>(QStringLiteral("Documento"))->viewport()->grab().toImage();
     for (int y = 0; y < imagen.height(); y += 3)
         for (int x = 0; x < imagen.width(); x += 3)
             if (qGray(imagen.pixel(x, y)) < 60)

@@ -168,9 +168,12 @@ VentanaPersonal::VentanaPersonal(const QString &carpetaPrograma, QWidget *padre)
     : QWidget(padre)
     , m_carpetaPrograma(carpetaPrograma)
     , m_pestanas(new QTabWidget(this))
-    , m_visor(std::make_unique<VisorPdf>())
+    , m_visor(new VisorPdf)
 {
     setObjectName(QStringLiteral("VentanaPersonal"));
+    // The documents it opens close with the window.
+    m_visor->setParent(this);
+    m_visor->setObjectName(QStringLiteral("Visor"));
     setWindowTitle(QStringLiteral("Herramientas del personal"));
     QFont letra = font();
     letra.setPointSizeF(11);

@@ -33,7 +33,6 @@ public:
 
     // True while a piece of work runs.
     bool ocupada() const;
-    VisorPdf &visor() { return *m_visor; }
 
 protected:
     void closeEvent(QCloseEvent *evento) override;
@@ -86,5 +85,5 @@ private:
 
     QThread *m_hilo = nullptr;
     std::atomic<bool> m_cancelar { false };
-    std::unique_ptr<VisorPdf> m_visor;
+    VisorPdf *m_visor; // a child of the window, named "Visor"
 };

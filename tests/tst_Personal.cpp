@@ -208,7 +208,9 @@ private slots:
         alt(&w.v, 'i');
         QVERIFY(QTest::qWaitFor(
             [&] {
-                return w.v.visor().estado(d.filePath("ventana/r.pdf")) == VisorPdf::Estado::Abierto;
+                return w.v.findChild<VisorPdf *>(QStringLiteral("Visor"))
+                           ->estado(d.filePath("ventana/r.pdf"))
+                    == VisorPdf::Estado::Abierto;
             },
             20000));
     }

@@ -8,7 +8,6 @@
 #include <QXmlStreamReader>
 
 #include <xlsxwriter.h>
-#include <zip.h>
 
 #include <algorithm>
 #include <cmath>

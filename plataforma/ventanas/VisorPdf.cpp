@@ -422,11 +422,6 @@ VisorPdf::Estado VisorPdf::estado(const QString &ruta) const
     return m_avisos.value(clave(ruta)) ? Estado::Aviso : Estado::Cerrado;
 }
 
-VentanaDocumento *VisorPdf::ventanaAviso(const QString &ruta) const
-{
-    return m_avisos.value(clave(ruta)).data();
-}
-
 qint64 VisorPdf::proceso(const QString &ruta) const
 {
     const Lector *lector = m_lectores.value(clave(ruta));

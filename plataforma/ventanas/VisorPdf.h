@@ -28,7 +28,6 @@ public:
     int pagina() const; // from 1
     int paginas() const;
     qreal zoom() const;
-    QPdfView *vista() const { return m_vista; }
 
     void acercar();
     void alejar();
@@ -83,8 +82,6 @@ public:
 
     void abrir(const QString &ruta) override;
     Estado estado(const QString &ruta) const;
-    // The notice window of a document that could not be shown, if any.
-    VentanaDocumento *ventanaAviso(const QString &ruta) const;
     // The process that shows a document, 0 when none does.
     qint64 proceso(const QString &ruta) const;
 
