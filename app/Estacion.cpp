@@ -1,5 +1,6 @@
 #include "Estacion.h"
 
+#include "Diario.h"
 #include "Disco.h"
 #include "Entorno.h"
 #include "FormMnuOrbela.h"
@@ -73,4 +74,18 @@ bool ocuparCarpeta(QLockFile &cerrojo, IMensajes &mensajes)
             QStringLiteral("No se puede escribir en la carpeta de la estación: los "
                            "resultados no podrían guardarse.\r\nAvise al supervisor."));
     return false;
+}
+
+std::unique_ptr<SelladorEstacion> cargarSellador(
+    const QString &carpetaPrograma, IMensajes &mensajes)
+{
+    Resultado motivo;
+    auto sellador = SelladorEstacion::cargar(carpetaPrograma, &motivo);
+    if (!motivo.ok())
+        mensajes.mostrar(
+            QStringLiteral("Los resultados de esta estación se guardarán sin sello.\r\nAvise al "
+                           "supervisor.\r\n\r\nPara el supervisor: %1. Prepare la estación en "
+                           "esta computadora para que sus resultados lleven sello.")
+                .arg(motivo.texto()));
+    return sellador;
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <memory>
+
 class IMensajes;
+class SelladorEstacion;
 class QLockFile;
 class QString;
 struct Entorno;
@@ -22,3 +25,8 @@ void ejecutarEstacion(Entorno &entorno, Sesion &sesion);
 
 // Style and fonts that every screen of the station expects.
 void prepararAparienciaEstacion();
+
+// The sealer of the station's results, when it was prepared with a key on this computer.
+// A station whose key cannot be used here still runs, unsealed, once the supervisor is told.
+std::unique_ptr<SelladorEstacion> cargarSellador(
+    const QString &carpetaPrograma, IMensajes &mensajes);

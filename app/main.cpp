@@ -1,3 +1,4 @@
+#include "Diario.h"
 #include "Disco.h"
 #include "Entorno.h"
 #include "Estacion.h"
@@ -32,6 +33,8 @@ int main(int argc, char **argv)
     VisorPdf abridor;
     DiscoLocal disco;
     LibroXlsx hoja(disco);
+    const auto sellador = cargarSellador(carpeta, mensajes);
+    hoja.sellarCon(sellador.get());
     Entorno entorno { carpeta, mensajes, archivos, reloj, abridor, hoja, disco };
 
     Sesion sesion;

@@ -11,6 +11,11 @@ QString textoCausaHerramienta(CausaFallo causa)
         return QStringLiteral("se canceló a pedido; no se guardó nada");
     case CausaFallo::InformeNoDibujado:
         return QStringLiteral("no se pudo dibujar el informe");
+    case CausaFallo::RecopilacionEnCurso:
+        return QStringLiteral("otra recopilación está escribiendo la misma salida");
+    case CausaFallo::TextoNoGuardable:
+        return QStringLiteral("el libro tiene un texto que la recopilación no puede guardar tal "
+                              "como está");
     default:
         return {};
     }

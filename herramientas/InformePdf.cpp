@@ -256,7 +256,37 @@ QColor colorMarcada()
 namespace {
 
 // The models at a glance.
-void paginaResumen(Informe &informe, const std::vector<AnalisisModelo> &modelos)
+// Under the table of models: whether every result arrived as its station sealed it.
+void custodiaEnResumen(QPainter &p, double y, double ancho, const ResumenCustodia &custodia)
+{
+    // The stations that fit on the page; the sheet "Custodia" has them all.
+    constexpr size_t kEstacionesEnPagina = 20;
+    p.save();
+    p.setFont(fuente(11, true));
+    const QFontMetricsF titulo(p.font(), p.device());
+    p.drawText(QRectF(0, y, ancho, titulo.height()), Qt::AlignLeft,
+        QStringLiteral("Custodia de los resultados"));
+    y += titulo.height() * 1.2;
+    p.setFont(fuente(9));
+    const QRectF caja(0, y, ancho, titulo.height() * 4);
+    y = p.boundingRect(caja, Qt::AlignLeft | Qt::TextWordWrap, custodia.frase).bottom()
+        + titulo.height() * 0.4;
+    p.drawText(caja, Qt::AlignLeft | Qt::TextWordWrap, custodia.frase);
+    std::vector<QStringList> tabla(custodia.tabla.begin(),
+        custodia.tabla.begin()
+            + qsizetype(std::min(custodia.tabla.size(), kEstacionesEnPagina + 1)));
+    if (custodia.tabla.size() > kEstacionesEnPagina + 1)
+        tabla.push_back({ QStringLiteral("… y %1 más: vea la hoja Custodia")
+                              .arg(custodia.tabla.size() - kEstacionesEnPagina - 1) });
+    std::vector<double> anchos { ancho * 0.3 };
+    for (int c = 1; c < 8; ++c)
+        anchos.push_back(ancho * 0.1);
+    dibujarTabla(p, QPointF(0, y), anchos, tabla);
+    p.restore();
+}
+
+void paginaResumen(
+    Informe &informe, const std::vector<AnalisisModelo> &modelos, const ResumenCustodia &custodia)
 {
     QPainter &p = informe.pintor();
     const double ancho = informe.area().width();
@@ -269,7 +299,9 @@ void paginaResumen(Informe &informe, const std::vector<AnalisisModelo> &modelos)
     for (const AnalisisModelo &m : modelos)
         tabla.push_back(filaModelo(m));
     std::vector<double> anchos(7, ancho / 7);
-    dibujarTabla(p, QPointF(0, y), anchos, tabla);
+    const double alto = dibujarTabla(p, QPointF(0, y), anchos, tabla);
+    if (!custodia.frase.isEmpty())
+        custodiaEnResumen(p, y + alto + altoDeFila(p.device()) * 2, ancho, custodia);
 }
 
 // How to read the flags: every threshold, with its usual source.
@@ -508,7 +540,7 @@ void paginaClases(Informe &informe, const std::vector<AnalisisEstablecimiento> &
 } // namespace
 
 QByteArray dibujarInformePdf(const std::vector<AnalisisModelo> &modelos,
-    const std::vector<AnalisisEstablecimiento> &establecimientos)
+    const std::vector<AnalisisEstablecimiento> &establecimientos, const ResumenCustodia &custodia)
 {
     QByteArray bytes;
     QBuffer destino(&bytes);
@@ -536,7 +568,7 @@ QByteArray dibujarInformePdf(const std::vector<AnalisisModelo> &modelos,
         pdf, 2 + int(materias.size()) + int(modelos.size()) + std::max(1, paginasClases));
     if (!informe.empezar())
         return {};
-    paginaResumen(informe, modelos);
+    paginaResumen(informe, modelos, custodia);
     paginaLeyenda(informe);
     for (Asignatura a : materias)
         paginaEquiparacion(informe, a, modelos);

@@ -9,6 +9,7 @@
 #include "InformePdf.h"
 #include "LectorXlsx.h"
 #include "PaqueteXlsx.h"
+#include "PropiedadesXlsx.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -18,6 +19,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QLockFile>
 #include <QSet>
 
 #include <algorithm>
@@ -32,12 +34,14 @@ namespace {
 // Workbooks are read this many at a time, by all the cores, and written in their order.
 constexpr int kLibrosPorTanda = 512;
 
-QStringList encabezados()
+QStringList encabezados(bool conSello)
 {
     QStringList h;
     for (int col = 1; col <= columnas::kUltima; ++col)
         h << columnas::titulo(col);
     h << QStringLiteral("Archivo");
+    if (conSello)
+        h << QStringLiteral("Sello");
     return h;
 }
 
@@ -69,6 +73,8 @@ struct FilaLeida {
     bool puntuable = false; // its model is one the key can know
     QByteArray csv; // its CSV line
     Huella128 huella; // of its 32 report cells: equal rows are copies of one another
+    int fila = 0; // in the workbook's "Reporte"
+    Custodia::Juicio juicio; // what its seal says, when seals are checked
 };
 
 // One source workbook, made ready for the output on the reading threads: its rows and their
@@ -105,12 +111,31 @@ public:
             if (valores[columnas::kMateria - 1].texto != materia)
                 return falloHerramienta(CausaFallo::NoEsReporte,
                     QStringLiteral("la fila %1 no es de %2").arg(fila).arg(materia));
-            filas->push_back({ std::move(valores), {}, false, {}, {} });
+            if (const QString raro = caracterNoGuardable(valores); !raro.isEmpty())
+                return falloHerramienta(CausaFallo::TextoNoGuardable,
+                    QStringLiteral("fila %1: %2").arg(fila).arg(raro));
+            filas->push_back({ std::move(valores), {}, false, {}, {}, fila, {} });
         }
         return {};
     }
 
 private:
+    // Where a text holds a character that the output could not give back as it was read: a
+    // carriage return comes back from the output as a line feed, other control characters not
+    // at all. Empty when there is none.
+    static QString caracterNoGuardable(const QList<Celda> &valores)
+    {
+        for (int col = 0; col < valores.size(); ++col) {
+            for (const QChar c : valores[col].texto) {
+                if (c.unicode() < 32 && c != QLatin1Char('\t') && c != QLatin1Char('\n'))
+                    return QStringLiteral("la celda %1 tiene el carácter de control %2")
+                        .arg(nombreColumna(col + 1))
+                        .arg(c.unicode());
+            }
+        }
+        return {};
+    }
+
     std::array<QList<Celda>, kFilasReporte> m_filas;
 };
 
@@ -171,15 +196,21 @@ bool respuestasDeFila(const QList<Celda> &fila, RespuestasAlumno *r)
     return true;
 }
 
-LibroLeido leerLibro(const QString &ruta, int indice)
+LibroLeido leerLibro(const QString &ruta, int indice, const Custodia *custodia)
 {
     LibroLeido libro { ruta, indice, {}, {} };
     QByteArray bytes;
     FilasDelLibro filas;
+    PropiedadesXlsx propiedades;
     libro.lectura = DiscoLocal().leer(ruta, limitesXlsx::kMaxBytesLibro, &bytes);
-    if (libro.lectura.ok())
-        libro.lectura = recorrerHoja(PaqueteXlsx(bytes), kNombreHojaReporte(),
+    if (libro.lectura.ok()) {
+        const PaqueteXlsx paquete(bytes);
+        libro.lectura = recorrerHoja(paquete, kNombreHojaReporte(),
             [&filas](int fila, int columna, const Celda &c) { filas.celda(fila, columna, c); });
+        // A seal that cannot be read is no seal: the row says so, the rest of it is read.
+        if (custodia && libro.lectura.ok())
+            (void)leerPropiedades(paquete, &propiedades);
+    }
     if (libro.lectura.ok())
         libro.lectura = filas.terminar(&libro.filas);
     if (!libro.lectura.ok())
@@ -187,6 +218,12 @@ LibroLeido leerLibro(const QString &ruta, int indice)
     const QString nombre = QFileInfo(ruta).fileName();
     const QString nombreCsv = campoCsv(nombre);
     for (FilaLeida &fila : libro.filas) {
+        if (custodia) {
+            const auto sello = propiedades.find(propiedadDelSello(fila.fila));
+            fila.juicio
+                = custodia->juzgar(sello == propiedades.end() ? QString() : sello->second.valor,
+                    nombre, fila.fila, fila.celdas);
+        }
         QString linea;
         QCryptographicHash huella(QCryptographicHash::Sha1);
         for (const Celda &c : std::as_const(fila.celdas)) {
@@ -197,16 +234,22 @@ LibroLeido leerLibro(const QString &ruta, int indice)
             huella.addData(c.comoTexto().toUtf8());
             huella.addData(QByteArrayView("\0", 1));
         }
-        fila.csv = (linea + nombreCsv + QStringLiteral("\r\n")).toUtf8();
+        linea += nombreCsv;
+        if (custodia)
+            linea += QLatin1Char(',') + campoCsv(textoEstadoSello(fila.juicio.estado));
+        fila.csv = (linea + QStringLiteral("\r\n")).toUtf8();
         fila.huella = huella128(huella.result());
         fila.puntuable = respuestasDeFila(fila.celdas, &fila.alumno);
         fila.celdas << Celda::deTexto(nombre);
+        if (custodia)
+            fila.celdas << Celda::deTexto(textoEstadoSello(fila.juicio.estado));
     }
     return libro;
 }
 
 // Reads the workbooks [desde, hasta) on every core.
-std::vector<LibroLeido> leerTanda(const QStringList &rutas, int desde, int hasta)
+std::vector<LibroLeido> leerTanda(
+    const QStringList &rutas, int desde, int hasta, const Custodia *custodia)
 {
     std::vector<LibroLeido> libros(size_t(hasta - desde));
     const int hilos = int(std::max(1u, std::min(std::thread::hardware_concurrency(), 8u)));
@@ -214,7 +257,7 @@ std::vector<LibroLeido> leerTanda(const QStringList &rutas, int desde, int hasta
     for (int h = 0; h < hilos; ++h) {
         trabajadores.emplace_back([&, h] {
             for (int i = desde + h; i < hasta; i += hilos)
-                libros[size_t(i - desde)] = leerLibro(rutas[i], i);
+                libros[size_t(i - desde)] = leerLibro(rutas[i], i, custodia);
         });
     }
     for (std::thread &t : trabajadores)
@@ -373,6 +416,51 @@ Resultado salidaQueEsEntrada(
     return {};
 }
 
+// The list of a set of outputs being put in place, beside the workbook.
+QString rutaColocacion(const QString &salidaXlsx)
+{
+    const QFileInfo f(salidaXlsx);
+    return f.absoluteDir().filePath(QStringLiteral(".%1.colocacion").arg(f.fileName()));
+}
+
+// Finishes the placing of a set that a killed run left halfway: every staged output still
+// there takes its place, as the run would have done; then the list goes. Then whatever killed
+// runs staged and never listed goes too. Only with the output's lock held.
+Resultado completarColocacion(const QStringList &salidas, bool *completada)
+{
+    *completada = false;
+    DiscoLocal disco;
+    const QString intencion = rutaColocacion(salidas[0]);
+    QByteArray bytes;
+    const Resultado leida = disco.leer(intencion, 64 * 1024, &bytes);
+    if (leida.ok()) {
+        for (const QString &linea :
+            QString::fromUtf8(bytes).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            const QStringList par = linea.split(QLatin1Char('\t'));
+            if (par.size() != 2 || tipoEntrada(par[0]) != TipoEntrada::Archivo)
+                continue;
+            if (const Resultado r = disco.reemplazar(par[0], par[1]); !r.ok())
+                return r.conDetalle(QStringLiteral("no se puede terminar de colocar %1: %2")
+                                        .arg(QDir::toNativeSeparators(par[1]), r.texto()));
+            *completada = true;
+        }
+        QFile::remove(intencion);
+    } else if (leida.causa != CausaFallo::ArchivoInexistente) {
+        return leida.conDetalle(QStringLiteral("no se puede leer %1: %2")
+                                    .arg(QDir::toNativeSeparators(intencion), leida.texto()));
+    }
+    const QDir carpeta = QFileInfo(salidas[0]).absoluteDir();
+    const QStringList nombres = carpeta.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &salida : salidas) {
+        const QString prefijo = QLatin1Char('.') + QFileInfo(salida).fileName() + QLatin1Char('.');
+        for (const QString &nombre : nombres) {
+            if (nombre.startsWith(prefijo) && nombre.contains(QLatin1String(".tmp")))
+                disco.borrar(carpeta.filePath(nombre));
+        }
+    }
+    return {};
+}
+
 // The hash of a file as it is on the disk now.
 QByteArray huellaDeArchivo(const QString &ruta)
 {
@@ -413,10 +501,18 @@ QStringList listarLibros(const QStringList &carpetas, QStringList *omitidos)
         // among them: it may not be named as a student's workbook.
         const QDir dir(carpeta);
         QStringList nombres;
-        for (QDirIterator it(carpeta, { QStringLiteral("Apl Examen - *.xlsx") }, QDir::Files);
+        // Whatever bears a workbook's name is looked at: what is not an ordinary file (a
+        // folder, a pipe, a link) is named and left out, never opened.
+        for (QDirIterator it(carpeta, { QStringLiteral("Apl Examen - *.xlsx") },
+                 QDir::Files | QDir::Dirs | QDir::System | QDir::NoDotAndDotDot);
              it.hasNext();) {
             it.next();
-            nombres << it.fileName();
+            const TipoEntrada tipo = tipoEntrada(it.filePath());
+            if (tipo == TipoEntrada::Archivo)
+                nombres << it.fileName();
+            else
+                omitidos->append(QStringLiteral("%1: no es un archivo (es %2)")
+                                     .arg(it.filePath(), nombreTipoEntrada(tipo)));
         }
         std::sort(nombres.begin(), nombres.end());
         for (const QString &nombre : std::as_const(nombres))
@@ -506,7 +602,7 @@ void escribirModelo(Salida &libro, const HojasAnalisis &h, const AnalisisModelo 
 class Recopilacion {
 public:
     Recopilacion(InformeRecopilacion &informe, const QString &salidaXlsx,
-        const QStringList &salidas, const Claves *claves)
+        const QStringList &salidas, const Claves *claves, const RegistroEstaciones *registro)
         : m_informe(informe)
         , m_carpetaSalida(QFileInfo(salidaXlsx).absolutePath())
         , m_libro(temporalDe(salidas[0]), m_carpetaSalida)
@@ -515,6 +611,9 @@ public:
             m_etapas.push_back({ temporalDe(destino), destino });
         if (claves)
             m_analisis.emplace(*claves);
+        if (registro)
+            m_custodia.emplace(*registro);
+        m_informe.conSellos = registro != nullptr;
         m_reloj.start();
     }
 
@@ -524,25 +623,40 @@ public:
     {
         m_libros = listarLibros(carpetas, &m_informe.omitidos);
         fase(QStringLiteral("lista de libros"));
-        m_resultados = m_libro.hoja(QStringLiteral("Resultados"), encabezados());
+        if (m_custodia) {
+            for (const QString &carpeta : carpetas)
+                m_custodia->agregarCarpeta(carpeta);
+            fase(QStringLiteral("diarios de las estaciones"));
+        }
+        m_resultados = m_libro.hoja(QStringLiteral("Resultados"), encabezados(bool(m_custodia)));
         if (m_analisis)
             m_hojas = agregarHojasAnalisis(m_libro);
+        if (m_custodia)
+            m_hojaCustodia = m_libro.hoja(QStringLiteral("Custodia"),
+                { QStringLiteral("Estación"), QStringLiteral("Guardados"),
+                    QStringLiteral("Recopilados"), QStringLiteral("Verificados"),
+                    QStringLiteral("Alterados"), QStringLiteral("Faltantes"),
+                    QStringLiteral("Sobrantes"), QStringLiteral("Diario") });
         m_csv.setFileName(m_etapas[1].temporal);
         if (!m_csv.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return falloDisco(causaDeEscritura(m_carpetaSalida, m_csv.error()),
                 QStringLiteral("no se puede escribir %1: %2")
                     .arg(m_informe.salidaCsv, m_csv.errorString()));
-        escribirCsv((encabezados().join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8());
+        escribirCsv((encabezados(bool(m_custodia)).join(QLatin1Char(',')) + QStringLiteral("\r\n"))
+                        .toUtf8());
         if (const Resultado r = leerLibros(progreso, cancelar); !r.ok())
             return r;
+        if (m_custodia)
+            escribirCustodia();
         if (m_analisis)
             escribirAnalisis();
         // The report is drawn on its own thread, in memory, while the workbook is closed and
         // read back; it is written only once the workbook took its place.
         std::future<QByteArray> informePdf;
         if (m_analisis)
-            informePdf = std::async(std::launch::async,
-                [this] { return dibujarInformePdf(m_resumenModelos, m_resumenClases); });
+            informePdf = std::async(std::launch::async, [this] {
+                return dibujarInformePdf(m_resumenModelos, m_resumenClases, resumenCustodia());
+            });
         fase(QStringLiteral("lectura y escritura"));
         if (const Resultado r = cerrarYComprobar(); !r.ok())
             return r;
@@ -568,6 +682,7 @@ private:
         Huella128 huella;
         int libro; // index in `m_libros`
         int puntaje; // index in `m_diferidos`, or -1
+        bool confiable = true; // false: its seal is not verified, and it gives way to one that is
     };
     // The scores, written once every student is known: the equated score needs them all, and
     // a later copy that differs takes a student out.
@@ -603,12 +718,13 @@ private:
         // The next batch is read while this one is written; the one written before goes with
         // it, to be freed there, where it was allocated.
         const QStringList &libros = m_libros;
-        auto leerDesde = [&libros](int desde, std::vector<LibroLeido> anterior) {
-            return std::async(
-                std::launch::async, [&libros, desde, anterior = std::move(anterior)]() mutable {
+        const Custodia *custodia = m_custodia ? &*m_custodia : nullptr;
+        auto leerDesde = [&libros, custodia](int desde, std::vector<LibroLeido> anterior) {
+            return std::async(std::launch::async,
+                [&libros, custodia, desde, anterior = std::move(anterior)]() mutable {
                     anterior.clear();
-                    return leerTanda(
-                        libros, desde, std::min(int(libros.size()), desde + kLibrosPorTanda));
+                    return leerTanda(libros, desde,
+                        std::min(int(libros.size()), desde + kLibrosPorTanda), custodia);
                 });
         };
         std::future<std::vector<LibroLeido>> siguiente = leerDesde(0, {});
@@ -657,6 +773,13 @@ private:
         m_libro.fila(m_resultados, fila.celdas);
         escribirCsv(fila.csv);
         ++m_informe.filas;
+        if (!custodiar(leido, fila, quien, visto))
+            return;
+        if (visto != m_vistos.end() && !visto->confiable) {
+            // A row whose seal failed gives way to the one verified.
+            m_vistos.erase(visto);
+            visto = m_vistos.end();
+        }
         if (visto != m_vistos.end()) {
             // Two different rows for one student and subject: neither can be trusted, both
             // stay in "Resultados" and neither counts.
@@ -684,6 +807,74 @@ private:
         visto->puntaje = int(m_diferidos.size());
         m_diferidos.push_back({ compartido(alumno), correctas, leido.indice, false });
         ++m_informe.puntuadas;
+    }
+
+    // A row's custody; false when its seal is not verified: it stays in "Resultados" and
+    // counts in no statistic.
+    bool custodiar(const LibroLeido &leido, const FilaLeida &fila, const Huella128 &quien,
+        QHash<Huella128, Visto>::iterator visto)
+    {
+        if (!m_custodia)
+            return true;
+        const QString nombre = QFileInfo(leido.ruta).fileName();
+        m_custodia->contar(QFileInfo(leido.ruta).path(), nombre, fila.fila, fila.juicio);
+        if (fila.juicio.estado == EstadoSello::Verificado) {
+            ++m_informe.verificadas;
+            return true;
+        }
+        m_informe.omitidos << QStringLiteral("%1: la fila de %2 tiene el sello \"%3\"; no se "
+                                             "puntúa")
+                                  .arg(leido.ruta, nombreMateria(asignaturaDeFila(fila.fila)),
+                                      textoEstadoSello(fila.juicio.estado));
+        if (visto == m_vistos.end())
+            m_vistos.insert(quien, { fila.huella, leido.indice, -1, false });
+        return false;
+    }
+
+    // The sheet "Custodia": a row per station, then each problem with its workbook.
+    void escribirCustodia()
+    {
+        m_custodia->terminar();
+        m_informe.estaciones = m_custodia->estaciones();
+        m_informe.problemasCustodia = m_custodia->problemas();
+        for (const Custodia::FilaEstacion &e : m_informe.estaciones)
+            m_libro.fila(m_hojaCustodia,
+                { texto(e.estacion), numeroCelda(e.guardados), numeroCelda(e.recopilados),
+                    numeroCelda(e.verificados), numeroCelda(e.alterados), numeroCelda(e.faltantes),
+                    numeroCelda(e.sobrantes), texto(e.diario) });
+        if (m_informe.problemasCustodia.empty())
+            return;
+        m_libro.fila(m_hojaCustodia, {});
+        m_libro.fila(m_hojaCustodia,
+            { texto(QStringLiteral("Estación")), texto(QStringLiteral("Problema")),
+                texto(QStringLiteral("Libro")), texto(QStringLiteral("Materia")) });
+        for (const Custodia::Problema &p : m_informe.problemasCustodia)
+            m_libro.fila(m_hojaCustodia,
+                { texto(p.estacion), texto(p.problema), texto(p.libro), texto(p.materia) });
+    }
+
+    ResumenCustodia resumenCustodia() const
+    {
+        if (!m_custodia)
+            return {};
+        ResumenCustodia r;
+        r.frase = m_informe.problemasCustodia.empty()
+            ? QStringLiteral("Todas las filas llegaron como las selló su estación: %1 verificadas.")
+                  .arg(m_informe.verificadas)
+            : QStringLiteral("%1 filas verificadas; %2 problemas de custodia (hoja \"Custodia\"). "
+                             "Las filas no verificadas no entran en ninguna cifra.")
+                  .arg(m_informe.verificadas)
+                  .arg(m_informe.problemasCustodia.size());
+        r.tabla.push_back({ QStringLiteral("Estación"), QStringLiteral("Diario"),
+            QStringLiteral("Guardados"), QStringLiteral("Recopilados"),
+            QStringLiteral("Verificados"), QStringLiteral("Alterados"), QStringLiteral("Faltantes"),
+            QStringLiteral("Sobrantes") });
+        for (const Custodia::FilaEstacion &e : m_informe.estaciones)
+            r.tabla.push_back({ e.estacion, e.diario, QString::number(e.guardados),
+                QString::number(e.recopilados), QString::number(e.verificados),
+                QString::number(e.alterados), QString::number(e.faltantes),
+                QString::number(e.sobrantes) });
+        return r;
     }
 
     void escribirAnalisis()
@@ -765,8 +956,19 @@ private:
     }
 
     // Each output replaces its old file in one step: whoever opens it sees the old or the new.
+    // The set is placed as a whole: the list of what goes where is made durable first, so that
+    // a run killed halfway is finished by the next one, and the staff never keep a mix.
     Resultado colocar()
     {
+        QStringList lista;
+        for (const Etapa &e : m_etapas)
+            lista << e.temporal + QLatin1Char('\t') + e.destino;
+        const QString intencion = rutaColocacion(m_etapas[0].destino);
+        if (const Resultado r = m_disco.escribir(
+                intencion, (lista.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+            !r.ok())
+            return r.conDetalle(QStringLiteral("no se puede escribir %1: %2; no se guardó nada")
+                                    .arg(QDir::toNativeSeparators(intencion), r.texto()));
         for (std::size_t i = 0; i < m_etapas.size(); ++i) {
             const Resultado r = m_disco.reemplazar(m_etapas[i].temporal, m_etapas[i].destino);
             if (r.ok())
@@ -781,6 +983,7 @@ private:
                              .arg(colocadas.join(QStringLiteral(", ")));
             return r.conDetalle(error);
         }
+        QFile::remove(intencion);
         return {};
     }
 
@@ -788,6 +991,8 @@ private:
     const QString m_carpetaSalida;
     std::vector<Etapa> m_etapas;
     std::optional<Analisis> m_analisis;
+    std::optional<Custodia> m_custodia;
+    int m_hojaCustodia = -1;
     QElapsedTimer m_reloj;
     DiscoLocal m_disco;
     QStringList m_libros;
@@ -808,7 +1013,7 @@ private:
 
 InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QStringList &carpetas,
     const std::function<void(int, int)> &progreso, const Claves *claves, const QString &rutaClaves,
-    const std::atomic<bool> *cancelar)
+    const std::atomic<bool> *cancelar, const RegistroEstaciones *registro)
 {
     InformeRecopilacion informe;
     const QFileInfo salida(salidaXlsx);
@@ -839,11 +1044,47 @@ InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QString
         informe.resultado = r;
         return informe;
     }
-    Recopilacion recopilacion(informe, salidaXlsx, salidas, claves);
+    // One collection at a time into the same outputs; what a killed one left is settled first.
+    QLockFile cerrojo(
+        QFileInfo(salidaXlsx)
+            .absoluteDir()
+            .filePath(QStringLiteral(".%1.lock").arg(QFileInfo(salidaXlsx).fileName())));
+    if (!tomarCerrojo(cerrojo, 0)) {
+        informe.resultado = cerrojo.error() == QLockFile::LockFailedError
+            ? falloHerramienta(CausaFallo::RecopilacionEnCurso,
+                QStringLiteral("otra recopilación está escribiendo %1; espere a que termine")
+                    .arg(QDir::toNativeSeparators(salidaXlsx)))
+            : falloDisco(causaDeEscritura(carpetaSalida, QFileDevice::PermissionsError),
+                QStringLiteral("no se puede escribir en %1")
+                    .arg(QDir::toNativeSeparators(carpetaSalida)));
+        return informe;
+    }
+    QStringList todas { salidaXlsx, informe.salidaCsv, base + QStringLiteral(".pdf") };
+    if (const Resultado r = completarColocacion(todas, &informe.colocacionCompletada); !r.ok()) {
+        informe.resultado = r;
+        return informe;
+    }
+    Recopilacion recopilacion(informe, salidaXlsx, salidas, claves, registro);
     if (const Resultado r = recopilacion.ejecutar(carpetas, progreso, cancelar); !r.ok()) {
         // A failure while placing keeps what is already placed: only the staged ones go.
         recopilacion.descartar();
         informe.resultado = r;
     }
     return informe;
+}
+
+Resultado completarRecopilacionInterrumpida(const QString &salidaXlsx, bool *completada)
+{
+    *completada = false;
+    const QFileInfo salida(salidaXlsx);
+    if (!salida.absoluteDir().exists())
+        return {};
+    QLockFile cerrojo(
+        salida.absoluteDir().filePath(QStringLiteral(".%1.lock").arg(salida.fileName())));
+    // A collection that runs now finishes its own placing.
+    if (!tomarCerrojo(cerrojo, 0))
+        return {};
+    const QString base = salida.absoluteDir().filePath(salida.completeBaseName());
+    return completarColocacion(
+        { salidaXlsx, base + QStringLiteral(".csv"), base + QStringLiteral(".pdf") }, completada);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Auditoria.h"
 #include "Resultado.h"
 
 #include <QString>
@@ -22,6 +23,13 @@ struct InformeRecopilacion {
     QString salidaCsv;
     QString salidaPdf; // with a key only
     QList<std::pair<QString, double>> fases; // seconds each step took, in their order
+    // With a register of stations: every station's custody and each problem found.
+    bool conSellos = false;
+    std::vector<Custodia::FilaEstacion> estaciones;
+    std::vector<Custodia::Problema> problemasCustodia;
+    int verificadas = 0; // rows whose seal is "verificado"
+    // A run killed while placing its outputs was found, and its set placed whole first.
+    bool colocacionCompletada = false;
 };
 
 // Gathers every "Apl Examen - *.xlsx" of the folders into one workbook (sheet "Resultados":
@@ -36,11 +44,24 @@ struct InformeRecopilacion {
 //
 // No output may be an input: one that would replace the key (`rutaClaves`) or lie inside a
 // folder being read is refused. The three files are written beside their places and read
-// back, and only then does each replace its old one; a failure leaves the old set whole.
+// back, and only then does each replace its old one; a failure leaves the old set whole, and a
+// kill leaves a set that the next collection (or the staff's window) places whole.
 // When `cancelar` turns true the run stops at the next batch, and nothing is placed.
+//
+// With `registro`, every row's seal is judged against the register and the journals of the
+// stations' folders (column "Sello"; a row that is not "verificado" stays in "Resultados" and
+// counts in no statistic), and the sheet "Custodia" reconciles each station's journal with the
+// rows that arrived.
 InformeRecopilacion recopilarResultados(const QString &salidaXlsx, const QStringList &carpetas,
     const std::function<void(int hechos, int total)> &progreso = {}, const Claves *claves = nullptr,
-    const QString &rutaClaves = {}, const std::atomic<bool> *cancelar = nullptr);
+    const QString &rutaClaves = {}, const std::atomic<bool> *cancelar = nullptr,
+    const RegistroEstaciones *registro = nullptr);
+
+// What a collection killed while it placed its outputs left: its set is placed whole (it was
+// written and proven before any of it took its place), and whatever killed runs staged beside
+// the outputs is removed. Every collection does it first; the staff's window does it when it
+// opens. `completada` says whether a set was placed.
+Resultado completarRecopilacionInterrumpida(const QString &salidaXlsx, bool *completada);
 
 // Sets up a process that collects, before any thread or the application starts; call it first
 // in main. The report is drawn, so fonts are needed, but never a screen: the offscreen

@@ -1,5 +1,8 @@
 // Gathers the results workbooks of one or more stations, and with an answer key scores them:
-//   recopilar-resultados SALIDA.xlsx CARPETA... [--claves CLAVES.xlsx]
+//   recopilar-resultados SALIDA.xlsx CARPETA... [--claves CLAVES.xlsx] [--estaciones REGISTRO]
+// Exits 0 when all is well, 1 when nothing could be written, 2 for a use it does not know, 3
+// when a workbook or row was left out, 4 when a result's custody fails (its seal, or a
+// station's journal).
 #include "Argumentos.h"
 #include "Claves.h"
 #include "Recopilacion.h"
@@ -25,6 +28,28 @@ bool salidaEsTerminal()
     return ::isatty(::fileno(stderr));
 #endif
 }
+bool leerRegistro(const QString &ruta, std::optional<RegistroEstaciones> *registro)
+{
+    registro->emplace();
+    const Resultado r = RegistroEstaciones::leer(ruta, &**registro);
+    if (!r.ok())
+        std::fprintf(stderr, "estaciones: %s\n", qPrintable(r.texto()));
+    return r.ok();
+}
+
+// Each station's custody and each problem, one line each; false when there is any problem.
+bool imprimirCustodia(const InformeRecopilacion &r)
+{
+    for (const Custodia::FilaEstacion &e : r.estaciones)
+        std::printf("estación %s: diario %s; %d guardados, %d recopilados, %d verificados, "
+                    "%d alterados, %d faltantes, %d sobrantes\n",
+            qPrintable(e.estacion), qPrintable(e.diario), e.guardados, e.recopilados, e.verificados,
+            e.alterados, e.faltantes, e.sobrantes);
+    for (const Custodia::Problema &p : r.problemasCustodia)
+        std::printf("custodia: %s: %s%s%s\n", qPrintable(p.estacion), qPrintable(p.problema),
+            p.libro.isEmpty() ? "" : ": ", qPrintable(p.libro));
+    return r.problemasCustodia.empty();
+}
 } // namespace
 
 int main(int argc, char **argv)
@@ -34,12 +59,18 @@ int main(int argc, char **argv)
     QStringList args = app.arguments().mid(1);
     const std::optional<QString> opcionClaves = tomarOpcion(args, QStringLiteral("--claves"));
     const QString rutaClaves = opcionClaves.value_or(QString());
+    const std::optional<QString> opcionRegistro = tomarOpcion(args, QStringLiteral("--estaciones"));
     if (args.size() < 2 || !args.first().endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)
-        || (opcionClaves && rutaClaves.isEmpty())) {
-        std::fprintf(
-            stderr, "uso: recopilar-resultados SALIDA.xlsx CARPETA... [--claves CLAVES.xlsx]\n");
+        || (opcionClaves && rutaClaves.isEmpty())
+        || (opcionRegistro && opcionRegistro->isEmpty())) {
+        std::fprintf(stderr,
+            "uso: recopilar-resultados SALIDA.xlsx CARPETA... [--claves CLAVES.xlsx] "
+            "[--estaciones REGISTRO]\n");
         return 2;
     }
+    std::optional<RegistroEstaciones> registro;
+    if (opcionRegistro && !leerRegistro(*opcionRegistro, &registro))
+        return 1;
     std::optional<LecturaClaves> claves;
     if (!rutaClaves.isEmpty()) {
         claves = leerClaves(rutaClaves);
@@ -60,10 +91,12 @@ int main(int argc, char **argv)
         if (hechos == total)
             std::fprintf(stderr, "\n");
     };
-    const InformeRecopilacion r = recopilarResultados(
-        args.first(), args.mid(1), progreso, claves ? &claves->claves : nullptr, rutaClaves);
+    const InformeRecopilacion r = recopilarResultados(args.first(), args.mid(1), progreso,
+        claves ? &claves->claves : nullptr, rutaClaves, nullptr, registro ? &*registro : nullptr);
     if (mostrado)
         std::fflush(stderr);
+    if (r.colocacionCompletada)
+        std::printf("Se terminó de colocar la recopilación anterior, que se había interrumpido.\n");
     for (const QString &omitido : r.omitidos)
         std::printf("omitido: %s\n", qPrintable(omitido));
     if (!r.resultado.ok()) {
@@ -75,5 +108,7 @@ int main(int argc, char **argv)
     if (claves)
         std::printf(
             "%d fila(s) puntuada(s); informe en %s\n", r.puntuadas, qPrintable(r.salidaPdf));
+    if (r.conSellos && !imprimirCustodia(r))
+        return 4;
     return r.omitidos.isEmpty() ? 0 : 3;
 }

@@ -1,5 +1,6 @@
 // Checks a station's content folder before the exam: verificar-contenido [CARPETA]
 // Without CARPETA it checks the station this tool belongs to.
+#include "Preparacion.h"
 #include "Verificacion.h"
 #include "VisorPdf.h"
 
@@ -8,21 +9,6 @@
 #include <QGuiApplication>
 
 #include <cstdio>
-
-namespace {
-// The tool is installed beside the station; in a build tree the station is in ../app.
-QString carpetaDeLaEstacion()
-{
-    const QDir aqui(QCoreApplication::applicationDirPath());
-    if (QFileInfo(aqui.filePath(QStringLiteral("estacion"))).isFile()
-        || QFileInfo(aqui.filePath(QStringLiteral("Imagenes"))).exists())
-        return aqui.path();
-    const QString compilada = QDir::cleanPath(aqui.filePath(QStringLiteral("../app")));
-    if (QFileInfo(QDir(compilada).filePath(QStringLiteral("estacion"))).isFile())
-        return compilada;
-    return QDir::currentPath();
-}
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -37,7 +23,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "uso: verificar-contenido [CARPETA]\n");
         return 2;
     }
-    const QString carpeta = args.isEmpty() ? carpetaDeLaEstacion() : args.first();
+    const QString carpeta = args.isEmpty() ? carpetaDelProgramaEstacion() : args.first();
     const InformeContenido informe = verificarContenido(carpeta, [](const QString &ruta) {
         return probarDocumentoAparte(QCoreApplication::applicationFilePath(), ruta);
     });

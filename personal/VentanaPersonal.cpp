@@ -3,6 +3,8 @@
 #include "Claves.h"
 #include "Disco.h"
 #include "Entradas.h"
+#include "Llaves.h"
+#include "Preparacion.h"
 #include "Recopilacion.h"
 #include "Verificacion.h"
 #include "VisorPdf.h"
@@ -73,6 +75,18 @@ std::function<QString(QWidget *)> elegirCarpeta(const QString &titulo)
     return [titulo](QWidget *padre) { return QFileDialog::getExistingDirectory(padre, titulo); };
 }
 
+// The staff's register of stations: a file that may not exist yet.
+QLineEdit *campoDeRegistro(QGridLayout *grilla, int fila, QWidget *padre)
+{
+    QLineEdit *campo = campoDeRuta(
+        grilla, fila, QStringLiteral("Re&gistro de estaciones"), padre, [](QWidget *p) {
+            return QFileDialog::getSaveFileName(p, QStringLiteral("Registro de estaciones"), {},
+                QStringLiteral("Registro (*.txt)"), nullptr, QFileDialog::DontConfirmOverwrite);
+        });
+    campo->setObjectName(QStringLiteral("Registro"));
+    return campo;
+}
+
 QLabel *etiquetaDeError(QWidget *padre)
 {
     auto *error = new QLabel(padre);
@@ -118,45 +132,6 @@ void llenar(QTableWidget *t, const QList<std::pair<QString, QString>> &filas)
     t->setSortingEnabled(true);
 }
 
-QString nombreDelPrograma()
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("estacion.exe");
-#else
-    return QStringLiteral("estacion");
-#endif
-}
-
-// Copies the master's `Imagenes` over the station's, file by file, each replaced in one step
-// and never through a link; the station's own files (workbooks, records) are outside it and
-// never touched. Returns the files copied; `errores` gets each file that could not be.
-int copiarContenido(const QString &maestra, const QString &estacion, QStringList *errores)
-{
-    DiscoLocal disco;
-    const QDir origen(QDir(maestra).filePath(QStringLiteral("Imagenes")));
-    const QDir destino(QDir(estacion).filePath(QStringLiteral("Imagenes")));
-    int copiados = 0;
-    for (QDirIterator it(origen.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-         it.hasNext();) {
-        const QString ruta = it.next();
-        const QString relativa = origen.relativeFilePath(ruta);
-        const QString nueva = destino.filePath(relativa);
-        QByteArray bytes;
-        Resultado r = disco.leer(ruta, 256 * 1024 * 1024, &bytes);
-        if (r.ok() && !QDir().mkpath(QFileInfo(nueva).absolutePath()))
-            r = falloDisco(CausaFallo::SinPermiso,
-                QStringLiteral("no se puede crear la carpeta %1")
-                    .arg(QFileInfo(nueva).absolutePath()));
-        if (r.ok())
-            r = disco.escribir(nueva, bytes);
-        if (r.ok())
-            ++copiados;
-        else
-            *errores << QStringLiteral("%1: %2").arg(nativa(nueva), r.texto());
-    }
-    return copiados;
-}
-
 QString probarConEstePrograma(const QString &ruta)
 {
     return probarDocumentoAparte(QCoreApplication::applicationFilePath(), ruta);
@@ -199,11 +174,28 @@ VentanaPersonal::VentanaPersonal(const QString &carpetaPrograma, QWidget *padre)
     for (const QString &carpeta : ajustes.value(QStringLiteral("estaciones")).toStringList())
         agregarEstacion(carpeta);
     m_claves->setText(ajustes.value(QStringLiteral("claves")).toString());
+    // One register for both pages: what is typed in one shows in the other.
+    m_registro->setText(ajustes.value(QStringLiteral("registro")).toString());
+    m_registroRecopilar->setText(m_registro->text());
+    connect(m_registro, &QLineEdit::textEdited, m_registroRecopilar, &QLineEdit::setText);
+    connect(m_registroRecopilar, &QLineEdit::textEdited, m_registro, &QLineEdit::setText);
     const QString documentos = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     m_salida->setText(ajustes
                           .value(QStringLiteral("salida"),
                               nativa(QDir(documentos).filePath(QStringLiteral("resultados.xlsx"))))
                           .toString());
+    // A collection cut short while it placed its outputs is finished before the staff look.
+    bool completada = false;
+    if (completarRecopilacionInterrumpida(QDir::fromNativeSeparators(m_salida->text()), &completada)
+            .ok()
+        && completada) {
+        m_resumenRecopilar->setText(
+            QStringLiteral("Se terminó de colocar la recopilación anterior, que se había "
+                           "interrumpido: %1 y los archivos que la acompañan son los nuevos.")
+                .arg(m_salida->text()));
+        m_resumenRecopilar->setStyleSheet(QString());
+        m_resumenRecopilar->show();
+    }
 }
 
 VentanaPersonal::~VentanaPersonal()
@@ -226,13 +218,24 @@ QWidget *VentanaPersonal::paginaPreparar()
         QStringLiteral(
             "Copia el contenido de la carpeta maestra a la estación (vuelven las imágenes "
             "que borró una materia terminada), pone el programa de la estación si falta "
-            "y verifica el resultado. Los libros de los alumnos no se tocan."),
+            "y verifica el resultado. Con el registro de estaciones, la estación recibe su "
+            "llave: sus resultados llevarán sello y la recopilación los verificará. Los libros "
+            "de los alumnos no se tocan."),
         pagina);
     explicacion->setWordWrap(true);
     m_maestra = campoDeRuta(grilla, 0, QStringLiteral("Carpeta &maestra"), pagina,
         elegirCarpeta(QStringLiteral("Carpeta maestra")));
     m_estacion = campoDeRuta(grilla, 1, QStringLiteral("Carpeta de la es&tación"), pagina,
         elegirCarpeta(QStringLiteral("Carpeta de la estación")));
+    auto *tituloNombre = new QLabel(QStringLiteral("&Nombre de la estación"), pagina);
+    m_nombreEstacion = new QLineEdit(pagina);
+    m_nombreEstacion->setObjectName(QStringLiteral("NombreEstacion"));
+    m_nombreEstacion->setPlaceholderText(
+        QStringLiteral("optativo: si no lo escribe, el de esta computadora y la carpeta"));
+    tituloNombre->setBuddy(m_nombreEstacion);
+    grilla->addWidget(tituloNombre, 2, 0);
+    grilla->addWidget(m_nombreEstacion, 2, 1);
+    m_registro = campoDeRegistro(grilla, 3, pagina);
     m_copiar = new QPushButton(QStringLiteral("&Copiar y verificar"), pagina);
     m_errorPreparar = etiquetaDeError(pagina);
     m_resultadoPreparar = new QPlainTextEdit(pagina);
@@ -328,8 +331,11 @@ QWidget *VentanaPersonal::paginaRecopilar()
                 QStringLiteral("Libros (*.xlsx)"));
         });
     m_claves->setPlaceholderText(QStringLiteral("optativa: sin ella no hay puntajes ni informe"));
+    m_registroRecopilar = campoDeRegistro(grilla, 3, pagina);
+    m_registroRecopilar->setPlaceholderText(
+        QStringLiteral("optativo: sin él no se verifican los sellos"));
     m_salida = campoDeRuta(
-        grilla, 3, QStringLiteral("Libro de &salida"), pagina, [this](QWidget *padre) {
+        grilla, 4, QStringLiteral("Libro de &salida"), pagina, [this](QWidget *padre) {
             return QFileDialog::getSaveFileName(padre, QStringLiteral("Libro de salida"),
                 m_salida->text(), QStringLiteral("Libros (*.xlsx)"));
         });
@@ -438,77 +444,9 @@ void VentanaPersonal::guardarPreferencias() const
         estaciones << m_estaciones->item(i)->text();
     ajustes.setValue(QStringLiteral("estaciones"), estaciones);
     ajustes.setValue(QStringLiteral("claves"), m_claves->text());
+    ajustes.setValue(QStringLiteral("registro"), m_registro->text());
     ajustes.setValue(QStringLiteral("salida"), m_salida->text());
 }
-
-namespace {
-
-// Why the master copy cannot go to that station folder, and the detail; nothing when it can.
-std::optional<std::pair<QString, QString>> motivoParaNoCopiar(
-    const QString &maestra, const QString &estacion)
-{
-    if (maestra.isEmpty() || estacion.isEmpty())
-        return std::pair {
-            QStringLiteral("Escriba la carpeta maestra y la carpeta de la estación."), QString()
-        };
-    if (!QFileInfo(QDir(maestra).filePath(QStringLiteral("Imagenes"))).isDir())
-        return std::pair {
-            QStringLiteral("La carpeta maestra no tiene la carpeta \"Imagenes\" con el contenido."),
-            nativa(maestra)
-        };
-    if (!QFileInfo(estacion).isDir())
-        return std::pair { QStringLiteral("No se encuentra la carpeta de la estación."),
-            nativa(estacion) };
-    const QString maestraReal = QFileInfo(maestra).canonicalFilePath();
-    if (estaDentroDe(maestraReal, QFileInfo(estacion).canonicalFilePath()))
-        return std::pair { QStringLiteral(
-                               "La carpeta maestra no puede ser la de la estación ni estar dentro "
-                               "de ella: al terminar una materia la estación borra sus imágenes."),
-            nativa(maestraReal) };
-    QStringList claves;
-    for (const QString &problema : verificarContenido(maestra).problemas) {
-        if (problema.contains(QStringLiteral("libro de claves")))
-            claves << problema;
-    }
-    if (!claves.isEmpty())
-        return std::pair { QStringLiteral("La carpeta maestra contiene una clave de respuestas: "
-                                          "quítela antes de copiar, para que no llegue a la "
-                                          "estación."),
-            claves.join(QLatin1Char('\n')) };
-    return std::nullopt;
-}
-
-// Copies the content and, when missing, the station's program, then checks the station; the
-// lines the staff read.
-QString copiarYVerificar(const QString &maestra, const QString &estacion, const QString &programa)
-{
-    QStringList errores;
-    const int copiados = copiarContenido(maestra, estacion, &errores);
-    QStringList lineas {
-        QStringLiteral("%1 archivos copiados de %2.").arg(copiados).arg(nativa(maestra))
-    };
-    const QString destinoPrograma = QDir(estacion).filePath(nombreDelPrograma());
-    const QString origenPrograma = QDir(programa).filePath(nombreDelPrograma());
-    if (!QFileInfo::exists(destinoPrograma)) {
-        if (QFile::copy(origenPrograma, destinoPrograma))
-            lineas << QStringLiteral("Se puso el programa de la estación en %1.")
-                          .arg(nativa(destinoPrograma));
-        else
-            errores << QStringLiteral("%1: no se pudo poner el programa de la estación (desde %2)")
-                           .arg(nativa(destinoPrograma), nativa(origenPrograma));
-    }
-    for (const QString &e : errores)
-        lineas << QStringLiteral("No se pudo copiar: %1").arg(e);
-    const InformeContenido informe = verificarContenido(estacion, probarConEstePrograma);
-    lineas << QString() << QStringLiteral("Verificación: %1").arg(informe.resumen());
-    lineas << informe.problemas;
-    lineas << (informe.correcto() && errores.isEmpty()
-            ? QStringLiteral("La estación está lista.")
-            : QStringLiteral("La estación NO está lista: vea los problemas."));
-    return lineas.join(QLatin1Char('\n'));
-}
-
-} // namespace
 
 bool VentanaPersonal::confirmarCopiaConLibros(const QString &estacion)
 {
@@ -535,16 +473,27 @@ void VentanaPersonal::preparar()
     m_errorPreparar->hide();
     const QString maestra = QDir::fromNativeSeparators(m_maestra->text().trimmed());
     const QString estacion = QDir::fromNativeSeparators(m_estacion->text().trimmed());
-    if (const auto motivo = motivoParaNoCopiar(maestra, estacion))
+    if (const auto motivo = motivoParaNoPreparar(maestra, estacion))
         return mostrarError(m_errorPreparar, motivo->first, motivo->second);
+    const Preparacion como { m_nombreEstacion->text().trimmed().isEmpty()
+            ? nombrePorOmision(estacion)
+            : m_nombreEstacion->text().trimmed(),
+        QDir::fromNativeSeparators(m_registro->text().trimmed()), m_carpetaPrograma,
+        probarConEstePrograma };
+    if (!como.registro.isEmpty() && !nombreDeEstacionValido(como.nombre))
+        return mostrarError(m_errorPreparar,
+            QStringLiteral("El nombre de la estación no puede tener tabulaciones ni saltos de "
+                           "línea, ni más de 80 letras."),
+            como.nombre);
     if (!confirmarCopiaConLibros(estacion))
         return;
     m_resultadoPreparar->setPlainText(QStringLiteral("Copiando…"));
-    auto resultado = std::make_shared<QString>();
-    const QString programa = m_carpetaPrograma;
-    enSegundoPlano([maestra, estacion, programa,
-                       resultado] { *resultado = copiarYVerificar(maestra, estacion, programa); },
-        [this, resultado] { m_resultadoPreparar->setPlainText(*resultado); });
+    auto resultado = std::make_shared<InformePreparacion>();
+    enSegundoPlano([maestra, estacion, como,
+                       resultado] { *resultado = prepararEstacion(maestra, estacion, como); },
+        [this, resultado] {
+            m_resultadoPreparar->setPlainText(resultado->lineas.join(QLatin1Char('\n')));
+        });
 }
 
 void VentanaPersonal::verificar()
@@ -573,6 +522,39 @@ void VentanaPersonal::verificar()
         });
 }
 
+namespace {
+
+// What a collection gives back to the window, once it has ended.
+struct Recogido {
+    std::optional<LecturaClaves> claves;
+    std::optional<RegistroEstaciones> registro;
+    Resultado lecturaRegistro;
+    InformeRecopilacion informe;
+
+    // The key and the register read, then the collection; on its thread.
+    void recoger(const QString &salida, const QStringList &carpetas, const QString &rutaClaves,
+        const QString &rutaRegistro, const std::function<void(int, int)> &progreso,
+        const std::atomic<bool> *cancelar)
+    {
+        if (!rutaClaves.isEmpty()) {
+            claves = leerClaves(rutaClaves);
+            if (!claves->ok())
+                return;
+        }
+        if (!rutaRegistro.isEmpty()) {
+            registro.emplace();
+            lecturaRegistro = RegistroEstaciones::leer(rutaRegistro, &*registro);
+            if (!lecturaRegistro.ok())
+                return;
+        }
+        informe
+            = recopilarResultados(salida, carpetas, progreso, claves ? &claves->claves : nullptr,
+                rutaClaves, cancelar, registro ? &*registro : nullptr);
+    }
+};
+
+} // namespace
+
 void VentanaPersonal::recopilar()
 {
     if (ocupada())
@@ -585,6 +567,7 @@ void VentanaPersonal::recopilar()
         carpetas << QDir::fromNativeSeparators(m_estaciones->item(i)->text());
     const QString salida = QDir::fromNativeSeparators(m_salida->text().trimmed());
     const QString rutaClaves = QDir::fromNativeSeparators(m_claves->text().trimmed());
+    const QString rutaRegistro = QDir::fromNativeSeparators(m_registroRecopilar->text().trimmed());
     if (carpetas.isEmpty())
         return mostrarError(
             m_resumenRecopilar, QStringLiteral("Agregue al menos la carpeta de una estación."), {});
@@ -598,11 +581,6 @@ void VentanaPersonal::recopilar()
     m_progreso->setValue(0);
     m_progreso->setFormat(QStringLiteral("leyendo…"));
     m_tiempo->clear();
-    // What the collection gives back to the window, once it has ended.
-    struct Recogido {
-        std::optional<LecturaClaves> claves;
-        InformeRecopilacion informe;
-    };
     auto recogido = std::make_shared<Recogido>();
     auto reloj = std::make_shared<QElapsedTimer>();
     reloj->start();
@@ -612,16 +590,17 @@ void VentanaPersonal::recopilar()
             this, [this, hechos, total, ms] { mostrarAvance(hechos, total, ms); });
     };
     enSegundoPlano(
-        [this, recogido, carpetas, salida, rutaClaves, progreso] {
-            if (!rutaClaves.isEmpty()) {
-                recogido->claves = leerClaves(rutaClaves);
-                if (!recogido->claves->ok())
-                    return;
-            }
-            recogido->informe = recopilarResultados(salida, carpetas, progreso,
-                recogido->claves ? &recogido->claves->claves : nullptr, rutaClaves, &m_cancelar);
+        [this, recogido, carpetas, salida, rutaClaves, rutaRegistro, progreso] {
+            recogido->recoger(salida, carpetas, rutaClaves, rutaRegistro, progreso, &m_cancelar);
         },
         [this, recogido, rutaClaves] {
+            if (!recogido->lecturaRegistro.ok()) {
+                m_progreso->setFormat(QString());
+                return mostrarError(m_resumenRecopilar,
+                    QStringLiteral("No se puede leer el registro de estaciones; no se recopiló "
+                                   "nada. Revise el archivo y vuelva a intentar."),
+                    recogido->lecturaRegistro.texto());
+            }
             mostrarRecopilacion(recogido->claves, recogido->informe, !rutaClaves.isEmpty());
         });
 }
@@ -654,6 +633,11 @@ void VentanaPersonal::mostrarRecopilacion(
             claves->errores.join(QLatin1Char('\n')));
     }
     QList<std::pair<QString, QString>> filas;
+    for (const Custodia::Problema &p : r.problemasCustodia)
+        filas.append({ p.libro.isEmpty() ? p.estacion : p.libro,
+            QStringLiteral("custodia (estación %1): %2%3")
+                .arg(p.estacion, p.problema,
+                    p.materia.isEmpty() ? QString() : QStringLiteral(", ") + p.materia) });
     for (const QString &omitido : r.omitidos) {
         const auto [ruta, motivo] = rutaYMotivo(omitido);
         filas.append({ nativa(ruta), motivo });
@@ -679,6 +663,17 @@ void VentanaPersonal::mostrarRecopilacion(
     if (!r.omitidos.isEmpty())
         resumen += QStringLiteral(" %1 omitidos o repetidos: vea la lista.")
                        .arg(kLocal.toString(qsizetype(r.omitidos.size())));
+    if (r.conSellos && r.problemasCustodia.empty())
+        resumen += QStringLiteral("\nCustodia: las %1 filas llegaron como las selló su estación.")
+                       .arg(kLocal.toString(r.verificadas));
+    else if (r.conSellos) {
+        resumen += QStringLiteral("\nCustodia: %1 filas verificadas y %2 problemas (hoja "
+                                  "\"Custodia\" y lista de abajo). Las filas no verificadas no "
+                                  "entran en ninguna cifra.")
+                       .arg(kLocal.toString(r.verificadas),
+                           kLocal.toString(qsizetype(r.problemasCustodia.size())));
+        m_resumenRecopilar->setStyleSheet(QStringLiteral("color: #a40000;"));
+    }
     m_resumenRecopilar->setText(resumen);
     m_resumenRecopilar->show();
     m_informe = r.salidaPdf;

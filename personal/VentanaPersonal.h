@@ -61,6 +61,9 @@ private:
     // Preparar
     QLineEdit *m_maestra;
     QLineEdit *m_estacion;
+    QLineEdit *m_nombreEstacion;
+    QLineEdit *m_registro; // the staff's register of stations, on both pages that use it
+    QLineEdit *m_registroRecopilar;
     QPushButton *m_copiar;
     QPlainTextEdit *m_resultadoPreparar;
     QLabel *m_errorPreparar;

@@ -6,6 +6,7 @@
 #include "PaqueteXlsx.h"
 #include "Recopilacion.h"
 #include "Reporte.h"
+#include "Sello.h"
 #include "Verificacion.h"
 
 #include <QCryptographicHash>
@@ -70,7 +71,8 @@ private slots:
             const auto causa = CausaFallo(i);
             const int capas = int(!textoCausaDisco(causa).isEmpty())
                 + int(!textoCausaLibro(causa).isEmpty())
-                + int(!textoCausaHerramienta(causa).isEmpty());
+                + int(!textoCausaHerramienta(causa).isEmpty())
+                + int(!textoCausaCustodia(causa).isEmpty());
             QVERIFY2(
                 capas == 1, qPrintable(QStringLiteral("causa %1: %2 capas").arg(i).arg(capas)));
         }

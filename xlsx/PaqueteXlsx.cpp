@@ -415,6 +415,12 @@ bool volcarFuente(zip_source_t *fuente, QByteArray *bytes)
 Resultado PaqueteXlsx::conParteReemplazada(
     const QString &parte, const QByteArray &contenido, QByteArray *nuevo) const
 {
+    return conPartes({ { parte, contenido } }, nuevo);
+}
+
+Resultado PaqueteXlsx::conPartes(
+    const std::map<QString, QByteArray> &partes, QByteArray *nuevo) const
+{
     // Built in memory: nothing is staged anywhere on disk.
     zip_error_t err;
     zip_error_init(&err);
@@ -436,26 +442,37 @@ Resultado PaqueteXlsx::conParteReemplazada(
         zip_source_free(destino);
         return falloLibro(CausaFallo::LibroNoArmado, QStringLiteral("%1: %2").arg(que, texto));
     };
+    // A given part is compressed from memory; the others are copied as they are.
+    auto agregar = [&](const QByteArray &nombre, const QByteArray *contenido, zip_int64_t i) {
+        zip_source_t *fuente = contenido
+            ? zip_source_buffer(z, contenido->constData(), zip_uint64_t(contenido->size()), 0)
+            : zip_source_zip(z, m_zip, zip_uint64_t(i), 0, 0, -1);
+        if (!fuente)
+            return false;
+        const zip_int64_t indice = zip_file_add(z, nombre.constData(), fuente, ZIP_FL_ENC_UTF_8);
+        if (indice < 0) {
+            zip_source_free(fuente);
+            return false;
+        }
+        return !contenido
+            || zip_set_file_compression(z, zip_uint64_t(indice), ZIP_CM_DEFLATE, 0) == 0;
+    };
+    std::map<QString, QByteArray> pendientes = partes;
     const zip_int64_t entradas = zip_get_num_entries(m_zip, 0);
-    const QByteArray nombreParte = parte.toUtf8();
     for (zip_int64_t i = 0; i < entradas; ++i) {
         const char *nombre = zip_get_name(m_zip, zip_uint64_t(i), 0);
         if (!nombre)
             return abandonar(QStringLiteral("parte sin nombre"));
-        const bool esHoja = nombreParte == nombre;
-        zip_source_t *fuente = esHoja
-            ? zip_source_buffer(z, contenido.constData(), zip_uint64_t(contenido.size()), 0)
-            : zip_source_zip(z, m_zip, zip_uint64_t(i), 0, 0, -1);
-        if (!fuente)
+        const auto dada = pendientes.find(QString::fromUtf8(nombre));
+        if (!agregar(QByteArray(nombre), dada == pendientes.end() ? nullptr : &dada->second, i))
             return abandonar(QStringLiteral("no se pudo copiar %1").arg(QString::fromUtf8(nombre)));
-        const zip_int64_t indice = zip_file_add(z, nombre, fuente, ZIP_FL_ENC_UTF_8);
-        if (indice < 0) {
-            zip_source_free(fuente);
-            return abandonar(
-                QStringLiteral("no se pudo agregar %1").arg(QString::fromUtf8(nombre)));
-        }
-        if (esHoja && zip_set_file_compression(z, zip_uint64_t(indice), ZIP_CM_DEFLATE, 0) != 0)
-            return abandonar(QStringLiteral("no se pudo comprimir la hoja"));
+        if (dada != pendientes.end())
+            pendientes.erase(dada);
+    }
+    // Parts the package did not have go after the others.
+    for (const auto &[nombre, contenido] : pendientes) {
+        if (!agregar(nombre.toUtf8(), &contenido, -1))
+            return abandonar(QStringLiteral("no se pudo agregar %1").arg(nombre));
     }
     if (zip_close(z) != 0)
         return abandonar(QStringLiteral("no se pudo armar el libro"));

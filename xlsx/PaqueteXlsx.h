@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <map>
 
 typedef struct zip zip_t;
 typedef struct zip_source zip_source_t;
@@ -43,6 +44,8 @@ public:
     // (compressed) and every other part copied as it is, in the same order.
     Resultado conParteReemplazada(
         const QString &parte, const QByteArray &contenido, QByteArray *nuevo) const;
+    // The same with several parts given by name; a part the package lacks is added at the end.
+    Resultado conPartes(const std::map<QString, QByteArray> &partes, QByteArray *nuevo) const;
     // The first part other than `excepto` that differs from `otro` in name, order, size or
     // checksum; empty when there is none.
     QString primeraDiferencia(const PaqueteXlsx &otro, const QString &excepto) const;

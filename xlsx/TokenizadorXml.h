@@ -33,6 +33,7 @@ public:
     // The current start or end tag: its name without prefix, and its prefix.
     bool es(QByteArrayView nombre) const { return iguales(m_nombre, nombre); }
     QByteArrayView prefijo() const { return m_prefijo; }
+    QByteArrayView nombre() const { return m_nombre; }
     // The decoded value of an attribute of the current start tag, by name without prefix;
     // null when the tag has none of that name.
     QString atributo(QByteArrayView nombre) const;

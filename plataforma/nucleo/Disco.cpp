@@ -236,6 +236,26 @@ LlamadasDisco LlamadasDisco::delSistema()
     return l;
 }
 
+Resultado DiscoLocal::agregarAlFinal(const QString &ruta, const QByteArray &bytes)
+{
+    const QString carpeta = QFileInfo(ruta).absolutePath();
+    const TipoEntrada tipo = tipoEntrada(ruta);
+    if (tipo != TipoEntrada::Archivo && tipo != TipoEntrada::Ninguna)
+        return falloDisco(CausaFallo::NoEsArchivo,
+            QStringLiteral("en \"%1\" hay %2").arg(ruta, nombreTipoEntrada(tipo)));
+    QFile archivo(ruta);
+    if (!archivo.open(QIODevice::WriteOnly | QIODevice::Append))
+        return falloDisco(causaDeEscritura(carpeta, archivo.error()), archivo.errorString());
+    if (archivo.write(bytes) != bytes.size() || !asegurarArchivo(archivo))
+        return falloDisco(causaDeEscritura(carpeta, archivo.error()), archivo.errorString());
+    archivo.close();
+#ifndef Q_OS_WIN
+    if (tipo == TipoEntrada::Ninguna)
+        return asegurarCarpeta(m_llamadas, carpeta);
+#endif
+    return {};
+}
+
 DiscoLocal::DiscoLocal()
     : m_llamadas(LlamadasDisco::delSistema())
 {

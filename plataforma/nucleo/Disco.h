@@ -59,6 +59,10 @@ public:
     Resultado escribir(const QString &ruta, const QByteArray &bytes) override;
     Resultado reemplazar(const QString &origen, const QString &destino) override;
     bool borrar(const QString &ruta) override;
+    // Adds `bytes` at the end of the file `ruta` (made when missing) and forces them to the
+    // disk, with the folder when the file is new; what was there before is never rewritten.
+    // A link, a folder or a pipe at `ruta` is refused (NoEsArchivo).
+    Resultado agregarAlFinal(const QString &ruta, const QByteArray &bytes);
 
 private:
     // The save itself, once `ruta` is known to be a file or nothing; one of them per system.

@@ -5,6 +5,7 @@
 
 #include "LectorXlsx.h"
 #include "PaqueteXlsx.h"
+#include "PropiedadesXlsx.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -211,11 +212,30 @@ Resultado LibroXlsx::escribirFila(
         !cual.isEmpty())
         return falloDisco(
             CausaFallo::NoCoincide, QStringLiteral("cambió otra parte del libro: %1").arg(cual));
-    return guardarProbado(ruta, nuevo, esperadas);
+    std::pair<QString, QString> sello;
+    if (const Resultado r = sellarFila(ruta, fila, celdas, &nuevo, &sello); !r.ok())
+        return r;
+    return guardarProbado(ruta, nuevo, esperadas, sello);
 }
 
-Resultado LibroXlsx::guardarProbado(
-    const QString &ruta, const QByteArray &bytes, const CeldasHoja &esperadas)
+Resultado LibroXlsx::sellarFila(const QString &ruta, int fila, const CeldasFila &celdas,
+    QByteArray *nuevo, std::pair<QString, QString> *sello)
+{
+    if (!m_sellador)
+        return {};
+    if (const Resultado r = m_sellador->sellar(
+            QFileInfo(ruta).fileName(), fila, celdas, &sello->first, &sello->second);
+        !r.ok())
+        return r;
+    QByteArray sellado;
+    if (const Resultado r = conPropiedad(*nuevo, sello->first, sello->second, &sellado); !r.ok())
+        return r;
+    *nuevo = sellado;
+    return {};
+}
+
+Resultado LibroXlsx::guardarProbado(const QString &ruta, const QByteArray &bytes,
+    const CeldasHoja &esperadas, const std::pair<QString, QString> &sello)
 {
     const QString preparado = rutaTemporal(ruta, ".tmp");
     auto abandonar = [&](const Resultado &r) {
@@ -237,6 +257,14 @@ Resultado LibroXlsx::guardarProbado(
     if (leidos != bytes)
         return abandonar(falloDisco(
             CausaFallo::NoCoincide, QStringLiteral("el archivo leído difiere del escrito")));
+    if (!sello.first.isEmpty()) {
+        PropiedadesXlsx propiedades;
+        const Resultado r = leerPropiedades(PaqueteXlsx(leidos), &propiedades);
+        const auto it = propiedades.find(sello.first);
+        if (!r.ok() || it == propiedades.end() || it->second.valor != sello.second)
+            return abandonar(falloDisco(CausaFallo::NoCoincide,
+                QStringLiteral("el sello de la fila no se lee en el libro escrito")));
+    }
     if (const Resultado r = m_disco.reemplazar(preparado, ruta); !r.ok())
         return abandonar(r);
     return {};

@@ -6,6 +6,20 @@
 
 #include <QString>
 
+#include <utility>
+
+// Seals the rows a workbook saves: each seal goes into the workbook, as a custom property,
+// in the same proven save as its row.
+class ISellador {
+public:
+    virtual ~ISellador() = default;
+    // The seal of `celdas` as row `fila` of the workbook called `archivo` (its file name), and
+    // the property that holds it. A failure stops the save: a row never goes without its seal.
+    virtual Resultado sellar(const QString &archivo, int fila, const CeldasFila &celdas,
+        QString *propiedad, QString *sello)
+        = 0;
+};
+
 // The results workbook as a file.
 class IHojaCalculo {
 public:
@@ -30,6 +44,8 @@ public:
     // Another save of the same workbook takes milliseconds; one that holds the lock longer
     // than `esperaCerrojoMs` is stuck.
     explicit LibroXlsx(IDisco &disco, int esperaCerrojoMs = 10000);
+    // From now on every row saved is sealed by `sellador` (none: rows go unsealed).
+    void sellarCon(ISellador *sellador) { m_sellador = sellador; }
 
     Resultado leerReporte(const QString &ruta, CeldasHoja *celdas) override;
     Resultado crearLibro(const QString &ruta) override;
@@ -42,9 +58,13 @@ public:
 private:
     // Writes `bytes` beside `ruta`, reads them back and checks them against `esperadas`,
     // and only then puts them in its place.
-    Resultado guardarProbado(
-        const QString &ruta, const QByteArray &bytes, const CeldasHoja &esperadas);
+    Resultado guardarProbado(const QString &ruta, const QByteArray &bytes,
+        const CeldasHoja &esperadas, const std::pair<QString, QString> &sello = {});
+    // `nuevo` with the seal of row `fila` in it; `sello` gets the property and its value.
+    Resultado sellarFila(const QString &ruta, int fila, const CeldasFila &celdas, QByteArray *nuevo,
+        std::pair<QString, QString> *sello);
 
     IDisco &m_disco;
     int m_esperaCerrojoMs;
+    ISellador *m_sellador = nullptr;
 };

@@ -50,8 +50,16 @@ enum class CausaFallo {
     NoEsReporte, // a workbook read whose rows are not a station's report
     Cancelada, // stopped at the staff's request; nothing was placed
     InformeNoDibujado, // the printable report could not be drawn
+    TextoNoGuardable, // a workbook read holds a text the outputs could not give back as read
+    RecopilacionEnCurso, // another collection is writing the same outputs
+    // The seals of the results (Sello.h: textoCausaCustodia).
+    LlaveIlegible, // the station's key is not on this computer or is not its own
+    RegistroIlegible, // the staff's register of stations cannot be read
+    EstacionYaRegistrada, // another key already stands under that station's name
+    NombreDeEstacionInvalido,
+    FirmaImposible, // the signature library could not start
 };
-constexpr CausaFallo kUltimaCausa = CausaFallo::InformeNoDibujado;
+constexpr CausaFallo kUltimaCausa = CausaFallo::FirmaImposible;
 
 // The words of one layer for the causes it owns; empty for any other cause.
 using PalabrasDeCausa = QString (*)(CausaFallo causa);

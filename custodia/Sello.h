@@ -1,0 +1,52 @@
+#pragma once
+
+#include "EscritorXlsx.h"
+#include "Resultado.h"
+#include "Xlsx.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// The seals' words for the causes they own (see CausaFallo), and a failure of a seal.
+QString textoCausaCustodia(CausaFallo causa);
+inline Resultado falloCustodia(CausaFallo causa, const QString &detalle = {})
+{
+    return { causa, detalle, &textoCausaCustodia };
+}
+
+// What a station signs with every save it proves: the row as stored, where it went, and its
+// place in the station's chain of saves. Its line is kept inside the workbook, as a custom
+// property, and appended to the station's journal.
+struct Sello {
+    QString estacion;
+    qint64 secuencia = 0; // 1 for the station's first save, one more for each one after
+    QString fecha; // UTC, ISO 8601
+    QString archivo; // the workbook's file name
+    int fila = 0;
+    QByteArray huellaFila; // hex SHA-256 of the row's cells (huellaDeFila)
+    QByteArray previo; // hex SHA-256 of the line of the station's previous seal; "-" for none
+    QByteArray firma; // base64 Ed25519 signature of mensaje()
+
+    // The bytes the station signs: every field but the signature.
+    QByteArray mensaje() const;
+    // One line of text, tabs between the fields, no line end.
+    QString linea() const;
+    // The hash of the line: what the next seal names as its previous one.
+    QByteArray huella() const;
+    // Nothing when the text is not a whole seal.
+    static std::optional<Sello> deLinea(QStringView linea);
+};
+
+// The custom property of the workbook that holds the seal of row `fila`.
+QString propiedadDelSello(int fila);
+
+// The cells of a report row, columns 1 to 32, hashed so that a text and a number differ, an
+// empty text and an absent cell do not, and no text can pass for two.
+QByteArray huellaDeFila(const CeldasFila &celdas);
+QByteArray huellaDeFila(const QList<Celda> &celdas);
+
+// Starts the signature library; false when it cannot.
+bool iniciarFirmas();
