@@ -449,6 +449,7 @@ Resultado completarColocacion(const QStringList &salidas, bool *completada)
         return leida.conDetalle(QStringLiteral("no se puede leer %1: %2")
                                     .arg(QDir::toNativeSeparators(intencion), leida.texto()));
     }
+    borrarCopiasPreparadas(disco, intencion);
     const QDir carpeta = QFileInfo(salidas[0]).absoluteDir();
     const QStringList nombres = carpeta.entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &salida : salidas) {
@@ -962,7 +963,8 @@ private:
     {
         QStringList lista;
         for (const Etapa &e : m_etapas)
-            lista << e.temporal + QLatin1Char('\t') + e.destino;
+            lista << QFileInfo(e.temporal).absoluteFilePath() + QLatin1Char('\t')
+                    + QFileInfo(e.destino).absoluteFilePath();
         const QString intencion = rutaColocacion(m_etapas[0].destino);
         if (const Resultado r = m_disco.escribir(
                 intencion, (lista.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());

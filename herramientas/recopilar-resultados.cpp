@@ -1,5 +1,6 @@
 // Gathers the results workbooks of one or more stations, and with an answer key scores them:
 //   recopilar-resultados SALIDA.xlsx CARPETA... [--claves CLAVES.xlsx] [--estaciones REGISTRO]
+//   recopilar-resultados --completar SALIDA.xlsx    finishes placing what a killed run left
 // Exits 0 when all is well, 1 when nothing could be written, 2 for a use it does not know, 3
 // when a workbook or row was left out, 4 when a result's custody fails (its seal, or a
 // station's journal).
@@ -28,6 +29,25 @@ bool salidaEsTerminal()
     return ::isatty(::fileno(stderr));
 #endif
 }
+// Only what a run killed while it placed its outputs left is settled.
+int completar(const QString &salida, const QStringList &otros)
+{
+    if (salida.isEmpty() || !otros.isEmpty()) {
+        std::fprintf(stderr, "uso: recopilar-resultados --completar SALIDA.xlsx\n");
+        return 2;
+    }
+    bool completada = false;
+    const Resultado r = completarRecopilacionInterrumpida(salida, &completada);
+    if (!r.ok()) {
+        std::fprintf(stderr, "error: %s\n", qPrintable(r.texto()));
+        return 1;
+    }
+    std::printf("%s\n",
+        completada ? "Se terminó de colocar la recopilación anterior, que se había interrumpido."
+                   : "No había ninguna recopilación interrumpida.");
+    return 0;
+}
+
 bool leerRegistro(const QString &ruta, std::optional<RegistroEstaciones> *registro)
 {
     registro->emplace();
@@ -57,6 +77,8 @@ int main(int argc, char **argv)
     prepararProcesoDeRecopilacion();
     QGuiApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
+    if (const std::optional<QString> salida = tomarOpcion(args, QStringLiteral("--completar")))
+        return completar(*salida, args);
     const std::optional<QString> opcionClaves = tomarOpcion(args, QStringLiteral("--claves"));
     const QString rutaClaves = opcionClaves.value_or(QString());
     const std::optional<QString> opcionRegistro = tomarOpcion(args, QStringLiteral("--estaciones"));

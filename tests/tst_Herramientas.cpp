@@ -13,7 +13,9 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <functional>
@@ -364,6 +366,15 @@ private slots:
             << "<row r=\"1\"><c r=\"B1\" t=\"inlineStr\"><is><t>" + QByteArray(40000, 'x')
                 + "</t></is></c><c r=\"I1\" t=\"inlineStr\"><is><t>Matematica</t></is></c></row>"
             << textoCausaLibro(CausaFallo::TextoDemasiadoLargo);
+        // A carriage return would come back from the output as a line feed: that workbook is
+        // named, and the rest are gathered.
+        for (const QByteArray &seccion :
+            { QByteArray("&#13;"), QByteArray("a&#13;b"), QByteArray("a&#13;&#10;b") })
+            QTest::newRow("control character " + seccion)
+                << "<row r=\"1\"><c r=\"H1\" t=\"inlineStr\"><is><t>" + seccion
+                    + "</t></is></c><c r=\"I1\" "
+                      "t=\"inlineStr\"><is><t>Matematica</t></is></c></row>"
+                << textoCausaHerramienta(CausaFallo::TextoNoGuardable);
     }
     void librosHostilesSeOmiten()
     {
@@ -401,6 +412,94 @@ private slots:
         QCOMPARE(r.omitidos.size(), 1);
         QVERIFY2(
             r.omitidos.first().startsWith(hostil + ": " + motivo), qPrintable(r.omitidos.first()));
+    }
+
+    // Anything named like a workbook that is not an ordinary file is named, never opened.
+    void noArchivosSeNombran_data()
+    {
+        QTest::addColumn<QString>("tipo");
+        QTest::newRow("pipe") << "tubería";
+        QTest::newRow("folder") << "carpeta";
+        QTest::newRow("link to /dev/zero") << "enlace";
+        QTest::newRow("link to a workbook") << "enlace a libro";
+    }
+    void noArchivosSeNombran()
+    {
+        QFETCH(QString, tipo);
+        QTemporaryDir estacion;
+        QTemporaryDir salida;
+        const QString bueno = libroDeAlumno(estacion.path(), "0101", true, true);
+        const QString raro
+            = QDir(estacion.path()).filePath("Apl Examen - EE1111111_M_1A_2_0202.xlsx");
+        if (tipo == "tubería")
+            QCOMPARE(QProcess::execute("mkfifo", { raro }), 0);
+        else if (tipo == "carpeta")
+            QVERIFY(QDir().mkpath(raro));
+        else
+            QVERIFY(QFile::link(tipo == "enlace" ? "/dev/zero" : bueno, raro));
+        const InformeRecopilacion r
+            = recopilarResultados(salida.filePath("r.xlsx"), { estacion.path() });
+        QVERIFY2(r.resultado.ok(), qPrintable(r.resultado.texto()));
+        QCOMPARE(r.libros, 1);
+        QCOMPARE(r.omitidos.size(), 1);
+        QVERIFY2(r.omitidos.first().startsWith(raro + ": no es un archivo"),
+            qPrintable(r.omitidos.first()));
+    }
+
+    // The collector killed as it enters each of its renames, from staging the report to
+    // placing the last output: once the placing is finished, as the next run or the staff
+    // window does first, the three outputs are all the old ones or all the new ones, and
+    // nothing staged is left.
+    void colocacionInterrumpida_data()
+    {
+        QTest::addColumn<int>("renombre");
+        QTest::addColumn<bool>("nuevos");
+        QTest::newRow("staging the report") << 1 << false;
+        QTest::newRow("listing the set") << 2 << false;
+        for (int i = 3; i <= 5; ++i)
+            QTest::addRow("placing output %d", i - 2) << i << true;
+    }
+    void colocacionInterrumpida()
+    {
+        QFETCH(int, renombre);
+        QFETCH(bool, nuevos);
+        if (QStandardPaths::findExecutable("strace").isEmpty())
+            QSKIP("strace is not installed");
+        QTemporaryDir estacion;
+        QTemporaryDir salida;
+        const QString claves = salida.filePath("claves.xlsx");
+        QVERIFY(escribirClavesDemo(estacion.path(), claves).ok());
+        libroDeAlumno(estacion.path(), "0101", true, true);
+        const QStringList args { salida.filePath("r.xlsx"), estacion.path(), "--claves", claves };
+        QProcess primera;
+        primera.start(RECOPILAR_RESULTADOS, args);
+        QVERIFY(primera.waitForFinished(60000));
+        QCOMPARE(primera.exitCode(), 0);
+        QStringList antes;
+        for (const char *nombre : { "r.xlsx", "r.csv", "r.pdf" })
+            antes << huella(salida.filePath(nombre)).toHex();
+        libroDeAlumno(estacion.path(), "0202", false, true);
+        QProcess muerto;
+        muerto.start("strace",
+            QStringList { "-f", "-qq", "-o", "/dev/null", "-e", "trace=rename,renameat,renameat2",
+                "-e",
+                QStringLiteral("inject=rename,renameat,renameat2:signal=SIGKILL:when=%1")
+                    .arg(renombre),
+                RECOPILAR_RESULTADOS }
+                + args);
+        QVERIFY(muerto.waitForFinished(60000));
+        QCOMPARE(muerto.exitStatus(), QProcess::CrashExit);
+        bool completada = false;
+        QVERIFY(completarRecopilacionInterrumpida(salida.filePath("r.xlsx"), &completada).ok());
+        QCOMPARE(completada, nuevos);
+        int cambiados = 0;
+        for (const char *nombre : { "r.xlsx", "r.csv", "r.pdf" })
+            cambiados += !antes.contains(huella(salida.filePath(nombre)).toHex());
+        QCOMPARE(cambiados, nuevos ? 3 : 0);
+        QCOMPARE(QDir(salida.path())
+                     .entryList(QDir::Hidden | QDir::Files)
+                     .filter(QRegularExpression("^\\.")),
+            QStringList());
     }
 
     // The merged workbook never takes the place of a student's workbook.
