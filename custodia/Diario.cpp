@@ -1,12 +1,15 @@
 #include "Diario.h"
 
 #include "Disco.h"
+#include "Entradas.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QLockFile>
+#include <QFile>
 
 #include <sodium.h>
+
+#include <mutex>
 
 namespace {
 
@@ -44,6 +47,45 @@ Resultado leerDiario(const QString &carpetaEstacion, LecturaDiario *diario)
     return {};
 }
 
+namespace {
+
+// The last whole seal of the journal, read from its end: a station's journal only grows, and a
+// save must not take longer the more saves came before it. `cortado` says the file ends in
+// the middle of a line.
+Resultado ultimoSello(const QString &carpeta, std::optional<Sello> *ultimo, bool *cortado)
+{
+    ultimo->reset();
+    *cortado = false;
+    QFile archivo(rutaDiario(carpeta));
+    if (!archivo.exists())
+        return {};
+    if (const Resultado r = abrirArchivoOrdinario(archivo, rutaDiario(carpeta)); !r.ok())
+        return r;
+    const qint64 largo = archivo.size();
+    for (qint64 tramo = 4096;; tramo *= 4) {
+        const qint64 desde = std::max<qint64>(0, largo - tramo);
+        if (!archivo.seek(desde))
+            return falloDisco(CausaFallo::Lectura, archivo.errorString());
+        const QByteArray bytes = archivo.read(largo - desde);
+        if (bytes.size() != largo - desde)
+            return falloDisco(CausaFallo::Lectura, archivo.errorString());
+        *cortado = !bytes.isEmpty() && !bytes.endsWith('\n');
+        QList<QByteArray> lineas = bytes.split('\n');
+        lineas.removeLast(); // after the last line end: empty, or a line cut short
+        // The first piece may be the end of a line that began before this stretch.
+        for (qsizetype i = lineas.size() - 1; i >= (desde > 0 ? 1 : 0); --i) {
+            if (auto sello = Sello::deLinea(QString::fromUtf8(lineas[i]))) {
+                *ultimo = std::move(sello);
+                return {};
+            }
+        }
+        if (desde == 0)
+            return {};
+    }
+}
+
+} // namespace
+
 std::unique_ptr<SelladorEstacion> SelladorEstacion::cargar(
     const QString &carpetaEstacion, Resultado *motivo)
 {
@@ -68,22 +110,21 @@ SelladorEstacion::~SelladorEstacion()
 Resultado SelladorEstacion::sellar(
     const QString &archivo, int fila, const CeldasFila &celdas, QString *propiedad, QString *sello)
 {
-    // One seal at a time in this folder, so that no two take the same place in the chain.
-    QLockFile cerrojo(rutaDiario(m_carpeta) + QStringLiteral(".lock"));
-    if (!tomarCerrojo(cerrojo, 10000))
-        return falloDisco(causaDeEscritura(m_carpeta, QFileDevice::WriteError),
-            QStringLiteral("no se puede tomar el bloqueo del diario de sellos"));
-    LecturaDiario diario;
-    if (const Resultado r = leerDiario(m_carpeta, &diario); !r.ok())
+    // One seal at a time, so that no two take the same place in the chain: the station holds
+    // its folder alone (one station per folder), and its threads take turns here.
+    const std::lock_guard<std::mutex> turno(m_turno);
+    std::optional<Sello> ultimo;
+    bool cortado = false;
+    if (const Resultado r = ultimoSello(m_carpeta, &ultimo, &cortado); !r.ok())
         return r;
     Sello s;
     s.estacion = m_identidad.nombre;
-    s.secuencia = diario.sellos.empty() ? 1 : diario.sellos.back().secuencia + 1;
+    s.secuencia = ultimo ? ultimo->secuencia + 1 : 1;
     s.fecha = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
     s.archivo = archivo;
     s.fila = fila;
     s.huellaFila = huellaDeFila(celdas);
-    s.previo = diario.sellos.empty() ? QByteArray("-") : diario.sellos.back().huella();
+    s.previo = ultimo ? ultimo->huella() : QByteArray("-");
     const QByteArray mensaje = s.mensaje();
     QByteArray firma(crypto_sign_BYTES, '\0');
     crypto_sign_detached(reinterpret_cast<unsigned char *>(firma.data()), nullptr,
@@ -93,12 +134,8 @@ Resultado SelladorEstacion::sellar(
     // A line cut short by a kill is closed first, so that this one stands whole on its own.
     const QString linea = s.linea();
     QByteArray bytes = linea.toUtf8() + '\n';
-    if (diario.ilegibles > 0) {
-        QByteArray todo;
-        if (DiscoLocal().leer(rutaDiario(m_carpeta), kMaxBytesDiario, &todo).ok() && !todo.isEmpty()
-            && !todo.endsWith('\n'))
-            bytes.prepend('\n');
-    }
+    if (cortado)
+        bytes.prepend('\n');
     if (const Resultado r = DiscoLocal().agregarAlFinal(rutaDiario(m_carpeta), bytes); !r.ok())
         return r.conDetalle(
             QStringLiteral("no se puede escribir el diario de sellos: %1").arg(r.detalle));

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <memory>
+#include <mutex>
 #include <vector>
 
 // The station's journal: a hidden file in its folder with the line of every seal the station
@@ -44,4 +45,5 @@ private:
     QString m_carpeta;
     IdentidadEstacion m_identidad;
     QByteArray m_privada;
+    std::mutex m_turno;
 };

@@ -408,17 +408,24 @@ Resultado reemplazarFilaEnLibro(const QByteArray &libro, const QString &nombreHo
 {
     const PaqueteXlsx viejo(libro);
     QString parteHoja;
+    QByteArray hoja;
+    if (const Resultado r
+        = hojaConFilaReemplazada(viejo, nombreHoja, fila, ultimaColumna, celdas, &parteHoja, &hoja);
+        !r.ok())
+        return r;
+    return viejo.conParteReemplazada(parteHoja, hoja, nuevo);
+}
+
+Resultado hojaConFilaReemplazada(const PaqueteXlsx &libro, const QString &nombreHoja, int fila,
+    int ultimaColumna, const CeldasFila &celdas, QString *parte, QByteArray *hoja)
+{
     QString parteCadenas;
-    if (const Resultado e = viejo.buscarHoja(nombreHoja, &parteHoja, &parteCadenas); !e.ok())
+    if (const Resultado e = libro.buscarHoja(nombreHoja, parte, &parteCadenas); !e.ok())
         return noEditable(e);
     QByteArray xml;
-    if (const Resultado e = viejo.leerParte(parteHoja, &xml); !e.ok())
-        return noEditable(e.conDetalle(parteHoja));
-    QByteArray hoja;
-    if (const Resultado r = reemplazarFilaEnHoja(xml, fila, ultimaColumna, celdas, &hoja); !r.ok())
-        return r;
-
-    return viejo.conParteReemplazada(parteHoja, hoja, nuevo);
+    if (const Resultado e = libro.leerParte(*parte, &xml); !e.ok())
+        return noEditable(e.conDetalle(*parte));
+    return reemplazarFilaEnHoja(xml, fila, ultimaColumna, celdas, hoja);
 }
 
 struct EscritorLibro::Privado {

@@ -45,6 +45,12 @@ private:
 Resultado reemplazarFilaEnLibro(const QByteArray &libro, const QString &nombreHoja, int fila,
     int ultimaColumna, const CeldasFila &celdas, QByteArray *nuevo);
 
+// The same, leaving the package as it is: the name of the sheet's part and its new XML, for a
+// caller that changes other parts in the same step.
+class PaqueteXlsx;
+Resultado hojaConFilaReemplazada(const PaqueteXlsx &libro, const QString &nombreHoja, int fila,
+    int ultimaColumna, const CeldasFila &celdas, QString *parte, QByteArray *hoja);
+
 // The same on the XML of a sheet part, for the parts that hold it.
 Resultado reemplazarFilaEnHoja(const QByteArray &hoja, int fila, int ultimaColumna,
     const CeldasFila &celdas, QByteArray *nueva);

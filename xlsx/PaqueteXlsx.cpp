@@ -483,20 +483,26 @@ Resultado PaqueteXlsx::conPartes(
     return {};
 }
 
-QString PaqueteXlsx::primeraDiferencia(const PaqueteXlsx &otro, const QString &excepto) const
+QString PaqueteXlsx::primeraDiferencia(const PaqueteXlsx &otro, const QStringList &excepto) const
 {
     if (m_estado != CausaFallo::Ninguna || otro.m_estado != CausaFallo::Ninguna)
         return QStringLiteral("el paquete no se abre");
     const zip_int64_t n = zip_get_num_entries(m_zip, 0);
-    if (n != zip_get_num_entries(otro.m_zip, 0))
+    const zip_int64_t m = zip_get_num_entries(otro.m_zip, 0);
+    if (m < n)
         return QStringLiteral("cantidad de partes");
+    for (zip_int64_t i = n; i < m; ++i) {
+        const char *nombre = zip_get_name(otro.m_zip, zip_uint64_t(i), 0);
+        if (!nombre || !excepto.contains(QString::fromUtf8(nombre)))
+            return QStringLiteral("parte %1 agregada").arg(i);
+    }
     for (zip_int64_t i = 0; i < n; ++i) {
         zip_stat_t sa, sb;
         if (zip_stat_index(m_zip, zip_uint64_t(i), 0, &sa) != 0
             || zip_stat_index(otro.m_zip, zip_uint64_t(i), 0, &sb) != 0
             || qstrcmp(sa.name, sb.name) != 0)
             return QStringLiteral("parte %1").arg(i);
-        if (excepto == QString::fromUtf8(sa.name))
+        if (excepto.contains(QString::fromUtf8(sa.name)))
             continue;
         if (sa.size != sb.size || sa.crc != sb.crc)
             return QString::fromUtf8(sa.name);

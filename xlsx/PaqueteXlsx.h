@@ -46,9 +46,10 @@ public:
         const QString &parte, const QByteArray &contenido, QByteArray *nuevo) const;
     // The same with several parts given by name; a part the package lacks is added at the end.
     Resultado conPartes(const std::map<QString, QByteArray> &partes, QByteArray *nuevo) const;
-    // The first part other than `excepto` that differs from `otro` in name, order, size or
-    // checksum; empty when there is none.
-    QString primeraDiferencia(const PaqueteXlsx &otro, const QString &excepto) const;
+    // The first part not in `excepto` that differs from `otro` in name, order, size or checksum,
+    // or that `otro` has beyond this package's parts; empty when there is none. Parts named in
+    // `excepto` may be added at the end.
+    QString primeraDiferencia(const PaqueteXlsx &otro, const QStringList &excepto) const;
 
 private:
     PaqueteXlsx() = default;

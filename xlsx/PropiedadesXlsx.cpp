@@ -80,38 +80,47 @@ Resultado leerPropiedades(const PaqueteXlsx &paquete, PropiedadesXlsx *propiedad
         });
 }
 
-Resultado conPropiedad(
-    const QByteArray &libro, const QString &nombre, const QString &valor, QByteArray *nuevo)
+Resultado partesConPropiedad(const PaqueteXlsx &paquete, const QString &nombre,
+    const QString &valor, std::map<QString, QByteArray> *partes)
 {
-    const PaqueteXlsx paquete(libro);
-    if (const Resultado r = paquete.estado(); !r.ok())
-        return r;
     PropiedadesXlsx propiedades;
     if (const Resultado r = leerPropiedades(paquete, &propiedades); !r.ok())
         return r.conDetalle(kParte);
     const bool habia = paquete.leerParte(kParte, 0, [](const char *, qint64) { return true; }).causa
         != CausaFallo::FaltaParte;
     propiedades[nombre] = { QStringLiteral("lpwstr"), valor };
-    std::map<QString, QByteArray> partes { { kParte, parteDePropiedades(propiedades) } };
-    if (!habia) {
-        QByteArray tipos;
-        QByteArray relaciones;
-        if (const Resultado r = paquete.leerParte(kTipos, &tipos); !r.ok())
-            return r.conDetalle(kTipos);
-        if (const Resultado r = paquete.leerParte(kRelaciones, &relaciones); !r.ok())
-            return r.conDetalle(kRelaciones);
-        tipos = conElemento(tipos, "</Types>",
-            "<Override PartName=\"/docProps/custom.xml\" ContentType=\"application/"
-            "vnd.openxmlformats-officedocument.custom-properties+xml\"/>");
-        relaciones = conElemento(relaciones, "</Relationships>",
-            "<Relationship Id=\"rIdPropiedades\" Type=\"http://schemas.openxmlformats.org/"
-            "officeDocument/2006/relationships/custom-properties\" Target=\"docProps/"
-            "custom.xml\"/>");
-        if (tipos.isEmpty() || relaciones.isEmpty())
-            return falloLibro(CausaFallo::LibroIlegible,
-                QStringLiteral("no se entiende la lista de partes del libro"));
-        partes[kTipos] = tipos;
-        partes[kRelaciones] = relaciones;
-    }
+    (*partes)[kParte] = parteDePropiedades(propiedades);
+    if (habia)
+        return {};
+    QByteArray tipos;
+    QByteArray relaciones;
+    if (const Resultado r = paquete.leerParte(kTipos, &tipos); !r.ok())
+        return r.conDetalle(kTipos);
+    if (const Resultado r = paquete.leerParte(kRelaciones, &relaciones); !r.ok())
+        return r.conDetalle(kRelaciones);
+    tipos = conElemento(tipos, "</Types>",
+        "<Override PartName=\"/docProps/custom.xml\" ContentType=\"application/"
+        "vnd.openxmlformats-officedocument.custom-properties+xml\"/>");
+    relaciones = conElemento(relaciones, "</Relationships>",
+        "<Relationship Id=\"rIdPropiedades\" Type=\"http://schemas.openxmlformats.org/"
+        "officeDocument/2006/relationships/custom-properties\" Target=\"docProps/"
+        "custom.xml\"/>");
+    if (tipos.isEmpty() || relaciones.isEmpty())
+        return falloLibro(CausaFallo::LibroIlegible,
+            QStringLiteral("no se entiende la lista de partes del libro"));
+    (*partes)[kTipos] = tipos;
+    (*partes)[kRelaciones] = relaciones;
+    return {};
+}
+
+Resultado conPropiedad(
+    const QByteArray &libro, const QString &nombre, const QString &valor, QByteArray *nuevo)
+{
+    const PaqueteXlsx paquete(libro);
+    if (const Resultado r = paquete.estado(); !r.ok())
+        return r;
+    std::map<QString, QByteArray> partes;
+    if (const Resultado r = partesConPropiedad(paquete, nombre, valor, &partes); !r.ok())
+        return r;
     return paquete.conPartes(partes, nuevo);
 }

@@ -22,6 +22,11 @@ using PropiedadesXlsx = std::map<QString, PropiedadXlsx>;
 // The workbook's custom properties; none when it has no such part.
 Resultado leerPropiedades(const PaqueteXlsx &paquete, PropiedadesXlsx *propiedades);
 
+// The parts that set the text property `nombre` to `valor` in `paquete`, added to `partes`:
+// the custom properties, and when the workbook had none, its content types and relationships.
+Resultado partesConPropiedad(const PaqueteXlsx &paquete, const QString &nombre,
+    const QString &valor, std::map<QString, QByteArray> *partes);
+
 // A copy of the whole workbook `libro` with the text property `nombre` set to `valor`; every
 // other property and part stays as it was. A workbook without custom properties gets the part,
 // and its content type and relationship.

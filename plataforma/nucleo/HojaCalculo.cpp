@@ -198,28 +198,35 @@ Resultado LibroXlsx::escribirFila(
             esperadas[{ fila, col }] = celda;
     }
 
-    QByteArray nuevo;
-    if (const Resultado r
-        = reemplazarFilaEnLibro(viejo, kNombreHojaReporte(), fila, ultimaColumna, celdas, &nuevo);
+    // The new sheet, and the row's seal once nothing can stop the save but the disk: one
+    // package with both is built at once.
+    const PaqueteXlsx antes(viejo);
+    QString parteHoja;
+    QByteArray hoja;
+    if (const Resultado r = hojaConFilaReemplazada(
+            antes, kNombreHojaReporte(), fila, ultimaColumna, celdas, &parteHoja, &hoja);
         !r.ok())
         return r;
-    QString parteHoja;
-    QString parteCadenas;
-    const PaqueteXlsx antes(viejo);
-    if (!antes.buscarHoja(kNombreHojaReporte(), &parteHoja, &parteCadenas).ok())
-        return falloLibro(CausaFallo::LibroIlegible, QStringLiteral("no tiene la hoja"));
-    if (const QString cual = antes.primeraDiferencia(PaqueteXlsx(nuevo), parteHoja);
+    std::map<QString, QByteArray> partes { { parteHoja, hoja } };
+    std::pair<QString, QString> sello;
+    if (const Resultado r = sellarFila(antes, ruta, fila, celdas, &partes, &sello); !r.ok())
+        return r;
+    QByteArray nuevo;
+    if (const Resultado r = antes.conPartes(partes, &nuevo); !r.ok())
+        return r;
+    QStringList cambiadas;
+    for (const auto &[parte, contenido] : partes)
+        cambiadas << parte;
+    if (const QString cual = antes.primeraDiferencia(PaqueteXlsx(nuevo), cambiadas);
         !cual.isEmpty())
         return falloDisco(
             CausaFallo::NoCoincide, QStringLiteral("cambió otra parte del libro: %1").arg(cual));
-    std::pair<QString, QString> sello;
-    if (const Resultado r = sellarFila(ruta, fila, celdas, &nuevo, &sello); !r.ok())
-        return r;
     return guardarProbado(ruta, nuevo, esperadas, sello);
 }
 
-Resultado LibroXlsx::sellarFila(const QString &ruta, int fila, const CeldasFila &celdas,
-    QByteArray *nuevo, std::pair<QString, QString> *sello)
+Resultado LibroXlsx::sellarFila(const PaqueteXlsx &libro, const QString &ruta, int fila,
+    const CeldasFila &celdas, std::map<QString, QByteArray> *partes,
+    std::pair<QString, QString> *sello)
 {
     if (!m_sellador)
         return {};
@@ -227,11 +234,7 @@ Resultado LibroXlsx::sellarFila(const QString &ruta, int fila, const CeldasFila 
             QFileInfo(ruta).fileName(), fila, celdas, &sello->first, &sello->second);
         !r.ok())
         return r;
-    QByteArray sellado;
-    if (const Resultado r = conPropiedad(*nuevo, sello->first, sello->second, &sellado); !r.ok())
-        return r;
-    *nuevo = sellado;
-    return {};
+    return partesConPropiedad(libro, sello->first, sello->second, partes);
 }
 
 Resultado LibroXlsx::guardarProbado(const QString &ruta, const QByteArray &bytes,

@@ -6,7 +6,10 @@
 
 #include <QString>
 
+#include <map>
 #include <utility>
+
+class PaqueteXlsx;
 
 // Seals the rows a workbook saves: each seal goes into the workbook, as a custom property,
 // in the same proven save as its row.
@@ -60,8 +63,10 @@ private:
     // and only then puts them in its place.
     Resultado guardarProbado(const QString &ruta, const QByteArray &bytes,
         const CeldasHoja &esperadas, const std::pair<QString, QString> &sello = {});
-    // `nuevo` with the seal of row `fila` in it; `sello` gets the property and its value.
-    Resultado sellarFila(const QString &ruta, int fila, const CeldasFila &celdas, QByteArray *nuevo,
+    // The parts that hold the seal of row `fila`, added to `partes`; `sello` gets the property
+    // and its value.
+    Resultado sellarFila(const PaqueteXlsx &libro, const QString &ruta, int fila,
+        const CeldasFila &celdas, std::map<QString, QByteArray> *partes,
         std::pair<QString, QString> *sello);
 
     IDisco &m_disco;
