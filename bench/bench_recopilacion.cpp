@@ -6,7 +6,9 @@
 // and reused by later runs.
 #include "Claves.h"
 #include "ContenidoDemo.h"
+#include "Diario.h"
 #include "LibrosDemo.h"
+#include "Llaves.h"
 #include "Recopilacion.h"
 
 #include <QDir>
@@ -45,6 +47,61 @@ for ruta in libros:
 salida.save(sys.argv[3])
 print(len(libros), time.monotonic() - inicio)
 )";
+// The same number of workbooks, sealed by a station prepared for it, gathered without and with
+// the register: what verifying every seal and reconciling the journal costs. Seconds with the
+// register, or -1 when something failed.
+double medirSellos(int libros, const Claves &claves)
+{
+    const QString carpeta
+        = QDir(QDir::tempPath())
+              .filePath(QStringLiteral("estacion-libros-sellados-%1").arg(libros));
+    const QString registro = carpeta + QStringLiteral(".registro.txt");
+    const QString marca = QDir(carpeta).filePath(QStringLiteral(".completo"));
+    if (!QFile::exists(marca)) {
+        // The station's private key is needed only while the workbooks are made.
+        QTemporaryDir datos;
+        qputenv("XDG_DATA_HOME", QFile::encodeName(datos.path()));
+        QDir(carpeta).removeRecursively();
+        QFile::remove(registro);
+        QDir().mkpath(carpeta);
+        Resultado motivo;
+        if (!prepararLlaves(carpeta, QStringLiteral("Medición"), registro).ok())
+            return -1;
+        const auto sellador = SelladorEstacion::cargar(carpeta, &motivo);
+        QElapsedTimer reloj;
+        reloj.start();
+        const ResultadoLibrosDemo r
+            = generarLibrosDemo(carpeta, claves, libros, 2026, sellador.get());
+        if (!sellador || !r.resultado.ok()) {
+            std::fprintf(stderr, "error: %s\n", qPrintable(r.resultado.texto()));
+            return -1;
+        }
+        QFile(marca).open(QIODevice::WriteOnly);
+        std::printf("%d libros sellados generados en %s en %.1f s\n", r.libros, qPrintable(carpeta),
+            reloj.elapsed() / 1000.0);
+    }
+    RegistroEstaciones estaciones;
+    if (!RegistroEstaciones::leer(registro, &estaciones).ok())
+        return -1;
+    QTemporaryDir salida;
+    double segundos[2] = {};
+    InformeRecopilacion informe;
+    for (int conRegistro : { 0, 1 }) {
+        QElapsedTimer reloj;
+        reloj.start();
+        informe = recopilarResultados(salida.filePath(QStringLiteral("sellados.xlsx")), { carpeta },
+            {}, &claves, {}, nullptr, conRegistro ? &estaciones : nullptr);
+        segundos[conRegistro] = reloj.elapsed() / 1000.0;
+        if (!informe.resultado.ok())
+            return -1;
+    }
+    std::printf("libros sellados, sin y con --estaciones: %.1f s y %.1f s (%+.1f %%; objetivo <= "
+                "+10 %%); %d filas verificadas, %zu problemas de custodia\n",
+        segundos[0], segundos[1], 100.0 * (segundos[1] / segundos[0] - 1), informe.verificadas,
+        informe.problemasCustodia.size());
+    return segundos[1];
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -70,6 +127,10 @@ int main(int argc, char **argv)
         std::printf("%d libros generados en %s en %.1f s\n", r.libros, qPrintable(carpeta),
             reloj.elapsed() / 1000.0);
     }
+
+    const double segundosSellos = medirSellos(libros, claves);
+    if (segundosSellos < 0)
+        return 1;
 
     // The floor: merely reading every workbook's bytes, as the collector's first step does.
     QElapsedTimer lectura;

@@ -4,6 +4,7 @@
 #include "Contenido.h"
 #include "Diario.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 
@@ -144,6 +145,7 @@ void Custodia::revisarDiario(Estacion &e)
     e.fila.diario = QStringLiteral("íntegro");
     for (const auto &[n, s] : e.porSecuencia) {
         e.lineas.insert(s.huella(), n);
+        m_conocidos.insert(s.huella(), &s);
         e.ultimo[{ s.archivo, s.fila }] = n;
     }
     e.fila.guardados = int(e.ultimo.size());
@@ -155,7 +157,10 @@ Custodia::Juicio Custodia::juzgar(
     Juicio j;
     if (textoSello.isEmpty())
         return j;
-    j.sello = Sello::deLinea(textoSello);
+    const QByteArray linea = textoSello.toUtf8();
+    const auto conocido = m_conocidos.find(resumen(linea));
+    j.sello = conocido != m_conocidos.end() ? std::optional<Sello>(**conocido)
+                                            : Sello::deLinea(QByteArrayView(linea));
     if (!j.sello) {
         j.estado = EstadoSello::Invalido;
         return j;

@@ -81,5 +81,8 @@ private:
     RegistroEstaciones m_registro;
     std::map<QString, Estacion> m_estaciones;
     QHash<QString, QString> m_carpetas; // folder → the station it names
+    // Every seal of an intact journal, by the hash of its line: a row's seal found here is the
+    // station's own, with no signature to check.
+    QHash<QByteArray, const Sello *> m_conocidos;
     std::vector<Problema> m_problemas;
 };

@@ -35,8 +35,13 @@ Resultado leerDiario(const QString &carpetaEstacion, LecturaDiario *diario)
         return r;
     // What follows the last line end is a line still being written, or cut short.
     const qsizetype fin = bytes.lastIndexOf('\n');
-    const QString texto = QString::fromUtf8(bytes.left(fin < 0 ? 0 : fin));
-    for (QStringView linea : QStringView(texto).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    qsizetype inicio = 0;
+    while (inicio < fin) {
+        const qsizetype corte = bytes.indexOf('\n', inicio);
+        const QByteArrayView linea(bytes.constData() + inicio, corte - inicio);
+        inicio = corte + 1;
+        if (linea.isEmpty())
+            continue;
         if (auto sello = Sello::deLinea(linea))
             diario->sellos.push_back(std::move(*sello));
         else
@@ -74,7 +79,7 @@ Resultado ultimoSello(const QString &carpeta, std::optional<Sello> *ultimo, bool
         lineas.removeLast(); // after the last line end: empty, or a line cut short
         // The first piece may be the end of a line that began before this stretch.
         for (qsizetype i = lineas.size() - 1; i >= (desde > 0 ? 1 : 0); --i) {
-            if (auto sello = Sello::deLinea(QString::fromUtf8(lineas[i]))) {
+            if (auto sello = Sello::deLinea(QByteArrayView(lineas[i]))) {
                 *ultimo = std::move(sello);
                 return {};
             }

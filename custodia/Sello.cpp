@@ -2,9 +2,12 @@
 
 #include "ColumnasReporte.h"
 
-#include <QCryptographicHash>
-
 #include <sodium.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
 
 QString textoCausaCustodia(CausaFallo causa)
 {
@@ -29,17 +32,40 @@ namespace {
 const QLatin1String kVersion("S1");
 constexpr int kCampos = 9;
 
-void agregarCelda(QCryptographicHash &h, const Celda *c)
+// A cell's part of the row's bytes: "e;" empty, "n<number>;" a number, "t<bytes>:<text>;" a
+// text in UTF-8. Written straight into `fila`: a collection hashes every row it reads.
+void agregarCelda(QByteArray &fila, const Celda *c)
 {
+    char numero[32];
     if (!c || (c->tipo == Celda::Tipo::Texto && c->texto.isEmpty())) {
-        h.addData("e;");
+        fila += "e;";
     } else if (c->tipo == Celda::Tipo::Numero) {
-        h.addData(("n" + QByteArray::number(c->numero, 'g', 17) + ";"));
+        // Whole numbers, all a report holds, without the general formatting.
+        const bool entero = std::abs(c->numero) < 1e15 && std::trunc(c->numero) == c->numero;
+        fila += 'n';
+        if (entero)
+            fila.append(numero,
+                std::to_chars(numero, numero + sizeof numero, qint64(c->numero)).ptr - numero);
+        else
+            fila += QByteArray::number(c->numero, 'g', 17);
+        fila += ';';
     } else {
-        const QByteArray t = c->texto.toUtf8();
-        h.addData("t" + QByteArray::number(t.size()) + ":");
-        h.addData(t);
-        h.addData(";");
+        const QString &t = c->texto;
+        const bool ascii
+            = std::all_of(t.begin(), t.end(), [](QChar x) { return x.unicode() < 0x80; });
+        const QByteArray utf8 = ascii ? QByteArray() : t.toUtf8();
+        fila += 't';
+        fila.append(numero,
+            std::to_chars(numero, numero + sizeof numero, ascii ? t.size() : utf8.size()).ptr
+                - numero);
+        fila += ':';
+        if (ascii) {
+            for (QChar x : t)
+                fila += char(x.unicode());
+        } else {
+            fila += utf8;
+        }
+        fila += ';';
     }
 }
 
@@ -60,30 +86,48 @@ QString Sello::linea() const
 
 QByteArray Sello::huella() const
 {
-    return QCryptographicHash::hash(linea().toUtf8(), QCryptographicHash::Sha256).toHex();
+    if (m_huella.isEmpty())
+        m_huella = resumen(linea().toUtf8());
+    return m_huella;
 }
 
 std::optional<Sello> Sello::deLinea(QStringView linea)
 {
-    const QList<QStringView> c = linea.split(QLatin1Char('\t'));
-    if (c.size() != kCampos || c[0] != kVersion)
+    return deLinea(QByteArrayView(linea.toUtf8()));
+}
+
+std::optional<Sello> Sello::deLinea(QByteArrayView linea)
+{
+    std::array<QByteArrayView, kCampos> c;
+    int n = 0;
+    qsizetype inicio = 0;
+    for (qsizetype i = 0; i <= linea.size(); ++i) {
+        if (i < linea.size() && linea[i] != '\t')
+            continue;
+        if (n == kCampos)
+            return std::nullopt;
+        c[size_t(n++)] = linea.sliced(inicio, i - inicio);
+        inicio = i + 1;
+    }
+    if (n != kCampos || c[0] != "S1")
         return std::nullopt;
     Sello s;
     bool numero = false;
     bool filaNumero = false;
-    s.estacion = c[1].toString();
+    s.estacion = QString::fromUtf8(c[1]);
     s.secuencia = c[2].toLongLong(&numero);
-    s.fecha = c[3].toString();
-    s.archivo = c[4].toString();
+    s.fecha = QString::fromUtf8(c[3]);
+    s.archivo = QString::fromUtf8(c[4]);
     s.fila = c[5].toInt(&filaNumero);
-    s.huellaFila = c[6].toLatin1();
-    s.previo = c[7].toLatin1();
-    s.firma = c[8].toLatin1();
-    if (!numero || !filaNumero || s.secuencia < 1 || s.estacion.isEmpty() || s.firma.isEmpty())
+    s.huellaFila = c[6].toByteArray();
+    s.previo = c[7].toByteArray();
+    s.firma = c[8].toByteArray();
+    // Only the line it came from: numbers as the station writes them, text that is UTF-8.
+    if (!numero || !filaNumero || s.secuencia < 1 || s.estacion.isEmpty() || s.firma.isEmpty()
+        || QByteArray::number(s.secuencia) != c[2] || QByteArray::number(s.fila) != c[5]
+        || s.estacion.toUtf8() != c[1] || s.fecha.toUtf8() != c[3] || s.archivo.toUtf8() != c[4])
         return std::nullopt;
-    // Only the line it came from: a seal read and written again must be the same bytes.
-    if (s.linea() != linea)
-        return std::nullopt;
+    s.m_huella = resumen(linea);
     return s;
 }
 
@@ -94,20 +138,30 @@ QString propiedadDelSello(int fila)
 
 QByteArray huellaDeFila(const CeldasFila &celdas)
 {
-    QCryptographicHash h(QCryptographicHash::Sha256);
+    QByteArray fila;
+    fila.reserve(256);
     for (int col = 1; col <= columnas::kUltima; ++col) {
         const auto it = celdas.find(col);
-        agregarCelda(h, it == celdas.end() ? nullptr : &it->second);
+        agregarCelda(fila, it == celdas.end() ? nullptr : &it->second);
     }
-    return h.result().toHex();
+    return resumen(fila);
 }
 
 QByteArray huellaDeFila(const QList<Celda> &celdas)
 {
-    QCryptographicHash h(QCryptographicHash::Sha256);
+    QByteArray fila;
+    fila.reserve(256);
     for (int col = 1; col <= columnas::kUltima; ++col)
-        agregarCelda(h, col <= celdas.size() ? &celdas[col - 1] : nullptr);
-    return h.result().toHex();
+        agregarCelda(fila, col <= celdas.size() ? &celdas[col - 1] : nullptr);
+    return resumen(fila);
+}
+
+QByteArray resumen(QByteArrayView bytes)
+{
+    unsigned char h[crypto_generichash_BYTES];
+    crypto_generichash(h, sizeof h, reinterpret_cast<const unsigned char *>(bytes.data()),
+        quint64(bytes.size()), nullptr, 0);
+    return QByteArray(reinterpret_cast<const char *>(h), sizeof h).toHex();
 }
 
 bool iniciarFirmas()

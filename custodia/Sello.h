@@ -26,18 +26,23 @@ struct Sello {
     QString fecha; // UTC, ISO 8601
     QString archivo; // the workbook's file name
     int fila = 0;
-    QByteArray huellaFila; // hex SHA-256 of the row's cells (huellaDeFila)
-    QByteArray previo; // hex SHA-256 of the line of the station's previous seal; "-" for none
+    QByteArray huellaFila; // the hash of the row's cells (huellaDeFila)
+    QByteArray previo; // the hash of the line of the station's previous seal; "-" for none
     QByteArray firma; // base64 Ed25519 signature of mensaje()
 
     // The bytes the station signs: every field but the signature.
     QByteArray mensaje() const;
     // One line of text, tabs between the fields, no line end.
     QString linea() const;
-    // The hash of the line: what the next seal names as its previous one.
+    // The hash of the line: what the next seal names as its previous one. Kept once known: a
+    // seal read is not changed.
     QByteArray huella() const;
     // Nothing when the text is not a whole seal.
     static std::optional<Sello> deLinea(QStringView linea);
+    static std::optional<Sello> deLinea(QByteArrayView linea);
+
+private:
+    mutable QByteArray m_huella;
 };
 
 // The custom property of the workbook that holds the seal of row `fila`.
@@ -47,6 +52,9 @@ QString propiedadDelSello(int fila);
 // empty text and an absent cell do not, and no text can pass for two.
 QByteArray huellaDeFila(const CeldasFila &celdas);
 QByteArray huellaDeFila(const QList<Celda> &celdas);
+
+// The BLAKE2b-256 hash of `bytes`, in hex: the hash of rows and of seals' lines.
+QByteArray resumen(QByteArrayView bytes);
 
 // Starts the signature library; false when it cannot.
 bool iniciarFirmas();

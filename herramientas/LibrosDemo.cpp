@@ -3,11 +3,13 @@
 #include "Directorio.h"
 #include "Disco.h"
 #include "EscritorXlsx.h"
+#include "PropiedadesXlsx.h"
 #include "Reporte.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -96,8 +98,8 @@ Sesion alumnoAlAzar(QRandomGenerator &azar, int i)
 }
 
 // The student's rows of the report in `libro`: most take both subjects, some only one.
-Resultado responderMaterias(
-    QRandomGenerator &azar, const Claves &claves, double habilidad, Sesion &s, QByteArray *libro)
+Resultado responderMaterias(QRandomGenerator &azar, const Claves &claves, double habilidad,
+    Sesion &s, QByteArray *libro, ISellador *sellador)
 {
     const int materias = azar.bounded(20); // 0: mathematics only, 1: language only
     for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
@@ -113,6 +115,19 @@ Resultado responderMaterias(
             !r.ok())
             return r;
         *libro = nuevo;
+        if (sellador) {
+            QString propiedad;
+            QString sello;
+            if (const Resultado r
+                = sellador->sellar(QFileInfo(construirRutaExcel(QStringLiteral("."), s)).fileName()
+                        + QStringLiteral(".xlsx"),
+                    filaReporte(a), celdasFilaReporte(s, a), &propiedad, &sello);
+                !r.ok())
+                return r;
+            if (const Resultado r = conPropiedad(*libro, propiedad, sello, &nuevo); !r.ok())
+                return r;
+            *libro = nuevo;
+        }
     }
     return {};
 }
@@ -120,7 +135,7 @@ Resultado responderMaterias(
 } // namespace
 
 ResultadoLibrosDemo generarLibrosDemo(
-    const QString &carpeta, const Claves &claves, int alumnos, quint32 semilla)
+    const QString &carpeta, const Claves &claves, int alumnos, quint32 semilla, ISellador *sellador)
 {
     ResultadoLibrosDemo resultado;
     if (!QDir().mkpath(carpeta)) {
@@ -141,7 +156,7 @@ ResultadoLibrosDemo generarLibrosDemo(
             Sesion s = alumnoAlAzar(azar, i);
             const double habilidad = normal(azar);
             QByteArray libro = vacio;
-            Resultado hecho = responderMaterias(azar, claves, habilidad, s, &libro);
+            Resultado hecho = responderMaterias(azar, claves, habilidad, s, &libro, sellador);
             QFile f(construirRutaExcel(carpeta, s) + QStringLiteral(".xlsx"));
             if (hecho.ok() && (!f.open(QIODevice::WriteOnly) || f.write(libro) != libro.size()))
                 hecho = falloDisco(causaDeEscritura(carpeta, f.error()),

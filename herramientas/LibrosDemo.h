@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Claves.h"
+#include "HojaCalculo.h"
 #include "Resultado.h"
 
 #include <QString>
@@ -15,5 +16,6 @@ struct ResultadoLibrosDemo {
     Resultado resultado; // ok when all were written
 };
 
-ResultadoLibrosDemo generarLibrosDemo(
-    const QString &carpeta, const Claves &claves, int alumnos, quint32 semilla);
+// With `sellador`, every row is sealed as the station seals it.
+ResultadoLibrosDemo generarLibrosDemo(const QString &carpeta, const Claves &claves, int alumnos,
+    quint32 semilla, ISellador *sellador = nullptr);

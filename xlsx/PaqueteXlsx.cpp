@@ -183,6 +183,11 @@ Resultado PaqueteXlsx::leerParte(const QString &nombre, qint64 maxBytes,
     return falloLibro(resultado);
 }
 
+bool PaqueteXlsx::tieneParte(const QString &nombre) const
+{
+    return m_zip && zip_name_locate(m_zip, nombre.toUtf8().constData(), 0) >= 0;
+}
+
 Resultado PaqueteXlsx::leerParte(const QString &nombre, QByteArray *contenido) const
 {
     contenido->clear();

@@ -34,6 +34,8 @@ public:
     Resultado leerParte(const QString &nombre, qint64 maxBytes,
         const std::function<bool(const char *datos, qint64 largo)> &alBloque) const;
     Resultado leerParte(const QString &nombre, QByteArray *contenido) const;
+    // Whether the package has a part of that name.
+    bool tieneParte(const QString &nombre) const;
 
     // The parts behind the sheet called `nombreHoja`: the sheet itself and the shared strings
     // (empty when the workbook has none).

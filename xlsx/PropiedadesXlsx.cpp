@@ -53,8 +53,7 @@ QByteArray conElemento(const QByteArray &xml, const QByteArray &cierre, const QB
 Resultado leerPropiedades(const PaqueteXlsx &paquete, PropiedadesXlsx *propiedades)
 {
     propiedades->clear();
-    if (paquete.leerParte(kParte, 0, [](const char *, qint64) { return true; }).causa
-        == CausaFallo::FaltaParte)
+    if (!paquete.tieneParte(kParte))
         return {};
     QString nombre;
     bool enValor = false;
@@ -86,8 +85,7 @@ Resultado partesConPropiedad(const PaqueteXlsx &paquete, const QString &nombre,
     PropiedadesXlsx propiedades;
     if (const Resultado r = leerPropiedades(paquete, &propiedades); !r.ok())
         return r.conDetalle(kParte);
-    const bool habia = paquete.leerParte(kParte, 0, [](const char *, qint64) { return true; }).causa
-        != CausaFallo::FaltaParte;
+    const bool habia = paquete.tieneParte(kParte);
     propiedades[nombre] = { QStringLiteral("lpwstr"), valor };
     (*partes)[kParte] = parteDePropiedades(propiedades);
     if (habia)
