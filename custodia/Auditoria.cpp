@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 QString textoEstadoSello(EstadoSello estado)
 {
     switch (estado) {
@@ -94,14 +96,19 @@ void Custodia::agregarCarpeta(const QString &carpeta)
         // A station that saved nothing has nothing to answer for; its rows, if any, will tell.
         return;
     }
-    for (const Sello &s : diario.sellos) {
+    for (Sello &s : diario.sellos) {
         if (s.estacion != identidad.nombre) {
             problema(e, QStringLiteral("diario alterado: es de la estación %1").arg(s.estacion));
             e.fila.diario = QStringLiteral("alterado");
             return;
         }
-        const auto [it, nuevo] = e.porSecuencia.emplace(s.secuencia, s);
-        if (!nuevo && it->second.linea() != s.linea()) {
+        // A journal comes in order: each save goes after the last.
+        if (e.porSecuencia.empty() || s.secuencia > e.porSecuencia.rbegin()->first) {
+            e.porSecuencia.emplace_hint(e.porSecuencia.end(), s.secuencia, std::move(s));
+            continue;
+        }
+        const auto [it, nuevo] = e.porSecuencia.try_emplace(s.secuencia, std::move(s));
+        if (!nuevo && it->second.huella() != s.huella()) {
             problema(e,
                 QStringLiteral("diario alterado: dos guardados distintos con el número %1")
                     .arg(s.secuencia));
@@ -144,11 +151,29 @@ void Custodia::revisarDiario(Estacion &e)
     e.integro = true;
     e.fila.diario = QStringLiteral("íntegro");
     for (const auto &[n, s] : e.porSecuencia) {
-        e.lineas.insert(s.huella(), n);
         m_conocidos.insert(s.huella(), &s);
         e.ultimo[{ s.archivo, s.fila }] = n;
     }
     e.fila.guardados = int(e.ultimo.size());
+}
+
+void Custodia::cerrarDiarios()
+{
+    // What a row's verdict needs of each save is kept; the chains are proven, and a province's
+    // journals hold hundreds of thousands of saves.
+    for (auto &[nombre, e] : m_estaciones) {
+        if (!e.integro)
+            continue;
+        const qint64 ultimo = e.porSecuencia.rbegin()->first;
+        for (auto &[n, s] : e.porSecuencia) {
+            s.estacion = e.fila.estacion;
+            if (n != ultimo) {
+                s.fecha.clear();
+                s.previo.clear();
+                s.firma.clear();
+            }
+        }
+    }
 }
 
 Custodia::Juicio Custodia::juzgar(
@@ -171,8 +196,7 @@ Custodia::Juicio Custodia::juzgar(
         return j;
     }
     const auto e = m_estaciones.find(s.estacion);
-    const bool enDiario
-        = e != m_estaciones.end() && e->second.integro && e->second.lineas.contains(s.huella());
+    const bool enDiario = conocido != m_conocidos.end();
     if (s.archivo != archivo || s.fila != fila
         || (!enDiario && !m_registro.firmaValida(s.estacion, s.mensaje(), s.firma))) {
         j.estado = EstadoSello::Invalido;
@@ -184,7 +208,7 @@ Custodia::Juicio Custodia::juzgar(
     }
     if (e != m_estaciones.end() && e->second.integro) {
         const auto ultimo = e->second.ultimo.find({ archivo, fila });
-        if (ultimo != e->second.ultimo.end() && ultimo->second > s.secuencia) {
+        if (ultimo != e->second.ultimo.end() && *ultimo > s.secuencia) {
             j.estado = EstadoSello::Reemplazado;
             return j;
         }
@@ -199,9 +223,12 @@ void Custodia::contar(
     const bool firmado = juicio.sello
         && (juicio.estado == EstadoSello::Verificado || juicio.estado == EstadoSello::Alterado
             || juicio.estado == EstadoSello::Reemplazado);
-    Estacion &e = estacion(firmado
-            ? juicio.sello->estacion
-            : m_carpetas.value(QDir::cleanPath(carpeta), QDir::toNativeSeparators(carpeta)));
+    if (!firmado && carpeta != m_ultimaCarpeta) {
+        m_ultimaCarpeta = carpeta;
+        m_ultimaEstacion
+            = m_carpetas.value(QDir::cleanPath(carpeta), QDir::toNativeSeparators(carpeta));
+    }
+    Estacion &e = estacion(firmado ? juicio.sello->estacion : m_ultimaEstacion);
     ++e.fila.recopilados;
     switch (juicio.estado) {
     case EstadoSello::Verificado:
@@ -210,6 +237,17 @@ void Custodia::contar(
     case EstadoSello::SinSello:
         if (!e.conLlave)
             return;
+        // A row the journal saved that lost its seal on the way (a program that drops the
+        // workbook's properties) arrived, but changed; any other is left over.
+        if (e.integro && e.ultimo.contains({ archivo, fila })) {
+            e.recibidos.insert({ archivo, fila });
+            ++e.fila.alterados;
+            problema(e,
+                QStringLiteral("sin sello: el diario tiene el guardado %1 de este libro")
+                    .arg(e.ultimo.value({ archivo, fila })),
+                archivo, fila);
+            return;
+        }
         ++e.fila.sobrantes;
         problema(e, QStringLiteral("sobrante: sin sello, ningún diario lo conoce"), archivo, fila);
         return;
@@ -221,9 +259,8 @@ void Custodia::contar(
     if (!firmado || !e.integro)
         return;
     const Sello &s = *juicio.sello;
-    e.recibidos[{ archivo, fila }] = true;
-    const auto conocido = e.lineas.find(s.huella());
-    if (conocido != e.lineas.end())
+    e.recibidos.insert({ archivo, fila });
+    if (m_conocidos.contains(s.huella()))
         return;
     const qint64 ultimo = e.porSecuencia.rbegin()->first;
     if (s.secuencia > ultimo) {
@@ -249,9 +286,14 @@ void Custodia::terminar()
     for (auto &[nombre, e] : m_estaciones) {
         if (!e.integro)
             continue;
-        for (const auto &[donde, n] : e.ultimo) {
-            if (e.recibidos.count(donde))
-                continue;
+        // In the order of the files and rows, whatever order the table keeps them in.
+        std::vector<std::pair<std::pair<QString, int>, qint64>> faltan;
+        for (auto it = e.ultimo.cbegin(); it != e.ultimo.cend(); ++it) {
+            if (!e.recibidos.contains(it.key()))
+                faltan.push_back({ it.key(), it.value() });
+        }
+        std::sort(faltan.begin(), faltan.end());
+        for (const auto &[donde, n] : faltan) {
             ++e.fila.faltantes;
             problema(e, QStringLiteral("faltante: el guardado %1 no llegó").arg(n), donde.first,
                 donde.second);

@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 #include <map>
@@ -32,6 +33,9 @@ public:
 
     // The identity and journal of a station's folder; before any row.
     void agregarCarpeta(const QString &carpeta);
+
+    // Once every folder is in: frees what the rows' verdicts do not need.
+    void cerrarDiarios();
 
     struct Juicio {
         EstadoSello estado = EstadoSello::SinSello;
@@ -70,9 +74,8 @@ private:
         bool conLlave = false; // a keyed station: rows without a seal are out of place
         bool integro = false; // its journal's chain holds and its last seal is the station's
         std::map<qint64, Sello> porSecuencia;
-        QHash<QByteArray, qint64> lineas; // the hash of each journal line, with its number
-        std::map<std::pair<QString, int>, qint64> ultimo; // each row's last save
-        std::map<std::pair<QString, int>, bool> recibidos;
+        QHash<std::pair<QString, int>, qint64> ultimo; // each row's last save
+        QSet<std::pair<QString, int>> recibidos;
     };
     Estacion &estacion(const QString &nombre);
     void revisarDiario(Estacion &e);
@@ -84,5 +87,8 @@ private:
     // Every seal of an intact journal, by the hash of its line: a row's seal found here is the
     // station's own, with no signature to check.
     QHash<QByteArray, const Sello *> m_conocidos;
+    // The folder of the last row counted, and its station: rows come folder after folder.
+    QString m_ultimaCarpeta;
+    QString m_ultimaEstacion;
     std::vector<Problema> m_problemas;
 };

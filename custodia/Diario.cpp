@@ -9,7 +9,10 @@
 
 #include <sodium.h>
 
+#include <future>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -35,14 +38,25 @@ Resultado leerDiario(const QString &carpetaEstacion, LecturaDiario *diario)
         return r;
     // What follows the last line end is a line still being written, or cut short.
     const qsizetype fin = bytes.lastIndexOf('\n');
-    qsizetype inicio = 0;
-    while (inicio < fin) {
+    std::vector<QByteArrayView> lineas;
+    for (qsizetype inicio = 0; inicio < fin;) {
         const qsizetype corte = bytes.indexOf('\n', inicio);
-        const QByteArrayView linea(bytes.constData() + inicio, corte - inicio);
+        if (corte > inicio)
+            lineas.emplace_back(bytes.constData() + inicio, corte - inicio);
         inicio = corte + 1;
-        if (linea.isEmpty())
-            continue;
-        if (auto sello = Sello::deLinea(linea))
+    }
+    // A province's journals hold hundreds of thousands of seals: both halves at once.
+    std::vector<std::optional<Sello>> sellos(lineas.size());
+    auto leer = [&](size_t desde, size_t hasta) {
+        for (size_t i = desde; i < hasta; ++i)
+            sellos[i] = Sello::deLinea(lineas[i]);
+    };
+    auto mitad = std::async(std::launch::async, leer, lineas.size() / 2, lineas.size());
+    leer(0, lineas.size() / 2);
+    mitad.get();
+    diario->sellos.reserve(sellos.size());
+    for (std::optional<Sello> &sello : sellos) {
+        if (sello)
             diario->sellos.push_back(std::move(*sello));
         else
             ++diario->ilegibles;

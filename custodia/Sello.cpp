@@ -122,10 +122,10 @@ std::optional<Sello> Sello::deLinea(QByteArrayView linea)
     s.huellaFila = c[6].toByteArray();
     s.previo = c[7].toByteArray();
     s.firma = c[8].toByteArray();
-    // Only the line it came from: numbers as the station writes them, text that is UTF-8.
+    // Numbers only as the station writes them. A text that is no UTF-8 reads otherwise and
+    // fails its signature, or breaks the chain, whose hashes are of the line's own bytes.
     if (!numero || !filaNumero || s.secuencia < 1 || s.estacion.isEmpty() || s.firma.isEmpty()
-        || QByteArray::number(s.secuencia) != c[2] || QByteArray::number(s.fila) != c[5]
-        || s.estacion.toUtf8() != c[1] || s.fecha.toUtf8() != c[3] || s.archivo.toUtf8() != c[4])
+        || QByteArray::number(s.secuencia) != c[2] || QByteArray::number(s.fila) != c[5])
         return std::nullopt;
     s.m_huella = resumen(linea);
     return s;

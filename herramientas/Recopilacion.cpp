@@ -82,6 +82,8 @@ struct FilaLeida {
 struct LibroLeido {
     QString ruta;
     int indice = 0; // in the list of workbooks
+    QString carpeta; // of `ruta`, and its file name, once
+    QString nombre;
     std::vector<FilaLeida> filas;
     Resultado lectura; // why it was left out
 };
@@ -198,7 +200,7 @@ bool respuestasDeFila(const QList<Celda> &fila, RespuestasAlumno *r)
 
 LibroLeido leerLibro(const QString &ruta, int indice, const Custodia *custodia)
 {
-    LibroLeido libro { ruta, indice, {}, {} };
+    LibroLeido libro { ruta, indice, {}, {}, {}, {} };
     QByteArray bytes;
     FilasDelLibro filas;
     PropiedadesXlsx propiedades;
@@ -215,7 +217,10 @@ LibroLeido leerLibro(const QString &ruta, int indice, const Custodia *custodia)
         libro.lectura = filas.terminar(&libro.filas);
     if (!libro.lectura.ok())
         return libro;
-    const QString nombre = QFileInfo(ruta).fileName();
+    const QFileInfo archivo(ruta);
+    const QString nombre = archivo.fileName();
+    libro.nombre = nombre;
+    libro.carpeta = archivo.path();
     const QString nombreCsv = campoCsv(nombre);
     for (FilaLeida &fila : libro.filas) {
         if (custodia) {
@@ -622,11 +627,18 @@ public:
     Resultado ejecutar(const QStringList &carpetas, const std::function<void(int, int)> &progreso,
         const std::atomic<bool> *cancelar)
     {
+        // The stations' journals are read while the workbooks are listed.
+        std::future<void> diarios;
+        if (m_custodia)
+            diarios = std::async(std::launch::async, [this, &carpetas] {
+                for (const QString &carpeta : carpetas)
+                    m_custodia->agregarCarpeta(carpeta);
+                m_custodia->cerrarDiarios();
+            });
         m_libros = listarLibros(carpetas, &m_informe.omitidos);
         fase(QStringLiteral("lista de libros"));
         if (m_custodia) {
-            for (const QString &carpeta : carpetas)
-                m_custodia->agregarCarpeta(carpeta);
+            diarios.get();
             fase(QStringLiteral("diarios de las estaciones"));
         }
         m_resultados = m_libro.hoja(QStringLiteral("Resultados"), encabezados(bool(m_custodia)));
@@ -817,8 +829,7 @@ private:
     {
         if (!m_custodia)
             return true;
-        const QString nombre = QFileInfo(leido.ruta).fileName();
-        m_custodia->contar(QFileInfo(leido.ruta).path(), nombre, fila.fila, fila.juicio);
+        m_custodia->contar(leido.carpeta, leido.nombre, fila.fila, fila.juicio);
         if (fila.juicio.estado == EstadoSello::Verificado) {
             ++m_informe.verificadas;
             return true;

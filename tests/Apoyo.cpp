@@ -1,13 +1,17 @@
 #include "Apoyo.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
@@ -368,4 +372,38 @@ QByteArray huella(const QString &ruta)
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+void registrarAlumno(QWidget *w, const QString &dni)
+{
+    auto *codigo = hijo<QLineEdit>(w, "TxtCodEmpresa");
+    codigo->setFocus();
+    QTest::keyClicks(codigo, QStringLiteral("ee0310004"));
+    hijo<QComboBox>(w, "CmbTurno")->setFocus(); // leaving the code box looks it up
+    hijo<QComboBox>(w, "CmbTurno")->setCurrentIndex(1);
+    QTest::keyClicks(hijo<QLineEdit>(w, "TxtSeccion"), QStringLiteral("4b"));
+    hijo<QComboBox>(w, "CmbSexo")->setCurrentIndex(3);
+    QTest::keyClicks(hijo<QLineEdit>(w, "TxtDNI"), dni);
+    QTest::mouseClick(hijo<QPushButton>(w, "CmdAceptar"), Qt::LeftButton);
+}
+
+std::function<void(QWidget *)> clic(const QString &boton)
+{
+    return [boton](QWidget *w) { QTest::mouseClick(hijo<QPushButton>(w, boton), Qt::LeftButton); };
+}
+
+std::function<void(QWidget *)> elegirYClic(const QString &opcion, const QString &boton)
+{
+    return [=](QWidget *w) {
+        QTest::mouseClick(hijo<QRadioButton>(w, opcion), Qt::LeftButton);
+        QTest::mouseClick(hijo<QPushButton>(w, boton), Qt::LeftButton);
+    };
+}
+
+std::function<void(QWidget *)> codigo(const QString &c)
+{
+    return [c](QWidget *w) {
+        QTest::keyClicks(hijo<QLineEdit>(w, "TxtCodAcceso"), c);
+        QTest::keyClick(hijo<QLineEdit>(w, "TxtCodAcceso"), Qt::Key_Return);
+    };
 }

@@ -141,6 +141,13 @@ private:
     std::unique_ptr<QTimer> m_temporizador;
 };
 
+// Steps of a student at the station's screens, for a Guion. The registration of the tests'
+// student (ee0310004, shift M, section 4b, sex X) with the student code `dni`.
+void registrarAlumno(QWidget *w, const QString &dni);
+std::function<void(QWidget *)> clic(const QString &boton);
+std::function<void(QWidget *)> elegirYClic(const QString &opcion, const QString &boton);
+std::function<void(QWidget *)> codigo(const QString &c);
+
 // The names of the controls Tab visits from `inicio`, `pasos` times, in an active window.
 QStringList recorridoDeTabulacion(QWidget *inicio, int pasos);
 

@@ -1,5 +1,7 @@
 #include "Apoyo.h"
+#include "ContenidoDemo.h"
 #include "Diario.h"
+#include "Estacion.h"
 #include "LectorXlsx.h"
 #include "Llaves.h"
 #include "PaqueteXlsx.h"
@@ -326,6 +328,91 @@ private slots:
             CausaFallo::Ninguna);
         QCOMPARE(prepararLlaves(otra.path(), QStringLiteral("Sala 1"), registro).causa,
             CausaFallo::EstacionYaRegistrada);
+    }
+
+    // Six students through both subjects at the station's real screens; then, with a
+    // spreadsheet library we did not write, one student's answer changed, two students' rows
+    // swapped, one workbook deleted and one replaced by an older copy of itself. The library
+    // drops the seals of the workbooks it saves: their rows are "sin sello", and the journal
+    // says it saved them. The collection names every one of them, the untouched rows are
+    // verified, and only those are scored.
+    void tresAlumnosEnLasPantallasYCuatroAlteraciones()
+    {
+        QTemporaryDir personal;
+        const QString registro = personal.filePath(QStringLiteral("registro.txt"));
+        Estacion e(QStringLiteral("Sala 1"), registro);
+        Banco &b = e.banco;
+        const QString claves = personal.filePath(QStringLiteral("claves.xlsx"));
+        QVERIFY(escribirClavesDemo(b.carpeta(), claves).ok());
+        auto libro = [&](const QString &dni) {
+            return QDir(b.carpeta())
+                .filePath(QStringLiteral("Apl Examen - EE0310004_M_4B_3_%1.xlsx").arg(dni));
+        };
+        QByteArray anterior;
+        for (int i = 1; i <= 6; ++i) {
+            const QString dni = QStringLiteral("045%1").arg(i);
+            QVERIFY(generarContenido(b.carpeta()).resultado.ok());
+            b.mensajes.respuestas = { kRespuestaSi, kRespuestaSi };
+            Guion guion;
+            guion.paso("FrmLogin", [dni](QWidget *w) { registrarAlumno(w, dni); });
+            guion.paso("FormMnuOrbela", clic("CmdMatematica"));
+            guion.paso("FrmCodigoAcceso", codigo("4592"));
+            guion.paso("FrmMatMod1H1", elegirYClic("OpMatMod1Preg1OpA", "CmdFinalizar"));
+            guion.paso("FormMnuOrbela", [&, dni](QWidget *w) {
+                anterior = leer(libro(dni)); // the last student's copy, before language
+                clic("CmdLengua")(w);
+            });
+            guion.paso("FrmCodigoAcceso", codigo("2813"));
+            guion.paso("FrmLengMod1", elegirYClic("OpLengMod1Preg1OpC", "CmdFinalizar"));
+            guion.paso("FormMnuOrbela", clic("CmdSalir"));
+            guion.iniciar();
+            Sesion sesion;
+            ejecutarEstacion(b.entorno, sesion);
+            QVERIFY2(guion.completo(), qPrintable(guion.pendiente()));
+        }
+        const SalidaPython py = ejecutarPython(
+            QStringLiteral("a, b, c = (openpyxl.load_workbook(r) for r in sys.argv[1:4])\n"
+                           "a['Reporte']['K1'] = 'D'\n"
+                           "for col in range(1, 33):\n"
+                           "    x, y = b['Reporte'].cell(1, col), c['Reporte'].cell(1, col)\n"
+                           "    x.value, y.value = y.value, x.value\n"
+                           "for w, r in zip((a, b, c), sys.argv[1:4]):\n"
+                           "    w.save(r)\n"),
+            { libro("0451"), libro("0452"), libro("0453") });
+        QVERIFY2(py.ok, qPrintable(py.error));
+        QVERIFY(QFile::remove(libro("0454")));
+        escribir(libro("0456"), anterior);
+
+        QProcess p;
+        p.start(QStringLiteral(RECOPILAR_RESULTADOS),
+            { personal.filePath("r.xlsx"), b.carpeta(), "--claves", claves, "--estaciones",
+                registro });
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 4);
+        const QString salida = QString::fromUtf8(p.readAllStandardOutput());
+        // Each workbook's problems in "Custodia", as the tool prints them.
+        auto problemas = [&](const QString &que, const QString &dni) {
+            return salida.split('\n')
+                .filter("custodia: Sala 1: " + que)
+                .filter(dni + ".xlsx")
+                .size();
+        };
+        for (const QString dni : { "0451", "0452", "0453" })
+            QCOMPARE(problemas("sin sello: el diario tiene el guardado", dni), 2);
+        QCOMPARE(problemas("faltante", "0454"), 2);
+        QCOMPARE(problemas("faltante: el guardado 12 no llegó", "0456"), 1);
+        QCOMPARE(salida.split('\n').filter("custodia: ").size(), 9);
+        // Only the untouched rows are scored: 0455's two and 0456's mathematics.
+        CeldasHoja puntajes;
+        QVERIFY(leerHojaDeBytes(leer(personal.filePath("r.xlsx")), "Puntajes", &puntajes).ok());
+        QStringList puntuados;
+        for (const auto &[donde, celda] : puntajes) {
+            if (donde.first > 1 && donde.second == 11)
+                puntuados << celda.texto.right(9).left(4) + ' '
+                        + puntajes[{ donde.first, 7 }].texto;
+        }
+        puntuados.sort();
+        QCOMPARE(puntuados, QStringList({ "0455 Lengua", "0455 Matematica", "0456 Matematica" }));
     }
 
 private:

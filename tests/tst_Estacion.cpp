@@ -24,36 +24,7 @@ namespace {
 
 void registrar(QWidget *w)
 {
-    auto *codigo = hijo<QLineEdit>(w, "TxtCodEmpresa");
-    codigo->setFocus();
-    QTest::keyClicks(codigo, QStringLiteral("ee0310004"));
-    hijo<QComboBox>(w, "CmbTurno")->setFocus(); // leaving the code box looks it up
-    hijo<QComboBox>(w, "CmbTurno")->setCurrentIndex(1);
-    QTest::keyClicks(hijo<QLineEdit>(w, "TxtSeccion"), QStringLiteral("4b"));
-    hijo<QComboBox>(w, "CmbSexo")->setCurrentIndex(3);
-    QTest::keyClicks(hijo<QLineEdit>(w, "TxtDNI"), QStringLiteral("0459"));
-    QTest::mouseClick(hijo<QPushButton>(w, "CmdAceptar"), Qt::LeftButton);
-}
-
-std::function<void(QWidget *)> clic(const QString &boton)
-{
-    return [boton](QWidget *w) { QTest::mouseClick(hijo<QPushButton>(w, boton), Qt::LeftButton); };
-}
-
-std::function<void(QWidget *)> elegirYClic(const QString &opcion, const QString &boton)
-{
-    return [=](QWidget *w) {
-        QTest::mouseClick(hijo<QRadioButton>(w, opcion), Qt::LeftButton);
-        QTest::mouseClick(hijo<QPushButton>(w, boton), Qt::LeftButton);
-    };
-}
-
-std::function<void(QWidget *)> codigo(const QString &c)
-{
-    return [c](QWidget *w) {
-        QTest::keyClicks(hijo<QLineEdit>(w, "TxtCodAcceso"), c);
-        QTest::keyClick(hijo<QLineEdit>(w, "TxtCodAcceso"), Qt::Key_Return);
-    };
+    registrarAlumno(w, QStringLiteral("0459"));
 }
 
 int archivosEn(const QString &carpeta)

@@ -423,6 +423,33 @@ Resultado PaqueteXlsx::conParteReemplazada(
     return conPartes({ { parte, contenido } }, nuevo);
 }
 
+namespace {
+
+// Adds part `nombre` to `z`: `contenido` compressed from memory, but for a small part, which
+// compression would not make smaller and whose readers would pay for it; without it, entry `i`
+// of `origen` copied as it is.
+bool agregarParte(
+    zip_t *z, zip_t *origen, const QByteArray &nombre, const QByteArray *contenido, zip_int64_t i)
+{
+    constexpr qsizetype kParteChica = 1024;
+    zip_source_t *fuente = contenido
+        ? zip_source_buffer(z, contenido->constData(), zip_uint64_t(contenido->size()), 0)
+        : zip_source_zip(z, origen, zip_uint64_t(i), 0, 0, -1);
+    if (!fuente)
+        return false;
+    const zip_int64_t indice = zip_file_add(z, nombre.constData(), fuente, ZIP_FL_ENC_UTF_8);
+    if (indice < 0) {
+        zip_source_free(fuente);
+        return false;
+    }
+    return !contenido
+        || zip_set_file_compression(z, zip_uint64_t(indice),
+               contenido->size() < kParteChica ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0)
+        == 0;
+}
+
+} // namespace
+
 Resultado PaqueteXlsx::conPartes(
     const std::map<QString, QByteArray> &partes, QByteArray *nuevo) const
 {
@@ -447,21 +474,6 @@ Resultado PaqueteXlsx::conPartes(
         zip_source_free(destino);
         return falloLibro(CausaFallo::LibroNoArmado, QStringLiteral("%1: %2").arg(que, texto));
     };
-    // A given part is compressed from memory; the others are copied as they are.
-    auto agregar = [&](const QByteArray &nombre, const QByteArray *contenido, zip_int64_t i) {
-        zip_source_t *fuente = contenido
-            ? zip_source_buffer(z, contenido->constData(), zip_uint64_t(contenido->size()), 0)
-            : zip_source_zip(z, m_zip, zip_uint64_t(i), 0, 0, -1);
-        if (!fuente)
-            return false;
-        const zip_int64_t indice = zip_file_add(z, nombre.constData(), fuente, ZIP_FL_ENC_UTF_8);
-        if (indice < 0) {
-            zip_source_free(fuente);
-            return false;
-        }
-        return !contenido
-            || zip_set_file_compression(z, zip_uint64_t(indice), ZIP_CM_DEFLATE, 0) == 0;
-    };
     std::map<QString, QByteArray> pendientes = partes;
     const zip_int64_t entradas = zip_get_num_entries(m_zip, 0);
     for (zip_int64_t i = 0; i < entradas; ++i) {
@@ -469,14 +481,15 @@ Resultado PaqueteXlsx::conPartes(
         if (!nombre)
             return abandonar(QStringLiteral("parte sin nombre"));
         const auto dada = pendientes.find(QString::fromUtf8(nombre));
-        if (!agregar(QByteArray(nombre), dada == pendientes.end() ? nullptr : &dada->second, i))
+        if (!agregarParte(z, m_zip, QByteArray(nombre),
+                dada == pendientes.end() ? nullptr : &dada->second, i))
             return abandonar(QStringLiteral("no se pudo copiar %1").arg(QString::fromUtf8(nombre)));
         if (dada != pendientes.end())
             pendientes.erase(dada);
     }
     // Parts the package did not have go after the others.
     for (const auto &[nombre, contenido] : pendientes) {
-        if (!agregar(nombre.toUtf8(), &contenido, -1))
+        if (!agregarParte(z, m_zip, nombre.toUtf8(), &contenido, -1))
             return abandonar(QStringLiteral("no se pudo agregar %1").arg(nombre));
     }
     if (zip_close(z) != 0)
