@@ -834,8 +834,8 @@ private:
             ++m_informe.verificadas;
             return true;
         }
-        m_informe.omitidos << QStringLiteral("%1: la fila de %2 tiene el sello \"%3\"; no se "
-                                             "puntúa")
+        m_informe.omitidos << QStringLiteral(
+            "%1: la fila de %2 no está verificada (%3); no se puntúa")
                                   .arg(leido.ruta, nombreMateria(asignaturaDeFila(fila.fila)),
                                       textoEstadoSello(fila.juicio.estado));
         if (visto == m_vistos.end())
