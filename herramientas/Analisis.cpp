@@ -102,31 +102,42 @@ double Analisis::equiparado(Asignatura asignatura, int modelo, int correctas) co
 
 EstadisticoDif mantelHaenszel(const std::vector<std::array<int, 4>> &estratos)
 {
-    double numerador = 0, denominador = 0, sumaA = 0, esperada = 0, varianza = 0;
+    // ΣR and ΣS make α; the sums of P·R, P·S + Q·R and Q·S its variance (Robins, Breslow and
+    // Greenland), with P = (A + D)/T, Q = (B + C)/T, R = AD/T, S = BC/T.
+    double R = 0, S = 0, PR = 0, PSQR = 0, QS = 0, sumaA = 0, esperada = 0, varianza = 0;
     for (const auto &[a, b, c, d] : estratos) {
         const double A = a, B = b, C = c, D = d;
         const double T = A + B + C + D;
         if (A + B == 0 || C + D == 0)
             continue;
-        numerador += A * D / T;
-        denominador += B * C / T;
+        const double p = (A + D) / T, q = (B + C) / T, r = A * D / T, s = B * C / T;
+        R += r;
+        S += s;
+        PR += p * r;
+        PSQR += p * s + q * r;
+        QS += q * s;
         sumaA += A;
         esperada += (A + B) * (A + C) / T;
         if (T >= 2)
             varianza += (A + B) * (C + D) * (A + C) * (B + D) / (T * T * (T - 1));
     }
-    EstadisticoDif r;
-    if (numerador <= 0 || denominador <= 0 || varianza <= 0)
-        return r;
-    r.delta = -2.35 * std::log(numerador / denominador);
-    r.chi2 = std::pow(std::fabs(sumaA - esperada) - 0.5, 2) / varianza;
-    if (std::fabs(*r.delta) < Analisis::kDifDeltaB || *r.chi2 < Analisis::kChi2Significativo)
-        r.categoria = QStringLiteral("A");
-    else if (std::fabs(*r.delta) >= Analisis::kDifDeltaC)
-        r.categoria = QStringLiteral("C");
+    EstadisticoDif e;
+    if (R <= 0 || S <= 0 || varianza <= 0)
+        return e;
+    e.delta = -2.35 * std::log(R / S);
+    e.errorEstandar = 2.35 * std::sqrt(PR / (2 * R * R) + PSQR / (2 * R * S) + QS / (2 * S * S));
+    const double desvio = std::fabs(sumaA - esperada);
+    const double correccion = desvio >= 0.5 ? 0.5 : 0.0;
+    e.chi2 = std::pow(desvio - correccion, 2) / varianza;
+    const double d = std::fabs(*e.delta);
+    if (d < Analisis::kDifDeltaB || *e.chi2 < Analisis::kChi2Significativo)
+        e.categoria = QStringLiteral("A");
+    else if (d >= Analisis::kDifDeltaC
+        && (d - Analisis::kDifDeltaB) / *e.errorEstandar > Analisis::kNormalUnilateral)
+        e.categoria = QStringLiteral("C");
     else
-        r.categoria = QStringLiteral("B");
-    return r;
+        e.categoria = QStringLiteral("B");
+    return e;
 }
 
 Analisis::PesosGrupo Analisis::pesosExtremos(const Acumulado &a, qint64 grupo, bool desdeArriba)
@@ -196,6 +207,7 @@ void Analisis::difPorSexo(const Acumulado &a, int q, AnalisisItem &item)
     }
     const EstadisticoDif dif = mantelHaenszel(estratos);
     item.difDelta = dif.delta;
+    item.difErrorEstandar = dif.errorEstandar;
     item.difChi2 = dif.chi2;
     item.difCategoria = dif.categoria;
 }

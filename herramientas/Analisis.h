@@ -38,6 +38,7 @@ struct AnalisisItem {
     // Mantel–Haenszel by sex (reference Sexo 1, focal Sexo 2), strata the scores; all empty
     // when either group is too small or the odds ratio is 0 or undefined.
     std::optional<double> difDelta;
+    std::optional<double> difErrorEstandar; // of delta
     std::optional<double> difChi2;
     QString difCategoria; // "A", "B" or "C"
     QString observacion;
@@ -84,8 +85,13 @@ qint64 alumnosDelGrupoExtremo(qint64 alumnos);
 // when the odds ratio is 0 or undefined.
 struct EstadisticoDif {
     std::optional<double> delta; // −2.35 ln α: negative when the question favours the reference
-    std::optional<double> chi2; // with continuity correction
-    QString categoria; // "A", "B" or "C"
+    // 2.35 times the standard error of ln α by Robins, Breslow and Greenland.
+    std::optional<double> errorEstandar;
+    // With the continuity correction when |ΣA − ΣE(A)| ≥ 0.5, as the usual test takes it.
+    std::optional<double> chi2;
+    // The ETS categories: A when |delta| < 1 or chi2 is not significant; C when |delta| ≥ 1.5
+    // and |delta| is significantly greater than 1 (one-sided, 5 %); B otherwise.
+    QString categoria;
 };
 EstadisticoDif mantelHaenszel(const std::vector<std::array<int, 4>> &estratos);
 
@@ -132,6 +138,7 @@ public:
     static constexpr double kDifDeltaB = 1.0;
     static constexpr double kDifDeltaC = 1.5;
     static constexpr double kChi2Significativo = 3.841;
+    static constexpr double kNormalUnilateral = 1.645; // one-sided 5 % of the normal
 
 private:
     void sumar(const RespuestasAlumno &alumno, int signo, int *correctas);

@@ -337,10 +337,12 @@ void paginaLeyenda(Informe &informe)
                 "la correlación de elegir la opción con el resto del puntaje es positiva"),
             QStringLiteral("análisis de distractores") },
         { QStringLiteral("DIF por sexo"),
-            QStringLiteral("A: |delta| < %1 o chi² < %2; C: |delta| ≥ %3 y chi² ≥ %2; B: el resto")
+            QStringLiteral("A: |delta| < %1 o chi² < %2; C: |delta| ≥ %3 y (|delta| − %1) / EE > "
+                           "%4; B: el resto")
                 .arg(numero(Analisis::kDifDeltaB, 1), numero(Analisis::kChi2Significativo, 3),
-                    numero(Analisis::kDifDeltaC, 1)),
-            QStringLiteral("Mantel–Haenszel, categorías del ETS (Holland y Thayer)") },
+                    numero(Analisis::kDifDeltaC, 1), numero(Analisis::kNormalUnilateral, 3)),
+            QStringLiteral("Mantel–Haenszel con corrección de continuidad si |ΣA − ΣE| ≥ 0,5; EE "
+                           "de Robins, Breslow y Greenland; categorías del ETS") },
         { QStringLiteral("DIF, requisito"),
             QStringLiteral("se calcula con al menos %1 alumnos de cada sexo en el modelo")
                 .arg(Analisis::kMinimoPorSexoDif),

@@ -550,8 +550,8 @@ HojasAnalisis agregarHojasAnalisis(Salida &libro)
     for (const char *grupo : { "r ", "Mejores ", "Peores " })
         for (const char *opcion : { "A", "B", "C", "D" })
             titulosItems << QLatin1String(grupo) + QLatin1String(opcion);
-    titulosItems << QStringLiteral("DIF delta") << QStringLiteral("DIF chi2")
-                 << QStringLiteral("DIF categoría");
+    titulosItems << QStringLiteral("DIF delta") << QStringLiteral("EE Δ")
+                 << QStringLiteral("DIF chi2") << QStringLiteral("DIF categoría");
     h.items = libro.hoja(QStringLiteral("Items"), titulosItems);
     h.modelos = libro.hoja(QStringLiteral("Modelos"),
         { QStringLiteral("Materia"), QStringLiteral("Modelo"), QStringLiteral("Alumnos"),
@@ -590,7 +590,8 @@ void escribirModelo(Salida &libro, const HojasAnalisis &h, const AnalisisModelo 
             fila << numeroCelda(i.entreMejores[o]);
         for (int o = 0; o < 4; ++o)
             fila << numeroCelda(i.entrePeores[o]);
-        fila << opcional(i.difDelta) << opcional(i.difChi2) << texto(i.difCategoria);
+        fila << opcional(i.difDelta) << opcional(i.difErrorEstandar) << opcional(i.difChi2)
+             << texto(i.difCategoria);
         libro.fila(h.items, fila);
     }
     QList<Celda> curva { materia, numeroCelda(m.modelo), numeroCelda(m.alumnos),

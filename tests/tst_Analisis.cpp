@@ -290,26 +290,37 @@ private slots:
     // and (20, 5, 10, 10), T = 45. α = (150/40 + 200/45) / (50/40 + 50/45) = 3.470588,
     // delta = −2.35 ln α = −2.924162; ΣA = 30, ΣE(A) = 300/40 + 750/45 = 24.166667,
     // ΣVar = 150000/62400 + 225000/89100 = 4.929099, chi2 = (5.833333 − 0.5)² / 4.929099
-    // = 5.770719: category C, favouring the reference. A stratum with one group only adds
-    // nothing; no wrong answer in the reference leaves α undefined.
+    // = 5.770719: category C, favouring the reference, since |delta| − 1 is 1.712 standard
+    // errors (2.35 × 0.478260 by Robins, Breslow and Greenland = 1.123910). A stratum with one
+    // group only adds nothing; no wrong answer in the reference leaves α undefined. Every figure
+    // is also R's mantelhaen.test (the standard error from its confidence interval).
     void difCalculadoAMano_data()
     {
         QTest::addColumn<QList<int>>("estratos"); // four numbers a stratum
         QTest::addColumn<double>("delta"); // 0: empty
+        QTest::addColumn<double>("errorEstandar");
         QTest::addColumn<double>("chi2");
         QTest::addColumn<QString>("categoria");
-        QTest::newRow("two strata")
-            << QList<int>({ 10, 10, 5, 15, 20, 5, 10, 10 }) << -2.924162 << 5.770719 << "C";
+        QTest::newRow("two strata") << QList<int>({ 10, 10, 5, 15, 20, 5, 10, 10 }) << -2.924162
+                                    << 1.123910 << 5.770719 << "C";
         QTest::newRow("and one of a single group")
-            << QList<int>({ 10, 10, 5, 15, 20, 5, 10, 10, 7, 3, 0, 0 }) << -2.924162 << 5.770719
-            << "C";
+            << QList<int>({ 10, 10, 5, 15, 20, 5, 10, 10, 7, 3, 0, 0 }) << -2.924162 << 1.123910
+            << 5.770719 << "C";
+        // |delta| ≥ 1.5 and significant, but only 1.51 standard errors above 1: B.
+        QTest::newRow("large but not surely above 1")
+            << QList<int>({ 14, 10, 8, 16, 20, 8, 12, 14 }) << -2.469608 << 0.974202 << 5.488099
+            << "B";
+        // |ΣA − ΣE| = 0.2: no continuity correction.
+        QTest::newRow("no correction under a half") << QList<int>({ 10, 10, 10, 10, 2, 1, 1, 1 })
+                                                    << -0.167929 << 1.404758 << 0.013679 << "A";
         QTest::newRow("the reference never wrong")
-            << QList<int>({ 10, 0, 5, 15, 20, 0, 10, 10 }) << 0.0 << 0.0 << "";
+            << QList<int>({ 10, 0, 5, 15, 20, 0, 10, 10 }) << 0.0 << 0.0 << 0.0 << "";
     }
     void difCalculadoAMano()
     {
         QFETCH(QList<int>, estratos);
         QFETCH(double, delta);
+        QFETCH(double, errorEstandar);
         QFETCH(double, chi2);
         QFETCH(QString, categoria);
         std::vector<std::array<int, 4>> tablas;
@@ -319,6 +330,7 @@ private slots:
         QCOMPARE(dif.delta.has_value(), delta != 0);
         if (dif.delta) {
             QVERIFY(std::fabs(*dif.delta - delta) < 1e-6);
+            QVERIFY(std::fabs(*dif.errorEstandar - errorEstandar) < 1e-6);
             QVERIFY(std::fabs(*dif.chi2 - chi2) < 1e-6);
         }
         QCOMPARE(dif.categoria, categoria);

@@ -109,8 +109,8 @@ def mantel_haenszel(grupo, clave, q):
     ref = [a for a in grupo if a[0][4] == 1]
     foc = [a for a in grupo if a[0][4] == 2]
     if len(ref) < 100 or len(foc) < 100:
-        return [None, None, None]
-    num = den = suma = esperada = var = 0.0
+        return [None, None, None, None]
+    num = den = suma = esperada = var = pr = psqr = qs = 0.0
     for k in range(23):
         A = sum(1 for a in ref if a[0][8] == k and a[1][q] == clave[q]); B = sum(1 for a in ref if a[0][8] == k) - A
         C = sum(1 for a in foc if a[0][8] == k and a[1][q] == clave[q]); D = sum(1 for a in foc if a[0][8] == k) - C
@@ -118,13 +118,18 @@ def mantel_haenszel(grupo, clave, q):
         if A + B == 0 or C + D == 0:
             continue
         num += A * D / T; den += B * C / T; suma += A; esperada += (A + B) * (A + C) / T
+        p, q = (A + D) / T, (B + C) / T
+        pr += p * A * D / T; psqr += (p * B * C + q * A * D) / T; qs += q * B * C / T
         var += (A + B) * (C + D) * (A + C) * (B + D) / (T * T * (T - 1))
     if num <= 0 or den <= 0 or var <= 0:
-        return [None, None, None]
+        return [None, None, None, None]
     delta = -2.35 * math.log(num / den)
-    chi2 = (abs(suma - esperada) - 0.5) ** 2 / var
-    categoria = 'A' if abs(delta) < 1 or chi2 < 3.841 else ('C' if abs(delta) >= 1.5 else 'B')
-    return [delta, chi2, categoria]
+    ee = 2.35 * math.sqrt(pr / (2 * num ** 2) + psqr / (2 * num * den) + qs / (2 * den ** 2))
+    d = abs(suma - esperada)
+    chi2 = (d - (0.5 if d >= 0.5 else 0)) ** 2 / var
+    categoria = 'A' if abs(delta) < 1 or chi2 < 3.841 else \
+        ('C' if abs(delta) >= 1.5 and (abs(delta) - 1) / ee > 1.645 else 'B')
+    return [delta, ee, chi2, categoria]
 
 def extremos(hist, arriba):
     n = sum(hist); g = (27 * n + 99) // 100
