@@ -656,8 +656,11 @@ public:
             return falloDisco(causaDeEscritura(m_carpetaSalida, m_csv.error()),
                 QStringLiteral("no se puede escribir %1: %2")
                     .arg(m_informe.salidaCsv, m_csv.errorString()));
-        escribirCsv((encabezados(bool(m_custodia)).join(QLatin1Char(',')) + QStringLiteral("\r\n"))
-                        .toUtf8());
+        // UTF-8 with its byte-order mark: the spreadsheet program most schools have reads the
+        // accents right only with it.
+        escribirCsv("\xEF\xBB\xBF"
+            + (encabezados(bool(m_custodia)).join(QLatin1Char(',')) + QStringLiteral("\r\n"))
+                  .toUtf8());
         if (const Resultado r = leerLibros(progreso, cancelar); !r.ok())
             return r;
         if (m_custodia)

@@ -264,9 +264,18 @@ private slots:
         QVERIFY(!LibroXlsx(disco).leerReporte(destino, &hoja).ok()); // its sheet is "Resultados"
         QFile csv(r.salidaCsv);
         QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QByteArray bytes = csv.readAll();
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF")); // UTF-8 with its byte-order mark
         const QStringList lineas
-            = QString::fromUtf8(csv.readAll()).split("\r\n", Qt::SkipEmptyParts);
+            = QString::fromUtf8(bytes.mid(3)).split("\r\n", Qt::SkipEmptyParts);
         QCOMPARE(lineas.size(), 5);
+        // As a program we did not write reads it: the mark is not part of the first name.
+        const SalidaPython py = ejecutarPython(
+            "import csv\nfilas = list(csv.reader(open(sys.argv[1], encoding='utf-8-sig', "
+            "newline='')))\nprint(len(filas), filas[0][0], filas[1][1])",
+            { r.salidaCsv });
+        QVERIFY2(py.ok, qPrintable(py.error));
+        QCOMPARE(py.salida.trimmed(), "5 Código de Empresa ESCUELA PRUEBA 1, \"ANEXO\"");
         QVERIFY(lineas[0].startsWith("Código de Empresa,Nombre del Establecimiento,Sexo"));
         QVERIFY(lineas[0].endsWith(",P22,Archivo"));
         const QString nombre = "\"ESCUELA PRUEBA 1, \"\"ANEXO\"\"\"";
