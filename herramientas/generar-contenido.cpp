@@ -16,15 +16,31 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    const bool reemplazar = args.removeAll(QStringLiteral("--reemplazar")) > 0;
-    const std::optional<QString> opcionClaves = tomarOpcion(args, QStringLiteral("--claves"));
-    const QString claves = opcionClaves.value_or(QString());
-    const std::optional<QString> opcionLibros = tomarOpcion(args, QStringLiteral("--libros"));
-    const int libros = opcionLibros ? opcionLibros->toInt() : 0;
-    if (args.size() != 1 || (opcionClaves && claves.isEmpty()) || (opcionLibros && libros <= 0)) {
-        std::fprintf(stderr,
-            "uso: generar-contenido CARPETA [--reemplazar] [--claves ARCHIVO] [--libros N]\n");
+    QCommandLineParser opciones;
+    opciones.setApplicationDescription(QStringLiteral(
+        "Escribe el contenido de demostración en CARPETA/Imagenes (solo lo que falta)."));
+    opciones.addPositionalArgument(
+        QStringLiteral("CARPETA"), QStringLiteral("carpeta de la estación"));
+    const QCommandLineOption reemplazarOpcion(QStringLiteral("reemplazar"),
+        QStringLiteral("escribe todo de nuevo, también lo que ya está"));
+    const QCommandLineOption clavesOpcion(QStringLiteral("claves"),
+        QStringLiteral("escribe también la clave de respuestas en ARCHIVO, fuera de CARPETA"),
+        QStringLiteral("ARCHIVO"));
+    const QCommandLineOption librosOpcion(QStringLiteral("libros"),
+        QStringLiteral("escribe también N libros de alumnos inventados en CARPETA"),
+        QStringLiteral("N"));
+    opciones.addOptions({ reemplazarOpcion, clavesOpcion, librosOpcion });
+    if (const auto fin = leerOpciones(opciones, app.arguments(), 1, 1))
+        return *fin;
+    const QStringList args = opciones.positionalArguments();
+    const bool reemplazar = opciones.isSet(reemplazarOpcion);
+    const QString claves = opciones.value(clavesOpcion);
+    bool numero = true;
+    const int libros
+        = opciones.isSet(librosOpcion) ? opciones.value(librosOpcion).toInt(&numero) : 0;
+    if ((opciones.isSet(clavesOpcion) && claves.isEmpty()) || !numero
+        || (opciones.isSet(librosOpcion) && libros <= 0)) {
+        std::fprintf(stderr, "%s", qPrintable(opciones.helpText()));
         return 2;
     }
     if (libros > 0) {

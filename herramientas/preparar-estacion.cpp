@@ -3,6 +3,7 @@
 // Copies the master's content, puts the station's program there when missing, gives the
 // station its key pair (the private half stays on this computer; the public one goes into
 // REGISTRO) and checks the result.
+#include "Argumentos.h"
 #include "Llaves.h"
 #include "Preparacion.h"
 #include "VisorPdf.h"
@@ -23,7 +24,6 @@ int main(int argc, char **argv)
     QCommandLineParser opciones;
     opciones.setApplicationDescription(QStringLiteral(
         "Copia el contenido de la carpeta maestra a la estación, le da su llave y la verifica."));
-    opciones.addHelpOption();
     opciones.addPositionalArgument(QStringLiteral("MAESTRA"), QStringLiteral("carpeta maestra"));
     opciones.addPositionalArgument(
         QStringLiteral("ESTACION"), QStringLiteral("carpeta de la estación"));
@@ -33,12 +33,9 @@ int main(int argc, char **argv)
     const QCommandLineOption nombre(QStringLiteral("nombre"),
         QStringLiteral("nombre de la estación en el registro"), QStringLiteral("NOMBRE"));
     opciones.addOptions({ registro, nombre });
-    opciones.process(app);
+    if (const auto fin = leerOpciones(opciones, app.arguments(), 2, 2))
+        return *fin;
     const QStringList args = opciones.positionalArguments();
-    if (args.size() != 2) {
-        std::fprintf(stderr, "%s", qPrintable(opciones.helpText()));
-        return 2;
-    }
     const QString maestra = QDir::fromNativeSeparators(args[0]);
     const QString estacion = QDir::fromNativeSeparators(args[1]);
     if (const auto motivo = motivoParaNoPreparar(maestra, estacion)) {

@@ -70,28 +70,59 @@ bool imprimirCustodia(const InformeRecopilacion &r)
             p.libro.isEmpty() ? "" : ": ", qPrintable(p.libro));
     return r.problemasCustodia.empty();
 }
+// The collector's command line.
+struct Opciones {
+    QCommandLineParser parser;
+    const QCommandLineOption completar { QStringLiteral("completar"),
+        QStringLiteral("solo termina de colocar lo que dejó una recopilación interrumpida"),
+        QStringLiteral("SALIDA.xlsx") };
+    const QCommandLineOption claves { QStringLiteral("claves"),
+        QStringLiteral("clave de respuestas: puntajes, análisis e informe"),
+        QStringLiteral("CLAVES.xlsx") };
+    const QCommandLineOption registro { QStringLiteral("estaciones"),
+        QStringLiteral("registro de estaciones: verifica cada sello y cada diario"),
+        QStringLiteral("REGISTRO") };
+
+    Opciones()
+    {
+        parser.setApplicationDescription(
+            QStringLiteral("Recopila los libros de resultados de una o más estaciones."));
+        parser.addPositionalArgument(
+            QStringLiteral("SALIDA.xlsx"), QStringLiteral("libro de salida"));
+        parser.addPositionalArgument(QStringLiteral("CARPETA"),
+            QStringLiteral("carpetas de las estaciones"), QStringLiteral("CARPETA..."));
+        parser.addOptions({ completar, claves, registro });
+    }
+    // The output, at least one folder, and every option with its value; otherwise the usage.
+    bool validas() const
+    {
+        const QStringList args = parser.positionalArguments();
+        const bool bien = args.size() >= 2
+            && args.first().endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)
+            && !(parser.isSet(claves) && parser.value(claves).isEmpty())
+            && !(parser.isSet(registro) && parser.value(registro).isEmpty());
+        if (!bien)
+            std::fprintf(stderr, "%s", qPrintable(parser.helpText()));
+        return bien;
+    }
+};
 } // namespace
 
 int main(int argc, char **argv)
 {
     prepararProcesoDeRecopilacion();
     QGuiApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    if (const std::optional<QString> salida = tomarOpcion(args, QStringLiteral("--completar")))
-        return completar(*salida, args);
-    const std::optional<QString> opcionClaves = tomarOpcion(args, QStringLiteral("--claves"));
-    const QString rutaClaves = opcionClaves.value_or(QString());
-    const std::optional<QString> opcionRegistro = tomarOpcion(args, QStringLiteral("--estaciones"));
-    if (args.size() < 2 || !args.first().endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)
-        || (opcionClaves && rutaClaves.isEmpty())
-        || (opcionRegistro && opcionRegistro->isEmpty())) {
-        std::fprintf(stderr,
-            "uso: recopilar-resultados SALIDA.xlsx CARPETA... [--claves CLAVES.xlsx] "
-            "[--estaciones REGISTRO]\n");
+    Opciones o;
+    if (const auto fin = leerOpciones(o.parser, app.arguments(), 0, -1))
+        return *fin;
+    const QStringList args = o.parser.positionalArguments();
+    if (o.parser.isSet(o.completar))
+        return completar(o.parser.value(o.completar), args);
+    if (!o.validas())
         return 2;
-    }
+    const QString rutaClaves = o.parser.value(o.claves);
     std::optional<RegistroEstaciones> registro;
-    if (opcionRegistro && !leerRegistro(*opcionRegistro, &registro))
+    if (o.parser.isSet(o.registro) && !leerRegistro(o.parser.value(o.registro), &registro))
         return 1;
     std::optional<LecturaClaves> claves;
     if (!rutaClaves.isEmpty()) {

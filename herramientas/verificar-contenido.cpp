@@ -1,5 +1,6 @@
 // Checks a station's content folder before the exam: verificar-contenido [CARPETA]
 // Without CARPETA it checks the station this tool belongs to.
+#include "Argumentos.h"
 #include "Preparacion.h"
 #include "Verificacion.h"
 #include "VisorPdf.h"
@@ -18,11 +19,15 @@ int main(int argc, char **argv)
     // Each document is opened by this program started again, which is killed if it hangs.
     if (const int codigo = atenderDocumentoAparte(app.arguments()); codigo >= 0)
         return codigo;
-    const QStringList args = app.arguments().mid(1);
-    if (args.size() > 1 || (!args.isEmpty() && args.first().startsWith(QLatin1Char('-')))) {
-        std::fprintf(stderr, "uso: verificar-contenido [CARPETA]\n");
-        return 2;
-    }
+    QCommandLineParser opciones;
+    opciones.setApplicationDescription(
+        QStringLiteral("Verifica el contenido de una estación antes del día del examen."));
+    opciones.addPositionalArgument(QStringLiteral("CARPETA"),
+        QStringLiteral("carpeta de la estación (sin ella, la de este programa)"),
+        QStringLiteral("[CARPETA]"));
+    if (const auto fin = leerOpciones(opciones, app.arguments(), 0, 1))
+        return *fin;
+    const QStringList args = opciones.positionalArguments();
     const QString carpeta = args.isEmpty() ? carpetaDelProgramaEstacion() : args.first();
     const InformeContenido informe = verificarContenido(carpeta, [](const QString &ruta) {
         return probarDocumentoAparte(QCoreApplication::applicationFilePath(), ruta);

@@ -511,6 +511,40 @@ private slots:
             QStringList());
     }
 
+    // Every tool answers --help and --version and refuses what it does not know, as people
+    // expect, and makes nothing out of an option's name.
+    void lineasDeOrdenes_data()
+    {
+        QTest::addColumn<QString>("herramienta");
+        QTest::addColumn<QString>("opcion");
+        QTest::addColumn<int>("salida");
+        for (const char *h :
+            { GENERAR_CONTENIDO, VERIFICAR_CONTENIDO, RECOPILAR_RESULTADOS, PREPARAR_ESTACION }) {
+            const QString nombre = QFileInfo(h).fileName();
+            QTest::addRow("%s --help", qPrintable(nombre)) << QString(h) << "--help" << 0;
+            QTest::addRow("%s --version", qPrintable(nombre)) << QString(h) << "--version" << 0;
+            QTest::addRow("%s --nada", qPrintable(nombre)) << QString(h) << "--nada" << 2;
+        }
+    }
+    void lineasDeOrdenes()
+    {
+        QFETCH(QString, herramienta);
+        QFETCH(QString, opcion);
+        QFETCH(int, salida);
+        QTemporaryDir aqui;
+        QProcess p;
+        p.setWorkingDirectory(aqui.path());
+        p.start(herramienta, { opcion });
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), salida);
+        const QByteArray dicho = salida == 0 ? p.readAllStandardOutput() : p.readAllStandardError();
+        QVERIFY2(dicho.contains(opcion == "--version" ? "2026" : "--help"), dicho.constData());
+        QCOMPARE(
+            QDir(aqui.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList());
+    }
+
     // The merged workbook never takes the place of a student's workbook.
     void salidaQueSeriaUnLibroDeAlumno_data()
     {
