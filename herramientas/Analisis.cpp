@@ -95,6 +95,43 @@ std::array<double, kPreguntas + 1> equiparar(const std::array<int, kPreguntas + 
     return e;
 }
 
+std::array<double, kPreguntas + 1> equipararLineal(const std::array<int, kPreguntas + 1> &modelo,
+    const std::array<qint64, kPreguntas + 1> &referencia)
+{
+    auto momentos = [](const auto &h) {
+        double n = 0, suma = 0, cuadrados = 0;
+        for (int x = 0; x <= kPreguntas; ++x) {
+            n += double(h[x]);
+            suma += double(h[x]) * x;
+            cuadrados += double(h[x]) * x * x;
+        }
+        const double media = suma / n;
+        return std::pair { media, std::sqrt(std::max(0.0, cuadrados / n - media * media)) };
+    };
+    const auto [mediaModelo, desvioModelo] = momentos(modelo);
+    const auto [mediaReferencia, desvioReferencia] = momentos(referencia);
+    std::array<double, kPreguntas + 1> e {};
+    for (int x = 0; x <= kPreguntas; ++x)
+        e[x] = desvioModelo > 0
+            ? mediaReferencia + desvioReferencia / desvioModelo * (x - mediaModelo)
+            : x - mediaModelo + mediaReferencia;
+    return e;
+}
+
+QString textoMetodo(AnalisisModelo::Metodo metodo)
+{
+    switch (metodo) {
+    case AnalisisModelo::Metodo::Equipercentil:
+        return QStringLiteral("equipercentil");
+    case AnalisisModelo::Metodo::Lineal:
+        return QStringLiteral("lineal (menos de %1 alumnos)").arg(Analisis::kMinimoParaEquiparar);
+    case AnalisisModelo::Metodo::Ninguno:
+        break;
+    }
+    return QStringLiteral("sin equiparar (menos de %1 alumnos)")
+        .arg(Analisis::kMinimoParaEquipararLineal);
+}
+
 double Analisis::equiparado(Asignatura asignatura, int modelo, int correctas) const
 {
     return m_equiparacion[indiceMateria(asignatura)][modelo - 1][correctas];
@@ -298,9 +335,13 @@ std::vector<AnalisisModelo> Analisis::modelos()
             if (a.alumnos <= 0)
                 continue;
             AnalisisModelo resumen = resumir(asignatura, m, a);
-            if (a.alumnos >= kMinimoParaEquiparar)
+            if (a.alumnos >= kMinimoParaEquiparar) {
                 e = equiparar(a.histograma, referencia);
-            resumen.equiparado = a.alumnos >= kMinimoParaEquiparar;
+                resumen.metodo = AnalisisModelo::Metodo::Equipercentil;
+            } else if (a.alumnos >= kMinimoParaEquipararLineal) {
+                e = equipararLineal(a.histograma, referencia);
+                resumen.metodo = AnalisisModelo::Metodo::Lineal;
+            }
             resumen.equiparacion = e;
             double suma = 0;
             for (int x = 0; x <= kPreguntas; ++x)

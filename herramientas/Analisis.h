@@ -57,7 +57,8 @@ struct AnalisisModelo {
     // The equated score of each raw score 0 … 22 on the scale of every student of the subject;
     // the raw score itself when the model has too few students to equate.
     std::array<double, kPreguntas + 1> equiparacion {};
-    bool equiparado = false;
+    enum class Metodo { Ninguno, Lineal, Equipercentil };
+    Metodo metodo = Metodo::Ninguno;
     double mediaEquiparada = 0;
 };
 
@@ -77,6 +78,15 @@ struct AnalisisEstablecimiento {
 // Both are students per score; neither may be empty.
 std::array<double, kPreguntas + 1> equiparar(const std::array<int, kPreguntas + 1> &modelo,
     const std::array<qint64, kPreguntas + 1> &referencia);
+
+// Linear equating, for a model too small for the percentiles: x is given the reference's score
+// as many (population) standard deviations from its mean as x is from the model's,
+// e(x) = μ_ref + σ_ref / σ_m (x − μ_m); the means alone when the model's scores are all equal.
+std::array<double, kPreguntas + 1> equipararLineal(const std::array<int, kPreguntas + 1> &modelo,
+    const std::array<qint64, kPreguntas + 1> &referencia);
+
+// "equipercentil", "lineal (menos de 200 alumnos)", "sin equiparar (menos de 10 alumnos)".
+QString textoMetodo(AnalisisModelo::Metodo metodo);
 
 // The students of the best (or worst) 27 % of `alumnos`: ⌈27 N / 100⌉, in integers.
 qint64 alumnosDelGrupoExtremo(qint64 alumnos);
@@ -132,6 +142,8 @@ public:
     static constexpr int kPorcientoExtremos = 27;
     // Models with fewer students keep their raw scores.
     static constexpr int kMinimoParaEquiparar = 200;
+    // Models with fewer students than that are equated linearly; with fewer than this, not at all.
+    static constexpr int kMinimoParaEquipararLineal = 10;
     // Mantel–Haenszel DIF: each sex needs this many students of the model; the ETS categories
     // A, B and C by |delta| 1 and 1.5 and the chi-square of one degree at 5 %.
     static constexpr int kMinimoPorSexoDif = 100;

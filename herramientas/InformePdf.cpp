@@ -149,7 +149,10 @@ void dibujarCurvas(QPainter &p, const QRectF &area, const QString &titulo,
             Qt::AlignLeft,
             QStringLiteral("Modelo %1%2")
                 .arg(m->modelo)
-                .arg(m->equiparado ? QString() : QStringLiteral(" (sin equiparar)")));
+                .arg(m->metodo == AnalisisModelo::Metodo::Ninguno
+                        ? QStringLiteral(" (sin equiparar)")
+                        : m->metodo == AnalisisModelo::Metodo::Lineal ? QStringLiteral(" (lineal)")
+                                                                      : QString()));
         yLeyenda += fm.height() * 1.3;
     }
     p.restore();
@@ -348,8 +351,10 @@ void paginaLeyenda(Informe &informe)
                 .arg(Analisis::kMinimoPorSexoDif),
             QString() },
         { QStringLiteral("Equiparación"),
-            QStringLiteral("equipercentil, grupos al azar; con al menos %1 alumnos en el modelo")
-                .arg(Analisis::kMinimoParaEquiparar),
+            QStringLiteral("grupos al azar: equipercentil con al menos %1 alumnos en el modelo, "
+                           "lineal (media y desvío) con al menos %2; con menos, sin equiparar")
+                .arg(Analisis::kMinimoParaEquiparar)
+                .arg(Analisis::kMinimoParaEquipararLineal),
             QStringLiteral("Kolen y Brennan") },
     };
     // One paragraph each: the conditions are too long for the columns of a table.
@@ -385,8 +390,7 @@ void paginaEquiparacion(Informe &informe, Asignatura a, const std::vector<Analis
             continue;
         deLaMateria.push_back(&m);
         medias.push_back({ QString::number(m.modelo), QString::number(m.alumnos),
-            m.equiparado ? QStringLiteral("equipercentil") : QStringLiteral("sin equiparar"),
-            numero(m.media, 2), numero(m.mediaEquiparada, 2) });
+            textoMetodo(m.metodo), numero(m.media, 2), numero(m.mediaEquiparada, 2) });
     }
     const double altoCurvas = area.height() * 0.55;
     dibujarCurvas(

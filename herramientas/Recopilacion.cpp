@@ -595,9 +595,7 @@ void escribirModelo(Salida &libro, const HojasAnalisis &h, const AnalisisModelo 
         libro.fila(h.items, fila);
     }
     QList<Celda> curva { materia, numeroCelda(m.modelo), numeroCelda(m.alumnos),
-        texto(m.equiparado ? QStringLiteral("equipercentil")
-                           : QStringLiteral("sin equiparar (menos de %1 alumnos)")
-                                 .arg(Analisis::kMinimoParaEquiparar)) };
+        texto(textoMetodo(m.metodo)) };
     for (int x = 0; x <= kPreguntas; ++x)
         curva << numeroCelda(m.equiparacion[x]);
     libro.fila(h.equiparacion, curva);

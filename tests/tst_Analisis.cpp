@@ -336,6 +336,33 @@ private slots:
         QCOMPARE(dif.categoria, categoria);
     }
 
+    // Linear equating by hand: the model's scores 2 and 4 (mean 3, deviation 1), the
+    // reference's 1, 3 and 5 (mean 3, deviation √(8/3) = 1.632993): e(x) = 3 + 1.632993 (x − 3).
+    // A model whose students all scored 5 moves by the means alone: e(x) = x − 5 + 3.
+    void equiparacionLinealAMano_data()
+    {
+        QTest::addColumn<QList<int>>("puntajes");
+        QTest::addColumn<QList<double>>("esperado"); // e(0), e(2), e(4)
+        QTest::newRow("spread") << QList<int>({ 2, 4 })
+                                << QList<double>({ -1.898979, 1.367007, 4.632993 });
+        QTest::newRow("all equal") << QList<int>({ 5, 5 }) << QList<double>({ -2, 0, 2 });
+    }
+    void equiparacionLinealAMano()
+    {
+        QFETCH(QList<int>, puntajes);
+        QFETCH(QList<double>, esperado);
+        std::array<int, kPreguntas + 1> modelo {};
+        for (int p : puntajes)
+            ++modelo[p];
+        std::array<qint64, kPreguntas + 1> referencia {};
+        for (int p : { 1, 3, 5 })
+            ++referencia[p];
+        const std::array<double, kPreguntas + 1> e = equipararLineal(modelo, referencia);
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(
+                std::fabs(e[2 * i] - esperado[i]) < 1e-6, qPrintable(QString::number(e[2 * i])));
+    }
+
     // The best and the worst 27 % in whole students, ⌈27 N / 100⌉: in floating point 0.27 × 900
     // and 0.27 × 1,700 come out a hair above 243 and 459.
     void grupoExtremoEnEnteros_data()

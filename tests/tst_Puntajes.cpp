@@ -69,12 +69,20 @@ def equiparar(hm, hr):
         e.append(float((P / 100 - (Fr[u - 1] if u else 0)) / Fraction(hr[u], nr) + u) - 0.5)
     return e
 
+def lineal(hm, hr):
+    def momentos(h):
+        n = sum(h); m = sum(x * c for x, c in enumerate(h)) / n
+        return m, math.sqrt(sum(c * (x - m) ** 2 for x, c in enumerate(h)) / n)
+    (mm, sm), (mr, sr) = momentos(hm), momentos(hr)
+    return [mr + sr / sm * (x - mm) if sm > 0 else x - mm + mr for x in range(23)]
+
 curvas = {}
 for materia in MATERIAS:
     todos = [a for a in alumnos if a[0][6] == materia]
     for modelo in range(1, 7):
         grupo = [a for a in todos if a[0][7] == modelo]
-        curvas[(materia, modelo)] = equiparar(histograma(grupo), histograma(todos)) if len(grupo) >= 200 else list(range(23))
+        curvas[(materia, modelo)] = equiparar(histograma(grupo), histograma(todos)) if len(grupo) >= 200 \
+            else lineal(histograma(grupo), histograma(todos)) if len(grupo) >= 10 else list(range(23))
 for a, _ in alumnos:
     eq = curvas[(a[6], a[7])][a[8]]
     a.extend([eq, min(100.0, max(0.0, 100.0 * eq / 22))])
@@ -194,7 +202,8 @@ for materia in MATERIAS:
         obtenido = next(modelos)
         for j, e in enumerate(esperado):
             igual('Modelos %s %d columna %d' % (materia, modelo, j + 1), e, obtenido[j])
-        metodo = 'equipercentil' if n >= 200 else 'sin equiparar (menos de 200 alumnos)'
+        metodo = 'equipercentil' if n >= 200 else 'lineal (menos de 200 alumnos)' if n >= 10 \
+            else 'sin equiparar (menos de 10 alumnos)'
         esperado = [materia, modelo, n, metodo] + [float(v) for v in curvas[(materia, modelo)]]
         obtenido = next(curvas_obtenidas)
         for j, e in enumerate(esperado):
