@@ -4,6 +4,7 @@
 #include "LectorXlsx.h"
 #include "LibrosDePrueba.h"
 #include "PaqueteXlsx.h"
+#include "PropiedadesXlsx.h"
 
 #include <QStringList>
 
@@ -17,6 +18,52 @@ class TstEscritorXlsx : public QObject {
 private slots:
     // The row editor on sheets of other writers' shapes: only the row changes, each kept cell
     // keeps its style, and the result reads back as it must.
+    // The custom properties read the same whichever way the part is written: the plain shape
+    // this engine writes is read without the tokenizer, every other one through it.
+    void propiedadesDeCualquierForma_data()
+    {
+        QTest::addColumn<QByteArray>("propiedades");
+        QTest::addColumn<QString>("esperado"); // "name=type:value;" in order; "!" refused
+        const QByteArray p
+            = "<property fmtid=\"{D5CDD505-2E9C-101B-9397-08002B2CF9AE}\" pid=\"2\" ";
+        QTest::newRow("plain") << p + "name=\"A\"><vt:lpwstr>x\ty</vt:lpwstr></property>" + p
+                + "name=\"B\"><vt:i4>7</vt:i4></property>"
+                               << "A=lpwstr:x\ty;B=i4:7;";
+        QTest::newRow("an entity") << p + "name=\"A\"><vt:lpwstr>a&amp;b</vt:lpwstr></property>"
+                                   << "A=lpwstr:a&b;";
+        QTest::newRow("a carriage return")
+            << p + "name=\"A\"><vt:lpwstr>a\r\nb</vt:lpwstr></property>"
+            << "A=lpwstr:a\nb;";
+        QTest::newRow("a comment") << p + "name=\"A\"><vt:lpwstr>x<!-- y --></vt:lpwstr></property>"
+                                   << "A=lpwstr:x;";
+        QTest::newRow("single quotes") << p + "name='A'><vt:lpwstr>x</vt:lpwstr></property>"
+                                       << "A=lpwstr:x;";
+        QTest::newRow("spaces in the tags")
+            << p + "name=\"A\" ><vt:lpwstr >x</vt:lpwstr ></property >"
+            << "A=lpwstr:x;";
+        QTest::newRow("not closed") << p + "name=\"A\"><vt:lpwstr>x</vt:lpwstr>"
+                                    << "!";
+    }
+    void propiedadesDeCualquierForma()
+    {
+        QFETCH(QByteArray, propiedades);
+        QFETCH(QString, esperado);
+        const QByteArray parte = "<?xml version=\"1.0\"?><Properties xmlns=\"http://"
+                                 "schemas.openxmlformats.org/officeDocument/2006/custom-properties"
+                                 "\" xmlns:vt=\"x\">"
+            + propiedades + "</Properties>";
+        Partes partes = paqueteBase("");
+        partes.append({ QStringLiteral("docProps/custom.xml"), parte });
+        const QByteArray bytes = empaquetar(partes);
+        const PaqueteXlsx paquete(bytes);
+        PropiedadesXlsx leidas;
+        const Resultado r = leerPropiedades(paquete, &leidas);
+        QString texto;
+        for (const auto &[nombre, p] : leidas)
+            texto += nombre + '=' + p.tipo + ':' + p.valor + ';';
+        QCOMPARE(r.ok() ? texto : QStringLiteral("!"), esperado);
+    }
+
     void reemplazoDeFila_data()
     {
         QTest::addColumn<QByteArray>("filas");
