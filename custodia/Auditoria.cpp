@@ -8,7 +8,11 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <sodium.h>
+
 #include <algorithm>
+#include <cstring>
+#include <tuple>
 
 QString textoEstadoSello(EstadoSello estado)
 {
@@ -42,6 +46,8 @@ Custodia::Custodia(RegistroEstaciones registro)
     : m_registro(std::move(registro))
 {
     iniciarFirmas();
+    for (const QString &nombre : m_registro.estaciones())
+        m_nombres.emplace_back(nombre.toUtf8(), nombre);
 }
 
 Custodia::Estacion &Custodia::estacion(const QString &nombre)
@@ -92,55 +98,60 @@ void Custodia::agregarCarpeta(const QString &carpeta)
         problema(e, QStringLiteral("estación desconocida: el registro no la tiene"));
         return;
     }
-    if (diario.sellos.empty()) {
-        // A station that saved nothing has nothing to answer for; its rows, if any, will tell.
-        return;
-    }
-    for (Sello &s : diario.sellos) {
-        if (s.estacion != identidad.nombre) {
-            problema(e, QStringLiteral("diario alterado: es de la estación %1").arg(s.estacion));
-            e.fila.diario = QStringLiteral("alterado");
-            return;
-        }
-        // A journal comes in order: each save goes after the last.
-        if (e.porSecuencia.empty() || s.secuencia > e.porSecuencia.rbegin()->first) {
-            e.porSecuencia.emplace_hint(e.porSecuencia.end(), s.secuencia, std::move(s));
-            continue;
-        }
-        const auto [it, nuevo] = e.porSecuencia.try_emplace(s.secuencia, std::move(s));
-        if (!nuevo && it->second.huella() != s.huella()) {
+    const QByteArray nombre = identidad.nombre.toUtf8();
+    for (const LineaDiario &l : diario.lineas) {
+        if (l.campos.estacion != nombre) {
             problema(e,
-                QStringLiteral("diario alterado: dos guardados distintos con el número %1")
-                    .arg(s.secuencia));
+                QStringLiteral("diario alterado: es de la estación %1")
+                    .arg(QString::fromUtf8(l.campos.estacion)));
             e.fila.diario = QStringLiteral("alterado");
+            e.roto = true;
             return;
         }
     }
-    revisarDiario(e);
+    // A station that saved nothing has nothing to answer for; its rows, if any, will tell.
+    if (!diario.lineas.empty())
+        e.diarios.push_back(std::move(diario));
 }
+
+namespace {
+
+bool esHexDe(QByteArrayView hex, const Huella &huella)
+{
+    char texto[2 * sizeof(Huella) + 1];
+    sodium_bin2hex(texto, sizeof texto, huella.data(), huella.size());
+    return hex == QByteArrayView(texto, 2 * qsizetype(sizeof(Huella)));
+}
+
+} // namespace
 
 // The chain of the station's journal, from its first save to its last: every save one more
 // than the one before and naming its hash, the first with none, the last signed by the
 // station. That one signature covers the whole chain.
-void Custodia::revisarDiario(Estacion &e)
+void Custodia::revisarDiario(Estacion &e, std::vector<const LineaDiario *> &orden)
 {
-    const Sello *anterior = nullptr;
+    const LineaDiario *anterior = nullptr;
     QString falla;
-    for (const auto &[n, s] : e.porSecuencia) {
-        if (!anterior && (n != 1 || s.previo != "-"))
+    for (const LineaDiario *l : orden) {
+        const qint64 n = l->campos.secuencia;
+        if (!anterior && (n != 1 || l->campos.previo != "-"))
             falla = QStringLiteral("falta el comienzo (empieza en el guardado %1)").arg(n);
-        else if (anterior && n != anterior->secuencia + 1)
+        else if (anterior && n != anterior->campos.secuencia + 1)
             falla = QStringLiteral("faltan los guardados %1 a %2")
-                        .arg(anterior->secuencia + 1)
+                        .arg(anterior->campos.secuencia + 1)
                         .arg(n - 1);
-        else if (anterior && s.previo != anterior->huella())
-            falla = QStringLiteral("el guardado %1 no sigue al %2").arg(n).arg(anterior->secuencia);
+        else if (anterior && !esHexDe(l->campos.previo, anterior->huella))
+            falla = QStringLiteral("el guardado %1 no sigue al %2")
+                        .arg(n)
+                        .arg(anterior->campos.secuencia);
         if (!falla.isEmpty())
             break;
-        anterior = &s;
+        anterior = l;
     }
-    const Sello &ultimo = e.porSecuencia.rbegin()->second;
-    if (falla.isEmpty() && !m_registro.firmaValida(e.fila.estacion, ultimo.mensaje(), ultimo.firma))
+    const CamposSello &ultimo = orden.back()->campos;
+    if (falla.isEmpty()
+        && !m_registro.firmaValida(
+            e.fila.estacion, ultimo.mensaje.toByteArray(), ultimo.firma.toByteArray()))
         falla
             = QStringLiteral("la firma del guardado %1 no es de la estación").arg(ultimo.secuencia);
     if (!falla.isEmpty()) {
@@ -150,30 +161,112 @@ void Custodia::revisarDiario(Estacion &e)
     }
     e.integro = true;
     e.fila.diario = QStringLiteral("íntegro");
-    for (const auto &[n, s] : e.porSecuencia) {
-        m_conocidos.insert(s.huella(), &s);
-        e.ultimo[{ s.archivo, s.fila }] = n;
+    e.ultimaSecuencia = ultimo.secuencia;
+    indexar(e, orden);
+}
+
+// What a row's verdict needs of each save: the hash of its line, and each row's last save.
+void Custodia::indexar(Estacion &e, const std::vector<const LineaDiario *> &orden)
+{
+    qsizetype bytes = 0;
+    for (const LineaDiario *l : orden)
+        bytes += l->campos.archivoYFila.size();
+    e.claves.reserve(bytes);
+    e.guardados.reserve(orden.size());
+    e.porFila.reserve(qsizetype(orden.size()));
+    m_porConocer.reserve(m_porConocer.size() + orden.size());
+    for (const LineaDiario *l : orden) {
+        const QByteArrayView donde = l->campos.archivoYFila;
+        int g = e.buscar(donde);
+        if (g >= 0) {
+            e.guardados[size_t(g)].secuencia = l->campos.secuencia;
+        } else {
+            // Within what was reserved: the keys already in stay where they are.
+            const QByteArrayView clave(e.claves.constData() + e.claves.size(), donde.size());
+            e.claves.append(donde);
+            g = int(e.guardados.size());
+            e.porFila.insert(clave, g);
+            e.guardados.push_back({ l->campos.secuencia, false });
+        }
+        m_porConocer.push_back({ l->huella, &e, g });
     }
-    e.fila.guardados = int(e.ultimo.size());
+    e.fila.guardados = int(e.guardados.size());
 }
 
 void Custodia::cerrarDiarios()
 {
-    // What a row's verdict needs of each save is kept; the chains are proven, and a province's
-    // journals hold hundreds of thousands of saves.
     for (auto &[nombre, e] : m_estaciones) {
-        if (!e.integro)
+        if (e.diarios.empty() || e.roto) {
+            e.diarios.clear();
             continue;
-        const qint64 ultimo = e.porSecuencia.rbegin()->first;
-        for (auto &[n, s] : e.porSecuencia) {
-            s.estacion = e.fila.estacion;
-            if (n != ultimo) {
-                s.fecha.clear();
-                s.previo.clear();
-                s.firma.clear();
+        }
+        // Every journal of the station's folders as one, in the order of its numbers: the same
+        // save in two copies counts once, two different saves with one number are a fork.
+        std::vector<const LineaDiario *> orden;
+        for (const LecturaDiario &d : e.diarios) {
+            for (const LineaDiario &l : d.lineas)
+                orden.push_back(&l);
+        }
+        std::stable_sort(orden.begin(), orden.end(),
+            [](const auto *a, const auto *b) { return a->campos.secuencia < b->campos.secuencia; });
+        std::vector<const LineaDiario *> unicos;
+        unicos.reserve(orden.size());
+        for (const LineaDiario *l : orden) {
+            if (unicos.empty() || unicos.back()->campos.secuencia != l->campos.secuencia) {
+                unicos.push_back(l);
+            } else if (unicos.back()->huella != l->huella) {
+                problema(e,
+                    QStringLiteral("diario alterado: dos guardados distintos con el número %1")
+                        .arg(l->campos.secuencia));
+                e.fila.diario = QStringLiteral("alterado");
+                unicos.clear();
+                break;
             }
         }
+        if (!unicos.empty())
+            revisarDiario(e, unicos);
+        e.diarios.clear();
     }
+    ponerConocidos(std::move(m_porConocer));
+    m_porConocer = {};
+}
+
+namespace {
+
+size_t lugarDe(const Huella &huella, size_t mascara)
+{
+    quint64 primeros;
+    std::memcpy(&primeros, huella.data(), sizeof primeros);
+    return size_t(primeros) & mascara;
+}
+
+} // namespace
+
+void Custodia::ponerConocidos(std::vector<Conocido> lineas)
+{
+    size_t lugares = 16;
+    while (lugares < lineas.size() + lineas.size() / 3)
+        lugares *= 2;
+    m_conocidos.assign(lugares, {});
+    for (const Conocido &c : lineas) {
+        size_t i = lugarDe(c.huella, lugares - 1);
+        // The same line from two copies of a journal is one.
+        while (m_conocidos[i].estacion && m_conocidos[i].huella != c.huella)
+            i = (i + 1) & (lugares - 1);
+        m_conocidos[i] = c;
+    }
+}
+
+const Custodia::Conocido *Custodia::conocido(const Huella &huella) const
+{
+    if (m_conocidos.empty())
+        return nullptr;
+    const size_t mascara = m_conocidos.size() - 1;
+    for (size_t i = lugarDe(huella, mascara); m_conocidos[i].estacion; i = (i + 1) & mascara) {
+        if (m_conocidos[i].huella == huella)
+            return &m_conocidos[i];
+    }
+    return nullptr;
 }
 
 Custodia::Juicio Custodia::juzgar(
@@ -183,35 +276,40 @@ Custodia::Juicio Custodia::juzgar(
     if (textoSello.isEmpty())
         return j;
     const QByteArray linea = textoSello.toUtf8();
-    const auto conocido = m_conocidos.find(resumen(linea));
-    j.sello = conocido != m_conocidos.end() ? std::optional<Sello>(**conocido)
-                                            : Sello::deLinea(QByteArrayView(linea));
-    if (!j.sello) {
-        j.estado = EstadoSello::Invalido;
+    const std::optional<CamposSello> c = camposDeSello(linea);
+    j.estado = EstadoSello::Invalido;
+    if (!c)
         return j;
-    }
-    const Sello &s = *j.sello;
-    if (!m_registro.conoce(s.estacion)) {
+    const auto nombre = std::find_if(
+        m_nombres.begin(), m_nombres.end(), [&c](const auto &n) { return n.first == c->estacion; });
+    if (nombre == m_nombres.end()) {
         j.estado = EstadoSello::Desconocida;
         return j;
     }
-    const auto e = m_estaciones.find(s.estacion);
-    const bool enDiario = conocido != m_conocidos.end();
-    if (s.archivo != archivo || s.fila != fila
-        || (!enDiario && !m_registro.firmaValida(s.estacion, s.mensaje(), s.firma))) {
-        j.estado = EstadoSello::Invalido;
+    j.estacion = nombre->second;
+    j.secuencia = c->secuencia;
+    const Conocido *k = conocido(huellaBinaria(linea));
+    j.enDiario = k != nullptr;
+    if (c->fila != fila
+        || !QAnyStringView::equal(QUtf8StringView(c->archivo.data(), c->archivo.size()), archivo)
+        || (!j.enDiario
+            && !m_registro.firmaValida(
+                j.estacion, c->mensaje.toByteArray(), c->firma.toByteArray())))
         return j;
+    // The journal's last save of this row: the one its line is of, or else found by the row.
+    const Estacion *e = k ? k->estacion : nullptr;
+    if (!e) {
+        const auto it = m_estaciones.find(j.estacion);
+        e = it != m_estaciones.end() && it->second.integro ? &it->second : nullptr;
     }
-    if (s.huellaFila != huellaDeFila(celdas)) {
+    j.guardado = k ? k->guardado : e ? e->buscar(c->archivoYFila) : -1;
+    if (c->huellaFila != huellaDeFila(celdas)) {
         j.estado = EstadoSello::Alterado;
         return j;
     }
-    if (e != m_estaciones.end() && e->second.integro) {
-        const auto ultimo = e->second.ultimo.find({ archivo, fila });
-        if (ultimo != e->second.ultimo.end() && *ultimo > s.secuencia) {
-            j.estado = EstadoSello::Reemplazado;
-            return j;
-        }
+    if (j.guardado >= 0 && e->guardados[size_t(j.guardado)].secuencia > c->secuencia) {
+        j.estado = EstadoSello::Reemplazado;
+        return j;
     }
     j.estado = EstadoSello::Verificado;
     return j;
@@ -220,7 +318,7 @@ Custodia::Juicio Custodia::juzgar(
 void Custodia::contar(
     const QString &carpeta, const QString &archivo, int fila, const Juicio &juicio)
 {
-    const bool firmado = juicio.sello
+    const bool firmado = !juicio.estacion.isEmpty()
         && (juicio.estado == EstadoSello::Verificado || juicio.estado == EstadoSello::Alterado
             || juicio.estado == EstadoSello::Reemplazado);
     if (!firmado && carpeta != m_ultimaCarpeta) {
@@ -228,28 +326,14 @@ void Custodia::contar(
         m_ultimaEstacion
             = m_carpetas.value(QDir::cleanPath(carpeta), QDir::toNativeSeparators(carpeta));
     }
-    Estacion &e = estacion(firmado ? juicio.sello->estacion : m_ultimaEstacion);
+    Estacion &e = estacion(firmado ? juicio.estacion : m_ultimaEstacion);
     ++e.fila.recopilados;
     switch (juicio.estado) {
     case EstadoSello::Verificado:
         ++e.fila.verificados;
         break;
     case EstadoSello::SinSello:
-        if (!e.conLlave)
-            return;
-        // A row the journal saved that lost its seal on the way (a program that drops the
-        // workbook's properties) arrived, but changed; any other is left over.
-        if (e.integro && e.ultimo.contains({ archivo, fila })) {
-            e.recibidos.insert({ archivo, fila });
-            ++e.fila.alterados;
-            problema(e,
-                QStringLiteral("sin sello: el diario tiene el guardado %1 de este libro")
-                    .arg(e.ultimo.value({ archivo, fila })),
-                archivo, fila);
-            return;
-        }
-        ++e.fila.sobrantes;
-        problema(e, QStringLiteral("sobrante: sin sello, ningún diario lo conoce"), archivo, fila);
+        contarSinSello(e, archivo, fila);
         return;
     default:
         ++e.fila.alterados;
@@ -258,27 +342,44 @@ void Custodia::contar(
     }
     if (!firmado || !e.integro)
         return;
-    const Sello &s = *juicio.sello;
-    e.recibidos.insert({ archivo, fila });
-    if (m_conocidos.contains(s.huella()))
+    if (juicio.guardado >= 0)
+        e.guardados[size_t(juicio.guardado)].recibido = true;
+    if (juicio.enDiario)
         return;
-    const qint64 ultimo = e.porSecuencia.rbegin()->first;
-    if (s.secuencia > ultimo) {
+    // Signed by the station, yet not in its intact journal, which has every number from 1 up.
+    if (juicio.secuencia > e.ultimaSecuencia) {
         problema(e,
             QStringLiteral("diario alterado: termina en el guardado %1 y este libro tiene el %2")
-                .arg(ultimo)
-                .arg(s.secuencia),
+                .arg(e.ultimaSecuencia)
+                .arg(juicio.secuencia),
             archivo, fila);
-        e.fila.diario = QStringLiteral("alterado");
-    } else if (e.porSecuencia.count(s.secuencia)) {
-        problema(e,
-            QStringLiteral("diario alterado: el guardado %1 del diario es otro").arg(s.secuencia),
-            archivo, fila);
-        e.fila.diario = QStringLiteral("alterado");
     } else {
-        ++e.fila.sobrantes;
-        problema(e, QStringLiteral("sobrante: ningún diario lo conoce"), archivo, fila);
+        problema(e,
+            QStringLiteral("diario alterado: el guardado %1 del diario es otro")
+                .arg(juicio.secuencia),
+            archivo, fila);
     }
+    e.fila.diario = QStringLiteral("alterado");
+}
+
+void Custodia::contarSinSello(Estacion &e, const QString &archivo, int fila)
+{
+    if (!e.conLlave)
+        return;
+    // A row the journal saved that lost its seal on the way (a program that drops the
+    // workbook's properties) arrived, but changed; any other is left over.
+    const int g = e.integro ? e.buscar(archivo.toUtf8() + '\t' + QByteArray::number(fila)) : -1;
+    if (g >= 0) {
+        e.guardados[size_t(g)].recibido = true;
+        ++e.fila.alterados;
+        problema(e,
+            QStringLiteral("sin sello: el diario tiene el guardado %1 de este libro")
+                .arg(e.guardados[size_t(g)].secuencia),
+            archivo, fila);
+        return;
+    }
+    ++e.fila.sobrantes;
+    problema(e, QStringLiteral("sobrante: sin sello, ningún diario lo conoce"), archivo, fila);
 }
 
 void Custodia::terminar()
@@ -287,16 +388,20 @@ void Custodia::terminar()
         if (!e.integro)
             continue;
         // In the order of the files and rows, whatever order the table keeps them in.
-        std::vector<std::pair<std::pair<QString, int>, qint64>> faltan;
-        for (auto it = e.ultimo.cbegin(); it != e.ultimo.cend(); ++it) {
-            if (!e.recibidos.contains(it.key()))
-                faltan.push_back({ it.key(), it.value() });
+        std::vector<std::tuple<QString, int, qint64>> faltan;
+        for (auto it = e.porFila.cbegin(); it != e.porFila.cend(); ++it) {
+            const Guardado &g = e.guardados[size_t(it.value())];
+            if (g.recibido)
+                continue;
+            const QByteArrayView clave = it.key();
+            const qsizetype tab = clave.lastIndexOf('\t');
+            faltan.emplace_back(
+                QString::fromUtf8(clave.first(tab)), clave.sliced(tab + 1).toInt(), g.secuencia);
         }
         std::sort(faltan.begin(), faltan.end());
-        for (const auto &[donde, n] : faltan) {
+        for (const auto &[libro, fila, n] : faltan) {
             ++e.fila.faltantes;
-            problema(e, QStringLiteral("faltante: el guardado %1 no llegó").arg(n), donde.first,
-                donde.second);
+            problema(e, QStringLiteral("faltante: el guardado %1 no llegó").arg(n), libro, fila);
         }
     }
 }

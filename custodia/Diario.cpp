@@ -30,7 +30,7 @@ QString rutaDiario(const QString &carpetaEstacion)
 Resultado leerDiario(const QString &carpetaEstacion, LecturaDiario *diario)
 {
     *diario = {};
-    QByteArray bytes;
+    QByteArray &bytes = diario->bytes;
     const Resultado r = DiscoLocal().leer(rutaDiario(carpetaEstacion), kMaxBytesDiario, &bytes);
     if (r.causa == CausaFallo::ArchivoInexistente)
         return {};
@@ -45,19 +45,22 @@ Resultado leerDiario(const QString &carpetaEstacion, LecturaDiario *diario)
             lineas.emplace_back(bytes.constData() + inicio, corte - inicio);
         inicio = corte + 1;
     }
-    // A province's journals hold hundreds of thousands of seals: both halves at once.
-    std::vector<std::optional<Sello>> sellos(lineas.size());
+    // A province's journals hold hundreds of thousands of seals: both halves at once. Each
+    // line is only split where it lies and hashed.
+    std::vector<std::optional<LineaDiario>> leidas(lineas.size());
     auto leer = [&](size_t desde, size_t hasta) {
-        for (size_t i = desde; i < hasta; ++i)
-            sellos[i] = Sello::deLinea(lineas[i]);
+        for (size_t i = desde; i < hasta; ++i) {
+            if (const auto campos = camposDeSello(lineas[i]))
+                leidas[i] = LineaDiario { *campos, huellaBinaria(lineas[i]) };
+        }
     };
     auto mitad = std::async(std::launch::async, leer, lineas.size() / 2, lineas.size());
     leer(0, lineas.size() / 2);
     mitad.get();
-    diario->sellos.reserve(sellos.size());
-    for (std::optional<Sello> &sello : sellos) {
-        if (sello)
-            diario->sellos.push_back(std::move(*sello));
+    diario->lineas.reserve(leidas.size());
+    for (std::optional<LineaDiario> &linea : leidas) {
+        if (linea)
+            diario->lineas.push_back(*linea);
         else
             ++diario->ilegibles;
     }

@@ -16,8 +16,13 @@
 // on from the last whole one.
 QString rutaDiario(const QString &carpetaEstacion);
 
+struct LineaDiario {
+    CamposSello campos; // where they lie in LecturaDiario::bytes
+    Huella huella; // of the line: what the next seal names as its previous one
+};
 struct LecturaDiario {
-    std::vector<Sello> sellos; // the whole lines, in the order of the file
+    QByteArray bytes; // the whole file, which the lines point into
+    std::vector<LineaDiario> lineas; // the whole seals, in the order of the file
     int ilegibles = 0; // lines that are no seal
 };
 // A journal that is not there reads as empty.

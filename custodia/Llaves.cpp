@@ -131,6 +131,14 @@ Resultado RegistroEstaciones::leer(const QString &ruta, RegistroEstaciones *regi
     return {};
 }
 
+QStringList RegistroEstaciones::estaciones() const
+{
+    QStringList nombres;
+    for (const auto &[nombre, llaves] : m_llaves)
+        nombres << nombre;
+    return nombres;
+}
+
 const QList<QByteArray> &RegistroEstaciones::llaves(const QString &estacion) const
 {
     const auto it = m_llaves.find(estacion);

@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <map>
 
@@ -35,6 +36,7 @@ class RegistroEstaciones {
 public:
     static Resultado leer(const QString &ruta, RegistroEstaciones *registro);
     bool conoce(const QString &estacion) const { return m_llaves.count(estacion) > 0; }
+    QStringList estaciones() const;
     const QList<QByteArray> &llaves(const QString &estacion) const;
     // True when `firma` of `mensaje` is one of the station's keys'.
     bool firmaValida(

@@ -8,6 +8,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <string>
 
 QString textoCausaCustodia(CausaFallo causa)
 {
@@ -33,10 +34,14 @@ const QLatin1String kVersion("S1");
 constexpr int kCampos = 9;
 
 // A cell's part of the row's bytes: "e;" empty, "n<number>;" a number, "t<bytes>:<text>;" a
-// text in UTF-8. Written straight into `fila`: a collection hashes every row it reads.
-void agregarCelda(QByteArray &fila, const Celda *c)
+// text in UTF-8. Written straight into `fila`, a plain string whose appends cost next to
+// nothing: a collection hashes every row it reads.
+void agregarCelda(std::string &fila, const Celda *c)
 {
     char numero[32];
+    const auto agregarEntero = [&](qint64 n) {
+        fila.append(numero, std::to_chars(numero, numero + sizeof numero, n).ptr);
+    };
     if (!c || (c->tipo == Celda::Tipo::Texto && c->texto.isEmpty())) {
         fila += "e;";
     } else if (c->tipo == Celda::Tipo::Numero) {
@@ -44,26 +49,25 @@ void agregarCelda(QByteArray &fila, const Celda *c)
         const bool entero = std::abs(c->numero) < 1e15 && std::trunc(c->numero) == c->numero;
         fila += 'n';
         if (entero)
-            fila.append(numero,
-                std::to_chars(numero, numero + sizeof numero, qint64(c->numero)).ptr - numero);
+            agregarEntero(qint64(c->numero));
         else
-            fila += QByteArray::number(c->numero, 'g', 17);
+            fila += QByteArray::number(c->numero, 'g', 17).toStdString();
         fila += ';';
     } else {
         const QString &t = c->texto;
         const bool ascii
             = std::all_of(t.begin(), t.end(), [](QChar x) { return x.unicode() < 0x80; });
-        const QByteArray utf8 = ascii ? QByteArray() : t.toUtf8();
         fila += 't';
-        fila.append(numero,
-            std::to_chars(numero, numero + sizeof numero, ascii ? t.size() : utf8.size()).ptr
-                - numero);
-        fila += ':';
         if (ascii) {
+            agregarEntero(t.size());
+            fila += ':';
             for (QChar x : t)
                 fila += char(x.unicode());
         } else {
-            fila += utf8;
+            const QByteArray utf8 = t.toUtf8();
+            agregarEntero(utf8.size());
+            fila += ':';
+            fila.append(utf8.constData(), size_t(utf8.size()));
         }
         fila += ';';
     }
@@ -96,37 +100,65 @@ std::optional<Sello> Sello::deLinea(QStringView linea)
     return deLinea(QByteArrayView(linea.toUtf8()));
 }
 
-std::optional<Sello> Sello::deLinea(QByteArrayView linea)
+std::optional<CamposSello> camposDeSello(QByteArrayView linea)
 {
     std::array<QByteArrayView, kCampos> c;
     int n = 0;
-    qsizetype inicio = 0;
-    for (qsizetype i = 0; i <= linea.size(); ++i) {
-        if (i < linea.size() && linea[i] != '\t')
-            continue;
-        if (n == kCampos)
-            return std::nullopt;
-        c[size_t(n++)] = linea.sliced(inicio, i - inicio);
-        inicio = i + 1;
+    for (qsizetype inicio = 0; n < kCampos; ++n) {
+        const qsizetype tab = linea.indexOf('\t', inicio);
+        c[size_t(n)] = linea.sliced(inicio, (tab < 0 ? linea.size() : tab) - inicio);
+        if (tab < 0) {
+            ++n;
+            break;
+        }
+        inicio = tab + 1;
     }
-    if (n != kCampos || c[0] != "S1")
+    // Nine fields, no tab after the last.
+    if (n != kCampos || c[kCampos - 1].data() + c[kCampos - 1].size() != linea.end()
+        || c[0] != "S1")
         return std::nullopt;
-    Sello s;
+    CamposSello s;
     bool numero = false;
     bool filaNumero = false;
-    s.estacion = QString::fromUtf8(c[1]);
+    s.linea = linea;
+    s.estacion = c[1];
     s.secuencia = c[2].toLongLong(&numero);
-    s.fecha = QString::fromUtf8(c[3]);
-    s.archivo = QString::fromUtf8(c[4]);
+    s.fecha = c[3];
+    s.archivo = c[4];
     s.fila = c[5].toInt(&filaNumero);
-    s.huellaFila = c[6].toByteArray();
-    s.previo = c[7].toByteArray();
-    s.firma = c[8].toByteArray();
+    s.huellaFila = c[6];
+    s.previo = c[7];
+    s.firma = c[8];
+    s.mensaje = linea.first(s.firma.data() - linea.data() - 1);
+    s.archivoYFila = linea.sliced(
+        s.archivo.data() - linea.data(), c[5].data() + c[5].size() - s.archivo.data());
     // Numbers only as the station writes them. A text that is no UTF-8 reads otherwise and
     // fails its signature, or breaks the chain, whose hashes are of the line's own bytes.
+    char escrito[32];
+    const auto igual = [&escrito](qint64 v, QByteArrayView texto) {
+        const char *fin = std::to_chars(escrito, escrito + sizeof escrito, v).ptr;
+        return texto == QByteArrayView(escrito, fin - escrito);
+    };
     if (!numero || !filaNumero || s.secuencia < 1 || s.estacion.isEmpty() || s.firma.isEmpty()
-        || QByteArray::number(s.secuencia) != c[2] || QByteArray::number(s.fila) != c[5])
+        || !igual(s.secuencia, c[2]) || !igual(s.fila, c[5]))
         return std::nullopt;
+    return s;
+}
+
+std::optional<Sello> Sello::deLinea(QByteArrayView linea)
+{
+    const std::optional<CamposSello> c = camposDeSello(linea);
+    if (!c)
+        return std::nullopt;
+    Sello s;
+    s.estacion = QString::fromUtf8(c->estacion);
+    s.secuencia = c->secuencia;
+    s.fecha = QString::fromUtf8(c->fecha);
+    s.archivo = QString::fromUtf8(c->archivo);
+    s.fila = c->fila;
+    s.huellaFila = c->huellaFila.toByteArray();
+    s.previo = c->previo.toByteArray();
+    s.firma = c->firma.toByteArray();
     s.m_huella = resumen(linea);
     return s;
 }
@@ -138,30 +170,41 @@ QString propiedadDelSello(int fila)
 
 QByteArray huellaDeFila(const CeldasFila &celdas)
 {
-    QByteArray fila;
-    fila.reserve(256);
+    std::string fila;
+    fila.reserve(512);
     for (int col = 1; col <= columnas::kUltima; ++col) {
         const auto it = celdas.find(col);
         agregarCelda(fila, it == celdas.end() ? nullptr : &it->second);
     }
-    return resumen(fila);
+    return resumen(QByteArrayView(fila.data(), qsizetype(fila.size())));
 }
 
 QByteArray huellaDeFila(const QList<Celda> &celdas)
 {
-    QByteArray fila;
-    fila.reserve(256);
+    std::string fila;
+    fila.reserve(512);
     for (int col = 1; col <= columnas::kUltima; ++col)
         agregarCelda(fila, col <= celdas.size() ? &celdas[col - 1] : nullptr);
-    return resumen(fila);
+    return resumen(QByteArrayView(fila.data(), qsizetype(fila.size())));
+}
+
+Huella huellaBinaria(QByteArrayView bytes)
+{
+    Huella h;
+    crypto_generichash(h.data(), h.size(), reinterpret_cast<const unsigned char *>(bytes.data()),
+        quint64(bytes.size()), nullptr, 0);
+    return h;
+}
+
+QByteArray enHex(const Huella &huella)
+{
+    return QByteArray(reinterpret_cast<const char *>(huella.data()), qsizetype(huella.size()))
+        .toHex();
 }
 
 QByteArray resumen(QByteArrayView bytes)
 {
-    unsigned char h[crypto_generichash_BYTES];
-    crypto_generichash(h, sizeof h, reinterpret_cast<const unsigned char *>(bytes.data()),
-        quint64(bytes.size()), nullptr, 0);
-    return QByteArray(reinterpret_cast<const char *>(h), sizeof h).toHex();
+    return enHex(huellaBinaria(bytes));
 }
 
 bool iniciarFirmas()

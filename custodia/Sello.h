@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 
+#include <array>
 #include <optional>
 
 // The seals' words for the causes they own (see CausaFallo), and a failure of a seal.
@@ -45,6 +46,20 @@ private:
     mutable QByteArray m_huella;
 };
 
+// A seal's fields where they lie in its line, nothing copied: a collection reads hundreds of
+// thousands of them, most only to be hashed and compared.
+struct CamposSello {
+    QByteArrayView linea;
+    QByteArrayView mensaje; // what is signed: the line up to its last tab
+    QByteArrayView estacion, fecha, archivo, huellaFila, previo, firma;
+    qint64 secuencia = 0;
+    int fila = 0;
+    // "archivo<tab>fila": which row of which workbook the seal is of.
+    QByteArrayView archivoYFila;
+};
+// Nothing when the text is not a whole seal, by the same rules as Sello::deLinea.
+std::optional<CamposSello> camposDeSello(QByteArrayView linea);
+
 // The custom property of the workbook that holds the seal of row `fila`.
 QString propiedadDelSello(int fila);
 
@@ -55,6 +70,10 @@ QByteArray huellaDeFila(const QList<Celda> &celdas);
 
 // The BLAKE2b-256 hash of `bytes`, in hex: the hash of rows and of seals' lines.
 QByteArray resumen(QByteArrayView bytes);
+// The same hash as its 32 bytes, and those bytes in hex.
+using Huella = std::array<unsigned char, 32>;
+Huella huellaBinaria(QByteArrayView bytes);
+QByteArray enHex(const Huella &huella);
 
 // Starts the signature library; false when it cannot.
 bool iniciarFirmas();

@@ -156,6 +156,49 @@ private slots:
         qputenv("XDG_DATA_HOME", QFile::encodeName(m_datos.path()));
     }
 
+    // A seal's line is read only in the one shape a station writes: nine fields, numbers as
+    // written, a station and a signature.
+    void lineasDeSello_data()
+    {
+        QTest::addColumn<QByteArray>("linea");
+        QTest::addColumn<bool>("esSello");
+        const QByteArray h(64, 'a');
+        const auto linea = [&h](const QByteArray &secuencia, const QByteArray &fila,
+                               const QByteArray &estacion = "Sala 1",
+                               const QByteArray &firma = "Zmlyb"
+                                                         "WE=") {
+            return QByteArrayList { "S1", estacion, secuencia, "2026-12-11T10:00:00Z",
+                "Apl Examen - x.xlsx", fila, h, "-", firma }
+                .join('\t');
+        };
+        QTest::newRow("la de una estación") << linea("7", "2") << true;
+        QTest::newRow("un campo de menos") << linea("7", "2").chopped(9) << false;
+        QTest::newRow("un campo de más") << linea("7", "2") + "\tx" << false;
+        QTest::newRow("un tabulador al final") << linea("7", "2") + '\t' << false;
+        QTest::newRow("número con cero delante") << linea("07", "2") << false;
+        QTest::newRow("número con signo") << linea("+7", "2") << false;
+        QTest::newRow("fila con espacio") << linea("7", " 2") << false;
+        QTest::newRow("guardado cero") << linea("0", "2") << false;
+        QTest::newRow("sin estación") << linea("7", "2", "") << false;
+        QTest::newRow("sin firma") << linea("7", "2", "Sala 1", "") << false;
+        QTest::newRow("otra versión") << "S2" + linea("7", "2").mid(2) << false;
+        QTest::newRow("vacía") << QByteArray() << false;
+    }
+
+    void lineasDeSello()
+    {
+        QFETCH(QByteArray, linea);
+        QFETCH(bool, esSello);
+        const auto campos = camposDeSello(linea);
+        QCOMPARE(campos.has_value(), esSello);
+        QCOMPARE(Sello::deLinea(QByteArrayView(linea)).has_value(), esSello);
+        if (esSello) {
+            QCOMPARE(campos->secuencia, 7);
+            QCOMPARE(campos->archivoYFila, QByteArrayView("Apl Examen - x.xlsx\t2"));
+            QCOMPARE(campos->mensaje.size(), linea.lastIndexOf('\t'));
+        }
+    }
+
     // Every way of tampering with results on their way, and what the collection says of it:
     // "101|1" is student 101's mathematics row in "Sello", "~text" a line of "Custodia". Every
     // row not named must be "verificado".
@@ -223,6 +266,19 @@ private slots:
                })
             << QStringList { QStringLiteral("*=estación desconocida"),
                    QStringLiteral("~estación desconocida") };
+        // The same save twice is one save; two different ones with one number are a fork.
+        QTest::newRow("diario con cada línea dos veces") << Alteracion(
+            [](Estacion &e, const QString &) {
+                const QByteArray diario = leer(rutaDiario(e.banco.carpeta()));
+                escribir(rutaDiario(e.banco.carpeta()), diario + diario);
+            }) << QStringList();
+        QTest::newRow("dos guardados con un número") << Alteracion(
+            [](Estacion &e, const QString &) {
+                const QByteArray diario = leer(rutaDiario(e.banco.carpeta()));
+                QByteArrayList ultima = diario.split('\n').at(diario.count('\n') - 1).split('\t');
+                ultima[3] = "2020-01-01T00:00:00Z";
+                escribir(rutaDiario(e.banco.carpeta()), diario + ultima.join('\t') + '\n');
+            }) << QStringList { QStringLiteral("~diario alterado: dos guardados distintos") };
         // A power cut while the journal was written leaves half a line: the chain goes on from
         // the last whole one, and nothing is wrong.
         QTest::newRow("línea cortada en el diario") << Alteracion([](Estacion &e, const QString &) {

@@ -426,8 +426,9 @@ Resultado PaqueteXlsx::conParteReemplazada(
 namespace {
 
 // Adds part `nombre` to `z`: `contenido` compressed from memory, but for a small part, which
-// compression would not make smaller and whose readers would pay for it; without it, entry `i`
-// of `origen` copied as it is.
+// compression would not make smaller and whose readers would pay for it, and for the custom
+// properties, which hold hashes and signatures that hardly compress and which every collection
+// of results reads; without it, entry `i` of `origen` copied as it is.
 bool agregarParte(
     zip_t *z, zip_t *origen, const QByteArray &nombre, const QByteArray *contenido, zip_int64_t i)
 {
@@ -444,7 +445,9 @@ bool agregarParte(
     }
     return !contenido
         || zip_set_file_compression(z, zip_uint64_t(indice),
-               contenido->size() < kParteChica ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0)
+               contenido->size() < kParteChica || nombre == "docProps/custom.xml" ? ZIP_CM_STORE
+                                                                                  : ZIP_CM_DEFLATE,
+               0)
         == 0;
 }
 

@@ -5,6 +5,7 @@
 
 #include <QXmlStreamWriter>
 
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -61,7 +62,20 @@ namespace {
 // collection reads one of these per workbook, and this way costs a tenth.
 std::optional<PropiedadesXlsx> propiedadesLlanas(const QByteArray &xml)
 {
-    if (xml.contains('&') || xml.contains('\r') || xml.contains("<!") || xml.count("<?") > 1)
+    // One look at every markup start: no comment or section, one declaration at most, and the
+    // properties counted, to be matched against those read below.
+    qsizetype declaraciones = 0;
+    qsizetype propiedades = 0;
+    for (const char *p = xml.constData(), *fin = p + xml.size();
+         (p = static_cast<const char *>(std::memchr(p, '<', size_t(fin - p)))) != nullptr; ++p) {
+        const QByteArrayView resto(p + 1, fin - p - 1);
+        if (resto.startsWith('!'))
+            return std::nullopt;
+        declaraciones += resto.startsWith('?');
+        propiedades += resto.startsWith("property");
+    }
+    if (declaraciones > 1 || std::memchr(xml.constData(), '&', size_t(xml.size()))
+        || std::memchr(xml.constData(), '\r', size_t(xml.size())))
         return std::nullopt;
     PropiedadesXlsx r;
     qsizetype i = 0;
@@ -93,7 +107,7 @@ std::optional<PropiedadesXlsx> propiedadesLlanas(const QByteArray &xml)
         i = finValor + fin.size();
     }
     // A property in any other shape ("<property>", single quotes) is the tokenizer's.
-    if (xml.count("<property") != leidas)
+    if (propiedades != leidas)
         return std::nullopt;
     return r;
 }
