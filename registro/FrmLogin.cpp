@@ -28,6 +28,7 @@ QLineEdit *cajaTexto(QWidget *padre, const char *nombre, Twips caja)
 
 QComboBox *lista(QWidget *padre, const char *nombre, Twips caja, const QStringList &items)
 {
+    nombrarListasPorSuEtiqueta();
     auto *combo
         = crearControl<QComboBox>(padre, { QLatin1String(nombre), {}, caja, fuenteSans(12), {} });
     combo->setEditable(false);

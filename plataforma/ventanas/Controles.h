@@ -43,3 +43,9 @@ template <typename T> T *crearControl(QWidget *padre, const DisenoControl &disen
 
 // The back colour of a label or a picture box.
 void ponerColorFondo(QWidget *control, quint32 color);
+
+// Makes every list that cannot be typed into (a combo box that is not editable) known to a
+// screen reader by its accessible name, its label's words, with its choice as its value; by
+// default the desktop's accessibility reads such a list by its choice alone ("Seleccione").
+// Once per program; later calls do nothing.
+void nombrarListasPorSuEtiqueta();
