@@ -183,9 +183,13 @@ bool FrmExamen::eventFilter(QObject *objeto, QEvent *evento)
             return true;
         }
     }
-    // The arrow keys in the A–D group choose as they move, wrapping at the ends.
+    // The arrow keys in the A–D group choose as they move, wrapping at the ends; with Ctrl
+    // they scroll the picture and choose nothing.
     if (evento->type() == QEvent::KeyPress) {
         const auto *tecla = static_cast<QKeyEvent *>(evento);
+        if (std::find(m_opciones.begin(), m_opciones.end(), objeto) != m_opciones.end()
+            && desplazarImagen(*tecla))
+            return true;
         const int paso = tecla->key() == Qt::Key_Right || tecla->key() == Qt::Key_Down ? 1
             : tecla->key() == Qt::Key_Left || tecla->key() == Qt::Key_Up               ? -1
                                                                                        : 0;
@@ -201,8 +205,26 @@ bool FrmExamen::eventFilter(QObject *objeto, QEvent *evento)
     return Formulario::eventFilter(objeto, evento);
 }
 
+bool FrmExamen::desplazarImagen(const QKeyEvent &tecla)
+{
+    if (!(tecla.modifiers() & Qt::ControlModifier))
+        return false;
+    const int k = tecla.key();
+    if (k != Qt::Key_Left && k != Qt::Key_Right && k != Qt::Key_Up && k != Qt::Key_Down)
+        return false;
+    if (!m_zona || !m_zona->isVisible())
+        return true;
+    QScrollBar *barra = k == Qt::Key_Left || k == Qt::Key_Right ? m_zona->horizontalScrollBar()
+                                                                : m_zona->verticalScrollBar();
+    const int paso = std::max(1, barra->pageStep() / 4);
+    barra->setValue(barra->value() + (k == Qt::Key_Left || k == Qt::Key_Up ? -paso : paso));
+    return true;
+}
+
 void FrmExamen::keyPressEvent(QKeyEvent *evento)
 {
+    if (desplazarImagen(*evento))
+        return;
     // Ctrl with "+" (or "=", the same key unshifted), "−" or 0, on the main keys or the keypad.
     if (evento->modifiers() & Qt::ControlModifier) {
         switch (evento->key()) {

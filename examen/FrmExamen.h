@@ -84,6 +84,9 @@ private:
     void nombrarBotonPregunta(int pregunta, const QString &respuesta);
     // One step up (+1) or down (-1), or back to the natural size (0).
     void cambiarZoom(int paso);
+    // Ctrl and an arrow scroll a zoomed picture a quarter of what shows; true when the key
+    // was one of those, zoomed or not, so that it never moves the choice of an answer.
+    bool desplazarImagen(const QKeyEvent &tecla);
     void aplicarOrdenTab();
 
     Entorno &m_entorno;

@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QTest>
 #include <QWheelEvent>
@@ -310,6 +312,33 @@ private slots:
             QVERIFY2(!zona->geometry().intersects(e.control<QWidget>(otro)->geometry()),
                 qPrintable(otro));
         QVERIFY(qAbs(zona->geometry().center().x() - tw(7200)) <= 1);
+    }
+
+    // A zoomed picture larger than its area scrolls with Ctrl and the arrows, even from the
+    // options, which keep their answer and the focus.
+    void desplazarImagenAmpliada()
+    {
+        Examen e;
+        QImage grande(1400, 1000, QImage::Format_RGB32);
+        grande.fill(Qt::white);
+        QVERIFY(grande.save(rutaPregunta(e.banco.carpeta(), Asignatura::Matematica, 3, 2)));
+        e.ir(2);
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(e.form->focusWidget(), Qt::Key_Plus, Qt::ControlModifier);
+        auto *area = e.form->findChild<QScrollArea *>("ZonaImagen");
+        QVERIFY(area && area->isVisible());
+        QRadioButton *a = e.opcion('A');
+        a->click();
+        a->setFocus();
+        for (const auto &[tecla, barra] : { std::pair(Qt::Key_Down, area->verticalScrollBar()),
+                 std::pair(Qt::Key_Right, area->horizontalScrollBar()) }) {
+            QVERIFY(barra->maximum() > 0);
+            const int antes = barra->value();
+            QTest::keyClick(a, tecla, Qt::ControlModifier);
+            QVERIFY(barra->value() > antes);
+        }
+        QVERIFY(a->isChecked());
+        QCOMPARE(e.form->focusWidget(), a);
     }
 
     // The content's own words for a picture reach the screen reader with it.

@@ -7,6 +7,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
@@ -335,6 +336,67 @@ private slots:
         QVERIFY(!avisoEnPantalla(ruta));
     }
 
+    // A reader is judged by what it does, with budgets made short here: one that starts and
+    // reads slowly, as on a loaded computer, shows its document however long that takes on the
+    // wall clock; one that spins after starting, or never starts, or stops answering once
+    // shown, gives the notice. Meanwhile the station says it is opening the document.
+    void lectoresJuzgadosPorLoQueHacen_data()
+    {
+        QTest::addColumn<QString>("lector"); // a shell script standing for the reader
+        QTest::addColumn<QString>("esperado");
+        const QString responder
+            = QStringLiteral("while read l; do [ \"$l\" = \"?\" ] && echo '!'; done\n");
+        QTest::newRow("slow to start and to read")
+            << QStringLiteral("sleep 1; echo vivo; sleep 2.5; echo listo\n") + responder
+            << "abierto";
+        QTest::newRow("spins after starting")
+            << QStringLiteral("echo vivo; while :; do :; done\n") << "aviso";
+        QTest::newRow("never starts") << QStringLiteral("exec sleep 30\n") << "aviso";
+        QTest::newRow("waits for ever after starting")
+            << QStringLiteral("echo vivo; exec sleep 30\n") << "aviso";
+        QTest::newRow("stops answering once shown")
+            << QStringLiteral("echo vivo; echo listo; while :; do :; done\n") << "aviso";
+    }
+    void lectoresJuzgadosPorLoQueHacen()
+    {
+        QFETCH(QString, lector);
+        QFETCH(QString, esperado);
+        QTemporaryDir carpeta;
+        const QString programa = carpeta.filePath(QStringLiteral("lector"));
+        crearArchivo(programa, "#!/bin/sh\n" + lector.toUtf8());
+        QVERIFY(QFile::setPermissions(programa, QFile::ReadOwner | QFile::ExeOwner));
+        const QString ruta = carpeta.filePath(QStringLiteral("Leng_Mod1_Textos.pdf"));
+        crearArchivo(ruta, "%PDF-1.4\n");
+        const PlazosLector plazos { 2000, 300, 4000 };
+        VisorPdf visor(programa, plazos);
+        visor.abrir(ruta);
+        const auto abriendo = [] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (w->objectName() == QStringLiteral("Abriendo") && w->isVisible())
+                    return qobject_cast<QLabel *>(w);
+            }
+            return static_cast<QLabel *>(nullptr);
+        };
+        QVERIFY(abriendo());
+        QCOMPARE(abriendo()->text(), QStringLiteral("Abriendo el documento…"));
+        const auto estado = esperado == QStringLiteral("abierto") ? VisorPdf::Estado::Abierto
+                                                                  : VisorPdf::Estado::Aviso;
+        QElapsedTimer reloj;
+        reloj.start();
+        QVERIFY(esperar(visor, ruta, estado));
+        QVERIFY(QTest::qWaitFor([&] { return abriendo() == nullptr; }, 2000));
+        if (estado == VisorPdf::Estado::Abierto) {
+            // It goes on answering: still open after more than one budget of the wall clock.
+            QVERIFY(!QTest::qWaitFor(
+                [&] { return visor.estado(ruta) != VisorPdf::Estado::Abierto; }, 1500));
+        } else {
+            // Within the longest budget, with room for a loaded machine.
+            QVERIFY2(reloj.elapsed() < plazos.esperaMs + 2000,
+                qPrintable(QString::number(reloj.elapsed())));
+            QVERIFY(avisoEnPantalla(ruta));
+        }
+    }
+
     // The staff's check opens each document the same way, and a reader that hangs is killed
     // and named.
     void documentosProbadosAparte_data()
@@ -378,6 +440,15 @@ private slots:
             QTest::keyClick(vistaDe(ventana), Qt::Key_PageDown);
         QCOMPARE(ventana->pagina(), 2);
         QCOMPARE(hijo<QLabel>(ventana, "Pagina")->text(), QStringLiteral("página 2 de 2"));
+        // A screen reader finds the words of the page shown, and no notice while it is shown.
+        QAccessibleInterface *texto
+            = QAccessible::queryAccessibleInterface(hijo<QWidget>(ventana, "TextoPagina"));
+        QCOMPARE(texto->text(QAccessible::Name), QStringLiteral("Texto de la página 2"));
+        QVERIFY2(texto->textInterface()
+                     ->text(0, texto->textInterface()->characterCount())
+                     .contains(QStringLiteral("abejas se comunican")),
+            qPrintable(texto->textInterface()->text(0, 200)));
+        QVERIFY(!ventana->findChild<QLabel *>(QStringLiteral("Aviso")));
         for (int i = 0; i < 6 && ventana->pagina() == 2; ++i)
             QTest::keyClick(vistaDe(ventana), Qt::Key_PageUp);
         QCOMPARE(ventana->pagina(), 1);
@@ -405,9 +476,13 @@ private slots:
                            ->text(QAccessible::Name);
         QCOMPARE(nombres,
             (QStringList { QStringLiteral("Alejar"), QStringLiteral("Acercar"),
-                QStringLiteral("Ajustar al ancho") }));
+                QStringLiteral("Ajustar al ancho"), QStringLiteral("Volver al examen") }));
         QCOMPARE(QAccessible::queryAccessibleInterface(vistaDe(ventana))->text(QAccessible::Name),
             QFileInfo(ruta).completeBaseName());
+        // Escape steps aside for the exam and leaves the document open for the next time.
+        QTest::keyClick(vistaDe(ventana), Qt::Key_Escape);
+        QVERIFY(ventana->windowState() & Qt::WindowMinimized);
+        QVERIFY(ventana->cargado());
     }
 };
 

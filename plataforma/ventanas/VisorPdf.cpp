@@ -1,6 +1,7 @@
 #include "VisorPdf.h"
 
 #include "Entradas.h"
+#include "Procesos.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -15,6 +16,7 @@
 #include <QPdfDocument>
 #include <QPdfPageNavigator>
 #include <QPdfView>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -64,6 +66,7 @@ VentanaDocumento::VentanaDocumento(const QString &ruta, const QString &aviso)
     , m_vista(new QPdfView(this))
     , m_pagina(new QLabel(this))
     , m_aviso(new QLabel(this))
+    , m_texto(new QPlainTextEdit(this))
 {
     setObjectName(QStringLiteral("VisorDocumento"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -75,25 +78,28 @@ VentanaDocumento::VentanaDocumento(const QString &ruta, const QString &aviso)
         this, QStringLiteral("+"), QStringLiteral("Acercar"), QStringLiteral("Acercar (Ctrl y +)"));
     QPushButton *ancho = botonBarra(this, QStringLiteral("Ajustar al ancho"),
         QStringLiteral("Ajustar al ancho"), QStringLiteral("Ajustar al ancho (Ctrl y 0)"));
+    QPushButton *volver = botonBarra(this, QStringLiteral("Volver al examen"),
+        QStringLiteral("Volver al examen"), QStringLiteral("Volver al examen (Escape)"));
+    volver->setObjectName(QStringLiteral("VolverAlExamen"));
+    connect(volver, &QPushButton::clicked, this, &VentanaDocumento::volverAlExamen);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+        &VentanaDocumento::volverAlExamen);
     m_pagina->setObjectName(QStringLiteral("Pagina"));
+    m_pagina->setAccessibleName(QStringLiteral("Página"));
     auto *barra = new QHBoxLayout;
     barra->addWidget(m_alejar);
     barra->addWidget(m_acercar);
     barra->addWidget(ancho);
     barra->addStretch();
     barra->addWidget(m_pagina);
+    barra->addSpacing(24);
+    barra->addWidget(volver);
 
-    m_aviso->setObjectName(QStringLiteral("Aviso"));
-    m_aviso->setAlignment(Qt::AlignCenter);
-    m_aviso->setWordWrap(true);
-    QFont grande = m_aviso->font();
-    grande.setPointSizeF(grande.pointSizeF() * 1.6);
-    grande.setBold(true);
-    m_aviso->setFont(grande);
-
+    prepararTextos();
     auto *columna = new QVBoxLayout(this);
     columna->addLayout(barra);
     columna->addWidget(m_vista, 1);
+    columna->addWidget(m_texto);
     columna->addWidget(m_aviso, 1);
 
     if (!aviso.isEmpty()) {
@@ -107,12 +113,35 @@ VentanaDocumento::VentanaDocumento(const QString &ruta, const QString &aviso)
         m_cargado = true;
     }
     m_vista->setVisible(m_cargado);
+    m_texto->setVisible(m_cargado);
     m_aviso->setVisible(!m_cargado);
+    m_aviso->setAccessibleDescription(m_aviso->text());
     for (QWidget *control : { static_cast<QWidget *>(m_alejar), static_cast<QWidget *>(m_acercar),
              static_cast<QWidget *>(ancho), static_cast<QWidget *>(m_pagina) })
         control->setEnabled(m_cargado);
-    if (m_cargado)
+    if (m_cargado) {
+        delete m_aviso;
+        m_aviso = nullptr;
         mostrarDocumento(ruta, ancho);
+    }
+}
+
+// The notice, large, and the page's words, which a screen reader reads line by line: a few
+// lines high, under the page.
+void VentanaDocumento::prepararTextos()
+{
+    m_aviso->setObjectName(QStringLiteral("Aviso"));
+    m_aviso->setAccessibleName(QStringLiteral("Aviso"));
+    m_aviso->setAlignment(Qt::AlignCenter);
+    m_aviso->setWordWrap(true);
+    QFont grande = m_aviso->font();
+    grande.setPointSizeF(grande.pointSizeF() * 1.6);
+    grande.setBold(true);
+    m_aviso->setFont(grande);
+    m_texto->setObjectName(QStringLiteral("TextoPagina"));
+    m_texto->setReadOnly(true);
+    m_texto->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    m_texto->setMaximumHeight(m_texto->fontMetrics().lineSpacing() * 4 + 12);
 }
 
 // The document read: its view, the bar's buttons and the zoom keys.
@@ -145,7 +174,12 @@ void VentanaDocumento::mostrarDocumento(const QString &ruta, QPushButton *ancho)
 
 QString VentanaDocumento::aviso() const
 {
-    return m_aviso->text();
+    return m_aviso ? m_aviso->text() : QString();
+}
+
+void VentanaDocumento::volverAlExamen()
+{
+    showMinimized();
 }
 
 int VentanaDocumento::pagina() const
@@ -195,7 +229,14 @@ void VentanaDocumento::alejar()
 
 void VentanaDocumento::mostrarPagina()
 {
-    m_pagina->setText(QStringLiteral("página %1 de %2").arg(pagina()).arg(paginas()));
+    const QString texto = QStringLiteral("página %1 de %2").arg(pagina()).arg(paginas());
+    m_pagina->setText(texto);
+    m_pagina->setAccessibleDescription(texto);
+    if (!m_cargado || m_paginaDelTexto == pagina())
+        return;
+    m_paginaDelTexto = pagina();
+    m_texto->setAccessibleName(QStringLiteral("Texto de la página %1").arg(pagina()));
+    m_texto->setPlainText(m_documento->getAllText(pagina() - 1).text());
 }
 
 bool VentanaDocumento::eventFilter(QObject *objeto, QEvent *evento)
@@ -221,6 +262,11 @@ void VentanaDocumento::resizeEvent(QResizeEvent *evento)
         mostrarPagina();
 }
 
+QString avisoAbriendoDocumento()
+{
+    return QStringLiteral("Abriendo el documento…");
+}
+
 QString avisoDocumentoAusente(const QString &ruta)
 {
     return QStringLiteral("No se encuentra el documento \"%1\".\nAvise al supervisor.")
@@ -238,8 +284,6 @@ QString avisoDocumentoIlegible(const QString &ruta)
 // "?" of the station. The station also sends "frente" to bring the window to the front; when
 // the station goes, the reader goes with it.
 namespace {
-constexpr int kPlazoArranqueMs = 15000; // for the program itself to start, on a slow machine
-constexpr int kPlazoRespuestaMs = 2000; // to read the document, then to answer each "?"
 constexpr int kIntervaloPreguntaMs = 500;
 constexpr int kIntervaloVigilanciaMs = 100;
 
@@ -391,12 +435,22 @@ struct VisorPdf::Lector {
     QByteArray pendiente; // the part of a line not yet complete
     QElapsedTimer silencio; // since the start, then since its last word
     QElapsedTimer pregunta; // since the "?" that waits for its answer; invalid when none does
+    // What the reader owes: since when, and its processor time then (-1 when not known).
+    QElapsedTimer deuda;
+    qint64 procesadorAlDeber = -1;
     bool vivo = false;
     bool listo = false;
+
+    void deber()
+    {
+        deuda.start();
+        procesadorAlDeber = tiempoDeProcesadorMs(proceso.processId());
+    }
 };
 
-VisorPdf::VisorPdf(const QString &programa)
+VisorPdf::VisorPdf(const QString &programa, PlazosLector plazos)
     : m_programa(programa.isEmpty() ? QCoreApplication::applicationFilePath() : programa)
+    , m_plazos(plazos)
     , m_vigilancia(new QTimer(this))
 {
     m_vigilancia->setInterval(kIntervaloVigilanciaMs);
@@ -412,6 +466,8 @@ VisorPdf::~VisorPdf()
         delete lector;
     }
     for (const QPointer<VentanaDocumento> &ventana : std::as_const(m_avisos))
+        delete ventana.data();
+    for (const QPointer<QWidget> &ventana : std::as_const(m_abriendo))
         delete ventana.data();
 }
 
@@ -435,6 +491,8 @@ void VisorPdf::abrir(const QString &ruta)
         // Still reading: the click is answered when the window shows.
         if (lector->listo)
             lector->proceso.write("frente\n");
+        else if (QWidget *abriendo = m_abriendo.value(k))
+            abriendo->raise();
         return;
     }
     // A notice shown before gives way to a new try: the supervisor may have mended the file.
@@ -455,6 +513,7 @@ void VisorPdf::abrir(const QString &ruta)
             if (!l)
                 return;
             l->proceso.disconnect();
+            quitarAbriendo(k);
             // A window the student closed ends the reader with 0; anything else is a reader
             // that failed, and the student is told.
             if (!l->listo || estado != QProcess::NormalExit || codigo != 0)
@@ -475,6 +534,7 @@ void VisorPdf::abrir(const QString &ruta)
         });
     lector->silencio.start();
     lector->proceso.start(m_programa, { opcionMostrarDocumento(), ruta });
+    mostrarAbriendo(k);
     m_vigilancia->start();
 }
 
@@ -489,9 +549,12 @@ void VisorPdf::leerRespuestas(const QString &k)
         lector->pendiente.remove(0, fin + 1);
         lector->silencio.restart();
         if (palabra == "vivo") {
+            // Now it reads the document, and owes the station its window.
             lector->vivo = true;
+            lector->deber();
         } else if (palabra == "listo") {
             lector->listo = true;
+            quitarAbriendo(k);
         } else if (palabra == "!") {
             lector->pregunta.invalidate();
         } else if (palabra == "aviso") {
@@ -513,13 +576,7 @@ void VisorPdf::vigilar()
         if (!lector)
             continue;
         leerRespuestas(k);
-        // Reading the document, the reader cannot answer; once it shows it, it must answer
-        // every "?". Only a question unanswered is silence: a station that was busy itself
-        // has not asked.
-        const bool callado = lector->listo
-            ? lector->pregunta.isValid() && lector->pregunta.elapsed() > kPlazoRespuestaMs
-            : lector->silencio.elapsed() > (lector->vivo ? kPlazoRespuestaMs : kPlazoArranqueMs);
-        if (callado) {
+        if (atascado(*lector)) {
             // Stuck in its document: it goes, and the student is told at once.
             m_lectores.remove(k);
             lector->proceso.disconnect();
@@ -533,14 +590,61 @@ void VisorPdf::vigilar()
             && lector->silencio.elapsed() >= kIntervaloPreguntaMs) {
             lector->proceso.write("?\n");
             lector->pregunta.start();
+            lector->deber();
         }
     }
     if (m_lectores.isEmpty())
         m_vigilancia->stop();
 }
 
+// Reading the document, the reader cannot answer; once it shows it, it must answer every "?".
+// Only what it owes counts: a station that was busy itself has not asked.
+bool VisorPdf::atascado(Lector &lector) const
+{
+    if (!lector.vivo)
+        return lector.silencio.elapsed() > m_plazos.arranqueMs;
+    if (lector.listo && !lector.pregunta.isValid())
+        return false;
+    const qint64 procesador = tiempoDeProcesadorMs(lector.proceso.processId());
+    // Where the processor time cannot be known, the wall clock stands for it.
+    const qint64 gastado = procesador >= 0 && lector.procesadorAlDeber >= 0
+        ? procesador - lector.procesadorAlDeber
+        : lector.deuda.elapsed();
+    return gastado > m_plazos.procesadorMs || lector.deuda.elapsed() > m_plazos.esperaMs;
+}
+
+// A small window of the station, at once, while the reader starts and reads.
+void VisorPdf::mostrarAbriendo(const QString &k)
+{
+    quitarAbriendo(k);
+    auto *ventana = new QLabel(avisoAbriendoDocumento());
+    ventana->setObjectName(QStringLiteral("Abriendo"));
+    ventana->setAttribute(Qt::WA_DeleteOnClose);
+    ventana->setWindowTitle(QStringLiteral("ORBELA - ") + QFileInfo(k).completeBaseName());
+    ventana->setAlignment(Qt::AlignCenter);
+    ventana->setMargin(24);
+    QFont grande = ventana->font();
+    grande.setPointSizeF(grande.pointSizeF() * 1.4);
+    ventana->setFont(grande);
+    ventana->adjustSize();
+    if (const QScreen *pantalla = QGuiApplication::primaryScreen()) {
+        QRect caja = ventana->frameGeometry();
+        caja.moveCenter(pantalla->availableGeometry().center());
+        ventana->move(caja.topLeft());
+    }
+    m_abriendo.insert(k, ventana);
+    ventana->show();
+    ventana->raise();
+}
+
+void VisorPdf::quitarAbriendo(const QString &k)
+{
+    delete m_abriendo.take(k).data();
+}
+
 void VisorPdf::mostrarAviso(const QString &k, const QString &texto)
 {
+    quitarAbriendo(k);
     delete m_avisos.take(k).data();
     VentanaDocumento *ventana = VentanaDocumento::conAviso(k, texto);
     m_avisos.insert(k, ventana);
