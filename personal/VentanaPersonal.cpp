@@ -28,6 +28,8 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTabWidget>
@@ -137,6 +139,18 @@ QString probarConEstePrograma(const QString &ruta)
     return probarDocumentoAparte(QCoreApplication::applicationFilePath(), ruta);
 }
 
+// A page that scrolls when the window is smaller than it; the focus, moved by the keyboard,
+// brings the control it reaches into view.
+QWidget *conDesplazamiento(QWidget *pagina)
+{
+    auto *area = new QScrollArea;
+    area->setObjectName(pagina->objectName() + QStringLiteral("Desplazable"));
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setWidget(pagina);
+    return area;
+}
+
 } // namespace
 
 VentanaPersonal::VentanaPersonal(const QString &carpetaPrograma, QWidget *padre)
@@ -153,9 +167,9 @@ VentanaPersonal::VentanaPersonal(const QString &carpetaPrograma, QWidget *padre)
     QFont letra = font();
     letra.setPointSizeF(11);
     setFont(letra);
-    m_pestanas->addTab(paginaPreparar(), QStringLiteral("&Preparar"));
-    m_pestanas->addTab(paginaVerificar(), QStringLiteral("&Verificar"));
-    m_pestanas->addTab(paginaRecopilar(), QStringLiteral("Rec&opilar"));
+    m_pestanas->addTab(conDesplazamiento(paginaPreparar()), QStringLiteral("&Preparar"));
+    m_pestanas->addTab(conDesplazamiento(paginaVerificar()), QStringLiteral("&Verificar"));
+    m_pestanas->addTab(conDesplazamiento(paginaRecopilar()), QStringLiteral("Rec&opilar"));
     // Only the page on screen answers its letters: two pages may use the same one.
     auto soloLaVisible = [this](int actual) {
         for (int i = 0; i < m_pestanas->count(); ++i)
@@ -165,7 +179,11 @@ VentanaPersonal::VentanaPersonal(const QString &carpetaPrograma, QWidget *padre)
     soloLaVisible(0);
     auto *columna = new QVBoxLayout(this);
     columna->addWidget(m_pestanas);
-    resize(980, 700);
+    // Never larger than the screen, frame included: on a netbook's 1024 × 600 the pages scroll.
+    QSize tamano(980, 700);
+    if (const QScreen *pantalla = screen())
+        tamano = tamano.boundedTo(pantalla->availableGeometry().size() - QSize(16, 48));
+    resize(tamano);
 
     QSettings ajustes = preferencias();
     m_maestra->setText(ajustes.value(QStringLiteral("maestra")).toString());

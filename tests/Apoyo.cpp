@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
@@ -222,6 +223,43 @@ QStringList recorridoDeTabulacion(QWidget *inicio, int pasos)
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
     return recorrido;
+}
+
+QString ejecutarConGestorDeVentanas(QSize pantalla, const QString &argumento, QString *omitido)
+{
+    for (const char *programa : { "xvfb-run", "openbox", "xwininfo", "xprop" }) {
+        if (QStandardPaths::findExecutable(QLatin1String(programa)).isEmpty()) {
+            *omitido = QStringLiteral("falta %1 para abrir un servidor X con un gestor de ventanas")
+                           .arg(QLatin1String(programa));
+            return {};
+        }
+    }
+    QProcess x;
+    x.start(QStringLiteral("xvfb-run"),
+        { QStringLiteral("-a"), QStringLiteral("-s"),
+            QStringLiteral("-screen 0 %1x%2x24").arg(pantalla.width()).arg(pantalla.height()),
+            QStringLiteral("sh"), QStringLiteral("-c"),
+            QStringLiteral("openbox >/dev/null 2>&1 & for i in $(seq 300); do "
+                           "xprop -root _NET_SUPPORTED 2>/dev/null | grep -q "
+                           "_NET_FRAME_EXTENTS && break; sleep 0.1; done; "
+                           "QT_QPA_PLATFORM=xcb \"$0\" \"$1\""),
+            QCoreApplication::applicationFilePath(), argumento });
+    if (!x.waitForFinished(120000)) {
+        x.kill();
+        x.waitForFinished();
+        *omitido = QStringLiteral("el servidor X no terminó en 120 s");
+        return {};
+    }
+    const QString salida = QString::fromUtf8(x.readAllStandardOutput());
+    const QString error = QString::fromUtf8(x.readAllStandardError());
+    // The server that cannot start is the machine's; a program that fails is the test's.
+    if (salida.isEmpty() && error.contains(QLatin1String("xvfb-run: error"))) {
+        *omitido = QStringLiteral("no se pudo abrir un servidor X: ") + error;
+        return {};
+    }
+    if (x.exitStatus() != QProcess::NormalExit || x.exitCode() != 0)
+        return salida + QStringLiteral("\n[terminó con %1] ").arg(x.exitCode()) + error;
+    return salida;
 }
 
 SalidaPython ejecutarPython(const QString &guion, const QStringList &argumentos)

@@ -160,6 +160,11 @@ struct SalidaPython {
 };
 SalidaPython ejecutarPython(const QString &guion, const QStringList &argumentos);
 
+// Runs this test program again with `argumento` on an X server of `pantalla` pixels with a
+// window manager (openbox), once the manager is up. Its output; empty, with the reason in
+// `omitido`, when the machine lacks what that takes.
+QString ejecutarConGestorDeVentanas(QSize pantalla, const QString &argumento, QString *omitido);
+
 // Runs this test program again with `argumentos` inside a mount namespace of its own, where it
 // may mount small file systems that vanish with it. Returns the child's exit status,
 // kSinLanzador when the machine does not allow it (not root, no unshare) and kHijoFallido when

@@ -10,6 +10,7 @@
 #include "VentanaPersonal.h"
 #include "VisorPdf.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -19,10 +20,17 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
+
+#include <cstdio>
 
 namespace {
 
@@ -260,7 +268,83 @@ private slots:
         QCOMPARE(QDir(d.filePath("salida")).entryList(QDir::Files | QDir::Hidden),
             cancelar ? QStringList() : QStringList({ "carpeta" }));
     }
+
+    // A netbook's screen and a small one: everything of the window can be reached and seen.
+    void pantallasChicas_data()
+    {
+        QTest::addColumn<QSize>("pantalla");
+        QTest::newRow("1024 x 768") << QSize(1024, 768);
+        QTest::newRow("1024 x 600") << QSize(1024, 600);
+    }
+    void pantallasChicas()
+    {
+        QFETCH(QSize, pantalla);
+        QString omitido;
+        const QString salida
+            = ejecutarConGestorDeVentanas(pantalla, QStringLiteral("--pantalla-chica"), &omitido);
+        if (salida.isEmpty())
+            QSKIP(qPrintable(omitido));
+        // Every button of the three pages, not a few.
+        QCOMPARE(salida.trimmed().section(QLatin1Char(' '), 0, 0), QStringLiteral("fin:"));
+        QVERIFY2(salida.section(QLatin1Char(' '), 1, 1).toInt() >= 12, qPrintable(salida));
+    }
 };
+
+namespace {
+
+// Under a window manager, on a small screen: the window, frame included, within the screen;
+// on every page, every button reached by Tab and seen whole when it has the focus, and every
+// one (enabled or not) brought into view by its page. Prints what fails, then "fin".
+int revisarPantallaChica()
+{
+    VentanaPersonal ventana(QCoreApplication::applicationDirPath());
+    ventana.show();
+    (void)QTest::qWaitFor([&] { return ventana.windowHandle()->frameMargins().top() > 0; }, 30000);
+    QApplication::setActiveWindow(&ventana);
+    const QRect pantalla = ventana.screen()->geometry();
+    if (!pantalla.contains(ventana.frameGeometry()))
+        std::printf("ventana fuera de la pantalla\n");
+    auto *pestanas = ventana.findChild<QTabWidget *>();
+    int revisados = 0;
+    for (int i = 0; i < pestanas->count(); ++i) {
+        pestanas->setCurrentIndex(i);
+        QWidget *pagina = pestanas->widget(i);
+        auto *area = qobject_cast<QScrollArea *>(pagina);
+        const auto botones = (area ? area->widget() : pagina)->findChildren<QAbstractButton *>();
+        QWidget *vista = area ? area->viewport() : pagina;
+        QSet<QWidget *> alcanzados;
+        pestanas->tabBar()->setFocus();
+        for (int paso = 0; paso < 60 && QApplication::focusWidget(); ++paso) {
+            QWidget *foco = QApplication::focusWidget();
+            QCoreApplication::processEvents();
+            const QRect donde(foco->mapToGlobal(QPoint(0, 0)), foco->size());
+            if (qobject_cast<QAbstractButton *>(foco) && !pantalla.contains(donde))
+                std::printf(
+                    "con el foco fuera de la pantalla: %s\n", qPrintable(foco->objectName()));
+            alcanzados.insert(foco);
+            QTest::keyClick(foco, Qt::Key_Tab);
+        }
+        for (QAbstractButton *boton : botones) {
+            if (!boton->isVisibleTo(pagina))
+                continue;
+            ++revisados;
+            if (boton->isEnabled() && !alcanzados.contains(boton))
+                std::printf("sin llegar con Tab: %s\n", qPrintable(boton->text()));
+            if (area)
+                area->ensureWidgetVisible(boton);
+            QCoreApplication::processEvents();
+            const QRect donde(boton->mapToGlobal(QPoint(0, 0)), boton->size());
+            if (!pantalla.contains(donde)
+                || !QRect(vista->mapToGlobal(QPoint(0, 0)), vista->size()).contains(donde))
+                std::printf("no se ve: %s\n", qPrintable(boton->text()));
+        }
+    }
+    std::printf("fin: %d botones\n", revisados);
+    std::fflush(stdout);
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -270,6 +354,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     if (const int codigo = atenderDocumentoAparte(app.arguments()); codigo >= 0)
         return codigo;
+    if (argc == 2 && qstrcmp(argv[1], "--pantalla-chica") == 0)
+        return revisarPantallaChica();
     TstPersonal prueba;
     return QTest::qExec(&prueba, argc, argv);
 }
