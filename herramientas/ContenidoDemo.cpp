@@ -84,6 +84,52 @@ Resultado escribirClavesDemo(const QString &carpetaEstacion, const QString &ruta
     return {};
 }
 
+namespace {
+
+// What a demo question says: its statement and its four options, as its picture shows them.
+struct TextosPregunta {
+    QString enunciado;
+    QStringList opciones; // "A)  …" to "D)  …"
+};
+
+TextosPregunta textosPregunta(Asignatura asignatura, int modelo, int pregunta)
+{
+    const bool mat = asignatura == Asignatura::Matematica;
+    TextosPregunta t;
+    t.enunciado = mat
+        ? QStringLiteral("¿Cuánto vale %1 + %2 × %3?")
+              .arg(modelo * 3 + pregunta)
+              .arg(pregunta)
+              .arg(modelo)
+        : QStringLiteral("Actividad %1. Según el %2 texto, ¿qué es correcto?")
+              .arg(pregunta)
+              .arg(pregunta <= 11 ? QStringLiteral("primer") : QStringLiteral("segundo"));
+    const int base = modelo * 3 + pregunta + pregunta * modelo;
+    const int correcta = letraCorrectaDemo(asignatura, modelo, pregunta) - 'A';
+    for (int k = 0; k < 4; ++k) {
+        const QString letra = QString(QChar('A' + k));
+        const QString texto = mat ? QString::number(base + (k - correcta) * 2)
+            : k == correcta ? QStringLiteral("Afirmación %1: lo que dice el texto").arg(letra)
+                            : QStringLiteral("Afirmación %1 sobre el texto").arg(letra);
+        t.opciones << letra + QStringLiteral(")  ") + texto;
+    }
+    return t;
+}
+
+} // namespace
+
+bool generarDescripcion(const QString &ruta, Asignatura asignatura, int modelo, int pregunta)
+{
+    const TextosPregunta t = textosPregunta(asignatura, modelo, pregunta);
+    QFile archivo(ruta);
+    if (!asegurarCarpeta(ruta) || !archivo.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const QByteArray texto
+        = (t.enunciado + QLatin1Char('\n') + t.opciones.join(QLatin1Char('\n')) + QLatin1Char('\n'))
+              .toUtf8();
+    return archivo.write(texto) == texto.size() && archivo.flush();
+}
+
 bool generarPregunta(
     const QString &ruta, Asignatura asignatura, int modelo, int pregunta, QSize tamano)
 {
@@ -111,26 +157,12 @@ bool generarPregunta(
     cuerpo.setPixelSize(qMax(7, alto / 14));
     p.setFont(cuerpo);
     p.setPen(Qt::black);
-    const QString enunciado = mat
-        ? QStringLiteral("¿Cuánto vale %1 + %2 × %3?")
-              .arg(modelo * 3 + pregunta)
-              .arg(pregunta)
-              .arg(modelo)
-        : QStringLiteral("Actividad %1. Según el %2 texto, ¿qué es correcto?")
-              .arg(pregunta)
-              .arg(pregunta <= 11 ? QStringLiteral("primer") : QStringLiteral("segundo"));
+    const TextosPregunta t = textosPregunta(asignatura, modelo, pregunta);
     p.drawText(QRect(alto / 12, alto / 4, tamano.width() - alto / 6, alto / 6),
-        Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, enunciado);
-    const int base = modelo * 3 + pregunta + pregunta * modelo;
-    const int correcta = letraCorrectaDemo(asignatura, modelo, pregunta) - 'A';
-    for (int k = 0; k < 4; ++k) {
-        const QString letra = QString(QChar('A' + k));
-        const QString texto = mat ? QString::number(base + (k - correcta) * 2)
-            : k == correcta ? QStringLiteral("Afirmación %1: lo que dice el texto").arg(letra)
-                            : QStringLiteral("Afirmación %1 sobre el texto").arg(letra);
+        Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, t.enunciado);
+    for (int k = 0; k < 4; ++k)
         p.drawText(QRect(alto / 6, alto * (45 + 12 * k) / 100, tamano.width() - alto / 3, alto / 8),
-            Qt::AlignLeft | Qt::AlignVCenter, letra + QStringLiteral(")  ") + texto);
-    }
+            Qt::AlignLeft | Qt::AlignVCenter, t.opciones[k]);
     p.end();
     return imagen.save(ruta, "JPEG", 85);
 }
@@ -195,6 +227,10 @@ ResultadoGeneracion generarContenido(const QString &carpetaPrograma, bool reempl
     for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua }) {
         for (int m = 1; m <= kModelos; ++m) {
             for (int q = 1; q <= kPreguntas; ++q) {
+                // The picture, and its words for a screen reader beside it.
+                const QString descripcion = rutaDescripcionPregunta(carpetaPrograma, a, m, q);
+                if (hace(descripcion) && !generarDescripcion(descripcion, a, m, q))
+                    falla(descripcion);
                 const QString ruta = rutaPregunta(carpetaPrograma, a, m, q);
                 if (!hace(ruta))
                     continue;

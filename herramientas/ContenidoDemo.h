@@ -20,6 +20,9 @@ constexpr QSize kTamanoPreguntaDemo(840, 360);
 // Writes what is missing (or everything, with `reemplazar`); existing files are kept.
 ResultadoGeneracion generarContenido(const QString &carpetaPrograma, bool reemplazar = false);
 
+// The words of a demo question for a screen reader: its statement and its four options, a
+// line each, as its picture shows them.
+bool generarDescripcion(const QString &ruta, Asignatura asignatura, int modelo, int pregunta);
 bool generarPregunta(const QString &ruta, Asignatura asignatura, int modelo, int pregunta,
     QSize tamano = kTamanoPreguntaDemo);
 

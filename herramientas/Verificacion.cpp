@@ -221,6 +221,19 @@ void verificarModelo(const QString &carpetaPrograma, Asignatura a, int m,
     for (int q = 1; q <= kPreguntas; ++q)
         verificarPregunta(carpetaPrograma, a, m, q, informe, esperados, descritas);
     informe.descripciones << listaDescripciones(carpeta, descritas);
+    if (descritas.size() < kPreguntas) {
+        QStringList faltan;
+        for (int q = 1; q <= kPreguntas; ++q) {
+            if (!descritas.contains(q))
+                faltan << QString::number(q);
+        }
+        informe.avisos << QStringLiteral(
+            "%1: %2 de %3 imágenes sin descripción para el lector de pantalla (preguntas %4)")
+                              .arg(carpeta)
+                              .arg(faltan.size())
+                              .arg(kPreguntas)
+                              .arg(faltan.join(QStringLiteral(", ")));
+    }
     if (a == Asignatura::Lengua) {
         const QString textos = rutaTextosLengua(carpetaPrograma, m);
         esperados << QFileInfo(textos).fileName();

@@ -10,6 +10,9 @@ struct InformeContenido {
     QStringList problemas; // one line per problem, each naming its path
     // One line per model folder: which of its pictures have words for a screen reader.
     QStringList descripciones;
+    // Warnings that do not make the content wrong: a model whose pictures, or some of them,
+    // have no words for a screen reader, so that a blind student cannot take it.
+    QStringList avisos;
     int imagenesCorrectas = 0;
     int documentosCorrectos = 0;
     bool correcto() const { return problemas.isEmpty(); }

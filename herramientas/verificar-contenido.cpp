@@ -34,6 +34,8 @@ int main(int argc, char **argv)
     });
     for (const QString &linea : informe.descripciones)
         std::printf("%s\n", qPrintable(linea));
+    for (const QString &aviso : informe.avisos)
+        std::printf("aviso: %s\n", qPrintable(aviso));
     for (const QString &problema : informe.problemas)
         std::printf("%s\n", qPrintable(problema));
     std::printf(

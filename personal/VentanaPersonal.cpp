@@ -533,10 +533,19 @@ void VentanaPersonal::verificar()
                 const auto [ruta, motivo] = rutaYMotivo(problema);
                 filas.append({ motivo, nativa(ruta) });
             }
+            for (const QString &aviso : std::as_const(informe->avisos)) {
+                const auto [ruta, motivo] = rutaYMotivo(aviso);
+                filas.append({ QStringLiteral("Aviso: ") + motivo, nativa(ruta) });
+            }
             llenar(m_problemas, filas);
+            const QString avisos = informe->avisos.isEmpty()
+                ? QString()
+                : QStringLiteral(" Aviso: %1 modelo(s) con imágenes sin descripción para el "
+                                 "lector de pantalla; un alumno ciego no puede rendirlos.")
+                      .arg(informe->avisos.size());
             m_resumenVerificar->setText((informe->correcto() ? QStringLiteral("Sin problemas: ")
                                                              : QStringLiteral("Hay problemas: "))
-                + informe->resumen());
+                + informe->resumen() + avisos);
         });
 }
 

@@ -82,7 +82,7 @@ private slots:
         QCOMPARE(b.sesion.ModeloMat, 2);
         QCOMPARE(b.sesion.ModeloLeng, 5);
         QCOMPARE(estadoMenu,
-            QStringList({ "ML mat=22 leng=23", "-L mat=0 leng=23", "-- mat=0 leng=0" }));
+            QStringList({ "ML mat=44 leng=45", "-L mat=0 leng=45", "-- mat=0 leng=0" }));
         const QStringList textos = b.mensajes.textos();
         QCOMPARE(textos.filter(QStringLiteral("PARA RESPONDER DESDE")).size(), 2);
         QVERIFY(textos.contains(QStringLiteral(
@@ -198,7 +198,7 @@ private slots:
                     n += archivosEn(carpetaModelo(maestra.path(), a, m));
             return n;
         };
-        QCOMPARE(contarMaestra(), 2 * 6 * 22 + 6);
+        QCOMPARE(contarMaestra(), 2 * 6 * 22 * 2 + 6); // pictures, descriptions, texts
         QVERIFY(QDir().mkpath(carpetaImagenes(estacion.path())));
         for (Asignatura a : { Asignatura::Matematica, Asignatura::Lengua })
             for (int m = 1; m <= kModelos; ++m)
@@ -244,7 +244,7 @@ private slots:
         QCOMPARE(lineas[2],
             QStringLiteral("EE0310004|NOMBRE|3|0459|||M|4B|Lengua|5|")
                 + QStringLiteral("D|C|B|A|").repeated(5) + "D|C");
-        QCOMPARE(contarMaestra(), 2 * 6 * 22 + 6);
+        QCOMPARE(contarMaestra(), 2 * 6 * 22 * 2 + 6); // pictures, descriptions, texts
         QCOMPARE(QDir(carpetaImagenes(estacion.path()))
                      .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
             QStringList());

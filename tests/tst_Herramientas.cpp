@@ -90,23 +90,36 @@ private slots:
         QCOMPARE(informe.documentosCorrectos, 7);
     }
 
-    // The words a screen reader says for a picture are the content's own, and the staff see
-    // which pictures have them.
+    // The demo content has words for a screen reader beside every picture; a model whose
+    // pictures lack some is named as a warning, which does not make the content wrong.
     void descripcionesSeInforman()
     {
         QTemporaryDir dir;
         QVERIFY(generarContenido(dir.path()).resultado.ok());
-        for (const char *nombre :
-            { "Imagenes/Mat_Mod3/Mat_Mod3_P7.txt", "Imagenes/Mat_Mod3/Mat_Mod3_P12.txt" })
-            crearArchivo(
-                QDir(dir.path()).filePath(nombre), "Un triángulo rectángulo de catetos 3 y 4.");
+        // The statement, then the options, the right one (drawn at its letter) with 37.
+        QFile descripcion(QDir(dir.path()).filePath("Imagenes/Mat_Mod3/Mat_Mod3_P7.txt"));
+        QVERIFY(descripcion.open(QIODevice::ReadOnly));
+        const QStringList lineas = QString::fromUtf8(descripcion.readAll()).split('\n');
+        QCOMPARE(lineas.size(), 6);
+        QCOMPARE(lineas[0], QStringLiteral("¿Cuánto vale 16 + 7 × 3?"));
+        const int correcta = letraCorrectaDemo(Asignatura::Matematica, 3, 7) - 'A';
+        for (int k = 0; k < 4; ++k)
+            QVERIFY(lineas[k + 1].startsWith(QString(QChar('A' + k)) + QStringLiteral(")  ")));
+        QCOMPARE(lineas[correcta + 1].section(' ', -1), QStringLiteral("37"));
+        QVERIFY(verificarContenido(dir.path()).avisos.isEmpty());
+        for (int q : { 1, 2, 22 })
+            QVERIFY(QFile::remove(
+                QDir(dir.path())
+                    .filePath(QStringLiteral("Imagenes/Leng_Mod4/Leng_Mod4_P%1.txt").arg(q))));
         const InformeContenido informe = verificarContenido(dir.path());
         QVERIFY2(informe.correcto(), qPrintable(informe.problemas.join('\n')));
-        QCOMPARE(informe.descripciones.size(), 12);
-        QVERIFY(informe.descripciones.contains(QDir(dir.path()).filePath("Imagenes/Mat_Mod3")
-            + ": descripción para el lector de pantalla en 2 de 22 preguntas (7, 12)"));
-        QVERIFY(informe.descripciones.contains(QDir(dir.path()).filePath("Imagenes/Mat_Mod4")
-            + ": descripción para el lector de pantalla en 0 de 22 preguntas"));
+        QCOMPARE(informe.avisos,
+            QStringList { QDir(dir.path()).filePath("Imagenes/Leng_Mod4")
+                + ": 3 de 22 imágenes sin descripción para el lector de pantalla (preguntas 1, 2, "
+                  "22)" });
+        QVERIFY(informe.descripciones.contains(QDir(dir.path()).filePath("Imagenes/Leng_Mod4")
+            + ": descripción para el lector de pantalla en 19 de 22 preguntas (3, 4, 5, 6, 7, 8, "
+              "9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21)"));
     }
 
     void cadaDanoSeInforma_data()

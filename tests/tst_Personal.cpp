@@ -155,18 +155,21 @@ private slots:
         QVERIFY(esperar(w.v));
         const QString resultado = w.hijo<QPlainTextEdit>("ResultadoPreparar")->toPlainText();
         QVERIFY2(resultado.contains("264 de 264 imágenes"), qPrintable(resultado));
-        QCOMPARE(archivosBajo(QDir(estacion.path()).filePath("Imagenes")), 264 + 7);
+        // The pictures, their descriptions and the documents.
+        QCOMPARE(archivosBajo(QDir(estacion.path()).filePath("Imagenes")), 264 + 264 + 7);
         QCOMPARE(huella(libro), antes);
         QCOMPARE(huella(registro), antesRegistro);
     }
 
-    // "Verificar" lists the one picture deleted, with its path.
+    // "Verificar" lists the one picture deleted, with its path, and one description deleted
+    // as a warning.
     void verificarNombraLaImagenQueFalta()
     {
         QTemporaryDir estacion;
         QVERIFY(generarContenido(estacion.path()).resultado.ok());
         const QString falta = rutaPregunta(estacion.path(), Asignatura::Lengua, 2, 7);
         QVERIFY(QFile::remove(falta));
+        QVERIFY(QFile::remove(rutaDescripcionPregunta(estacion.path(), Asignatura::Lengua, 2, 7)));
         Ventana w;
         alt(&w.v, 'v');
         alt(&w.v, 'a');
@@ -174,9 +177,12 @@ private slots:
         alt(&w.v, 'm');
         QVERIFY(esperar(w.v));
         auto *problemas = w.hijo<QTableWidget>("Problemas");
-        QCOMPARE(problemas->rowCount(), 1);
+        QCOMPARE(problemas->rowCount(), 2);
         QCOMPARE(problemas->item(0, 0)->text(), QStringLiteral("falta la imagen"));
         QCOMPARE(problemas->item(0, 1)->text(), QDir::toNativeSeparators(falta));
+        QVERIFY(problemas->item(1, 0)->text().startsWith(
+            "Aviso: 1 de 22 imágenes sin descripción para el lector de pantalla (preguntas 7)"));
+        QVERIFY(w.hijo<QLabel>("ResumenVerificar")->text().contains("un alumno ciego no puede"));
     }
 
     // Two stations and a key typed in the fields: the window writes what the command line
