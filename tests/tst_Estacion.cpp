@@ -3,20 +3,30 @@
 #include "Apoyo.h"
 #include "ContenidoDemo.h"
 #include "Estacion.h"
+#include "FormMnuOrbela.h"
+#include "FrmCodigoAcceso.h"
+#include "FrmLengMod1.h"
+#include "FrmLogin.h"
+#include "FrmMatMod1H1.h"
+#include "MensajesQt.h"
 #include "Reporte.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QLockFile>
 #include <QMap>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTemporaryFile>
 #include <QTest>
+#include <QTimer>
+#include <QWindow>
 
 #include <cstdio>
 
@@ -249,6 +259,27 @@ private slots:
                      .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
             QStringList());
     }
+
+    // On a netbook's screen and a small one, under a window manager, every window of the
+    // station and every message box it showed is whole on the screen.
+    void pantallasChicas_data()
+    {
+        QTest::addColumn<QSize>("pantalla");
+        QTest::newRow("1024 x 768") << QSize(1024, 768);
+        QTest::newRow("1024 x 600") << QSize(1024, 600);
+    }
+    void pantallasChicas()
+    {
+        QFETCH(QSize, pantalla);
+        QString omitido;
+        const QString salida
+            = ejecutarConGestorDeVentanas(pantalla, QStringLiteral("--pantalla-chica"), &omitido);
+        if (salida.isEmpty())
+            QSKIP(qPrintable(omitido));
+        QCOMPARE(salida.trimmed().section(QLatin1Char(' '), 0, 0), QStringLiteral("fin:"));
+        // Five screens and the message boxes met on them.
+        QVERIFY2(salida.section(QLatin1Char(' '), 1, 1).toInt() >= 8, qPrintable(salida));
+    }
 };
 
 // The screens of one student, run inside a mount namespace whose temporary folder is a small
@@ -295,9 +326,69 @@ private slots:
     }
 };
 
+namespace {
+
+// Under a window manager, on a small screen: every screen of the station shown as the station
+// shows it, each seen whole, frame included, once the manager framed it; then the messages
+// that a student meets on them (an empty registration, "Guardar y Finalizar"), in the
+// desktop's own boxes. Prints what does not fit, then "fin:" and how many windows it saw.
+int revisarPantallaChica()
+{
+    Banco b;
+    if (!generarContenido(b.carpeta()).resultado.ok())
+        return 1;
+    b.sesion = alumnoDePrueba();
+    b.mensajes.respuestas = { kRespuestaNo, kRespuestaNo, kRespuestaNo, kRespuestaNo };
+    const QRect pantalla = QGuiApplication::primaryScreen()->geometry();
+    int vistas = 0;
+    const auto revisar = [&](QWidget *w) {
+        (void)QTest::qWaitFor(
+            [w] { return w->windowHandle() && w->windowHandle()->frameMargins().top() > 0; },
+            10000);
+        QTest::qWait(100); // the manager places the window after framing it
+        ++vistas;
+        if (!pantalla.contains(w->frameGeometry()))
+            std::printf("no cabe: %s %dx%d+%d+%d\n", qPrintable(w->objectName()),
+                w->frameGeometry().width(), w->frameGeometry().height(), w->frameGeometry().x(),
+                w->frameGeometry().y());
+    };
+    std::vector<std::pair<std::unique_ptr<Formulario>, const char *>> pantallas;
+    pantallas.emplace_back(std::make_unique<FrmLogin>(b.entorno, b.sesion), "CmdAceptar");
+    pantallas.emplace_back(std::make_unique<FormMnuOrbela>(b.entorno, b.sesion), nullptr);
+    pantallas.emplace_back(std::make_unique<FrmCodigoAcceso>(b.sesion), nullptr);
+    pantallas.emplace_back(std::make_unique<FrmMatMod1H1>(b.entorno, b.sesion), "CmdFinalizar");
+    pantallas.emplace_back(std::make_unique<FrmLengMod1>(b.entorno, b.sesion), "CmdFinalizar");
+    for (auto &[ventana, boton] : pantallas) {
+        ventana->cargar();
+        ventana->show();
+        revisar(ventana.get());
+        if (boton)
+            hijo<QPushButton>(ventana.get(), QLatin1String(boton))->click();
+        ventana->hide();
+    }
+    for (const QString &texto : b.mensajes.textos()) {
+        QTimer::singleShot(0, [&] {
+            QWidget *caja = nullptr;
+            (void)QTest::qWaitFor([&] { return (caja = QApplication::activeModalWidget()); }, 5000);
+            if (!caja)
+                return;
+            revisar(caja);
+            caja->close();
+        });
+        MensajesQt().mostrar(texto, 0, QStringLiteral("ORBELA"), {}, 0);
+    }
+    std::printf("fin: %d ventanas\n", vistas);
+    std::fflush(stdout);
+    return 0;
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    if (argc == 2 && qstrcmp(argv[1], "--pantalla-chica") == 0)
+        return revisarPantallaChica();
     if (argc == 3 && qstrcmp(argv[1], "--ocupar") == 0) {
         MensajesFalsos mensajes;
         QLockFile cerrojo(rutaCerrojoEstacion(QString::fromLocal8Bit(argv[2])));

@@ -7,9 +7,12 @@
 #include <QHash>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QStaticText>
 #include <QTextOption>
 #include <QWindow>
+
+#include <algorithm>
 
 Ventana::Ventana(QWidget *padre)
     : QDialog(padre)
@@ -62,8 +65,24 @@ void Ventana::ajustarTamanoExterior()
     const QMargins marco = windowHandle() ? windowHandle()->frameMargins() : QMargins();
     const QSize interior
         = m_tamanoExterior - QSize(marco.left() + marco.right(), marco.top() + marco.bottom());
-    if (size() != interior)
-        resize(interior);
+    if (size() == interior)
+        return;
+    resize(interior);
+    // The manager placed the window at the size it had before its frame: on a small screen
+    // (a netbook's 1024 × 600) that can leave the title bar above the top. Once framed, the
+    // window comes wholly onto the screen, where it fits.
+    const QScreen *pantalla = screen();
+    if (!pantalla || marco.top() <= 0)
+        return;
+    const QRect libre = pantalla->availableGeometry();
+    QRect caja(pos(), m_tamanoExterior);
+    if (libre.contains(caja))
+        return;
+    caja.moveLeft(std::clamp(
+        caja.left(), libre.left(), std::max(libre.left(), libre.right() + 1 - caja.width())));
+    caja.moveTop(std::clamp(
+        caja.top(), libre.top(), std::max(libre.top(), libre.bottom() + 1 - caja.height())));
+    move(caja.topLeft());
 }
 
 bool Ventana::event(QEvent *evento)
