@@ -5,8 +5,14 @@
 #include <algorithm>
 #include <cmath>
 
-Analisis::Analisis(const Claves &claves)
+QString textoMuestraInsuficiente(const QString &alumnos)
+{
+    return QStringLiteral("muestra insuficiente (N = %1)").arg(alumnos);
+}
+
+Analisis::Analisis(const Claves &claves, int minimoParaSenalar)
     : m_claves(claves)
+    , m_minimoParaSenalar(minimoParaSenalar)
 {
 }
 
@@ -234,8 +240,11 @@ void Analisis::correlaciones(const Acumulado &a, int q, qint64 grupo, const Peso
 
 void Analisis::difPorSexo(const Acumulado &a, int q, AnalisisItem &item)
 {
-    if (a.alumnosPorSexo[0] < kMinimoPorSexoDif || a.alumnosPorSexo[1] < kMinimoPorSexoDif)
+    if (a.alumnosPorSexo[0] < kMinimoPorSexoDif || a.alumnosPorSexo[1] < kMinimoPorSexoDif) {
+        item.difCategoria = textoMuestraInsuficiente(
+            QStringLiteral("%1 y %2").arg(a.alumnosPorSexo[0]).arg(a.alumnosPorSexo[1]));
         return;
+    }
     // Strata: the scores; reference Sexo 1 right and wrong, then focal Sexo 2.
     std::vector<std::array<int, 4>> estratos;
     for (int k = 0; k <= kPreguntas; ++k) {
@@ -287,6 +296,7 @@ AnalisisModelo Analisis::resumir(Asignatura asignatura, int modelo, const Acumul
     r.asignatura = asignatura;
     r.modelo = modelo;
     r.alumnos = int(a.alumnos);
+    r.senales = a.alumnos >= m_minimoParaSenalar;
     r.histograma = a.histograma;
     const double n = double(a.alumnos);
     r.media = a.sumaCorrectas / n;
@@ -309,7 +319,10 @@ AnalisisModelo Analisis::resumir(Asignatura asignatura, int modelo, const Acumul
         std::array<double, 5> entreMejores {};
         correlaciones(a, q, grupo, pesoMejores, pesoPeores, item, &entreMejores);
         difPorSexo(a, q, item);
-        item.observacion = observacion(item, entreMejores);
+        item.senalada = r.senales;
+        item.observacion = item.senalada ? observacion(item, entreMejores)
+                                         : textoMuestraInsuficiente(QString::number(a.alumnos));
+        item.senalada = item.senalada && !item.observacion.isEmpty();
     }
     if (a.alumnos >= 2 && varianza > 0) {
         r.kr20 = double(kPreguntas) / (kPreguntas - 1) * (1 - sumaPQ / varianza);

@@ -42,9 +42,11 @@ struct AnalisisItem {
     std::optional<double> difChi2;
     QString difCategoria; // "A", "B" or "C"
     QString observacion;
+    bool senalada = false; // its observation flags it: the model has students enough for it
 };
 
 struct AnalisisModelo {
+    bool senales = true; // students enough for the questions' flags (kMinimoParaSenalar)
     Asignatura asignatura = Asignatura::Matematica;
     int modelo = 0;
     int alumnos = 0;
@@ -112,9 +114,15 @@ double porcentajeEquiparado(double puntaje);
 // facility and discrimination of every question, the mean, deviation and KR-20 reliability of
 // every model, and each class's mean percentage. Only sums and counts are kept as the students
 // come, none per student: memory stays the same for ten workbooks or a province's.
+// What stands where a flag or a category would, below its minimum of students: "muestra
+// insuficiente (N = 82)".
+QString textoMuestraInsuficiente(const QString &alumnos);
+
 class Analisis {
 public:
-    explicit Analisis(const Claves &claves);
+    // Below `minimoParaSenalar` students a model's questions carry no flag (kMinimoParaSenalar
+    // by default; a test that checks the flags on a handful of students lowers it).
+    explicit Analisis(const Claves &claves, int minimoParaSenalar = kMinimoParaSenalar);
 
     // Scores a student's subject and counts it; returns the correct answers, 0 to 22.
     int agregar(const RespuestasAlumno &alumno);
@@ -140,7 +148,11 @@ public:
     // The best and the worst 27 % (Kelley), in whole students; students tied at the score
     // where a group ends count for the part of them that fits.
     static constexpr int kPorcientoExtremos = 27;
-    // Models with fewer students keep their raw scores.
+    // Fewer students in a model than this, and its questions are flagged with nothing but
+    // "muestra insuficiente (N = …)": a discrimination or a facility of a few dozen students
+    // moves by more than the thresholds above from one sample to the next.
+    static constexpr int kMinimoParaSenalar = 100;
+    // Models with fewer students are equated linearly, or not at all.
     static constexpr int kMinimoParaEquiparar = 200;
     // Models with fewer students than that are equated linearly; with fewer than this, not at all.
     static constexpr int kMinimoParaEquipararLineal = 10;
@@ -182,6 +194,7 @@ private:
     static QString observacion(const AnalisisItem &item, const std::array<double, 5> &entreMejores);
 
     const Claves &m_claves;
+    int m_minimoParaSenalar;
     std::array<std::array<Acumulado, kModelos>, 2> m_acumulados;
     // Students per model and score of every class, so that its means come raw and equated.
     std::map<std::tuple<QString, QString, QString, QString, int>,

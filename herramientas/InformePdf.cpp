@@ -307,6 +307,29 @@ void paginaResumen(
         custodiaEnResumen(p, y + alto + altoDeFila(p.device()) * 2, ancho, custodia);
 }
 
+// How many students each judgement needs, and what stands in its place with fewer.
+std::vector<QStringList> requisitosDeLeyenda()
+{
+    return {
+        { QStringLiteral("Señales, requisito"),
+            QStringLiteral("las observaciones de las preguntas piden al menos %1 alumnos en el "
+                           "modelo; con menos dicen «muestra insuficiente (N = …)»")
+                .arg(Analisis::kMinimoParaSenalar),
+            QString() },
+        { QStringLiteral("DIF, requisito"),
+            QStringLiteral("se calcula con al menos %1 alumnos de cada sexo en el modelo; con "
+                           "menos, «muestra insuficiente (N = …)» en lugar de la categoría")
+                .arg(Analisis::kMinimoPorSexoDif),
+            QString() },
+        { QStringLiteral("Equiparación"),
+            QStringLiteral("grupos al azar: equipercentil con al menos %1 alumnos en el modelo, "
+                           "lineal (media y desvío) con al menos %2; con menos, sin equiparar")
+                .arg(Analisis::kMinimoParaEquiparar)
+                .arg(Analisis::kMinimoParaEquipararLineal),
+            QStringLiteral("Kolen y Brennan") },
+    };
+}
+
 // How to read the flags: every threshold, with its usual source.
 void paginaLeyenda(Informe &informe)
 {
@@ -346,19 +369,12 @@ void paginaLeyenda(Informe &informe)
                     numero(Analisis::kDifDeltaC, 1), numero(Analisis::kNormalUnilateral, 3)),
             QStringLiteral("Mantel–Haenszel con corrección de continuidad si |ΣA − ΣE| ≥ 0,5; EE "
                            "de Robins, Breslow y Greenland; categorías del ETS") },
-        { QStringLiteral("DIF, requisito"),
-            QStringLiteral("se calcula con al menos %1 alumnos de cada sexo en el modelo")
-                .arg(Analisis::kMinimoPorSexoDif),
-            QString() },
-        { QStringLiteral("Equiparación"),
-            QStringLiteral("grupos al azar: equipercentil con al menos %1 alumnos en el modelo, "
-                           "lineal (media y desvío) con al menos %2; con menos, sin equiparar")
-                .arg(Analisis::kMinimoParaEquiparar)
-                .arg(Analisis::kMinimoParaEquipararLineal),
-            QStringLiteral("Kolen y Brennan") },
     };
     // One paragraph each: the conditions are too long for the columns of a table.
-    for (const QStringList &entrada : leyenda) {
+    std::vector<QStringList> entradas = leyenda;
+    for (const QStringList &requisito : requisitosDeLeyenda())
+        entradas.push_back(requisito);
+    for (const QStringList &entrada : entradas) {
         const QString texto = entrada[2].isEmpty()
             ? QStringLiteral("%1: %2.").arg(entrada[0], entrada[1])
             : QStringLiteral("%1: %2 (%3).").arg(entrada[0], entrada[1], entrada[2]);
@@ -401,10 +417,16 @@ void paginaEquiparacion(Informe &informe, Asignatura a, const std::vector<Analis
 // The notes of the flagged questions, one a line.
 QString notasDeModelo(const AnalisisModelo &m)
 {
+    // Too few students: one sentence for the model, no question singled out.
+    if (!m.senales)
+        return QStringLiteral("Sin observaciones de las preguntas: %1; hacen falta al menos %2 "
+                              "alumnos en el modelo.")
+            .arg(textoMuestraInsuficiente(QString::number(m.alumnos)))
+            .arg(Analisis::kMinimoParaSenalar);
     QStringList notas;
     for (int q = 0; q < kPreguntas; ++q) {
         const AnalisisItem &item = m.items[q];
-        if (!item.observacion.isEmpty())
+        if (item.senalada)
             notas << QStringLiteral("Pregunta %1 (clave %2): %3")
                          .arg(q + 1)
                          .arg(QLatin1Char(item.clave))
@@ -449,7 +471,7 @@ std::tuple<Barras, Barras, Barras> barrasDePreguntas(const AnalisisModelo &m)
         const AnalisisItem &item = m.items[q];
         for (Barras *b : { &facilidad, &discriminacion }) {
             b->etiquetas.push_back(QString::number(q + 1));
-            b->marcadas.push_back(!item.observacion.isEmpty());
+            b->marcadas.push_back(item.senalada);
         }
         facilidad.valores.push_back(item.facilidad);
         discriminacion.valores.push_back(item.discriminacion.value_or(0));

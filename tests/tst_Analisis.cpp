@@ -64,7 +64,7 @@ private slots:
     void tablaCalculadaAMano()
     {
         const Claves claves = clavesDePrueba();
-        Analisis analisis(claves);
+        Analisis analisis(claves, 1); // flags on a handful of students
         QList<int> puntajes;
         for (int errores : { 0, 4, 7, 11, 16, 19 })
             puntajes << analisis.agregar(alumno(conErrores(errores)));
@@ -164,7 +164,7 @@ private slots:
         QFETCH(QStringList, esperadas);
         QFETCH(QStringList, ausentes);
         const Claves claves = clavesDePrueba();
-        Analisis analisis(claves);
+        Analisis analisis(claves, 1); // flags on a handful of students
         for (const QByteArray &a : alumnos)
             analisis.agregar(alumno(a));
         const QString observacion = analisis.modelos().front().items[0].observacion;
@@ -174,13 +174,25 @@ private slots:
             QVERIFY2(!observacion.contains(a), qPrintable(observacion));
         if (esperadas.isEmpty() && ausentes.size() == 3)
             QCOMPARE(observacion, QString());
+        // With the report's own minimum, so few students flag nothing, and say so.
+        Analisis informe(claves);
+        for (const QByteArray &a : alumnos)
+            informe.agregar(alumno(a));
+        const AnalisisModelo modelo = informe.modelos().front();
+        QVERIFY(!modelo.senales);
+        for (const AnalisisItem &item : modelo.items) {
+            QVERIFY(!item.senalada);
+            QCOMPARE(item.observacion,
+                QStringLiteral("muestra insuficiente (N = %1)").arg(alumnos.size()));
+            QVERIFY(item.difCategoria.startsWith(QStringLiteral("muestra insuficiente (N = ")));
+        }
     }
 
     // Each class of each subject has its own mean; classes are told apart by every field.
     void establecimientosPorSeccion()
     {
         const Claves claves = clavesDePrueba();
-        Analisis analisis(claves);
+        Analisis analisis(claves, 1); // flags on a handful of students
         analisis.agregar(alumno(conErrores(0), QStringLiteral("1A")));
         analisis.agregar(alumno(conErrores(11), QStringLiteral("1A")));
         analisis.agregar(alumno(conErrores(22), QStringLiteral("2B")));

@@ -72,7 +72,7 @@ QString avisoDocumentoIlegible(const QString &ruta);
 // `esperaMs`, however little it works, is stuck as well.
 struct PlazosLector {
     int arranqueMs = 15000; // until the program runs, on the slowest computer
-    int procesadorMs = 1000; // of processor time, owing an answer
+    int procesadorMs = 700; // of processor time, owing an answer
     int esperaMs = 60000; // of the wall clock, owing an answer
 };
 
