@@ -142,8 +142,11 @@ void dibujarCurvas(QPainter &p, const QRectF &area, const QString &titulo,
     for (const AnalisisModelo *m : modelos) {
         const QColor color = colores[(m->modelo - 1) % 6];
         p.setPen(QPen(color, 2));
+        // A linear equating may leave the scale at its ends: the line stops at the chart's edge.
+        p.setClipRect(grafico);
         for (int x = 0; x < kPreguntas; ++x)
             p.drawLine(punto(x, m->equiparacion[x]), punto(x + 1, m->equiparacion[x + 1]));
+        p.setClipping(false);
         p.drawText(QRectF(grafico.right() + 12, yLeyenda, area.right() - grafico.right() - 12,
                        fm.height()),
             Qt::AlignLeft,
@@ -302,7 +305,21 @@ void paginaResumen(
     for (const AnalisisModelo &m : modelos)
         tabla.push_back(filaModelo(m));
     std::vector<double> anchos(7, ancho / 7);
-    const double alto = dibujarTabla(p, QPointF(0, y), anchos, tabla);
+    double alto = dibujarTabla(p, QPointF(0, y), anchos, tabla);
+    // The table's terms, where the table is.
+    p.setFont(fuente(8));
+    const QRectF caja(
+        0, y + alto + altoDeFila(p.device()) * 0.5, ancho, altoDeFila(p.device()) * 4);
+    const QString terminos = QStringLiteral(
+        "Media y desvío: de las respuestas correctas (0 a 22), el desvío de la población. KR-20: "
+        "confiabilidad de la prueba, de 0 a 1 (menor que %1, insatisfactoria; desde %2, "
+        "satisfactoria). Error estándar: cuánto puede variar el puntaje de un alumno por azar, "
+        "en respuestas correctas (desvío × √(1 − KR-20)).")
+                                 .arg(numero(Analisis::kKr20Insatisfactoria, 2),
+                                     numero(Analisis::kKr20Satisfactoria, 2));
+    alto += p.boundingRect(caja, Qt::AlignLeft | Qt::TextWordWrap, terminos).height()
+        + altoDeFila(p.device()) * 0.5;
+    p.drawText(caja, Qt::AlignLeft | Qt::TextWordWrap, terminos);
     if (!custodia.frase.isEmpty())
         custodiaEnResumen(p, y + alto + altoDeFila(p.device()) * 2, ancho, custodia);
 }
@@ -408,10 +425,27 @@ void paginaEquiparacion(Informe &informe, Asignatura a, const std::vector<Analis
         medias.push_back({ QString::number(m.modelo), QString::number(m.alumnos),
             textoMetodo(m.metodo), numero(m.media, 2), numero(m.mediaEquiparada, 2) });
     }
-    const double altoCurvas = area.height() * 0.55;
-    dibujarCurvas(
-        p, QRectF(0, y, ancho, altoCurvas), QStringLiteral("Curvas de equiparación"), deLaMateria);
-    dibujarTabla(p, QPointF(0, y + altoCurvas + 20), std::vector<double>(5, ancho / 5), medias);
+    // Curves that all lie on the diagonal say nothing a sentence does not say better.
+    const bool sinCambio = std::all_of(deLaMateria.begin(), deLaMateria.end(), [](const auto *m) {
+        for (int x = 0; x <= kPreguntas; ++x) {
+            if (std::abs(m->equiparacion[x] - x) > 0.005)
+                return false;
+        }
+        return true;
+    });
+    const double altoCurvas = sinCambio ? altoDeFila(p.device()) * 3 : area.height() * 0.55;
+    if (sinCambio) {
+        p.setFont(fuente(10));
+        p.drawText(QRectF(0, y, ancho, altoCurvas), Qt::AlignLeft | Qt::TextWordWrap,
+            QStringLiteral("Ningún modelo cambia de escala: cada puntaje equiparado es el "
+                           "obtenido (ver el método de cada modelo en la tabla)."));
+    } else {
+        dibujarCurvas(p, QRectF(0, y, ancho, altoCurvas), QStringLiteral("Curvas de equiparación"),
+            deLaMateria);
+    }
+    dibujarTabla(p, QPointF(0, y + altoCurvas + 20),
+        std::vector<double> { ancho * 0.1, ancho * 0.12, ancho * 0.42, ancho * 0.16, ancho * 0.2 },
+        medias);
 }
 
 // The notes of the flagged questions, one a line.
