@@ -262,6 +262,24 @@ QString ejecutarConGestorDeVentanas(QSize pantalla, const QString &argumento, QS
     return salida;
 }
 
+void filasDePantallasChicas()
+{
+    QTest::addColumn<QSize>("pantalla");
+    QTest::newRow("1024 x 768") << QSize(1024, 768);
+    QTest::newRow("1024 x 600") << QSize(1024, 600);
+}
+
+QString fallaEnPantallaChica(QSize pantalla, int minimo, QString *omitido)
+{
+    const QString salida
+        = ejecutarConGestorDeVentanas(pantalla, QStringLiteral("--pantalla-chica"), omitido);
+    if (salida.isEmpty())
+        return {};
+    const bool bien = salida.trimmed().section(QLatin1Char(' '), 0, 0) == QLatin1String("fin:")
+        && salida.section(QLatin1Char(' '), 1, 1).toInt() >= minimo;
+    return bien ? QString() : salida;
+}
+
 SalidaPython ejecutarPython(const QString &guion, const QStringList &argumentos)
 {
     QProcess python;

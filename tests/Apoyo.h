@@ -165,6 +165,14 @@ SalidaPython ejecutarPython(const QString &guion, const QStringList &argumentos)
 // `omitido`, when the machine lacks what that takes.
 QString ejecutarConGestorDeVentanas(QSize pantalla, const QString &argumento, QString *omitido);
 
+// The small screens a window must fit whole: a small one and a netbook's. A data table's rows
+// of one column "pantalla".
+void filasDePantallasChicas();
+// This test program again with "--pantalla-chica" on `pantalla` under a window manager, as
+// above: what it printed when that was all well ("fin: N …" with N ≥ `minimo` and nothing
+// before it), else what went wrong; `omitido` says why it could not run at all.
+QString fallaEnPantallaChica(QSize pantalla, int minimo, QString *omitido);
+
 // Runs this test program again with `argumentos` inside a mount namespace of its own, where it
 // may mount small file systems that vanish with it. Returns the child's exit status,
 // kSinLanzador when the machine does not allow it (not root, no unshare) and kHijoFallido when

@@ -65,12 +65,16 @@ void Ventana::ajustarTamanoExterior()
     const QMargins marco = windowHandle() ? windowHandle()->frameMargins() : QMargins();
     const QSize interior
         = m_tamanoExterior - QSize(marco.left() + marco.right(), marco.top() + marco.bottom());
-    if (size() == interior)
-        return;
-    resize(interior);
-    // The manager placed the window at the size it had before its frame: on a small screen
-    // (a netbook's 1024 × 600) that can leave the title bar above the top. Once framed, the
-    // window comes wholly onto the screen, where it fits.
+    if (size() != interior)
+        resize(interior);
+    traerALaPantalla(marco);
+}
+
+// The manager may place a window at the size it had before its frame: on a small screen (a
+// netbook's 1024 × 600) that can leave the title bar above the top. Once framed, the window is
+// kept wholly on the screen, where it fits, wherever the manager or a drag puts it.
+void Ventana::traerALaPantalla(const QMargins &marco)
+{
     const QScreen *pantalla = screen();
     if (!pantalla || marco.top() <= 0)
         return;
@@ -82,7 +86,8 @@ void Ventana::ajustarTamanoExterior()
         caja.left(), libre.left(), std::max(libre.left(), libre.right() + 1 - caja.width())));
     caja.moveTop(std::clamp(
         caja.top(), libre.top(), std::max(libre.top(), libre.bottom() + 1 - caja.height())));
-    move(caja.topLeft());
+    if (caja.topLeft() != pos())
+        move(caja.topLeft());
 }
 
 bool Ventana::event(QEvent *evento)

@@ -39,6 +39,7 @@ private:
     // Keeps the whole window, frame included, at the size asked for: the frame a window
     // manager adds is only known some time after the window shows.
     void ajustarTamanoExterior();
+    void traerALaPantalla(const QMargins &marco);
     QSize m_tamanoExterior; // pixels, frame included; empty when not set
 };
 
