@@ -275,6 +275,11 @@ QString fallaEnPantallaChica(QSize pantalla, int minimo, QString *omitido)
         = ejecutarConGestorDeVentanas(pantalla, QStringLiteral("--pantalla-chica"), omitido);
     if (salida.isEmpty())
         return {};
+    // Without frames there is nothing to judge: the manager did not come up in time.
+    if (salida.contains(QLatin1String("sin marco: "))) {
+        *omitido = QStringLiteral("el gestor de ventanas no enmarcó las ventanas: ") + salida;
+        return {};
+    }
     const bool bien = salida.trimmed().section(QLatin1Char(' '), 0, 0) == QLatin1String("fin:")
         && salida.section(QLatin1Char(' '), 1, 1).toInt() >= minimo;
     return bien ? QString() : salida;

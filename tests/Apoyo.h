@@ -170,7 +170,8 @@ QString ejecutarConGestorDeVentanas(QSize pantalla, const QString &argumento, QS
 void filasDePantallasChicas();
 // This test program again with "--pantalla-chica" on `pantalla` under a window manager, as
 // above: what it printed when that was all well ("fin: N …" with N ≥ `minimo` and nothing
-// before it), else what went wrong; `omitido` says why it could not run at all.
+// before it), else what went wrong; `omitido` says why it could not run at all, or could not
+// judge (the manager framed no window).
 QString fallaEnPantallaChica(QSize pantalla, int minimo, QString *omitido);
 
 // Runs this test program again with `argumentos` inside a mount namespace of its own, where it

@@ -334,10 +334,14 @@ int revisarPantallaChica()
     b.mensajes.respuestas = { kRespuestaNo, kRespuestaNo, kRespuestaNo, kRespuestaNo };
     const QRect pantalla = QGuiApplication::primaryScreen()->geometry();
     int vistas = 0;
+    bool sinGestor = false; // once a window goes unframed, the others are not waited for
     const auto revisar = [&](QWidget *w) {
-        (void)QTest::qWaitFor(
-            [w] { return w->windowHandle() && w->windowHandle()->frameMargins().top() > 0; },
-            10000);
+        if (!QTest::qWaitFor(
+                [w] { return w->windowHandle() && w->windowHandle()->frameMargins().top() > 0; },
+                sinGestor ? 0 : 10000)) {
+            sinGestor = true;
+            std::printf("sin marco: %s\n", qPrintable(w->objectName()));
+        }
         // The manager places the window after framing it, and the window may move after.
         (void)QTest::qWaitFor([&] { return pantalla.contains(w->frameGeometry()); }, 3000);
         ++vistas;

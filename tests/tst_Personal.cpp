@@ -298,7 +298,8 @@ int revisarPantallaChica()
 {
     VentanaPersonal ventana(QCoreApplication::applicationDirPath());
     ventana.show();
-    (void)QTest::qWaitFor([&] { return ventana.windowHandle()->frameMargins().top() > 0; }, 30000);
+    if (!QTest::qWaitFor([&] { return ventana.windowHandle()->frameMargins().top() > 0; }, 30000))
+        std::printf("sin marco: la ventana\n");
     QApplication::setActiveWindow(&ventana);
     const QRect pantalla = ventana.screen()->geometry();
     if (!pantalla.contains(ventana.frameGeometry()))
