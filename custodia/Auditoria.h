@@ -35,7 +35,9 @@ public:
     // The identity and journal of a station's folder; before any row.
     void agregarCarpeta(const QString &carpeta);
 
-    // Once every folder is in: frees what the rows' verdicts do not need.
+    // Once every folder is in: checks each station's chain, its folders' journals as one, keeps
+    // of it what the rows' verdicts need (the hash of each line, each row's last save) and
+    // frees the rest.
     void cerrarDiarios();
 
     struct Juicio {
