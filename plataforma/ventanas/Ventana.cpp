@@ -79,15 +79,17 @@ void Ventana::traerALaPantalla(const QMargins &marco)
     if (!pantalla || marco.top() <= 0)
         return;
     const QRect libre = pantalla->availableGeometry();
-    QRect caja(pos(), m_tamanoExterior);
+    // The frame's place, as the window itself has it: a widget's move() may place the client.
+    QWindow *ventana = windowHandle();
+    QRect caja(ventana->framePosition(), m_tamanoExterior);
     if (libre.contains(caja))
         return;
     caja.moveLeft(std::clamp(
         caja.left(), libre.left(), std::max(libre.left(), libre.right() + 1 - caja.width())));
     caja.moveTop(std::clamp(
         caja.top(), libre.top(), std::max(libre.top(), libre.bottom() + 1 - caja.height())));
-    if (caja.topLeft() != pos())
-        move(caja.topLeft());
+    if (caja.topLeft() != ventana->framePosition())
+        ventana->setFramePosition(caja.topLeft());
 }
 
 bool Ventana::event(QEvent *evento)
